@@ -1,0 +1,84 @@
+/* brioutil: help topics in RTF, Autolink, hotspot pictures, form files and
+ * application paths. The public C API of BRIOUTIL.dll and libbrioutil.so. */
+#ifndef BRIOUTIL_H
+#define BRIOUTIL_H
+
+#include <stddef.h>
+#include <stdint.h>
+
+/* Every export uses the standard Windows calling convention on 32-bit
+ * Windows (callee pops, undecorated names through the .def file). */
+#if defined(_WIN32) && !defined(_WIN64)
+#define BRIOAPI __stdcall
+#else
+#define BRIOAPI
+#endif
+
+#if defined(BRIOUTIL_BUILDING) && !defined(_WIN32)
+#define BRIOUTIL_EXPORT __attribute__((visibility("default")))
+#else
+#define BRIOUTIL_EXPORT
+#endif
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+/* Status codes of the RTF, topic, Autolink and form operations. */
+enum BrioStatus {
+    BRIO_OK = 0,
+    BRIO_END_OF_INPUT = -1,            /* internal; AutolinkRemove reports success as -1 */
+    BRIO_ERR_BITMAP_OPEN = 2001,       /* a bitmap file cannot be opened for reading */
+    BRIO_ERR_CREATE_OUTPUT = 2002,     /* the output file cannot be created */
+    BRIO_ERR_UNEXPECTED_END = 2003,    /* input ended where more was required */
+    BRIO_ERR_UNKNOWN_KEYWORD = 2004,   /* control word not in the table */
+    BRIO_ERR_NO_MEMORY = 2005,         /* memory cannot be allocated */
+    BRIO_ERR_WRITE = 2006,             /* writing the output file failed */
+    BRIO_ERR_WORD_TOO_LONG = 2007,     /* a word is longer than 511 characters */
+    BRIO_ERR_NOT_FOUND = 2008,         /* negative count, no handle, no such section/property */
+    BRIO_ERR_READ = 2009,              /* short read; not a bitmap */
+    BRIO_ERR_UNBALANCED = 2010,        /* a group closed that was not open */
+    BRIO_ERR_FOOTNOTE_BEFORE_PAGE = 2011, /* a # footnote before any \page record */
+    BRIO_ERR_GROUPS_OPEN = 2012,       /* input ended with groups still open */
+    BRIO_ERR_TERM_CONFLICT = 2013,     /* a term ends where another target already ends */
+    BRIO_ERR_STACK_FULL = 2014,        /* pending-word stack full */
+    BRIO_ERR_BAD_VALUE = 2015          /* FormSetProperty: a value holding CR or LF */
+};
+
+/* Probe: returns 0. */
+BRIOUTIL_EXPORT int32_t BRIOAPI CadenceDLL(void);
+
+/* Form files: nested Begin/End sections of "key = value" lines. */
+typedef struct FormFile FormFile;
+
+/* Opens and reads a form file; null when it cannot be read. */
+BRIOUTIL_EXPORT FormFile* BRIOAPI FormOpen(const char* path);
+/* Finds a property of the first section of this type and name (any case).
+ * *value points into the form's own storage (do not free); valid until the
+ * line is replaced or deleted or the form is closed. 0 or 2008. */
+BRIOUTIL_EXPORT int32_t BRIOAPI FormGetProperty(FormFile* form, const char* sectionType,
+                                                const char* sectionName, const char* key,
+                                                const char** value, int32_t* length);
+/* Replaces a property's value or adds it as the section's first line.
+ * 0, 2008 (no section) or 2015 (value holds a line break). */
+BRIOUTIL_EXPORT int32_t BRIOAPI FormSetProperty(FormFile* form, const char* sectionType,
+                                                const char* sectionName, const char* key,
+                                                const char* value);
+/* Deletes a section from its Begin line through its End line. 0 or 2008. */
+BRIOUTIL_EXPORT int32_t BRIOAPI FormDeleteSection(FormFile* form, const char* sectionType,
+                                                  const char* sectionName);
+/* Writes the lines back (atomically) and releases the form. 0, or 2006 when
+ * the file could not be written; the form is released either way. */
+BRIOUTIL_EXPORT int32_t BRIOAPI FormClose(FormFile* form);
+
+/* Application paths: the App Paths registry entry of an application.
+ * *data receives a library-owned buffer (overwritten by the next call),
+ * *size the byte count stored in it. Returns the registry error code. */
+BRIOUTIL_EXPORT int32_t BRIOAPI GetAppPath(const char* appName, const char** data,
+                                           uint32_t* size);
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif /* BRIOUTIL_H */

@@ -1,0 +1,346 @@
+// The parts of the platform layer that are the same on every build: the
+// allocation-failure hook, the heap wrappers, the memory layer with module
+// and line, the formatter, the file layer and atomic file replacement.
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <cstring>
+
+#include "platform/platform.h"
+
+namespace brio {
+
+namespace {
+// A host is single-threaded by contract; the hook is a test facility.
+long gFailAt = 0;
+long gAllocations = 0;
+}  // namespace
+
+void FailAllocationAfter(long n) { gFailAt = n; }
+long AllocationCount() { return gAllocations; }
+
+bool AllocationShouldFail() {
+    ++gAllocations;
+    if (gFailAt > 0 && --gFailAt == 0) return true;
+    return false;
+}
+
+void* BrioMalloc(size_t size) {
+    if (AllocationShouldFail()) return nullptr;
+    return std::malloc(size ? size : 1);
+}
+
+void* BrioRealloc(void* block, size_t size) {
+    if (AllocationShouldFail()) return nullptr;
+    return std::realloc(block, size ? size : 1);
+}
+
+void BrioFree(void* block) { std::free(block); }
+
+GlobalHandle MemAlloc(uint32_t flags, size_t size, const char*, unsigned) {
+    return PlatGlobalAlloc(flags, size);
+}
+void* MemLock(GlobalHandle handle, const char*, unsigned) {
+    return handle ? PlatGlobalLock(handle) : nullptr;
+}
+void MemUnlock(GlobalHandle handle, const char*, unsigned) {
+    if (handle) PlatGlobalUnlock(handle);
+}
+void MemFree(GlobalHandle handle, const char*, unsigned) {
+    if (handle) PlatGlobalFree(handle);
+}
+
+// ---------------------------------------------------------------------------
+// Formatter
+
+namespace {
+
+// Appends through a sink so the bounded and unbounded forms share one parser.
+template <typename Sink>
+void FormatInto(Sink& sink, const char* format, va_list args) {
+    char digits[32];
+    for (const char* f = format; *f; ++f) {
+        if (*f != '%') {
+            sink(*f);
+            continue;
+        }
+        ++f;
+        bool left = false, zero = false;
+        for (;; ++f) {
+            if (*f == '-') left = true;
+            else if (*f == '0') zero = true;
+            else break;
+        }
+        int width = 0;
+        while (*f >= '0' && *f <= '9') width = width * 10 + (*f++ - '0');
+        bool isLong = false;
+        if (*f == 'l') {
+            isLong = true;
+            ++f;
+        }
+        const char* text = digits;
+        size_t length = 0;
+        switch (*f) {
+            case '\0':
+                return;
+            case '%':
+                sink('%');
+                continue;
+            case 'c':
+                digits[0] = static_cast<char>(va_arg(args, int));
+                length = 1;
+                break;
+            case 's': {
+                text = va_arg(args, const char*);
+                if (!text) text = "(null)";
+                length = std::strlen(text);
+                break;
+            }
+            case 'd':
+            case 'i': {
+                long v = isLong ? va_arg(args, long) : va_arg(args, int);
+                length = static_cast<size_t>(std::snprintf(digits, sizeof digits, "%ld", v));
+                break;
+            }
+            case 'u': {
+                unsigned long v = isLong ? va_arg(args, unsigned long) : va_arg(args, unsigned);
+                length = static_cast<size_t>(std::snprintf(digits, sizeof digits, "%lu", v));
+                break;
+            }
+            case 'x':
+            case 'X': {
+                unsigned long v = isLong ? va_arg(args, unsigned long) : va_arg(args, unsigned);
+                length = static_cast<size_t>(
+                    std::snprintf(digits, sizeof digits, *f == 'x' ? "%lx" : "%lX", v));
+                break;
+            }
+            default:  // unknown conversion: written as it stands
+                sink('%');
+                sink(*f);
+                continue;
+        }
+        size_t pad = width > 0 && static_cast<size_t>(width) > length ? width - length : 0;
+        if (!left)
+            for (size_t i = 0; i < pad; ++i) sink(zero && *f != 's' && *f != 'c' ? '0' : ' ');
+        for (size_t i = 0; i < length; ++i) sink(text[i]);
+        if (left)
+            for (size_t i = 0; i < pad; ++i) sink(' ');
+    }
+}
+
+}  // namespace
+
+int FormatBoundedV(char* out, const char* format, va_list args) {
+    constexpr size_t kBound = 1024;
+    size_t n = 0;
+    auto sink = [&](char c) {
+        if (n + 1 < kBound) out[n++] = c;
+    };
+    FormatInto(sink, format, args);
+    out[n] = '\0';
+    return static_cast<int>(n);
+}
+
+int FormatBounded(char* out, const char* format, ...) {
+    va_list args;
+    va_start(args, format);
+    int n = FormatBoundedV(out, format, args);
+    va_end(args);
+    return n;
+}
+
+std::string Format(const char* format, ...) {
+    std::string result;
+    auto sink = [&](char c) { result.push_back(c); };
+    va_list args;
+    va_start(args, format);
+    FormatInto(sink, format, args);
+    va_end(args);
+    return result;
+}
+
+// ---------------------------------------------------------------------------
+// Text
+
+void PlatCharUpperString(char* text) {
+    for (; *text; ++text) *text = static_cast<char>(PlatCharUpper(static_cast<unsigned char>(*text)));
+}
+
+// ---------------------------------------------------------------------------
+// File layer
+
+struct FileNameObject {
+    std::string path;
+};
+
+namespace {
+thread_local int32_t gFsError = kRcOk;
+
+int32_t FsErrorFromErrno(int e) {
+    switch (e) {
+        case ENOENT:
+        case ENOTDIR:
+            return kRcNoExists;
+        case EACCES:
+        case EPERM:
+        case EROFS:
+            return kRcNoPermission;
+        case ENOSPC:
+            return kRcDiskFull;
+        case ENOMEM:
+            return kRcOutOfMemory;
+        default:
+            return kRcInvalid;
+    }
+}
+
+FILE* AsFile(Fid fid) { return reinterpret_cast<FILE*>(fid); }
+}  // namespace
+
+FileName FmNewSzDir(const char* path, int) {
+    if (!path || !*path) {
+        gFsError = kRcBadArg;
+        return nullptr;
+    }
+    if (AllocationShouldFail()) {
+        gFsError = kRcOutOfMemory;
+        return nullptr;
+    }
+    return new FileNameObject{path};
+}
+
+void DisposeFm(FileName fm) { delete fm; }
+
+Fid FidCreateFm(FileName fm, int, int) {
+    if (!fm) {
+        gFsError = kRcBadArg;
+        return kFidNil;
+    }
+    FILE* f = PlatFileOpen(fm->path.c_str(), "w+b");
+    if (!f) {
+        gFsError = FsErrorFromErrno(errno);
+        return kFidNil;
+    }
+    gFsError = kRcOk;
+    return reinterpret_cast<Fid>(f);
+}
+
+int32_t RcGetFSError() { return gFsError; }
+
+int32_t LSeekFid(Fid fid, int32_t offset, int origin) {
+    FILE* f = AsFile(fid);
+    int whence = origin == 2 ? SEEK_END : origin == 1 ? SEEK_CUR : SEEK_SET;
+    if (!f || std::fseek(f, offset, whence) != 0) {
+        gFsError = kRcInvalid;
+        return -1;
+    }
+    long pos = std::ftell(f);
+    if (pos < 0 || pos > INT32_MAX) {
+        gFsError = kRcInvalid;
+        return -1;
+    }
+    return static_cast<int32_t>(pos);
+}
+
+int32_t LTellFid(Fid fid) {
+    FILE* f = AsFile(fid);
+    long pos = f ? std::ftell(f) : -1;
+    if (pos < 0 || pos > INT32_MAX) {
+        gFsError = kRcInvalid;
+        return -1;
+    }
+    return static_cast<int32_t>(pos);
+}
+
+int32_t LcbReadFid(Fid fid, void* buffer, int32_t count) {
+    FILE* f = AsFile(fid);
+    if (!f || count < 0) return -1;
+    return static_cast<int32_t>(std::fread(buffer, 1, static_cast<size_t>(count), f));
+}
+
+int32_t LcbWriteFid(Fid fid, const void* buffer, int32_t count) {
+    FILE* f = AsFile(fid);
+    if (!f || count < 0) return -1;
+    size_t n = std::fwrite(buffer, 1, static_cast<size_t>(count), f);
+    if (n != static_cast<size_t>(count)) gFsError = FsErrorFromErrno(errno);
+    return static_cast<int32_t>(n);
+}
+
+int32_t RcCloseFid(Fid fid) {
+    FILE* f = AsFile(fid);
+    if (!f) return kRcBadArg;
+    bool ok = std::fflush(f) == 0;
+    if (!ok) gFsError = FsErrorFromErrno(errno);
+    ok = std::fclose(f) == 0 && ok;
+    return ok ? kRcOk : (gFsError ? gFsError : kRcDiskFull);
+}
+
+Fid FileOpenRead(const char* path) {
+    FILE* f = path ? PlatFileOpen(path, "rb") : nullptr;
+    return f ? reinterpret_cast<Fid>(f) : kFidNil;
+}
+
+void FileClose(Fid fid) {
+    if (fid != kFidNil && fid != 0) std::fclose(AsFile(fid));
+}
+
+// ---------------------------------------------------------------------------
+// Atomic replacement
+
+AtomicFile::~AtomicFile() { Abort(); }
+
+bool AtomicFile::Open(const char* target) {
+    Abort();
+    failed_ = false;
+    target_ = target;
+    // A name of our own beside the target, so the rename stays on one volume.
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        temp_ = target_ + Format(".%u.%d.tmp", static_cast<unsigned>(std::rand() & 0xffff), attempt);
+        FILE* probe = PlatFileOpen(temp_.c_str(), "rb");
+        if (probe) {
+            std::fclose(probe);
+            continue;
+        }
+        stream_ = PlatFileOpen(temp_.c_str(), "wb");
+        break;
+    }
+    if (!stream_) {
+        temp_.clear();
+        failed_ = true;
+        return false;
+    }
+    return true;
+}
+
+bool AtomicFile::Write(const void* data, size_t size) {
+    if (!stream_) return false;
+    if (size && std::fwrite(data, 1, size, stream_) != size) failed_ = true;
+    return !failed_;
+}
+
+bool AtomicFile::Write(const char* text) { return Write(text, std::strlen(text)); }
+
+bool AtomicFile::Commit() {
+    if (!stream_) return false;
+    if (std::fflush(stream_) != 0) failed_ = true;
+    if (std::ferror(stream_)) failed_ = true;
+    if (std::fclose(stream_) != 0) failed_ = true;
+    stream_ = nullptr;
+    if (!failed_ && !PlatReplaceFile(temp_.c_str(), target_.c_str())) failed_ = true;
+    if (failed_) PlatRemoveFile(temp_.c_str());
+    temp_.clear();
+    return !failed_;
+}
+
+void AtomicFile::Abort() {
+    if (stream_) {
+        std::fclose(stream_);
+        stream_ = nullptr;
+    }
+    if (!temp_.empty()) {
+        PlatRemoveFile(temp_.c_str());
+        temp_.clear();
+    }
+}
+
+}  // namespace brio

@@ -1,0 +1,185 @@
+// What the library needs of the operating system. win32.cpp forwards to the
+// real API; portable.cpp stands in for it elsewhere. Everything here is
+// internal: only the exports of the public headers leave the library.
+#pragma once
+
+#include <cstdarg>
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <string>
+
+namespace brio {
+
+// ---------------------------------------------------------------------------
+// Global memory: movable blocks named by handles, used between Lock/Unlock.
+// On Windows these are HGLOBALs, so the clipboard can own them.
+
+using GlobalHandle = void*;
+
+constexpr uint32_t kGmemMoveable = 0x0002;
+constexpr uint32_t kGmemZeroInit = 0x0040;
+constexpr uint32_t kGmemDdeShare = 0x2000;
+constexpr uint32_t kGhnd = kGmemMoveable | kGmemZeroInit;  // 66
+
+GlobalHandle PlatGlobalAlloc(uint32_t flags, size_t size);
+void* PlatGlobalLock(GlobalHandle handle);
+// Returns true while the block is still locked (as GlobalUnlock does).
+bool PlatGlobalUnlock(GlobalHandle handle);
+// Resizes a block; keeps its content. Returns the (possibly new) handle, or 0
+// on failure, when the old block is left as it was.
+GlobalHandle PlatGlobalReAlloc(GlobalHandle handle, size_t size, uint32_t flags);
+// Returns 0 on success, the handle on failure (as GlobalFree does).
+GlobalHandle PlatGlobalFree(GlobalHandle handle);
+size_t PlatGlobalSize(GlobalHandle handle);
+// Lock count of a block (the low byte of GlobalFlags).
+unsigned PlatGlobalLockCount(GlobalHandle handle);
+
+// The product family's memory layer: the same blocks, each call carrying the
+// calling module and line for diagnostics.
+GlobalHandle MemAlloc(uint32_t flags, size_t size, const char* module, unsigned line);
+void* MemLock(GlobalHandle handle, const char* module, unsigned line);
+void MemUnlock(GlobalHandle handle, const char* module, unsigned line);
+void MemFree(GlobalHandle handle, const char* module, unsigned line);
+
+// Runtime heap with the same failure hook as global memory, for the code
+// whose out-of-memory paths must be exercised.
+void* BrioMalloc(size_t size);
+void* BrioRealloc(void* block, size_t size);
+void BrioFree(void* block);
+
+// Allocation-failure hook: the Nth allocation from now (1 = the next one)
+// fails, once. 0 disarms. AllocationCount counts every allocation attempt.
+void FailAllocationAfter(long n);
+long AllocationCount();
+// Consumes one allocation attempt; true when this one must fail.
+bool AllocationShouldFail();
+
+// ---------------------------------------------------------------------------
+// Clipboard, CF_DIB only. A block given to ClipboardSetDib belongs to the
+// clipboard afterwards.
+
+bool ClipboardOpen();
+bool ClipboardEmpty();
+bool ClipboardSetDib(GlobalHandle block);
+GlobalHandle ClipboardGetDib();
+void ClipboardClose();
+
+// ---------------------------------------------------------------------------
+// Registry: keys under HKEY_LOCAL_MACHINE. Results are Win32 error codes.
+
+using RegKey = void*;
+
+constexpr int32_t kErrorSuccess = 0;
+constexpr int32_t kErrorFileNotFound = 2;
+constexpr int32_t kErrorAccessDenied = 5;
+constexpr int32_t kErrorInvalidParameter = 87;
+constexpr int32_t kErrorMoreData = 234;
+constexpr int32_t kErrorNoMoreItems = 259;
+
+int32_t PlatRegOpenMachineKey(const char* path, RegKey* key);
+// Reads a value by name ("" is the default value).
+int32_t PlatRegQueryValue(RegKey key, const char* name, uint32_t* type, unsigned char* data,
+                      uint32_t* dataSize);
+// Reads value number `index` in the registry's enumeration order.
+int32_t PlatRegEnumValue(RegKey key, uint32_t index, char* name, uint32_t* nameSize,
+                     uint32_t* type, unsigned char* data, uint32_t* dataSize);
+void PlatRegCloseKey(RegKey key);
+
+// ---------------------------------------------------------------------------
+// Debugger output and break.
+
+void PlatDebugOutput(const char* text);
+bool DebuggerPresent();
+void DebugBreakIfPresent();
+// Test hook: when set, PlatDebugOutput hands its text here instead.
+using DebugOutputHook = void (*)(const char* text);
+void SetDebugOutputHook(DebugOutputHook hook);
+
+// ---------------------------------------------------------------------------
+// Text.
+
+// wsprintfA-like: %s %c %d %u %x %ld %lu %%, output bounded at 1024 bytes
+// including the NUL. Returns the characters written.
+int FormatBounded(char* out, const char* format, ...);
+int FormatBoundedV(char* out, const char* format, va_list args);
+// The same conversions without a bound.
+std::string Format(const char* format, ...);
+
+// Windows-1252 (ANSI) case mapping and character stepping.
+unsigned char PlatCharUpper(unsigned char c);
+void PlatCharUpperString(char* text);
+const char* PlatCharNext(const char* p);
+const char* PlatCharPrev(const char* start, const char* p);
+
+// PlatMulDiv with Windows rounding: half away from zero; -1 on overflow or a
+// zero divisor.
+int32_t PlatMulDiv(int32_t number, int32_t numerator, int32_t denominator);
+
+// ---------------------------------------------------------------------------
+// Files.
+
+// The product family's file layer over ordinary files.
+using FileName = struct FileNameObject*;
+using Fid = intptr_t;
+constexpr Fid kFidNil = -1;
+
+FileName FmNewSzDir(const char* path, int dir);
+void DisposeFm(FileName fm);
+// Creates (or replaces) the named file for writing.
+Fid FidCreateFm(FileName fm, int mode, int perms);
+int32_t RcGetFSError();
+int32_t LSeekFid(Fid fid, int32_t offset, int origin);
+int32_t LTellFid(Fid fid);
+int32_t LcbReadFid(Fid fid, void* buffer, int32_t count);
+int32_t LcbWriteFid(Fid fid, const void* buffer, int32_t count);
+int32_t RcCloseFid(Fid fid);
+// Opens a file for reading (mode 0): the Fid the two reading calls accept.
+Fid FileOpenRead(const char* path);
+void FileClose(Fid fid);
+
+// File-system error codes reported by RcGetFSError.
+constexpr int32_t kRcOk = 0;
+constexpr int32_t kRcNoExists = 3;
+constexpr int32_t kRcBadArg = 4;
+constexpr int32_t kRcOutOfMemory = 8;
+constexpr int32_t kRcDiskFull = 11;
+constexpr int32_t kRcNoPermission = 13;
+constexpr int32_t kRcInvalid = 14;
+
+// fopen with an 8-bit path as the host gave it (the ANSI code page on
+// Windows).
+FILE* PlatFileOpen(const char* path, const char* mode);
+
+// Writes a file so that a failed or interrupted write never leaves a
+// truncated file in place of the old one: the text goes to a temporary file
+// beside the target, which replaces the target only on Commit.
+class AtomicFile {
+public:
+    AtomicFile() = default;
+    ~AtomicFile();  // an uncommitted file is discarded
+    AtomicFile(const AtomicFile&) = delete;
+    AtomicFile& operator=(const AtomicFile&) = delete;
+
+    bool Open(const char* target);
+    FILE* Stream() const { return stream_; }
+    bool Write(const void* data, size_t size);
+    bool Write(const char* text);
+    // Flushes, closes and renames over the target. False when any write,
+    // the close or the rename failed; the target is then untouched.
+    bool Commit();
+    void Abort();
+    bool Failed() const { return failed_; }
+
+private:
+    FILE* stream_ = nullptr;
+    std::string target_;
+    std::string temp_;
+    bool failed_ = false;
+};
+
+// Replaces `target` by `source` (both on the same volume).
+bool PlatReplaceFile(const char* source, const char* target);
+bool PlatRemoveFile(const char* path);
+
+}  // namespace brio

@@ -1,0 +1,263 @@
+// Stand-ins for the Windows services on other systems: movable global-memory
+// blocks, one process-wide clipboard, debugger output on standard error,
+// Windows-1252 case mapping and PlatMulDiv. The registry is portable_registry.cpp.
+#include <csignal>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <mutex>
+#include <string>
+
+#include "brioutil_host.h"
+#include "platform/platform.h"
+
+namespace brio {
+
+// ---------------------------------------------------------------------------
+// Global memory
+
+namespace {
+
+constexpr uint32_t kBlockMagic = 0x424C4B31;  // "BLK1": tells a live handle
+
+struct Block {
+    uint32_t magic;
+    unsigned lockCount;
+    size_t size;
+    unsigned char* data;
+};
+
+Block* AsBlock(GlobalHandle handle) {
+    auto* block = static_cast<Block*>(handle);
+    return block && block->magic == kBlockMagic ? block : nullptr;
+}
+
+}  // namespace
+
+GlobalHandle PlatGlobalAlloc(uint32_t flags, size_t size) {
+    if (AllocationShouldFail()) return nullptr;
+    auto* block = static_cast<Block*>(std::malloc(sizeof(Block)));
+    if (!block) return nullptr;
+    block->data = static_cast<unsigned char*>(
+        (flags & kGmemZeroInit) ? std::calloc(size ? size : 1, 1) : std::malloc(size ? size : 1));
+    if (!block->data) {
+        std::free(block);
+        return nullptr;
+    }
+    block->magic = kBlockMagic;
+    block->lockCount = 0;
+    block->size = size;
+    return block;
+}
+
+void* PlatGlobalLock(GlobalHandle handle) {
+    Block* block = AsBlock(handle);
+    if (!block) return nullptr;
+    if (block->lockCount < 255) ++block->lockCount;
+    return block->data;
+}
+
+bool PlatGlobalUnlock(GlobalHandle handle) {
+    Block* block = AsBlock(handle);
+    if (!block || block->lockCount == 0) return false;
+    return --block->lockCount > 0;
+}
+
+GlobalHandle PlatGlobalReAlloc(GlobalHandle handle, size_t size, uint32_t flags) {
+    Block* block = AsBlock(handle);
+    if (!block) return nullptr;
+    if (AllocationShouldFail()) return nullptr;
+    auto* data = static_cast<unsigned char*>(std::realloc(block->data, size ? size : 1));
+    if (!data) return nullptr;
+    if ((flags & kGmemZeroInit) && size > block->size)
+        std::memset(data + block->size, 0, size - block->size);
+    block->data = data;
+    block->size = size;
+    return block;
+}
+
+GlobalHandle PlatGlobalFree(GlobalHandle handle) {
+    Block* block = AsBlock(handle);
+    if (!block) return handle;
+    block->magic = 0;
+    std::free(block->data);
+    std::free(block);
+    return nullptr;
+}
+
+size_t PlatGlobalSize(GlobalHandle handle) {
+    Block* block = AsBlock(handle);
+    return block ? block->size : 0;
+}
+
+unsigned PlatGlobalLockCount(GlobalHandle handle) {
+    Block* block = AsBlock(handle);
+    return block ? block->lockCount : 0;
+}
+
+// ---------------------------------------------------------------------------
+// Clipboard
+
+namespace {
+std::mutex gClipboardMutex;
+GlobalHandle gClipboardDib = nullptr;
+bool gClipboardOpen = false;
+}  // namespace
+
+bool ClipboardOpen() {
+    std::lock_guard<std::mutex> lock(gClipboardMutex);
+    if (gClipboardOpen) return false;
+    gClipboardOpen = true;
+    return true;
+}
+
+bool ClipboardEmpty() {
+    std::lock_guard<std::mutex> lock(gClipboardMutex);
+    if (!gClipboardOpen) return false;
+    if (gClipboardDib) PlatGlobalFree(gClipboardDib);
+    gClipboardDib = nullptr;
+    return true;
+}
+
+bool ClipboardSetDib(GlobalHandle block) {
+    std::lock_guard<std::mutex> lock(gClipboardMutex);
+    if (!gClipboardOpen || !AsBlock(block)) return false;
+    if (gClipboardDib && gClipboardDib != block) PlatGlobalFree(gClipboardDib);
+    gClipboardDib = block;
+    return true;
+}
+
+GlobalHandle ClipboardGetDib() {
+    std::lock_guard<std::mutex> lock(gClipboardMutex);
+    return gClipboardOpen ? gClipboardDib : nullptr;
+}
+
+void ClipboardClose() {
+    std::lock_guard<std::mutex> lock(gClipboardMutex);
+    gClipboardOpen = false;
+}
+
+// ---------------------------------------------------------------------------
+// Debugger
+
+namespace {
+DebugOutputHook gDebugHook = nullptr;
+}
+
+void SetDebugOutputHook(DebugOutputHook hook) { gDebugHook = hook; }
+
+void PlatDebugOutput(const char* text) {
+    if (gDebugHook) {
+        gDebugHook(text);
+        return;
+    }
+    std::fputs(text, stderr);
+}
+
+bool DebuggerPresent() {
+#ifdef __linux__
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line)) {
+        if (line.compare(0, 10, "TracerPid:") == 0) return std::atoi(line.c_str() + 10) != 0;
+    }
+#endif
+    return false;
+}
+
+void DebugBreakIfPresent() {
+    if (!DebuggerPresent()) return;
+#if defined(__GNUC__) && (defined(__i386__) || defined(__x86_64__))
+    __asm__ volatile("int3");
+#else
+    std::raise(SIGTRAP);
+#endif
+}
+
+// ---------------------------------------------------------------------------
+// Text: the Windows-1252 upper-case mapping.
+
+unsigned char PlatCharUpper(unsigned char c) {
+    if (c >= 'a' && c <= 'z') return static_cast<unsigned char>(c - 0x20);
+    if (c >= 0xE0 && c <= 0xFE && c != 0xF7) return static_cast<unsigned char>(c - 0x20);
+    switch (c) {
+        case 0x9A: return 0x8A;  // s caron
+        case 0x9C: return 0x8C;  // oe
+        case 0x9E: return 0x8E;  // z caron
+        case 0xFF: return 0x9F;  // y diaeresis
+        default: return c;
+    }
+}
+
+// Windows-1252 has no lead bytes: a character is one byte.
+const char* PlatCharNext(const char* p) { return *p ? p + 1 : p; }
+const char* PlatCharPrev(const char* start, const char* p) { return p > start ? p - 1 : start; }
+
+int32_t PlatMulDiv(int32_t number, int32_t numerator, int32_t denominator) {
+    if (denominator == 0) return -1;
+    int64_t product = static_cast<int64_t>(number) * numerator;
+    bool negative = (product < 0) != (denominator < 0);
+    uint64_t a = product < 0 ? static_cast<uint64_t>(-product) : static_cast<uint64_t>(product);
+    uint64_t b = denominator < 0 ? static_cast<uint64_t>(-static_cast<int64_t>(denominator))
+                                 : static_cast<uint64_t>(denominator);
+    uint64_t q = (a + b / 2) / b;  // half away from zero
+    if (q > (negative ? static_cast<uint64_t>(INT32_MAX) + 1 : static_cast<uint64_t>(INT32_MAX)))
+        return -1;
+    return negative ? static_cast<int32_t>(-static_cast<int64_t>(q)) : static_cast<int32_t>(q);
+}
+
+// ---------------------------------------------------------------------------
+// Files
+
+FILE* PlatFileOpen(const char* path, const char* mode) { return std::fopen(path, mode); }
+bool PlatReplaceFile(const char* source, const char* target) {
+    return std::rename(source, target) == 0;
+}
+bool PlatRemoveFile(const char* path) { return std::remove(path) == 0; }
+
+}  // namespace brio
+
+// ---------------------------------------------------------------------------
+// Host API
+
+using namespace brio;
+
+extern "C" int32_t BrioHostClipboardSetDib(const void* block, size_t size) {
+    if (!block || size == 0) return 1;
+    GlobalHandle handle = PlatGlobalAlloc(kGmemMoveable | kGmemZeroInit | kGmemDdeShare, size);
+    if (!handle) return 1;
+    std::memcpy(PlatGlobalLock(handle), block, size);
+    PlatGlobalUnlock(handle);
+    if (!ClipboardOpen()) {
+        PlatGlobalFree(handle);
+        return 1;
+    }
+    ClipboardEmpty();
+    bool ok = ClipboardSetDib(handle);
+    ClipboardClose();
+    if (!ok) {
+        PlatGlobalFree(handle);
+        return 1;
+    }
+    return 0;
+}
+
+extern "C" size_t BrioHostClipboardGetDib(void* buffer, size_t capacity) {
+    if (!ClipboardOpen()) return 0;
+    GlobalHandle handle = ClipboardGetDib();
+    size_t size = handle ? PlatGlobalSize(handle) : 0;
+    if (handle && buffer && capacity) {
+        std::memcpy(buffer, PlatGlobalLock(handle), size < capacity ? size : capacity);
+        PlatGlobalUnlock(handle);
+    }
+    ClipboardClose();
+    return size;
+}
+
+extern "C" void BrioHostClipboardClear(void) {
+    if (!ClipboardOpen()) return;
+    ClipboardEmpty();
+    ClipboardClose();
+}

@@ -1,0 +1,38 @@
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "brioutil.h"
+#include "frame/frame.h"
+#include "platform/platform.h"
+
+namespace {
+
+std::string gCaptured;
+void Capture(const char* text) { gCaptured += text; }
+
+TEST(Frame, CadenceAnswersZeroEveryTime) {
+    for (int i = 0; i < 3; ++i) EXPECT_EQ(CadenceDLL(), 0);
+}
+
+TEST(Frame, AssertionTextIsExactAndLineUnsigned) {
+    struct Case {
+        unsigned short line;
+        const char* module;
+        const char* expected;
+    } cases[] = {
+        {65535, "bitmap/bmio", "Assertion Failed: File bitmap/bmio, Line 65535.\r\n"},
+        {0, "compress/lz", "Assertion Failed: File compress/lz, Line 0.\r\n"},
+        {123, "SHG/HHS", "Assertion Failed: File SHG/HHS, Line 123.\r\n"},
+    };
+    brio::SetDebugOutputHook(Capture);
+    for (const auto& c : cases) {
+        gCaptured.clear();
+        brio::ReportAssertion(c.line, c.module);
+        EXPECT_EQ(gCaptured, c.expected);
+        EXPECT_STREQ(brio::LastAssertionText(), c.expected);
+    }
+    brio::SetDebugOutputHook(nullptr);
+}
+
+}  // namespace

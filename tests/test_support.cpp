@@ -1,0 +1,46 @@
+#include "test_support.h"
+
+#include <algorithm>
+#include <filesystem>
+#include <random>
+
+namespace fs = std::filesystem;
+
+namespace brio::test {
+
+std::vector<std::string> ListFiles(const std::string& dir) {
+    std::vector<std::string> files;
+    std::error_code ec;
+    for (const auto& entry : fs::directory_iterator(dir, ec))
+        if (entry.is_regular_file()) files.push_back(entry.path().generic_string());
+    std::sort(files.begin(), files.end());
+    return files;
+}
+
+TempDir::TempDir() {
+    std::random_device rd;
+    fs::path base = fs::temp_directory_path();
+    for (;;) {
+        fs::path candidate = base / ("brioutil-test-" + std::to_string(rd()));
+        std::error_code ec;
+        if (fs::create_directory(candidate, ec)) {
+            path_ = candidate.generic_string();
+            break;
+        }
+    }
+}
+
+TempDir::~TempDir() {
+    std::error_code ec;
+    fs::remove_all(path_, ec);
+}
+
+std::vector<std::string> TempDir::Entries() const {
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(path_))
+        names.push_back(entry.path().filename().generic_string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+}  // namespace brio::test

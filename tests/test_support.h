@@ -1,0 +1,55 @@
+// Shared helpers of the test suite.
+#pragma once
+
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+namespace brio::test {
+
+// Real files written by other people, beside the project (read-only).
+inline std::string CorpusDir(const std::string& sub = "") {
+    const char* env = std::getenv("BRIOUTIL_CORPUS_DIR");
+    std::string dir = env && *env ? env : BRIOUTIL_CORPUS_DIR;
+    return sub.empty() ? dir : dir + "/" + sub;
+}
+
+// Our own small fixtures.
+inline std::string DataDir(const std::string& sub = "") {
+    std::string dir = BRIOUTIL_TEST_DATA_DIR;
+    return sub.empty() ? dir : dir + "/" + sub;
+}
+
+inline std::string ReadFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+inline bool WriteFile(const std::string& path, const std::string& bytes) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    return static_cast<bool>(out);
+}
+
+// Files of a corpus folder, sorted by name.
+std::vector<std::string> ListFiles(const std::string& dir);
+
+// A fresh, empty folder for one test's files; removed by the destructor.
+class TempDir {
+public:
+    TempDir();
+    ~TempDir();
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+    const std::string& Path() const { return path_; }
+    std::string File(const std::string& name) const { return path_ + "/" + name; }
+    // Names of the files now in the folder, sorted.
+    std::vector<std::string> Entries() const;
+
+private:
+    std::string path_;
+};
+
+}  // namespace brio::test
