@@ -203,8 +203,8 @@ int32_t PlatMulDiv(int32_t number, int32_t numerator, int32_t denominator) {
     uint64_t b = denominator < 0 ? static_cast<uint64_t>(-static_cast<int64_t>(denominator))
                                  : static_cast<uint64_t>(denominator);
     uint64_t q = (a + b / 2) / b;  // half away from zero
-    if (q > (negative ? static_cast<uint64_t>(INT32_MAX) + 1 : static_cast<uint64_t>(INT32_MAX)))
-        return -1;
+    // Windows answers -1 for INT32_MIN as well: the range is symmetric.
+    if (q > static_cast<uint64_t>(INT32_MAX)) return -1;
     return negative ? static_cast<int32_t>(-static_cast<int64_t>(q)) : static_cast<int32_t>(q);
 }
 

@@ -1,0 +1,235 @@
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "brioutil_host.h"
+#include "platform/platform.h"
+#include "test_support.h"
+
+namespace {
+
+using namespace brio;
+
+TEST(PlatformGlobalMemory, LockCountsFollowLockAndUnlock) {
+    GlobalHandle h = PlatGlobalAlloc(kGmemMoveable, 16);
+    ASSERT_NE(h, nullptr);
+    EXPECT_EQ(PlatGlobalLockCount(h), 0u);
+    void* a = PlatGlobalLock(h);
+    void* b = PlatGlobalLock(h);
+    EXPECT_EQ(a, b);
+    EXPECT_EQ(PlatGlobalLockCount(h), 2u);
+    EXPECT_TRUE(PlatGlobalUnlock(h));    // still locked once
+    EXPECT_FALSE(PlatGlobalUnlock(h));   // now unlocked
+    EXPECT_EQ(PlatGlobalLockCount(h), 0u);
+    EXPECT_EQ(PlatGlobalFree(h), nullptr);
+}
+
+TEST(PlatformGlobalMemory, ZeroFillAndResizeKeepContent) {
+    GlobalHandle h = PlatGlobalAlloc(kGhnd, 4096);
+    ASSERT_NE(h, nullptr);
+    EXPECT_GE(PlatGlobalSize(h), 4096u);
+    auto* p = static_cast<unsigned char*>(PlatGlobalLock(h));
+    for (size_t i = 0; i < 4096; ++i) ASSERT_EQ(p[i], 0) << "byte " << i;
+    for (size_t i = 0; i < 4096; ++i) p[i] = static_cast<unsigned char>(i * 7);
+    PlatGlobalUnlock(h);
+
+    GlobalHandle grown = PlatGlobalReAlloc(h, 100000, kGmemMoveable);
+    ASSERT_NE(grown, nullptr);
+    EXPECT_GE(PlatGlobalSize(grown), 100000u);
+    p = static_cast<unsigned char*>(PlatGlobalLock(grown));
+    for (size_t i = 0; i < 4096; ++i) ASSERT_EQ(p[i], static_cast<unsigned char>(i * 7));
+    PlatGlobalUnlock(grown);
+
+    GlobalHandle shrunk = PlatGlobalReAlloc(grown, 10, kGmemMoveable);
+    ASSERT_NE(shrunk, nullptr);
+    p = static_cast<unsigned char*>(PlatGlobalLock(shrunk));
+    for (size_t i = 0; i < 10; ++i) EXPECT_EQ(p[i], static_cast<unsigned char>(i * 7));
+    PlatGlobalUnlock(shrunk);
+    PlatGlobalFree(shrunk);
+}
+
+TEST(PlatformGlobalMemory, FailureHookFailsExactlyTheNthAllocationOnce) {
+    FailAllocationAfter(3);
+    GlobalHandle first = PlatGlobalAlloc(kGmemMoveable, 8);
+    void* second = BrioMalloc(8);
+    GlobalHandle third = MemAlloc(kGhnd, 8, "test", __LINE__);
+    GlobalHandle fourth = PlatGlobalAlloc(kGmemMoveable, 8);
+    EXPECT_NE(first, nullptr);
+    EXPECT_NE(second, nullptr);
+    EXPECT_EQ(third, nullptr);
+    EXPECT_NE(fourth, nullptr);
+
+    // A failed resize leaves the block as it was.
+    auto* p = static_cast<char*>(PlatGlobalLock(first));
+    std::memcpy(p, "abcdefg", 8);
+    PlatGlobalUnlock(first);
+    FailAllocationAfter(1);
+    EXPECT_EQ(PlatGlobalReAlloc(first, 1 << 20, kGmemMoveable), nullptr);
+    EXPECT_STREQ(static_cast<char*>(PlatGlobalLock(first)), "abcdefg");
+    PlatGlobalUnlock(first);
+
+    long before = AllocationCount();
+    FailAllocationAfter(0);
+    void* more = BrioRealloc(second, 64);
+    EXPECT_NE(more, nullptr);
+    EXPECT_EQ(AllocationCount(), before + 1);
+    BrioFree(more);
+    PlatGlobalFree(first);
+    PlatGlobalFree(fourth);
+}
+
+TEST(PlatformText, MulDivRoundsHalfAwayFromZeroAndFlagsOverflow) {
+    struct Case {
+        int32_t a, b, c, expected;
+    } cases[] = {
+        {5, 1, 2, 3},        // 2.5 -> 3
+        {-5, 1, 2, -3},      // -2.5 -> -3
+        {5, -1, 2, -3},
+        {7, 1, 3, 2},        // 2.33 -> 2
+        {8, 1, 3, 3},        // 2.67 -> 3
+        {-8, 1, -3, 3},
+        {100, 2540, 1440, 176},   // 176.39
+        {1000, 2540, 96, 26458},  // 26458.33
+        {0x7FFFFFFF, 2, 2, 0x7FFFFFFF},
+        {0x40000000, 4, 1, -1},   // overflow
+        {1, 1, 0, -1},            // zero divisor
+        {INT32_MIN, 1, 1, -1},     // outside the symmetric range
+        {-0x7FFFFFFF, 1, 1, -0x7FFFFFFF},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(PlatMulDiv(c.a, c.b, c.c), c.expected) << c.a << "*" << c.b << "/" << c.c;
+}
+
+TEST(PlatformText, CharUpperFollowsWindows1252OnAllBytes) {
+    // Upper-case forms in Windows-1252 beyond ASCII; every other byte maps to
+    // itself (micro sign and sharp s have no single-byte capital).
+    std::map<int, int> special = {{0x9A, 0x8A}, {0x9C, 0x8C}, {0x9E, 0x8E}, {0xFF, 0x9F}};
+    for (int c = 0xE0; c <= 0xFE; ++c)
+        if (c != 0xF7) special[c] = c - 0x20;
+    for (int c = 'a'; c <= 'z'; ++c) special[c] = c - 0x20;
+    for (int c = 1; c < 256; ++c) {
+        int expected = special.count(c) ? special[c] : c;
+        EXPECT_EQ(PlatCharUpper(static_cast<unsigned char>(c)), expected) << "byte 0x" << std::hex << c;
+    }
+    char word[] = "caf\xE9 \xFF\x9A";
+    PlatCharUpperString(word);
+    EXPECT_STREQ(word, "CAF\xC9 \x9F\x8A");
+}
+
+TEST(PlatformText, CharNextAndPrevStepOneByte) {
+    const char text[] = "a\xE9z";
+    EXPECT_EQ(PlatCharNext(text), text + 1);
+    EXPECT_EQ(PlatCharNext(text + 3), text + 3);  // stays on the terminator
+    EXPECT_EQ(PlatCharPrev(text, text + 2), text + 1);
+    EXPECT_EQ(PlatCharPrev(text, text), text);
+}
+
+TEST(PlatformText, FormatterConversionsAndBound) {
+    char out[1024];
+    struct Case {
+        std::string got, expected;
+    } cases[] = {
+        {(FormatBounded(out, "%s|%s", "a", "b"), out), "a|b"},
+        {(FormatBounded(out, "\\cs%d ", 99), out), "\\cs99 "},
+        {(FormatBounded(out, "%u/%d/%c/%x/%%", 65535u, -7, 'K', 255u), out), "65535/-7/K/ff/%"},
+        {(FormatBounded(out, "[%5d][%-3s][%03u]", 42, "x", 7u), out), "[   42][x  ][007]"},
+        {Format("%lu-%ld", 4000000000ul, -5l), "4000000000--5"},
+    };
+    for (const auto& c : cases) EXPECT_EQ(c.got, c.expected);
+
+    std::string longText(3000, 'x');
+    EXPECT_EQ(FormatBounded(out, "#{%s}", longText.c_str()), 1023);
+    EXPECT_EQ(std::strlen(out), 1023u);
+    EXPECT_EQ(Format("#{%s}", longText.c_str()).size(), 3003u);  // the unbounded form keeps all
+}
+
+TEST(PlatformFiles, AtomicFileReplacesOnlyOnCommit) {
+    brio::test::TempDir dir;
+    std::string target = dir.File("out.txt");
+    ASSERT_TRUE(brio::test::WriteFile(target, "old content"));
+    {
+        AtomicFile file;
+        ASSERT_TRUE(file.Open(target.c_str()));
+        EXPECT_TRUE(file.Write("new"));
+        // Not committed: the old file stays, the temporary file goes.
+    }
+    EXPECT_EQ(brio::test::ReadFile(target), "old content");
+    EXPECT_EQ(dir.Entries(), std::vector<std::string>{"out.txt"});
+
+    AtomicFile file;
+    ASSERT_TRUE(file.Open(target.c_str()));
+    EXPECT_TRUE(file.Write("new\r\ncontent", 12));
+    EXPECT_TRUE(file.Commit());
+    EXPECT_EQ(brio::test::ReadFile(target), "new\r\ncontent");
+    EXPECT_EQ(dir.Entries(), std::vector<std::string>{"out.txt"});
+
+    AtomicFile nowhere;
+    EXPECT_FALSE(nowhere.Open(dir.File("missing/out.txt").c_str()));
+    EXPECT_FALSE(nowhere.Commit());
+}
+
+TEST(PlatformFiles, FileLayerCountsBytesFromTheStart) {
+    brio::test::TempDir dir;
+    std::string path = dir.File("data.bin");
+    FileName fm = FmNewSzDir(path.c_str(), 1);
+    ASSERT_NE(fm, nullptr);
+    Fid fid = FidCreateFm(fm, 3, 3);
+    ASSERT_NE(fid, kFidNil);
+    EXPECT_EQ(LTellFid(fid), 0);
+    EXPECT_EQ(LcbWriteFid(fid, "0123456789", 10), 10);
+    EXPECT_EQ(LTellFid(fid), 10);
+    EXPECT_EQ(LSeekFid(fid, 2, 0), 2);
+    EXPECT_EQ(LcbWriteFid(fid, "ab", 2), 2);
+    EXPECT_EQ(RcCloseFid(fid), kRcOk);
+    DisposeFm(fm);
+    EXPECT_EQ(brio::test::ReadFile(path), "01ab456789");
+
+    Fid in = FileOpenRead(path.c_str());
+    ASSERT_NE(in, kFidNil);
+    EXPECT_EQ(LSeekFid(in, 0, 2), 10);  // length
+    EXPECT_EQ(LSeekFid(in, 8, 0), 8);
+    char buffer[8] = {};
+    EXPECT_EQ(LcbReadFid(in, buffer, 8), 2);  // short read reports its count
+    EXPECT_STREQ(buffer, "89");
+    FileClose(in);
+
+    FileName bad = FmNewSzDir(dir.File("no/such/dir/x").c_str(), 1);
+    ASSERT_NE(bad, nullptr);
+    EXPECT_EQ(FidCreateFm(bad, 3, 3), kFidNil);
+    EXPECT_EQ(RcGetFSError(), kRcNoExists);
+    DisposeFm(bad);
+    EXPECT_EQ(FileOpenRead(dir.File("absent").c_str()), kFidNil);
+}
+
+TEST(PlatformClipboard, HostApiPutsAndTakesTheDibBlock) {
+    BrioHostClipboardClear();
+    EXPECT_EQ(BrioHostClipboardGetDib(nullptr, 0), 0u);
+
+    std::string block(100, '\0');
+    for (size_t i = 0; i < block.size(); ++i) block[i] = static_cast<char>(i);
+    ASSERT_EQ(BrioHostClipboardSetDib(block.data(), block.size()), 0);
+    char small[10];
+    size_t size = BrioHostClipboardGetDib(small, sizeof small);
+    EXPECT_GE(size, block.size());  // the full size, though only 10 bytes were copied
+    EXPECT_EQ(std::string(small, 10), block.substr(0, 10));
+    std::vector<char> all(size);
+    BrioHostClipboardGetDib(all.data(), all.size());
+    EXPECT_EQ(std::string(all.data(), block.size()), block);
+
+    // The library's side sees the same block.
+    ASSERT_TRUE(ClipboardOpen());
+    GlobalHandle h = ClipboardGetDib();
+    ASSERT_NE(h, nullptr);
+    EXPECT_EQ(static_cast<const char*>(PlatGlobalLock(h))[99], 99);
+    PlatGlobalUnlock(h);
+    ClipboardClose();
+
+    BrioHostClipboardClear();
+    EXPECT_EQ(BrioHostClipboardGetDib(nullptr, 0), 0u);
+    EXPECT_NE(BrioHostClipboardSetDib(nullptr, 4), 0);
+}
+
+}  // namespace
