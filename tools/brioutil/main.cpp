@@ -1,0 +1,182 @@
+// brioutil: the library's jobs from the command line.
+#include <cstdio>
+#include <cstring>
+#include <exception>
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "cli.h"
+#include "platform/platform.h"
+
+#ifdef _WIN32
+#include <io.h>
+#define isatty _isatty
+#define fileno _fileno
+#else
+#include <unistd.h>
+#endif
+
+namespace cli {
+
+void Fail(int code, const std::string& message) { throw Failure{code, message}; }
+
+Args::Args(const std::vector<std::string>& argv, const std::vector<std::string>& valued) {
+    auto takesValue = [&](const std::string& name) {
+        for (const auto& v : valued)
+            if (v == name) return true;
+        return false;
+    };
+    bool optionsDone = false;
+    for (size_t i = 0; i < argv.size(); ++i) {
+        const std::string& a = argv[i];
+        if (optionsDone || a == "-" || a.size() < 2 || a[0] != '-') {
+            positional_.push_back(a);
+            continue;
+        }
+        if (a == "--") {
+            optionsDone = true;
+            continue;
+        }
+        std::string name = a, value;
+        size_t eq = a.find('=');
+        if (a.compare(0, 2, "--") == 0 && eq != std::string::npos) {
+            name = a.substr(0, eq);
+            value = a.substr(eq + 1);
+        } else if (takesValue(name)) {
+            if (i + 1 >= argv.size()) Fail(kUsage, "option " + name + " needs a value");
+            value = argv[++i];
+        }
+        if (!takesValue(name) && eq != std::string::npos && a.compare(0, 2, "--") == 0)
+            Fail(kUsage, "option " + name + " takes no value");
+        options_.emplace_back(name, value);
+    }
+}
+
+bool Args::Has(const std::string& name) const {
+    for (const auto& o : options_)
+        if (o.first == name) return true;
+    return false;
+}
+
+bool Args::Flag(const std::string& name) const { return Has(name); }
+
+std::string Args::Value(const std::string& name, const std::string& fallback) const {
+    for (auto it = options_.rbegin(); it != options_.rend(); ++it)
+        if (it->first == name) return it->second;
+    return fallback;
+}
+
+void Args::Expect(size_t min, size_t max, const std::string& usage) const {
+    if (positional_.size() < min || positional_.size() > max) Fail(kUsage, "usage: " + usage);
+}
+
+std::string ReadInput(const std::string& path) {
+    std::string bytes;
+    FILE* f = path == "-" ? stdin : brio::PlatFileOpen(path.c_str(), "rb");
+    if (!f) Fail(kInput, path + ": cannot open: " + std::strerror(errno));
+    char buffer[65536];
+    size_t n;
+    while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0) bytes.append(buffer, n);
+    bool failed = std::ferror(f) != 0;
+    if (f != stdin) std::fclose(f);
+    if (failed) Fail(kInput, path + ": read error");
+    return bytes;
+}
+
+void WriteOutput(const std::string& path, const std::string& bytes) {
+    if (path == "-") {
+        if (std::fwrite(bytes.data(), 1, bytes.size(), stdout) != bytes.size() ||
+            std::fflush(stdout) != 0)
+            Fail(kInput, "standard output: write error");
+        return;
+    }
+    brio::AtomicFile file;
+    if (!file.Open(path.c_str())) Fail(kInput, path + ": cannot create: " + std::strerror(errno));
+    file.Write(bytes.data(), bytes.size());
+    if (!file.Commit()) Fail(kInput, path + ": write error");
+}
+
+bool ProgressWanted() { return isatty(fileno(stderr)) != 0; }
+
+std::string JsonString(const std::string& text) {
+    // Windows-1252 bytes 0x80-0x9F that differ from Latin-1.
+    static const unsigned short k1252[32] = {
+        0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+        0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+        0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+    std::string out = "\"";
+    char buffer[8];
+    for (unsigned char c : text) {
+        switch (c) {
+            case '"': out += "\\\""; break;
+            case '\\': out += "\\\\"; break;
+            case '\n': out += "\\n"; break;
+            case '\r': out += "\\r"; break;
+            case '\t': out += "\\t"; break;
+            default:
+                if (c < 0x20 || c >= 0x7F) {
+                    unsigned code = c >= 0x80 && c < 0xA0 ? k1252[c - 0x80] : c;
+                    std::snprintf(buffer, sizeof buffer, "\\u%04x", code);
+                    out += buffer;
+                } else {
+                    out += static_cast<char>(c);
+                }
+        }
+    }
+    return out + "\"";
+}
+
+namespace {
+
+void PrintOverview() {
+    std::cout << "brioutil - help topics, Autolink, hotspot pictures, form files and "
+                 "application paths\n\n"
+                 "usage: brioutil COMMAND [ARGS...]\n\ncommands:\n";
+    for (const auto& c : Commands()) std::printf("  %-10s %s\n", c.name, c.summary);
+    std::cout << "\n'brioutil COMMAND --help' explains a command, with an example.\n"
+                 "Exit codes: 0 done, 1 usage error, 2 input problem, 3 internal error.\n";
+}
+
+}  // namespace
+
+}  // namespace cli
+
+int main(int argc, char** argv) {
+    using namespace cli;
+    std::vector<std::string> args(argv + 1, argv + argc);
+    if (args.empty() || args[0] == "--help" || args[0] == "-h" || args[0] == "help") {
+        if (args.size() >= 2) args = {args[1], "--help"};
+        else {
+            PrintOverview();
+            return args.empty() ? kUsage : kOk;
+        }
+    }
+    if (args[0] == "--version") {
+        std::cout << "brioutil 0.1.0\n";
+        return kOk;
+    }
+    for (const auto& c : Commands()) {
+        if (args[0] != c.name) continue;
+        std::vector<std::string> rest(args.begin() + 1, args.end());
+        for (const auto& a : rest) {
+            if (a == "--") break;
+            if (a == "--help" || a == "-h") {
+                std::cout << c.help;
+                return kOk;
+            }
+        }
+        try {
+            return c.run(rest);
+        } catch (const Failure& f) {
+            std::cerr << "brioutil " << c.name << ": " << f.message << "\n";
+            if (f.code == kUsage) std::cerr << "(see 'brioutil " << c.name << " --help')\n";
+            return f.code;
+        } catch (const std::exception& e) {
+            std::cerr << "brioutil " << c.name << ": internal error: " << e.what() << "\n";
+            return kInternal;
+        }
+    }
+    std::cerr << "brioutil: unknown command '" << args[0] << "' (see 'brioutil --help')\n";
+    return kUsage;
+}
