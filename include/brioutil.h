@@ -48,6 +48,20 @@ enum BrioStatus {
 /* Probe: returns 0. */
 BRIOUTIL_EXPORT int32_t BRIOAPI CadenceDLL(void);
 
+/* Autolink: a dictionary of terms that Autolink turns into hot spots. */
+typedef struct AutolinkDictionary AutolinkDictionary;
+
+/* Adds a term, its ";"-separated synonyms, and the context string they jump
+ * to (or pop up, when popup is nonzero) to the dictionary; a null dictionary
+ * creates one. *result receives 0, 2013 (the term already ends with another
+ * target) or 2005 (no memory; a dictionary this call would have created is
+ * then not made and null is returned). Returns the dictionary. */
+BRIOUTIL_EXPORT AutolinkDictionary* BRIOAPI AutolinkReference(
+    AutolinkDictionary* dictionary, const char* term, const char* synonyms, const char* target,
+    int32_t exclude, int32_t caseSensitive, const char* extra, uint32_t popup, int32_t* result);
+/* Releases a dictionary and the last text Autolink returned for it. */
+BRIOUTIL_EXPORT void BRIOAPI AutolinkDone(AutolinkDictionary* dictionary);
+
 /* Form files: nested Begin/End sections of "key = value" lines. */
 typedef struct FormFile FormFile;
 

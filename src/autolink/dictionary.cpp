@@ -1,0 +1,296 @@
+// The word trie of Autolink terms and its walk.
+#include "autolink/dictionary.h"
+
+#include <cstring>
+#include <utility>
+
+#include "brioutil.h"
+
+namespace brio {
+
+namespace {
+
+// Paths followed at once by one walk; only a dictionary built to defeat the
+// walk comes near it.
+constexpr size_t kMaxPaths = 256;
+
+bool EqualIgnoreCase(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (size_t i = 0; i < a.size(); ++i) {
+        if (PlatCharUpper(static_cast<unsigned char>(a[i])) !=
+            PlatCharUpper(static_cast<unsigned char>(b[i])))
+            return false;
+    }
+    return true;
+}
+
+// Upper-cases `word` into `stack` when it fits, else into `heap`.
+std::string_view UpperCase(std::string_view word, char* stack, size_t stackSize, BrioString* heap) {
+    char* out = stack;
+    if (word.size() > stackSize) {
+        heap->resize(word.size());
+        out = &(*heap)[0];
+    }
+    for (size_t i = 0; i < word.size(); ++i)
+        out[i] = static_cast<char>(PlatCharUpper(static_cast<unsigned char>(word[i])));
+    return std::string_view(out, word.size());
+}
+
+}  // namespace
+
+std::string_view SplitWord(std::string_view* text) {
+    std::string_view t = *text;
+    size_t i = 0;
+    while (i < t.size() && IsSpaceByte(static_cast<unsigned char>(t[i]))) ++i;
+    size_t start = i;
+    if (i < t.size()) {
+        if (IsAlnumByte(static_cast<unsigned char>(t[i]))) {
+            while (i < t.size() && IsAlnumByte(static_cast<unsigned char>(t[i]))) ++i;
+        } else {
+            ++i;
+        }
+    }
+    std::string_view word = t.substr(start, i - start);
+    while (i < t.size() && IsSpaceByte(static_cast<unsigned char>(t[i]))) ++i;
+    *text = t.substr(i);
+    return word;
+}
+
+}  // namespace brio
+
+using namespace brio;
+
+AutolinkDictionary::AutolinkDictionary() {
+    nodes_.emplace_back();
+    slots_.resize(64, Slot{0, 0});
+    active_.reserve(8);
+    next_.reserve(8);
+    active_.push_back(kRootNode);
+}
+
+AutolinkDictionary::~AutolinkDictionary() { BrioFree(resultBuffer); }
+
+std::string_view AutolinkDictionary::Word(uint32_t index) const {
+    const AutolinkTermNode& n = nodes_[index];
+    return std::string_view(words_.data() + n.wordOffset, n.wordLength);
+}
+
+uint32_t AutolinkDictionary::HashKey(uint32_t parent, uint32_t caseInsensitive,
+                                     std::string_view word) {
+    uint32_t h = 2166136261u;
+    auto mix = [&h](unsigned char b) {
+        h ^= b;
+        h *= 16777619u;
+    };
+    for (int shift = 0; shift < 32; shift += 8) mix(static_cast<unsigned char>(parent >> shift));
+    mix(static_cast<unsigned char>(caseInsensitive));
+    for (char c : word) mix(static_cast<unsigned char>(c));
+    return h;
+}
+
+uint32_t AutolinkDictionary::Lookup(uint32_t parent, uint32_t caseInsensitive,
+                                    std::string_view word) const {
+    uint32_t h = HashKey(parent, caseInsensitive, word);
+    size_t mask = slots_.size() - 1;
+    for (size_t i = h & mask;; i = (i + 1) & mask) {
+        const Slot& s = slots_[i];
+        if (s.node == 0) return kNoNode;
+        if (s.hash != h) continue;
+        const AutolinkTermNode& n = nodes_[s.node];
+        if (n.parent == parent && (n.flags & FlagCaseInsensitive) == caseInsensitive &&
+            n.wordLength == word.size() &&
+            std::memcmp(words_.data() + n.wordOffset, word.data(), word.size()) == 0)
+            return s.node;
+    }
+}
+
+void AutolinkDictionary::GrowTable() {
+    BrioVector<Slot> grown(slots_.size() * 2, Slot{0, 0});
+    size_t mask = grown.size() - 1;
+    for (const Slot& s : slots_) {
+        if (s.node == 0) continue;
+        size_t i = s.hash & mask;
+        while (grown[i].node != 0) i = (i + 1) & mask;
+        grown[i] = s;
+    }
+    slots_.swap(grown);
+}
+
+uint32_t AutolinkDictionary::AddChild(uint32_t parent, uint32_t caseInsensitive,
+                                      std::string_view word) {
+    if ((used_ + 1) * 2 > slots_.size()) GrowTable();
+    if (nodes_.size() >= kNoNode - 1 || words_.size() + word.size() >= UINT32_MAX)
+        throw std::bad_alloc();
+    AutolinkTermNode node;
+    node.parent = parent;
+    node.flags = caseInsensitive;
+    node.depth = nodes_[parent].depth + 1;
+    node.wordOffset = static_cast<uint32_t>(words_.size());
+    node.wordLength = static_cast<uint32_t>(word.size());
+    nodes_.push_back(node);
+    try {
+        words_.append(word.data(), word.size());
+    } catch (...) {
+        nodes_.pop_back();
+        throw;
+    }
+    uint32_t index = static_cast<uint32_t>(nodes_.size() - 1);
+    uint32_t h = HashKey(parent, caseInsensitive, word);
+    size_t mask = slots_.size() - 1;
+    size_t i = h & mask;
+    while (slots_[i].node != 0) i = (i + 1) & mask;
+    slots_[i] = Slot{h, index};
+    ++used_;
+    return index;
+}
+
+uint32_t AutolinkDictionary::FindChild(uint32_t node, std::string_view word) const {
+    uint32_t child = Lookup(node, 0, word);
+    if (child != kNoNode) return child;
+    char stack[128];
+    BrioString heap;
+    return Lookup(node, FlagCaseInsensitive, UpperCase(word, stack, sizeof stack, &heap));
+}
+
+int32_t AutolinkDictionary::InsertTerm(std::string_view text, std::string_view target,
+                                       std::string_view extra, uint32_t popup, uint32_t flags,
+                                       uint32_t* endNode) {
+    // A case-sensitive term follows only edges spelt exactly as its words, a
+    // case-insensitive one only upper-cased edges: neither can change how
+    // the other kind matches.
+    uint32_t ci = flags & FlagCaseInsensitive;
+    uint32_t node = kRootNode;
+    char stack[128];
+    BrioString heap;
+    for (;;) {
+        std::string_view word = SplitWord(&text);
+        if (word.empty()) break;
+        std::string_view key = ci ? UpperCase(word, stack, sizeof stack, &heap) : word;
+        uint32_t child = Lookup(node, ci, key);
+        if (child == kNoNode) child = AddChild(node, ci, key);
+        node = child;
+    }
+    const AutolinkTermNode& n = nodes_[node];
+    AutolinkTerm fresh;
+    fresh.target.assign(target.data(), target.size());
+    fresh.extra.assign(extra.data(), extra.size());
+    fresh.popup = popup;
+    if (n.flags & FlagEndsTerm) {
+        AutolinkTerm& old = terms_[n.term];
+        if (!EqualIgnoreCase(old.target, target)) return BRIO_ERR_TERM_CONFLICT;
+        fresh.primary = old.primary;
+        fresh.lastLinkedPass = old.lastLinkedPass;
+        old = std::move(fresh);
+    } else {
+        if (terms_.size() >= kNoNode - 1) throw std::bad_alloc();
+        terms_.push_back(std::move(fresh));
+        nodes_[node].term = static_cast<uint32_t>(terms_.size() - 1);
+    }
+    // Old flags are replaced; the case flag cannot change, since the node
+    // was reached through edges of the same kind.
+    nodes_[node].flags = (flags & (FlagCaseInsensitive | FlagExcluded)) | FlagEndsTerm;
+    *endNode = node;
+    return BRIO_OK;
+}
+
+int32_t AutolinkDictionary::AddReference(std::string_view term, std::string_view synonyms,
+                                         std::string_view target, std::string_view extra,
+                                         bool exclude, bool caseSensitive, uint32_t popup) {
+    std::string_view registered = exclude ? std::string_view() : target;
+    uint32_t flags = (caseSensitive ? 0 : FlagCaseInsensitive) | (exclude ? FlagExcluded : 0);
+    uint32_t mainNode = kNoNode;
+    int32_t status = InsertTerm(term, registered, extra, popup, flags, &mainNode);
+    if (status != BRIO_OK) return status;
+    terms_[nodes_[mainNode].term].primary = mainNode;
+    // An empty synonym ends the list.
+    for (;;) {
+        size_t semicolon = synonyms.find(';');
+        std::string_view synonym = synonyms.substr(0, semicolon);
+        if (synonym.empty()) break;
+        uint32_t node = kNoNode;
+        status = InsertTerm(synonym, registered, extra, popup, flags, &node);
+        if (status != BRIO_OK) return status;
+        terms_[nodes_[node].term].primary = mainNode;
+        if (synonyms.size() <= synonym.size() + 1) break;
+        synonyms.remove_prefix(synonym.size() + 1);
+    }
+    return BRIO_OK;
+}
+
+void AutolinkDictionary::ResetWalk() {
+    active_.clear();
+    active_.push_back(kRootNode);
+    fallback_ = kNoNode;
+    runLength_ = 0;
+}
+
+uint32_t AutolinkDictionary::NearestTermEnd(uint32_t node) const {
+    // The root is never a match.
+    while (node != kRootNode && node != kNoNode) {
+        if (nodes_[node].flags & FlagEndsTerm) return node;
+        node = nodes_[node].parent;
+    }
+    return kNoNode;
+}
+
+void AutolinkDictionary::OfferFallback(uint32_t node) {
+    uint32_t t = NearestTermEnd(node);
+    if (t == kNoNode) return;
+    if (fallback_ == kNoNode || nodes_[t].depth > nodes_[fallback_].depth) fallback_ = t;
+}
+
+void AutolinkDictionary::MatchWord(std::string_view word, MatchVerdict* verdict, int32_t* count,
+                                   const AutolinkTerm** term) {
+    *count = 0;
+    *term = nullptr;
+    ++runLength_;
+    if (!word.empty()) {
+        char stack[128];
+        BrioString heap;
+        std::string_view upper = UpperCase(word, stack, sizeof stack, &heap);
+        next_.clear();
+        // The walk always tries to extend first, so the longest term wins;
+        // a path that dies leaves its nearest term end as a fallback.
+        for (uint32_t node : active_) {
+            uint32_t exact = Lookup(node, 0, word);
+            uint32_t folded = Lookup(node, FlagCaseInsensitive, upper);
+            if (exact != kNoNode && next_.size() < kMaxPaths) next_.push_back(exact);
+            if (folded != kNoNode && next_.size() < kMaxPaths) next_.push_back(folded);
+            if (exact == kNoNode && folded == kNoNode) OfferFallback(node);
+        }
+        if (!next_.empty()) {
+            active_.swap(next_);
+            *verdict = Continue;
+            return;
+        }
+    } else {
+        for (uint32_t node : active_) OfferFallback(node);
+    }
+
+    uint32_t end = fallback_;
+    int32_t run = runLength_;
+    ResetWalk();
+    if (end == kNoNode) {
+        *verdict = NoMatch;
+        return;
+    }
+    *count = run - static_cast<int32_t>(nodes_[end].depth);
+    const AutolinkTermNode& n = nodes_[end];
+    AutolinkTerm& t = terms_[n.term];
+    uint32_t primaryNode = t.primary;
+    AutolinkTerm& primary = (primaryNode != kNoNode && (nodes_[primaryNode].flags & FlagEndsTerm))
+                                ? terms_[nodes_[primaryNode].term]
+                                : t;
+    *term = &t;
+    bool suppressed = (n.flags & FlagExcluded) ||
+                      (oncePerPass && primary.lastLinkedPass == passCount) ||
+                      (t.popup == 0 && t.target == topicContext) ||
+                      (t.popup != 0 && t.target == popupContext);
+    if (suppressed) {
+        *verdict = Suppressed;
+        return;
+    }
+    primary.lastLinkedPass = passCount;
+    *verdict = t.popup ? LinkPopup : LinkJump;
+}
+

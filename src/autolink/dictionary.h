@@ -1,0 +1,166 @@
+// The Autolink term dictionary: a trie whose edges are whole words, so that a
+// term of several words ('print setup', 'R&D') is a path of several nodes.
+// The writing pass walks it word by word over a topic's text through
+// MatchWord.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <new>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "brioutil.h"
+#include "platform/platform.h"
+
+namespace brio {
+
+// Allocates through the runtime heap with the failure hook, so every
+// out-of-memory path of the dictionary can be exercised; failure throws
+// std::bad_alloc, which the exports turn into 2005.
+template <class T>
+struct BrioAllocator {
+    using value_type = T;
+    BrioAllocator() = default;
+    template <class U>
+    BrioAllocator(const BrioAllocator<U>&) {}
+    T* allocate(size_t n) {
+        if (n > SIZE_MAX / sizeof(T)) throw std::bad_alloc();
+        void* p = BrioMalloc(n * sizeof(T));
+        if (!p) throw std::bad_alloc();
+        return static_cast<T*>(p);
+    }
+    void deallocate(T* p, size_t) { BrioFree(p); }
+    template <class U>
+    bool operator==(const BrioAllocator<U>&) const { return true; }
+    template <class U>
+    bool operator!=(const BrioAllocator<U>&) const { return false; }
+};
+
+template <class T>
+using BrioVector = std::vector<T, BrioAllocator<T>>;
+using BrioString = std::basic_string<char, std::char_traits<char>, BrioAllocator<char>>;
+
+enum MatchVerdict : int32_t {
+    NoMatch = 0,
+    Continue = 1,
+    LinkJump = 2,
+    LinkPopup = 3,
+    Suppressed = 4,
+};
+
+constexpr uint32_t FlagCaseInsensitive = 1;
+constexpr uint32_t FlagEndsTerm = 2;
+constexpr uint32_t FlagExcluded = 4;
+
+constexpr uint32_t kNoNode = UINT32_MAX;
+constexpr uint32_t kRootNode = 0;
+
+// One node of the trie. Nodes live in one array and name each other by
+// index, so the whole trie is released without recursion.
+struct AutolinkTermNode {
+    uint32_t parent = kNoNode;
+    uint32_t flags = 0;
+    uint32_t depth = 0;      // words from the root
+    uint32_t wordOffset = 0;  // the word that leads here, in the word arena
+    uint32_t wordLength = 0;
+    uint32_t term = kNoNode;  // index into terms while FlagEndsTerm is set
+};
+
+// What a node that ends a term carries.
+struct AutolinkTerm {
+    BrioString target;
+    BrioString extra;
+    uint32_t popup = 0;
+    uint32_t primary = kNoNode;  // node where the reference's main term ends
+    int32_t lastLinkedPass = -1;  // read and written on the primary's term only
+};
+
+// Character classes of the term words and the text: letters and digits of
+// the C locale; white space for splitting terms.
+inline bool IsAlnumByte(unsigned char c) {
+    return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
+}
+inline bool IsSpaceByte(unsigned char c) { return c == ' ' || (c >= 9 && c <= 13); }
+
+// Splits the first word off `text`: a run of letters and digits, or any one
+// other non-space character. Leading and following white space is skipped;
+// `text` keeps the rest.
+std::string_view SplitWord(std::string_view* text);
+
+}  // namespace brio
+
+// The handle that crosses the export boundary.
+struct AutolinkDictionary {
+public:
+    AutolinkDictionary();
+
+    // Registers a term below the root; 0 or 2013 (a different target already
+    // ends there). Throws std::bad_alloc. *endNode receives where it ends.
+    int32_t InsertTerm(std::string_view text, std::string_view target, std::string_view extra,
+                       uint32_t popup, uint32_t flags, uint32_t* endNode);
+    // The main term and its ";"-separated synonyms; 0 or 2013.
+    int32_t AddReference(std::string_view term, std::string_view synonyms,
+                         std::string_view target, std::string_view extra, bool exclude,
+                         bool caseSensitive, uint32_t popup);
+
+    // The child of `node` that a word of the text leads to: the case-sensitive
+    // child spelt exactly so, else the case-insensitive one; brio::kNoNode if none.
+    uint32_t FindChild(uint32_t node, std::string_view word) const;
+
+    // One step of the walk. An empty word ends the run. The count is the
+    // number of words handed in since the last word of the match, the
+    // current one included. On a link verdict *term is the matched term.
+    void MatchWord(std::string_view word, brio::MatchVerdict* verdict, int32_t* count,
+                   const brio::AutolinkTerm** term);
+    // Forgets a walk in progress.
+    void ResetWalk();
+
+    const brio::AutolinkTermNode& Node(uint32_t index) const { return nodes_[index]; }
+    std::string_view Word(uint32_t index) const;
+    const brio::AutolinkTerm& Term(uint32_t index) const { return terms_[index]; }
+    size_t NodeCount() const { return nodes_.size(); }
+
+    // Settings of the Autolink call in progress.
+    int32_t passCount = 0;
+    bool oncePerPass = false;
+    brio::BrioString topicContext;
+    brio::BrioString popupContext;
+    // The last Autolink result, owned here (malloc heap).
+    char* resultBuffer = nullptr;
+
+    ~AutolinkDictionary();
+    AutolinkDictionary(const AutolinkDictionary&) = delete;
+    AutolinkDictionary& operator=(const AutolinkDictionary&) = delete;
+
+private:
+    struct Slot {
+        uint32_t hash;
+        uint32_t node;  // 0 (the root, never a child) marks an empty slot
+    };
+
+    static uint32_t HashKey(uint32_t parent, uint32_t caseInsensitive, std::string_view word);
+    uint32_t Lookup(uint32_t parent, uint32_t caseInsensitive, std::string_view word) const;
+    uint32_t AddChild(uint32_t parent, uint32_t caseInsensitive, std::string_view word);
+    void GrowTable();
+    // The nearest node at or above `node` that ends a term; brio::kNoNode if none
+    // below the root.
+    uint32_t NearestTermEnd(uint32_t node) const;
+    void OfferFallback(uint32_t node);
+
+    brio::BrioVector<brio::AutolinkTermNode> nodes_;
+    brio::BrioVector<brio::AutolinkTerm> terms_;
+    brio::BrioVector<Slot> slots_;
+    brio::BrioString words_;
+    size_t used_ = 0;
+
+    // The walk: every node the words so far lead to (a text word may follow
+    // a case-sensitive and a case-insensitive edge at once), the best term
+    // end seen on a path that has already died, and the words handed in.
+    brio::BrioVector<uint32_t> active_;
+    brio::BrioVector<uint32_t> next_;
+    uint32_t fallback_ = brio::kNoNode;
+    int32_t runLength_ = 0;
+};
+
