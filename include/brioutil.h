@@ -48,6 +48,14 @@ enum BrioStatus {
 /* Probe: returns 0. */
 BRIOUTIL_EXPORT int32_t BRIOAPI CadenceDLL(void);
 
+/* Help topics in RTF. */
+
+/* 1 when the words of `phrase` occur, in order, as consecutive words of the
+ * topic's visible text (whole words, any case); 0 otherwise. *status is 0 or
+ * the code that stopped the search. */
+BRIOUTIL_EXPORT int32_t BRIOAPI TopicFindText(const char* rtfText, const char* phrase,
+                                              int32_t* status);
+
 /* Autolink: a dictionary of terms that Autolink turns into hot spots. */
 typedef struct AutolinkDictionary AutolinkDictionary;
 
