@@ -50,6 +50,23 @@ BRIOUTIL_EXPORT int32_t BRIOAPI CadenceDLL(void);
 
 /* Help topics in RTF. */
 
+/* The RTF of a new, empty topic: constant text owned by the library.
+ * *length receives its length (577), *status 0. */
+BRIOUTIL_EXPORT const char* BRIOAPI TopicNew(uint32_t* length, int32_t* status);
+
+/* Writes a topic as help-compiler input: its RTF with the #, $, !, K and +
+ * footnotes at the start of the body, the non-scrolling region restored
+ * from nonScrollingCount, inline context markers turned into # footnotes
+ * and the "Autolink;" style removed. `keywords` ("|"-separated, may be
+ * null) is split in place. The file is replaced only when the topic was
+ * written whole. 0, 2002 (cannot create), 2012 (groups left open) or the
+ * code of the failing step (2003, 2005, 2006, 2010). */
+BRIOUTIL_EXPORT int32_t BRIOAPI TopicEmitRtfFile(const char* rtfText, const char* contextString,
+                                                 const char* title, const char* entryMacro,
+                                                 char* keywords, const char* browseSequence,
+                                                 const char* outputPath,
+                                                 int32_t nonScrollingCount);
+
 /* 1 when the words of `phrase` occur, in order, as consecutive words of the
  * topic's visible text (whole words, any case); 0 otherwise. *status is 0 or
  * the code that stopped the search. */

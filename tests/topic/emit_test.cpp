@@ -1,0 +1,191 @@
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+
+#include "brioutil.h"
+#include "platform/platform.h"
+#include "test_support.h"
+
+namespace {
+
+using brio::test::ReadFile;
+using brio::test::TempDir;
+
+const std::string kTemplate =
+    "{\\rtf1\\ansi \\deff4\\deflang1033{\\fonttbl{\\f4\\froman\\fcharset0\\fprq2 Times New "
+    "Roman;}}{\\colortbl;\\red0\\green0\\blue0;\\red0\\green0\\blue255;\\red0\\green255\\blue255;"
+    "\\red0\\green255\\blue0;\\red255\\green0\\blue255;\\red255\\green0\\blue0;\\red255\\green255"
+    "\\blue0;\\red255\\green255\\blue255;\\red0\\green0\\blue128;\\red0\\green128\\blue128;\\red0"
+    "\\green128\\blue0;\\red128\\green0\\blue128;\\red128\\green0\\blue0;\\red128\\green128\\blue0;"
+    "\\red128\\green128\\blue128;\\red192\\green192\\blue192;}{\\stylesheet{\\widctlpar\\f4\\fs20 "
+    "\\snext0 Normal;}{\\*\\cs10 \\additive Default Paragraph Font;}{\\*\\cs99 \\additive "
+    "Autolink;}}}";
+
+TEST(TopicNew, HandsOutTheTemplate) {
+    uint32_t length = 0;
+    int32_t status = -1;
+    const char* first = TopicNew(&length, &status);
+    EXPECT_EQ(length, 577u);
+    EXPECT_EQ(status, 0);
+    EXPECT_EQ(std::string(first), kTemplate);
+    EXPECT_EQ(TopicNew(&length, &status), first);
+}
+
+struct Emitted {
+    int32_t status;
+    std::string text;
+};
+
+Emitted Emit(const std::string& rtf, int32_t count, const char* context = nullptr,
+             const char* title = nullptr, const char* macro = nullptr, char* keywords = nullptr,
+             const char* browse = nullptr) {
+    TempDir dir;
+    std::string path = dir.File("topic.rtf");
+    int32_t status = TopicEmitRtfFile(rtf.c_str(), context, title, macro, keywords, browse,
+                                      path.c_str(), count);
+    return {status, ReadFile(path)};
+}
+
+TEST(TopicEmitRtfFile, TemplateWithEveryFootnote) {
+    char keywords[] = "alpha|beta||gamma";
+    Emitted e = Emit(kTemplate, 0, "ctx", "Title", "Run(a\\b)", keywords, "seq:010");
+    std::string header = kTemplate.substr(0, kTemplate.size() - 1);
+    header.erase(header.find("{\\*\\cs99 \\additive Autolink;}"), 29);
+    EXPECT_EQ(e.status, 0);
+    EXPECT_EQ(e.text, header +
+                          "\r\n"
+                          "\r\n#{\\footnote {\\super #}ctx}"
+                          "\r\n${\\footnote {\\super $}Title}"
+                          "\r\n!{\\footnote {\\super !}Run(a\\\\b)}"
+                          "\r\nK{\\footnote {\\super K}alpha}"
+                          "\r\nK{\\footnote {\\super K}beta}"
+                          "\r\nK{\\footnote {\\super K}gamma}"
+                          "\r\n+{\\footnote {\\super +}seq:010}"
+                          "\r\n}");
+    EXPECT_STREQ(keywords, "alpha");
+}
+
+TEST(TopicEmitRtfFile, BodyRules) {
+    const std::string sheet = "{\\stylesheet{\\*\\cs99 \\additive Autolink;}}";
+    const std::string sheet15 = "{\\stylesheet{\\*\\cs15 \\additive Autolink;}}";
+    struct Case {
+        std::string rtf;
+        int32_t count;
+        int32_t status;
+        std::string expected;
+    } cases[] = {
+        // The region closes behind the count-th counted token.
+        {"{\\rtf1 Title\\par \\pard\\plain Body}", 6, 0,
+         "{\\rtf1 \\keepn\r\n\r\n\r\nTitle\\par \\pard \\pard\\plain Body}"},
+        {"{\\rtf1 Title\\par \\pard\\plain Body}", 0, 0,
+         "{\\rtf1 \r\n\r\nTitle\\par \\pard\\plain Body}"},
+        {"{\\rtf1 AB}", 1, 0, "{\\rtf1 \\keepn\r\n\r\n\r\nA\\pard B}"},
+        {"{\\rtf1 AB}", 9, 0, "{\\rtf1 \\keepn\r\n\r\n\r\nAB\\pard }"},
+        // Destinations count nothing; a control symbol counts once.
+        {"{\\rtf1 A{\\footnote xyz}\\'e9C}", 4, 0,
+         "{\\rtf1 \\keepn\r\n\r\n\r\nA{\\footnote xyz}\\'e9\\pard C}"},
+        {"{\\rtf1 \\{B}", 2, 0, "{\\rtf1 \\keepn\r\n\r\n\r\n\\{B\\pard }"},
+        // A \par before the text is the first counted token.
+        {"{\\rtf1\\pard\\par Title\\par}", 3, 0,
+         "{\\rtf1\\pard\\keepn\r\n\r\n\r\n\\par Ti\\pard tle\\par}"},
+        // \ul ends the header but is not counted.
+        {"{\\rtf1 {\\ul AB}C}", 1, 0, "{\\rtf1 {\\keepn\r\n\r\n\r\n\\ul A\\pard B}C}"},
+        // Inline context markers, exactly as import writes them.
+        {"{\\rtf1 x\\{#second_topic\\}y}", 0, 0,
+         "{\\rtf1 \r\n\r\nx\r\n\r\n#{\\footnote {\\super #}second_topic}y}"},
+        {"{\\rtf1 x\\{#a\\b b\\}y}", 0, 0, "{\\rtf1 \r\n\r\nx\\{#a\\b b\\}y}"},
+        {"{\\rtf1 x\\{#a{b}\\}y}", 0, 0, "{\\rtf1 \r\n\r\nx\\{#a{b}\\}y}"},
+        {"{\\rtf1 x\\{#ab", 0, BRIO_ERR_GROUPS_OPEN, "{\\rtf1 \r\n\r\nx\\{#ab"},
+        {"{\\rtf1 x\\{y\\}}", 0, 0, "{\\rtf1 \r\n\r\nx\\{y\\}}"},
+        {"{\\rtf1 auto\\-link}", 0, 0, "{\\rtf1 \r\n\r\nauto\\-link}"},
+        // The Autolink style goes, with its definition.
+        {"{\\rtf1" + sheet + "x{\\cs99\\ul Printer}{\\v print_topic}{\\cs99 P}}", 0, 0,
+         "{\\rtf1{\\stylesheet}\r\n\r\nx{\\ul Printer}{\\v print_topic}{\\cs99 P}}"},
+        {"{\\rtf1" + sheet15 + "x{\\cs15\\ul P}{\\cs99\\ul Q}}", 0, 0,
+         "{\\rtf1{\\stylesheet}\r\n\r\nx{\\ul P}{\\cs99\\ul Q}}"},
+        // Without a style sheet only an exact \cs99 before the body goes.
+        {"{\\rtf1\\cs99\\cs99 x\\cs99\\b y}", 0, 0, "{\\rtf1\\cs99 \r\n\r\nx\\cs99\\b y}"},
+        // A dropped word never lets the word before swallow the text.
+        {"{\\rtf1" + sheet + "a\\b\\cs99x}", 0, 0, "{\\rtf1{\\stylesheet}\r\n\r\na\\b x}"},
+        // Open groups: reported, the file still written as far as it went.
+        {"{\\rtf1 {\\b abc", 0, BRIO_ERR_GROUPS_OPEN, "{\\rtf1 {\\b \r\n\r\nabc"},
+        {"{\\rtf1 abc}}", 0, BRIO_ERR_GROUPS_OPEN, "{\\rtf1 \r\n\r\nabc}}"},
+        // Line ends are dropped in the header only.
+        {"{\\rtf1\r\n{\\fonttbl\r\n{\\f0 A;}}\r\nx\r\ny}", 0, 0,
+         "{\\rtf1{\\fonttbl\r\n{\\f0 A;}}\r\n\r\nx\r\ny}"},
+        // A continuation starts inside the document.
+        {"\\pard Title\\par more", 6, 0, "\\pard \\keepn\r\n\r\n\r\nTitle\\par \\pard more"},
+        {"\\pard Ti", 9, 0, "\\pard \\keepn\r\n\r\n\r\nTi\\pard "},
+    };
+    for (const auto& k : cases) {
+        Emitted e = Emit(k.rtf, k.count);
+        EXPECT_EQ(e.status, k.status) << k.rtf;
+        EXPECT_EQ(e.text, k.expected) << k.rtf;
+    }
+}
+
+TEST(TopicEmitRtfFile, FootnotesOfAnyLengthStayWhole) {
+    std::string title(3000, 't');
+    std::string keywordText = std::string(1500, 'k') + "|" + std::string(1500, 'q');
+    std::string keywords = keywordText;
+    Emitted e = Emit("{\\rtf1 x}", 0, nullptr, title.c_str(), nullptr, &keywords[0]);
+    EXPECT_EQ(e.status, 0);
+    EXPECT_EQ(e.text, "{\\rtf1 \r\n\r\n${\\footnote {\\super $}" + title +
+                          "}\r\nK{\\footnote {\\super K}" + std::string(1500, 'k') +
+                          "}\r\nK{\\footnote {\\super K}" + std::string(1500, 'q') + "}\r\nx}");
+}
+
+TEST(TopicEmitRtfFile, FailuresLeaveTheOldFile) {
+    TempDir dir;
+    std::string path = dir.File("topic.rtf");
+    ASSERT_TRUE(brio::test::WriteFile(path, "old"));
+    struct Case {
+        const char* rtf;
+        int32_t status;
+    } cases[] = {
+        {"{\\rtf1{\\stylesheet\\par}x}", BRIO_ERR_UNBALANCED},
+        {"{\\rtf1{\\stylesheet{\\s0 a;}", BRIO_ERR_UNEXPECTED_END},
+        {"{\\rtf1{\\fonttbl{\\f0", BRIO_ERR_UNEXPECTED_END},
+        {"{\\rtf1 x\\", BRIO_ERR_UNEXPECTED_END},
+    };
+    for (const auto& k : cases) {
+        EXPECT_EQ(TopicEmitRtfFile(k.rtf, "c", nullptr, nullptr, nullptr, nullptr, path.c_str(), 0),
+                  k.status)
+            << k.rtf;
+        EXPECT_EQ(ReadFile(path), "old");
+    }
+    EXPECT_EQ(dir.Entries().size(), 1u);  // no temporary file left behind
+    EXPECT_EQ(TopicEmitRtfFile("{\\rtf1 x}", nullptr, nullptr, nullptr, nullptr, nullptr,
+                               path.c_str(), 0),
+              0);
+    EXPECT_EQ(ReadFile(path), "{\\rtf1 \r\n\r\nx}");
+    EXPECT_EQ(TopicEmitRtfFile("{\\rtf1 x}", nullptr, nullptr, nullptr, nullptr, nullptr,
+                               dir.File("no/such/dir/t.rtf").c_str(), 0),
+              BRIO_ERR_CREATE_OUTPUT);
+    EXPECT_EQ(TopicEmitRtfFile("{}", nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, 0),
+              BRIO_ERR_CREATE_OUTPUT);
+}
+
+TEST(TopicEmitRtfFile, AllocationFailuresReport2005) {
+    TempDir dir;
+    std::string path = dir.File("topic.rtf");
+    std::string body = "{\\rtf1{\\stylesheet{\\*\\cs10 A;}}" + std::string(2000, 'b') + "}";
+    int reported = 0;
+    for (long n = 1; n < 12; ++n) {
+        ASSERT_TRUE(brio::test::WriteFile(path, "old"));
+        brio::FailAllocationAfter(n);
+        int32_t status = TopicEmitRtfFile(body.c_str(), "c", nullptr, nullptr, nullptr, nullptr,
+                                          path.c_str(), 0);
+        brio::FailAllocationAfter(0);
+        if (status == BRIO_ERR_NO_MEMORY) {
+            ++reported;
+            EXPECT_EQ(ReadFile(path), "old");
+        } else {
+            EXPECT_EQ(status, 0) << n;
+        }
+    }
+    EXPECT_GE(reported, 3);
+}
+
+}  // namespace
