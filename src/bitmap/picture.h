@@ -1,0 +1,108 @@
+// PictureRecord: one picture in a movable global-memory block, laid out as
+// little-endian bytes at fixed offsets (header, colour table, data, optional
+// hotspot block), plus the compact numbers of the group file format.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "adt/bytes.h"
+#include "platform/platform.h"
+
+namespace brio {
+
+// Picture types.
+constexpr uint8_t kPictureDdb = 5;
+constexpr uint8_t kPictureDib = 6;
+constexpr uint8_t kPictureMetafile = 8;
+
+// Record offsets.
+constexpr size_t kPicType = 0;
+constexpr size_t kPicPacking = 1;
+constexpr size_t kPicDataSize = 2;
+constexpr size_t kPicDataOffset = 6;
+constexpr size_t kPicHotspotSize = 10;
+constexpr size_t kPicHotspotOffset = 14;
+constexpr size_t kPicInfo = 18;  // BITMAPINFOHEADER of types 5 and 6
+constexpr size_t kPicColours = 58;
+
+// Offsets of the information header inside the record.
+constexpr size_t kBiSize = kPicInfo + 0;
+constexpr size_t kBiWidth = kPicInfo + 4;
+constexpr size_t kBiHeight = kPicInfo + 8;
+constexpr size_t kBiPlanes = kPicInfo + 12;
+constexpr size_t kBiBitCount = kPicInfo + 14;
+constexpr size_t kBiCompression = kPicInfo + 16;
+constexpr size_t kBiSizeImage = kPicInfo + 20;
+constexpr size_t kBiXPels = kPicInfo + 24;
+constexpr size_t kBiYPels = kPicInfo + 28;
+constexpr size_t kBiClrUsed = kPicInfo + 32;
+constexpr size_t kBiClrImportant = kPicInfo + 36;
+constexpr size_t kInfoHeaderSize = 40;
+
+// Type 8 instead: mapping mode, extents and the handle of the bits block.
+// The handle takes 8 bytes so a 64-bit build's handles fit; the bytes after
+// the first four are zero on 32-bit builds.
+constexpr size_t kPicMapMode = 18;
+constexpr size_t kPicXExt = 22;
+constexpr size_t kPicYExt = 26;
+constexpr size_t kPicBitsHandle = 30;
+constexpr size_t kMetafileRecordSize = 66;
+constexpr uint32_t kMapModeAnisotropic = 8;
+
+// Results that stand where a picture handle is expected.
+inline GlobalHandle BadPicture() { return reinterpret_cast<GlobalHandle>(static_cast<intptr_t>(-2)); }
+inline GlobalHandle GroupFileMarker() {
+    return reinterpret_cast<GlobalHandle>(static_cast<intptr_t>(-1));
+}
+inline bool IsPicture(GlobalHandle h) { return h && h != BadPicture() && h != GroupFileMarker(); }
+
+inline GlobalHandle GetHandleField(const void* record, size_t offset) {
+    uint64_t v = GetU32(record, offset) | (static_cast<uint64_t>(GetU32(record, offset + 4)) << 32);
+    return reinterpret_cast<GlobalHandle>(static_cast<uintptr_t>(v));
+}
+inline void PutHandleField(void* record, size_t offset, GlobalHandle h) {
+    uint64_t v = static_cast<uint64_t>(reinterpret_cast<uintptr_t>(h));
+    PutU32(record, offset, static_cast<uint32_t>(v));
+    PutU32(record, offset + 4, static_cast<uint32_t>(v >> 32));
+}
+
+// Bytes of one row of a device-independent bitmap (4-byte aligned), and
+// rows x height; 64-bit so header values cannot wrap.
+inline uint64_t DibStride(uint32_t bitsPerPixel, uint32_t width) {
+    return ((static_cast<uint64_t>(bitsPerPixel) * width + 31) / 32) * 4;
+}
+inline uint64_t DibImageSize(uint32_t bitsPerPixel, uint32_t width, uint32_t height) {
+    return DibStride(bitsPerPixel, width) * height;
+}
+
+// Colours a colour table holds when the colours-used field is 0: only 1, 4
+// and 8 bits per pixel imply a full table.
+inline uint32_t ImpliedColours(uint32_t bitsPerPixel) {
+    return bitsPerPixel == 1 || bitsPerPixel == 4 || bitsPerPixel == 8 ? 1u << bitsPerPixel : 0;
+}
+
+// Whether `want` bytes of pixels may stand for `have` bytes found in a file
+// or unpacked from it: neither unpacker makes more than 64 bytes of one, so
+// a header asking for far more than that lies about its size. The slack lets
+// a short, truncated picture still open, padded with zeros.
+inline bool SizePlausible(uint64_t have, uint64_t want) {
+    return want <= have * 64 + (1u << 20) && want < 0x7FFF0000u;
+}
+
+// Compact numbers. Writers return the bytes written (1 or 2, 2 or 4).
+constexpr uint32_t kCompact16Limit = 0x8000;
+constexpr uint32_t kCompact32Limit = 0x80000000u;
+size_t PutCompact16(unsigned char* out, uint32_t value);
+size_t PutCompact32(unsigned char* out, uint32_t value);
+
+// ExpandPicture: makes a PictureRecord with unpacked data from a stored
+// picture record of `size` bytes. Returns the new unlocked handle, 0 when
+// memory ran out, BadPicture() for an unknown type or a record whose
+// offsets, sizes, colour table or stream reach outside it.
+GlobalHandle ExpandPicture(const void* stored, size_t size);
+
+// Releases a PictureRecord and a metafile's bits block.
+void FreePicture(GlobalHandle picture);
+
+}  // namespace brio

@@ -1,0 +1,152 @@
+// Run-length packing and unpacking.
+#include "bitmap/rle.h"
+
+#include <cstring>
+
+namespace brio {
+
+namespace {
+
+inline uint64_t Load64(const unsigned char* p) {
+    uint64_t v;
+    std::memcpy(&v, p, 8);
+    return v;
+}
+
+constexpr uint64_t kOnes = 0x0101010101010101ULL;
+constexpr uint64_t kHighs = 0x8080808080808080ULL;
+
+// Index of the lowest zero byte of v in memory order, or 8. Exact for the
+// lowest one: the borrow trick only misfires above a true zero byte.
+inline unsigned FirstZeroByte(uint64_t v) {
+    uint64_t found = (v - kOnes) & ~v & kHighs;
+    if (!found) return 8;
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
+    return static_cast<unsigned>(__builtin_clzll(found) >> 3);
+#else
+    return static_cast<unsigned>(__builtin_ctzll(found) >> 3);
+#endif
+}
+
+// Index of the lowest non-zero byte of v (v != 0) in memory order.
+inline unsigned FirstSetByte(uint64_t v) {
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
+    return static_cast<unsigned>(__builtin_clzll(v) >> 3);
+#else
+    return static_cast<unsigned>(__builtin_ctzll(v) >> 3);
+#endif
+}
+
+// First position i in [from, count - 2) where p[i] == p[i+1] == p[i+2], or
+// count when there is none.
+size_t FindTriple(const unsigned char* p, size_t from, size_t count) {
+    size_t i = from;
+    if (count < 3) return count;
+    size_t last = count - 2;  // positions that have two more bytes after them
+    while (i + 10 <= count) {
+        uint64_t a = Load64(p + i), b = Load64(p + i + 1), c = Load64(p + i + 2);
+        unsigned k = FirstZeroByte((a ^ b) | (b ^ c));
+        if (k < 8) return i + k;
+        i += 8;
+    }
+    for (; i < last; ++i)
+        if (p[i] == p[i + 1] && p[i] == p[i + 2]) return i;
+    return count;
+}
+
+size_t RunLength(const unsigned char* p, size_t from, size_t count) {
+    unsigned char value = p[from];
+    uint64_t pattern = kOnes * value;
+    size_t i = from;
+    while (i + 8 <= count) {
+        uint64_t differ = Load64(p + i) ^ pattern;
+        if (differ) return i + FirstSetByte(differ) - from;
+        i += 8;
+    }
+    while (i < count && p[i] == value) ++i;
+    return i - from;
+}
+
+}  // namespace
+
+int32_t UnpackRle(const void* source, void* destination, uint32_t sourceSize, uint32_t capacity) {
+    const auto* in = static_cast<const unsigned char*>(source);
+    const unsigned char* const inEnd = in + sourceSize;
+    auto* const outStart = static_cast<unsigned char*>(destination);
+    unsigned char* out = outStart;
+    size_t room = capacity;
+    while (in < inEnd && room > 0) {
+        unsigned c = *in++;
+        size_t n = c & 0x7F;
+        if (c & 0x80) {
+            if (n > static_cast<size_t>(inEnd - in)) n = static_cast<size_t>(inEnd - in);
+            if (n > room) n = room;
+            std::memcpy(out, in, n);
+            in += c & 0x7F;  // may step past the end, which ends the loop
+        } else {
+            if (in == inEnd) break;  // value byte missing
+            if (n > room) n = room;
+            std::memset(out, *in++, n);
+        }
+        out += n;
+        room -= n;
+    }
+    return static_cast<int32_t>(out - outStart);
+}
+
+int32_t UnpackRleBackward(const void* source, void* destination, uint32_t sourceSize,
+                          uint32_t capacity) {
+    const auto* const inStart = static_cast<const unsigned char*>(source);
+    const unsigned char* in = inStart + sourceSize;
+    auto* const outEnd = static_cast<unsigned char*>(destination) + capacity;
+    unsigned char* out = outEnd;
+    size_t room = capacity;
+    while (in > inStart) {
+        unsigned c = *--in;
+        size_t n = c & 0x7F;
+        if (n > room) return -1;
+        if (c & 0x80) {
+            if (n > static_cast<size_t>(in - inStart)) return -1;
+            in -= n;
+            out -= n;
+            std::memcpy(out, in, n);
+        } else {
+            if (in == inStart) return -1;
+            unsigned char value = *--in;
+            out -= n;
+            std::memset(out, value, n);
+        }
+        room -= n;
+    }
+    return static_cast<int32_t>(outEnd - out);
+}
+
+size_t PackRle(const void* source, void* destination, size_t count) {
+    const auto* p = static_cast<const unsigned char*>(source);
+    auto* const outStart = static_cast<unsigned char*>(destination);
+    unsigned char* out = outStart;
+    size_t pos = 0;
+    while (pos < count) {
+        size_t runStart = FindTriple(p, pos, count);
+        while (pos < runStart) {
+            size_t k = runStart - pos < 127 ? runStart - pos : 127;
+            *out++ = static_cast<unsigned char>(0x80 + k);
+            std::memcpy(out, p + pos, k);
+            out += k;
+            pos += k;
+        }
+        if (pos >= count) break;
+        size_t n = RunLength(p, pos, count);
+        unsigned char value = p[pos];
+        pos += n;
+        while (n > 0) {
+            size_t k = n < 127 ? n : 127;
+            *out++ = static_cast<unsigned char>(k);
+            *out++ = value;
+            n -= k;
+        }
+    }
+    return static_cast<size_t>(out - outStart);
+}
+
+}  // namespace brio
