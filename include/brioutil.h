@@ -84,6 +84,25 @@ typedef struct AutolinkDictionary AutolinkDictionary;
 BRIOUTIL_EXPORT AutolinkDictionary* BRIOAPI AutolinkReference(
     AutolinkDictionary* dictionary, const char* term, const char* synonyms, const char* target,
     int32_t exclude, int32_t caseSensitive, const char* extra, uint32_t popup, int32_t* result);
+/* Returns a copy of the RTF text in which every registered term outside
+ * existing hot spots, destinations and bitmap references has become a hot
+ * spot in the "Autolink;" character style. Jump terms whose target equals
+ * topicContext and popup terms whose target equals popupContext are left
+ * plain; oncePerPass links each reference at most once; linkColour (nonzero)
+ * colours the links. The text belongs to the dictionary until the next call
+ * with it or AutolinkDone. *length receives its length (when a text is
+ * returned), *result 0 or a code; null when the text could not be read
+ * (2008 for a null dictionary or text). */
+BRIOUTIL_EXPORT char* BRIOAPI Autolink(AutolinkDictionary* dictionary, const char* rtf,
+                                       const char* topicContext, const char* popupContext,
+                                       int32_t oncePerPass, uint32_t linkColour,
+                                       int32_t* length, int32_t* result);
+/* Returns a copy of the RTF text with the links of the "Autolink;" style
+ * taken apart again (and without the input's line ends). The text comes from
+ * the C runtime heap: release it with free(). *result is -1 after a complete
+ * pass, 2003 when the text ends in a lone backslash (text returned), or a
+ * code with null. */
+BRIOUTIL_EXPORT char* BRIOAPI AutolinkRemove(const char* rtf, int32_t* length, int32_t* result);
 /* Releases a dictionary and the last text Autolink returned for it. */
 BRIOUTIL_EXPORT void BRIOAPI AutolinkDone(AutolinkDictionary* dictionary);
 

@@ -1,0 +1,49 @@
+// The Autolink passes over one topic's RTF: the scan pass that finds the
+// existing hot spots and reads the style sheet, the writing pass that turns
+// registered terms into hot spots, and the removal of such links.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "autolink/dictionary.h"
+#include "rtf/rtf.h"
+
+namespace brio {
+
+// An existing hot spot: from the { that opens it to just past the } that
+// closes its hidden text.
+struct AutolinkLinkRecord {
+    int32_t start;
+    int32_t end;
+};
+
+struct AutolinkPageRecord {
+    uint32_t offset;
+    int32_t status;  // 0 not examined, 1 accepted, 2 not accepted
+};
+
+// What the scan pass leaves for the writing pass, beside the context's
+// character-style table.
+struct AutolinkScanState {
+    BrioVector<AutolinkLinkRecord> links;
+    BrioVector<AutolinkPageRecord> pages;
+};
+
+// Hot-spot state of the context to its reset values.
+void RtfResetHotspot(RtfContext* c);
+// Commits the hot spot in progress, if complete, and resets the state.
+int32_t RtfRecordHotspot(RtfContext* c, AutolinkScanState* scan);
+// The scan pass's treatment of the current token; 0 or an error code.
+int32_t AutolinkScanToken(RtfContext* c, AutolinkScanState* scan);
+
+// Both passes over `rtf`. On return *output is the written text (malloc
+// heap, the caller's), or null when the scan pass failed. 0 or a code.
+int32_t AutolinkRun(AutolinkDictionary* dictionary, const char* rtf, uint32_t linkColour,
+                    char** output, size_t* outputLength);
+
+// The links of the "Autolink;" style taken out again. *output is null on
+// failure; the status is -1 after a complete pass.
+int32_t AutolinkStrip(const char* rtf, char** output, size_t* outputLength);
+
+}  // namespace brio

@@ -1,0 +1,270 @@
+// Removal of Autolink's links: every group that starts with the "Autolink;"
+// character style loses its underline, colour and style, and its hidden
+// target part goes altogether.
+#include <cstring>
+
+#include "autolink/autolink.h"
+
+namespace brio {
+
+namespace {
+
+class Stripper {
+public:
+    explicit Stripper(RtfContext* c) : c_(c) {}
+
+    int32_t Run(bool* failed);
+    // "\cs<n>" of the "Autolink;" style, or empty: then nothing is a link.
+    char styleRef[kRtfStyleRefSize] = {0};
+
+private:
+    int32_t StripGroup(bool* failed);
+    int32_t Write(const char* data, size_t length, bool controlWord);
+    int32_t WriteToken() {
+        return Write(RtfTokenText(c_), static_cast<size_t>(c_->tokenLength),
+                     c_->tokenKind == kRtfControlWord);
+    }
+    void Drop() { gap_ = true; }
+    char LastWritten() const {
+        return c_->outPos > c_->outBuffer ? c_->outPos[-1] : '\0';
+    }
+
+    RtfContext* c_;
+    bool bareWord_ = false;  // the output ends in a control word without its blank
+    bool gap_ = false;       // tokens were dropped since the last write
+};
+
+// A dropped token never lets the control word before it swallow the text
+// after it.
+int32_t Stripper::Write(const char* data, size_t length, bool controlWord) {
+    if (length == 0) return 0;
+    if (gap_ && bareWord_ && RtfWordAbsorbs(LastWritten(), data[0])) {
+        int32_t rc = RtfWriteBytes(c_, " ", 1);
+        if (rc) return rc;
+    }
+    gap_ = false;
+    int32_t rc = RtfWriteBytes(c_, data, length);
+    bareWord_ = controlWord && data[length - 1] != ' ' && data[length - 1] != '*';
+    return rc;
+}
+
+int32_t Stripper::Run(bool* failed) {
+    bool afterOpenBrace = false;
+    for (;;) {
+        int32_t rc = RtfNextToken(c_);
+        if (rc) return rc;
+        bool opened = false;
+        switch (c_->tokenKind) {
+            case kRtfGroup:
+                rc = WriteToken();
+                if (rc) {
+                    *failed = true;
+                    return rc;
+                }
+                if (c_->tokenText[0] == '{') {
+                    rc = RtfPushGroup(c_);
+                    if (rc) {
+                        *failed = true;
+                        return rc;
+                    }
+                    opened = true;
+                } else {
+                    RtfPopGroup(c_);
+                }
+                break;
+            case kRtfControlWord:
+                if (c_->keywordClass == kRtfDestination && c_->depth >= 2) {
+                    rc = WriteToken();
+                    if (rc == 0) rc = RtfCopyGroup(c_);
+                    bareWord_ = false;
+                    if (rc) {
+                        *failed = true;
+                        return rc;
+                    }
+                } else if (afterOpenBrace && styleRef[0] &&
+                           c_->tokenLength == static_cast<int32_t>(std::strlen(styleRef)) &&
+                           std::strcmp(c_->tokenText, styleRef) == 0) {
+                    // A link group: the style word is the first thing in it.
+                    Drop();
+                    rc = StripGroup(failed);
+                    if (rc) return rc;
+                } else {
+                    rc = WriteToken();
+                    if (rc) {
+                        *failed = true;
+                        return rc;
+                    }
+                }
+                break;
+            case kRtfText:
+                rc = WriteToken();
+                if (rc) {
+                    *failed = true;
+                    return rc;
+                }
+                break;
+            default:
+                // Line ends of the input do not reach the output.
+                Drop();
+                break;
+        }
+        afterOpenBrace = opened;
+    }
+}
+
+// Works inside the link group only, tracking its nesting, and stops at its
+// closing brace.
+int32_t Stripper::StripGroup(bool* failed) {
+    size_t brace = static_cast<size_t>(c_->outPos - c_->outBuffer) - 1;
+    int32_t level = 1;
+    for (;;) {
+        int32_t rc = RtfNextToken(c_);
+        if (rc) return rc;
+        switch (c_->tokenKind) {
+            case kRtfGroup:
+                rc = WriteToken();
+                if (rc) {
+                    *failed = true;
+                    return rc;
+                }
+                if (c_->tokenText[0] == '{') {
+                    rc = RtfPushGroup(c_);
+                    if (rc) {
+                        *failed = true;
+                        return rc;
+                    }
+                    ++level;
+                } else {
+                    RtfPopGroup(c_);
+                    if (--level == 0) return 0;
+                }
+                break;
+            case kRtfText:
+                rc = WriteToken();
+                if (rc) {
+                    *failed = true;
+                    return rc;
+                }
+                break;
+            case kRtfLineEnd:
+                Drop();
+                break;
+            default: {
+                int32_t id = c_->keywordId;
+                if (c_->keywordClass == kRtfDestination && c_->depth >= 2) {
+                    rc = WriteToken();
+                    if (rc == 0) rc = RtfCopyGroup(c_);
+                    bareWord_ = false;
+                    if (rc) {
+                        *failed = true;
+                        return rc;
+                    }
+                    break;
+                }
+                if (id == kRtfIdCs || id == kRtfIdCf) {
+                    Drop();
+                    break;
+                }
+                if (id == kRtfIdUl || id == kRtfIdUldb) {
+                    Drop();
+                    const char* text = RtfTokenText(c_);
+                    bool blank = text[c_->tokenLength - 1] == ' ';
+                    char last = LastWritten();
+                    if (blank && last != '{' && last != ' ') {
+                        rc = Write(" ", 1, false);
+                        if (rc) {
+                            *failed = true;
+                            return rc;
+                        }
+                    }
+                    return 0;
+                }
+                bool hidden = id == kRtfIdV && level == 1 &&
+                              std::strncmp(RtfTokenText(c_), "\\v0", 3) != 0;
+                if (hidden) {
+                    // The hidden target part goes with its braces.
+                    c_->outFree += static_cast<int32_t>((c_->outPos - c_->outBuffer) - brace);
+                    c_->outPos = c_->outBuffer + brace;
+                    *c_->outPos = 0;
+                    bareWord_ = false;
+                    gap_ = true;
+                    while (level > 0) {
+                        rc = RtfNextToken(c_);
+                        if (rc) return rc;
+                        if (c_->tokenKind != kRtfGroup) continue;
+                        if (c_->tokenText[0] == '{') {
+                            ++level;
+                        } else {
+                            --level;
+                        }
+                    }
+                    RtfPopGroup(c_);
+                    return 0;
+                }
+                rc = WriteToken();
+                if (rc) {
+                    *failed = true;
+                    return rc;
+                }
+                break;
+            }
+        }
+    }
+}
+
+}  // namespace
+
+int32_t AutolinkStrip(const char* rtf, char** output, size_t* outputLength) {
+    *output = nullptr;
+    *outputLength = 0;
+    RtfContext c;
+    std::memset(&c, 0, sizeof c);
+    c.inText = rtf;
+    c.inPos = rtf;
+    c.inIsString = 1;
+    c.outIsBuffer = 0;
+
+    // First pass, only for the style sheet.
+    int32_t status = 0;
+    for (;;) {
+        int32_t rc = RtfNextToken(&c);
+        if (rc) break;
+        if (c.tokenKind == kRtfGroup) {
+            if (c.tokenText[0] == '{') {
+                status = RtfPushGroup(&c);
+                if (status) break;
+            } else {
+                RtfPopGroup(&c);
+            }
+        } else if (c.tokenKind == kRtfControlWord && c.keywordClass == kRtfDestination) {
+            if (c.keywordId == kRtfIdStylesheet) {
+                RtfReadStylesheet(&c, 0);
+                break;
+            }
+            if (c.depth >= 2) {
+                status = RtfCopyGroup(&c);
+                if (status) break;
+            }
+        }
+    }
+    if (status == 0) status = RtfStartBufferOutput(&c);
+    if (status == 0) status = RtfSeek(&c, 0);
+    bool failed = status != 0;
+    if (!failed) {
+        c.depth = 0;
+        Stripper stripper(&c);
+        RtfCharStyleRef(&c, kRtfAutolinkStyleName, stripper.styleRef);
+        status = stripper.Run(&failed);
+    }
+    if (!failed) {
+        *outputLength = static_cast<size_t>(c.outPos - c.outBuffer);
+        *output = c.outBuffer;
+        c.outBuffer = nullptr;
+    }
+    if (c.outBuffer) BrioFree(c.outBuffer);
+    RtfCloseFiles(&c);
+    RtfFreeContext(&c);
+    return status;
+}
+
+}  // namespace brio
