@@ -67,6 +67,25 @@ BRIOUTIL_EXPORT int32_t BRIOAPI TopicEmitRtfFile(const char* rtfText, const char
                                                  const char* outputPath,
                                                  int32_t nonScrollingCount);
 
+/* The handle of an imported topic: its RTF lives in it. */
+typedef struct TopicImport TopicImport;
+
+/* Takes one topic (up to \page or the end) out of help-compiler RTF: the
+ * text without its help footnotes and \keepn region, with the "Autolink;"
+ * style defined. The #, $, + and K texts are fresh strings the caller
+ * releases with free() (null when absent); keywords are joined by "|".
+ * *firstLine points to a library buffer valid until the next call. A text
+ * that does not start with "{" continues a document after *consumed.
+ * Returns the handle (release it with TopicImportStringClose), also on
+ * error; null with *status 2008 when it cannot be allocated. */
+BRIOUTIL_EXPORT TopicImport* BRIOAPI TopicImportString(
+    const char* rtfText, const char** rtfOut, uint32_t* rtfOutLength, int32_t* nonScrollingCount,
+    char** contextString, uint32_t* contextLength, char** title, uint32_t* titleLength,
+    char** browseSequence, uint32_t* browseLength, char** keywords, uint32_t* keywordsLength,
+    uint32_t* consumed, const char** firstLine, uint32_t* firstLineLength, int32_t* status);
+/* Releases an import handle and the RTF it holds. */
+BRIOUTIL_EXPORT void BRIOAPI TopicImportStringClose(TopicImport* handle);
+
 /* 1 when the words of `phrase` occur, in order, as consecutive words of the
  * topic's visible text (whole words, any case); 0 otherwise. *status is 0 or
  * the code that stopped the search. */

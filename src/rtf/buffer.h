@@ -36,6 +36,11 @@ public:
         capacity_ = grown;
         return true;
     }
+    void Free() {
+        BrioFree(data_);
+        data_ = nullptr;
+        size_ = capacity_ = 0;
+    }
     void Clear() {
         size_ = 0;
         if (data_) data_[0] = 0;

@@ -13,11 +13,12 @@ namespace brio {
 extern const char kTopicTemplate[];
 extern const uint32_t kTopicTemplateLength;
 
-// A text that does not open with "{" (after white space) continues a
+// A text that does not open with "{\rtf" (after white space) continues a
 // document after an earlier topic: it starts inside the document group.
+// (A later topic may well open with a group of its own, "{\b Title}...".)
 inline bool TopicIsContinuation(const char* text) {
     while (*text == ' ' || *text == '\t' || *text == '\r' || *text == '\n') ++text;
-    return *text != '{';
+    return std::strncmp(text, "{\\rtf", 5) != 0;
 }
 
 // The last character of a control word written without its delimiter, or 0

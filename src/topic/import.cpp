@@ -1,0 +1,354 @@
+// TopicImportString and TopicImportStringClose: one help topic taken out of
+// help-compiler RTF. The help footnotes leave the text and come back as
+// separate strings, the \keepn region is replaced by its size, and the
+// style sheet gains the "Autolink;" style when it lacks it.
+#include <cstdlib>
+#include <cstring>
+
+#include "brioutil.h"
+#include "platform/platform.h"
+#include "rtf/buffer.h"
+#include "rtf/rtf.h"
+#include "topic/topic.h"
+
+namespace brio {
+
+namespace {
+
+constexpr int32_t kFirstLineSize = 50;
+thread_local char gFirstLine[kFirstLineSize];
+
+bool IsWhite(char ch) {
+    return ch == ' ' || ch == '\t' || ch == '\n' || ch == '\v' || ch == '\f' || ch == '\r';
+}
+
+// What the pass wrote last, enough to recognise "<mark>{" before \footnote.
+struct Written {
+    enum Kind { kNone, kOpenBrace, kMark, kOther } kind = kNone;
+    size_t offset = 0;     // where the token starts in the output
+    char openBefore = 0;   // the writer's state before it
+    bool counted = false;  // the mark was counted as text
+    int32_t keepnOpenBefore = 0;
+};
+
+struct Texts {
+    RtfBuffer context, title, browse, keywords;
+    bool haveContext = false, haveTitle = false, haveBrowse = false, haveKeywords = false;
+};
+
+class Importer {
+public:
+    Importer(RtfContext* c, bool continuation)
+        : c_(c), w_(c), startDepth_(continuation ? 1 : 0) {
+        c_->depth = startDepth_;
+    }
+
+    int32_t Run(Texts& texts, int32_t* nonScrolling) {
+        texts_ = &texts;
+        nonScrolling_ = nonScrolling;
+        for (;;) {
+            int32_t rc = RtfNextToken(c_);
+            if (rc == -1) return c_->depth == startDepth_ ? 0 : BRIO_ERR_UNEXPECTED_END;
+            if (rc != 0) return rc;
+            bool stop = false;
+            rc = Token(&stop);
+            if (rc == -1) return c_->depth == startDepth_ ? 0 : BRIO_ERR_UNEXPECTED_END;
+            if (rc != 0 || stop) return rc;
+        }
+    }
+
+    int32_t TextCount() const { return textCount_; }
+
+private:
+    size_t OutLength() const { return static_cast<size_t>(RtfOutputLength(c_)); }
+
+    // Writes the current token and remembers what it was.
+    int32_t Write(Written::Kind kind, bool counted = false) {
+        Written now;
+        now.kind = kind;
+        now.openBefore = w_.OpenEnd();
+        now.counted = counted;
+        now.keepnOpenBefore = keepnOpenBefore_;
+        int32_t rc = w_.WriteToken();
+        now.offset = OutLength() - static_cast<size_t>(c_->tokenLength);
+        previous_ = last_;
+        last_ = now;
+        return rc;
+    }
+    int32_t WriteString(const char* text) {
+        previous_ = last_;
+        last_ = Written();
+        last_.kind = Written::kOther;
+        return w_.WriteString(text);
+    }
+    void Forget() { previous_ = last_ = Written(); }
+
+    int32_t Token(bool* stop) {
+        int32_t rc = 0;
+        switch (c_->tokenKind) {
+            case kRtfGroup:
+                if (c_->tokenText[0] == '{') {
+                    if ((rc = Write(Written::kOpenBrace)) != 0) return rc;
+                    return RtfPushGroup(c_);
+                }
+                // In a continuation, braces that close groups opened before
+                // its text (and the document's own) are not ours to write.
+                if (startDepth_ == 1 && c_->depth <= startDepth_) return 0;
+                rc = Write(Written::kOther);
+                RtfPopGroup(c_);
+                return rc;
+            case kRtfControlWord:
+                return ControlWord(stop);
+            case kRtfText: {
+                char ch = c_->tokenText[0];
+                keepnOpenBefore_ = c_->keepnOpen;
+                c_->keepnOpen = 0;
+                if (textCount_ < kFirstLineSize - 1)
+                    gFirstLine[textCount_] = ch;
+                else
+                    gFirstLine[kFirstLineSize - 1] = 0;
+                bool counted = ch != '\\';
+                if (counted) ++textCount_;
+                bool mark = counted && c_->tokenLength == 1 && !afterBackslash_;
+                afterBackslash_ = ch == '\\' && c_->tokenLength == 1;
+                return Write(mark ? Written::kMark : Written::kOther, counted);
+            }
+            default:
+                return 0;  // line ends are dropped
+        }
+    }
+
+    int32_t ControlWord(bool* stop) {
+        int32_t rc = 0;
+        afterBackslash_ = false;
+        if (c_->keywordClass == kRtfDestination && c_->depth >= 2) {
+            if (c_->keywordId == kRtfIdStylesheet) {
+                if ((rc = Write(Written::kOther)) != 0) return rc;
+                rc = RtfCopyStylesheet(c_);
+                w_.Reset();
+                Forget();
+                return rc;
+            }
+            if (c_->keywordId == kRtfIdFootnote && IsHelpFootnote()) return Footnote();
+            if ((rc = Write(Written::kOther)) != 0) return rc;
+            rc = RtfCopyGroup(c_);
+            w_.Reset();
+            Forget();
+            return rc;
+        }
+        switch (c_->keywordId) {
+            case kRtfIdKeepn:
+                c_->keepnFirst = textCount_ == 0 ? 1 : 0;
+                c_->keepnOpen = 1;
+                return 0;
+            case kRtfIdPard:
+                if (c_->keepnOpen || c_->keepnFirst) {
+                    c_->keepnOpen = c_->keepnFirst = 0;
+                    *nonScrolling_ = textCount_;
+                    return 0;
+                }
+                return Write(Written::kOther);
+            case kRtfIdPar:
+                if (textCount_ < kFirstLineSize - 1) gFirstLine[textCount_] = 0;
+                ++textCount_;
+                return Write(Written::kOther);
+            case kRtfIdPage:
+                while (c_->depth > startDepth_) {
+                    RtfPopGroup(c_);
+                    if ((rc = WriteString("}")) != 0) return rc;
+                }
+                *stop = true;
+                return 0;
+            default:
+                return Write(Written::kOther);
+        }
+    }
+
+    // A help footnote only when the output really ends with a one-character
+    // mark followed by the "{" that opened this footnote's group.
+    bool IsHelpFootnote() const {
+        size_t end = OutLength();
+        return last_.kind == Written::kOpenBrace && previous_.kind == Written::kMark &&
+               last_.offset + 1 == end && previous_.offset + 1 == last_.offset;
+    }
+
+    int32_t Footnote() {
+        // Take the mark and the brace back out of the output.
+        char mark = c_->outBuffer[previous_.offset];
+        size_t keep = previous_.offset;
+        c_->outFree += static_cast<int32_t>(OutLength() - keep);
+        c_->outPos = c_->outBuffer + keep;
+        *c_->outPos = 0;
+        if (previous_.counted) --textCount_;
+        c_->keepnOpen = previous_.keepnOpenBefore;
+        w_.Reset(previous_.openBefore);
+        Forget();
+
+        RtfBuffer text;
+        int32_t rc = Collect(mark, text);
+        int32_t written = 0;
+        switch (mark) {
+            case '#':
+                if (!texts_->haveContext) {
+                    texts_->haveContext = true;
+                    Take(texts_->context, text, rc == 0);
+                } else if (rc == 0) {
+                    // Later context strings stay in the text as markers.
+                    RtfBuffer marker;
+                    if (!marker.Append("\\{#") || !marker.Append(text.Text(), text.Size()) ||
+                        !marker.Append("\\}"))
+                        return BRIO_ERR_NO_MEMORY;
+                    written = WriteString(marker.Text());
+                    w_.Reset();
+                }
+                break;
+            case '$':
+                texts_->haveTitle = true;
+                Take(texts_->title, text, rc == 0);
+                break;
+            case '+':
+                texts_->haveBrowse = true;
+                Take(texts_->browse, text, rc == 0);
+                break;
+            case 'K':
+            case 'k':
+                if (rc == 0) {
+                    // One growing string: keywords have no length limit.
+                    bool ok = (!texts_->haveKeywords || texts_->keywords.Append('|')) &&
+                              texts_->keywords.Append(text.Text(), text.Size());
+                    texts_->haveKeywords = true;
+                    if (!ok) return BRIO_ERR_NO_MEMORY;
+                }
+                break;
+            default:
+                break;  // other marks are dropped
+        }
+        RtfPopGroup(c_);
+        if (rc == BRIO_ERR_NO_MEMORY) return rc;
+        return written;
+    }
+
+    static void Take(RtfBuffer& into, RtfBuffer& from, bool ok) {
+        into.Free();
+        if (ok) into.Append(from.Text(), from.Size());
+    }
+
+    // The footnote's text: its text tokens up to the brace that closes it,
+    // leading white space and the leading reference mark left out.
+    int32_t Collect(char mark, RtfBuffer& text) {
+        int32_t level = 1;
+        bool markSeen = false;
+        for (;;) {
+            int32_t rc = RtfNextToken(c_);
+            if (rc != 0) return rc;
+            if (c_->tokenKind == kRtfGroup) {
+                level += c_->tokenText[0] == '{' ? 1 : -1;
+                if (level == 0) return 0;
+                continue;
+            }
+            if (c_->tokenKind != kRtfText) continue;
+            char ch = c_->tokenText[0];
+            if (text.Size() == 0 && IsWhite(ch)) continue;
+            if (!markSeen) {
+                markSeen = true;
+                if (ch == mark && c_->tokenLength == 1) continue;
+            }
+            if (!text.Append(c_->tokenText, static_cast<size_t>(c_->tokenLength)))
+                return BRIO_ERR_NO_MEMORY;
+        }
+    }
+
+    RtfContext* c_;
+    TopicWriter w_;
+    int32_t startDepth_;
+    int32_t textCount_ = 0;
+    bool afterBackslash_ = false;
+    int32_t keepnOpenBefore_ = 0;
+    Written last_, previous_;
+    Texts* texts_ = nullptr;
+    int32_t* nonScrolling_ = nullptr;
+};
+
+// Hands a collected text to the caller as a fresh heap string, leading
+// white space removed.
+void GiveText(bool have, RtfBuffer& text, char** out, uint32_t* length) {
+    if (!have || !text.Data()) return;
+    size_t skip = 0;
+    while (skip < text.Size() && IsWhite(text.Text()[skip])) ++skip;
+    size_t n = text.Size() - skip;
+    char* data = text.Data();
+    std::memmove(data, data + skip, n + 1);
+    char* owned = text.Release();
+    if (out) {
+        *out = owned;
+    } else {
+        std::free(owned);
+    }
+    if (length) *length = static_cast<uint32_t>(n);
+}
+
+}  // namespace
+
+}  // namespace brio
+
+extern "C" BRIOUTIL_EXPORT TopicImport* BRIOAPI TopicImportString(
+    const char* rtfText, const char** rtfOut, uint32_t* rtfOutLength, int32_t* nonScrollingCount,
+    char** contextString, uint32_t* contextLength, char** title, uint32_t* titleLength,
+    char** browseSequence, uint32_t* browseLength, char** keywords, uint32_t* keywordsLength,
+    uint32_t* consumed, const char** firstLine, uint32_t* firstLineLength, int32_t* status) {
+    using namespace brio;
+    auto* c = static_cast<RtfContext*>(BrioMalloc(sizeof(RtfContext)));
+    if (!c) {
+        if (status) *status = BRIO_ERR_NOT_FOUND;
+        return nullptr;
+    }
+    std::memset(c, 0, sizeof *c);
+    if (!rtfText) rtfText = "";
+    c->inPos = rtfText;
+    c->inIsString = 1;
+    c->outIsBuffer = 1;
+    int32_t nonScrolling = 0;
+    if (nonScrollingCount) *nonScrollingCount = 0;
+    for (char** p : {contextString, title, browseSequence, keywords}) {
+        if (p) *p = nullptr;
+    }
+    for (uint32_t* p : {contextLength, titleLength, browseLength, keywordsLength}) {
+        if (p) *p = 0;
+    }
+    std::memset(gFirstLine, 0, sizeof gFirstLine);
+
+    Texts texts;
+    int32_t textCount = 0;
+    int32_t rc = RtfStartBufferOutput(c);
+    if (rc == 0) {
+        Importer importer(c, TopicIsContinuation(rtfText));
+        rc = importer.Run(texts, &nonScrolling);
+        textCount = importer.TextCount();
+    }
+    if (status) *status = rc;
+    if (nonScrollingCount) *nonScrollingCount = nonScrolling;
+    if (rtfOut) *rtfOut = c->outBuffer ? c->outBuffer : "";
+    if (rtfOutLength) *rtfOutLength = static_cast<uint32_t>(RtfOutputLength(c));
+    if (consumed) *consumed = c->consumed;
+    if (textCount < kFirstLineSize - 1) gFirstLine[textCount] = 0;
+    size_t skip = 0;
+    while (IsWhite(gFirstLine[skip])) ++skip;
+    std::memmove(gFirstLine, gFirstLine + skip, std::strlen(gFirstLine + skip) + 1);
+    if (firstLine) *firstLine = gFirstLine;
+    if (firstLineLength) *firstLineLength = static_cast<uint32_t>(std::strlen(gFirstLine));
+    GiveText(texts.haveContext, texts.context, contextString, contextLength);
+    GiveText(texts.haveTitle, texts.title, title, titleLength);
+    GiveText(texts.haveBrowse, texts.browse, browseSequence, browseLength);
+    GiveText(texts.haveKeywords, texts.keywords, keywords, keywordsLength);
+    return reinterpret_cast<TopicImport*>(c);
+}
+
+extern "C" BRIOUTIL_EXPORT void BRIOAPI TopicImportStringClose(TopicImport* handle) {
+    using namespace brio;
+    if (!handle) return;
+    auto* c = reinterpret_cast<RtfContext*>(handle);
+    BrioFree(c->outBuffer);
+    RtfCloseFiles(c);
+    RtfFreeContext(c);
+    BrioFree(c);
+}
