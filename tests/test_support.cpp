@@ -44,3 +44,34 @@ std::vector<std::string> TempDir::Entries() const {
 }
 
 }  // namespace brio::test
+
+#ifdef BRIOUTIL_CLI_BINARY
+#include <sys/wait.h>
+
+namespace brio::test {
+
+namespace {
+std::string Quote(const std::string& s) {
+    std::string q = "'";
+    for (char c : s) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return q + "'";
+}
+}  // namespace
+
+ToolRun RunTool(const std::vector<std::string>& args, const std::vector<std::string>& env,
+                const std::string& input) {
+    TempDir dir;
+    WriteFile(dir.File("in"), input);
+    std::string command = "env";
+    for (const auto& e : env) command += " " + Quote(e);
+    command += " " + Quote(BRIOUTIL_CLI_BINARY);
+    for (const auto& a : args) command += " " + Quote(a);
+    command += " <" + Quote(dir.File("in")) + " >" + Quote(dir.File("out")) + " 2>" +
+               Quote(dir.File("err"));
+    int status = std::system(command.c_str());
+    int code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return {code, ReadFile(dir.File("out")), ReadFile(dir.File("err"))};
+}
+
+}  // namespace brio::test
+#endif

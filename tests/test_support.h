@@ -53,3 +53,19 @@ private:
 };
 
 }  // namespace brio::test
+
+namespace brio::test {
+
+// Result of running the command-line tool.
+struct ToolRun {
+    int exitCode;
+    std::string out;
+    std::string err;
+};
+
+// Runs the brioutil tool with the arguments (each quoted for the shell),
+// optionally with environment assignments ("NAME=value") and standard input.
+ToolRun RunTool(const std::vector<std::string>& args, const std::vector<std::string>& env = {},
+                const std::string& input = "");
+
+}  // namespace brio::test

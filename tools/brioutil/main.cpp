@@ -1,4 +1,5 @@
 // brioutil: the library's jobs from the command line.
+#include <cctype>
 #include <cstdio>
 #include <cstring>
 #include <exception>
@@ -30,7 +31,9 @@ Args::Args(const std::vector<std::string>& argv, const std::vector<std::string>&
     bool optionsDone = false;
     for (size_t i = 0; i < argv.size(); ++i) {
         const std::string& a = argv[i];
-        if (optionsDone || a == "-" || a.size() < 2 || a[0] != '-') {
+        // "-1" is a value (form files are full of them), not an option.
+        bool option = a.size() >= 2 && a[0] == '-' && (a[1] == '-' || std::isalpha(static_cast<unsigned char>(a[1])));
+        if (optionsDone || !option) {
             positional_.push_back(a);
             continue;
         }
