@@ -86,6 +86,24 @@ BRIOUTIL_EXPORT TopicImport* BRIOAPI TopicImportString(
 /* Releases an import handle and the RTF it holds. */
 BRIOUTIL_EXPORT void BRIOAPI TopicImportStringClose(TopicImport* handle);
 
+/* A file of placeholder topics (the runtime's stream). */
+typedef struct TopicFile TopicFile;
+
+/* Creates the file (text mode) and writes the new-topic template less its
+ * closing brace. Null when the file cannot be created. */
+BRIOUTIL_EXPORT TopicFile* BRIOAPI TopicOpenDummyFile(const char* path);
+/* Appends "\page" and a topic: the footnotes of the given properties (texts
+ * written as given; `keywords` split in place), the body as plain text
+ * (backslashes and braces escaped), and with keepn the whole topic as the
+ * non-scrolling region. Returns 0. */
+BRIOUTIL_EXPORT int32_t BRIOAPI TopicDummy(TopicFile* file, const char* contextString,
+                                           const char* title, const char* entryMacro,
+                                           char* keywords, const char* browseSequence,
+                                           const char* bodyText, int32_t keepn);
+/* Closes the document and the file: 0, or 2006 when any write or the close
+ * failed. */
+BRIOUTIL_EXPORT int32_t BRIOAPI TopicCloseDummyFile(TopicFile* file);
+
 /* 1 when the words of `phrase` occur, in order, as consecutive words of the
  * topic's visible text (whole words, any case); 0 otherwise. *status is 0 or
  * the code that stopped the search. */
