@@ -33,7 +33,11 @@ int32_t NoteUnderline(RtfContext* c, AutolinkScanState* scan) {
     if (c->hiddenOn) return 0;
     // Outside every group there is no opening brace to record.
     if (c->depth <= 0 || !c->groupStack) return 0;
-    if (c->underlineId && c->underlineDepth < c->depth) return 0;
+    // An underline nested inside the one noted is part of it; but once that
+    // hot spot is complete (its hidden group closed), a deeper underline
+    // starts the next one, as where a link directly follows another.
+    bool complete = c->hiddenId && c->spotEnd >= 0;
+    if (c->underlineId && c->underlineDepth < c->depth && !complete) return 0;
     if (c->hiddenId) {
         int32_t rc = RtfRecordHotspot(c, scan);
         if (rc) return rc;
