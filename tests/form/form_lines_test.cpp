@@ -1,7 +1,6 @@
-// Line kinds and the parts of property and Begin lines.
+// Line kinds: what is a property, a Begin and an End line.
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <string>
 
 #include "form/form.h"
@@ -49,43 +48,6 @@ TEST(FormLines, KindsOfLines) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.text);
         EXPECT_EQ(brio::ClassifyLine(c.text.data(), c.text.size()), c.kind);
-    }
-}
-
-TEST(FormLines, PartsOfLines) {
-    const struct {
-        const char* text;
-        const char* key;
-        const char* value;
-    } properties[] = {
-        {"   Caption   =   Hello there  ", "Caption", "Hello there  "},
-        {"Tag=a = b", "Tag", "a = b"},
-        {"X =y", "X", "y"},
-    };
-    for (const auto& c : properties) {
-        SCOPED_TRACE(c.text);
-        brio::PropertyParts parts{};
-        ASSERT_TRUE(brio::ParseProperty(c.text, std::strlen(c.text), &parts));
-        EXPECT_EQ(std::string(c.text + parts.keyBegin, parts.keyEnd - parts.keyBegin), c.key);
-        EXPECT_EQ(c.text[parts.sign], '=');
-        EXPECT_STREQ(c.text + parts.valueBegin, c.value);
-    }
-
-    const struct {
-        const char* text;
-        const char* type;
-        const char* name;
-    } begins[] = {
-        {"Begin VB.Form Form1 ", "VB.Form", "Form1"},
-        {"   BeginProperty Font {0BE35203} ", "Property", "Font"},
-        {"Begin  A\t\tB trailing words", "A", "B"},
-    };
-    for (const auto& c : begins) {
-        SCOPED_TRACE(c.text);
-        brio::BeginParts parts{};
-        ASSERT_TRUE(brio::ParseBegin(c.text, std::strlen(c.text), &parts));
-        EXPECT_EQ(std::string(c.text + parts.typeBegin, parts.typeEnd - parts.typeBegin), c.type);
-        EXPECT_EQ(std::string(c.text + parts.nameBegin, parts.nameEnd - parts.nameBegin), c.name);
     }
 }
 
