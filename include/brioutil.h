@@ -143,6 +143,41 @@ BRIOUTIL_EXPORT char* BRIOAPI AutolinkRemove(const char* rtf, int32_t* length, i
 /* Releases a dictionary and the last text Autolink returned for it. */
 BRIOUTIL_EXPORT void BRIOAPI AutolinkDone(AutolinkDictionary* dictionary);
 
+/* Hotspot pictures: bitmap group files, Windows bitmap files and placeable
+ * metafiles. Bitmaps travel through the clipboard as CF_DIB blocks. The
+ * picture code reports 16-bit statuses: 0 success, 4 bad argument or no
+ * acceptable picture, 8 out of memory, 11 a write fell short, otherwise the
+ * file system's code. */
+typedef struct HotspotFile HotspotFile;
+
+/* Puts a Windows bitmap file on the clipboard. 0, 2001 (cannot open) or 2009
+ * (no bitmap file, short read, out of memory, clipboard unavailable). */
+BRIOUTIL_EXPORT int32_t BRIOAPI HotspotGetDIBBitmap(const char* path);
+/* Opens a picture file, puts its bitmap on the clipboard (nothing for a
+ * metafile) and keeps its hotspots. release 0: the HotspotFile handle as an
+ * integer, 0 on failure. release not 0: no handle is kept; 0 on success, 1
+ * on failure. */
+BRIOUTIL_EXPORT intptr_t BRIOAPI FileGetBitmap(const char* path, int32_t release);
+/* The next hotspot: rectangle, kind (0 and 1 context strings, 2 macro) and
+ * binding (a library-owned buffer the next call overwrites). 1, or 0 when
+ * there are no more: the handle has then been released. */
+BRIOUTIL_EXPORT int32_t BRIOAPI FileGetHotspot(HotspotFile* file, int32_t* top, int32_t* bottom,
+                                               int32_t* left, int32_t* right, int32_t* kind,
+                                               const char** binding, int32_t* length);
+/* Takes the clipboard bitmap for a file to be written at path; null when the
+ * clipboard holds no usable bitmap or memory ran out. */
+BRIOUTIL_EXPORT HotspotFile* BRIOAPI FileSetBitmap(const char* path);
+/* Adds a hotspot (binding cut to 255 characters). Always 0. */
+BRIOUTIL_EXPORT int32_t BRIOAPI FileSetHotspot(HotspotFile* file, int32_t top, int32_t bottom,
+                                               int32_t left, int32_t right, int32_t kind,
+                                               const char* binding);
+/* Writes the bitmap and its hotspots as a bitmap group file; the old file is
+ * replaced only when the new one is complete. Returns the status; a second
+ * call has no path and returns 4. */
+BRIOUTIL_EXPORT int32_t BRIOAPI FileWriteHotspots(HotspotFile* file);
+/* Releases a handle (null allowed). Always 0. */
+BRIOUTIL_EXPORT int32_t BRIOAPI FileCleanup(HotspotFile* file);
+
 /* Form files: nested Begin/End sections of "key = value" lines. */
 typedef struct FormFile FormFile;
 
