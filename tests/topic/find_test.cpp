@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cctype>
 #include <cstring>
 #include <random>
 #include <string>
@@ -9,6 +11,7 @@
 #include "platform/platform.h"
 #include "rtf/rtf.h"
 #include "test_support.h"
+#include "topic/corpus_topics.h"
 
 namespace {
 
@@ -180,37 +183,43 @@ bool Contains(const std::vector<std::string>& words, const std::vector<std::stri
     return false;
 }
 
-TEST(TopicFindText, FindsPhrasesOfEveryCorpusFile) {
+TEST(TopicFindText, FindsPhrasesOfEveryCorpusTopic) {
     std::mt19937 rng(7);
-    int checked = 0;
+    int topics = 0, checked = 0;
     for (const auto& path : brio::test::ListFiles(brio::test::CorpusDir("rtf"))) {
-        std::string rtf = brio::test::ReadFile(path);
-        auto words = VisibleWords(rtf);
-        if (words.size() < 6) continue;
-        for (int round = 0; round < 12; ++round) {
-            size_t count = 1 + rng() % 5;
-            size_t start = rng() % (words.size() - count);
-            std::vector<std::string> picked(words.begin() + start, words.begin() + start + count);
-            bool usable = true;
-            for (const auto& w : picked) usable = usable && !w.empty();
-            if (!usable) continue;
-            std::string phrase;
-            for (const auto& w : picked) phrase += w + (rng() % 2 ? " " : ", ");
-            int32_t status = -7;
-            EXPECT_EQ(TopicFindText(rtf.c_str(), phrase.c_str(), &status), 1) << path << ": " << phrase;
-            EXPECT_EQ(status, 0);
-            // One word altered: found only where the altered phrase occurs.
-            size_t which = rng() % count;
-            picked[which] = rng() % 2 ? picked[which] + "Q" : picked[which].substr(1) + "Z";
-            std::string altered;
-            for (const auto& w : picked) altered += w + " ";
-            EXPECT_EQ(TopicFindText(rtf.c_str(), altered.c_str(), &status),
-                      Contains(words, picked) ? 1 : 0)
-                << path << ": " << altered;
-            ++checked;
+        for (const auto& topic : brio::test::SplitTopics(brio::test::ReadFile(path))) {
+            const std::string& rtf = topic.rtf;
+            auto words = VisibleWords(rtf);
+            ++topics;
+            for (int round = 0; round < 4; ++round) {
+                if (words.size() < 2) break;
+                size_t count = 1 + rng() % std::min<size_t>(5, words.size() - 1);
+                size_t start = rng() % (words.size() - count + 1);
+                std::vector<std::string> picked(words.begin() + start,
+                                                words.begin() + start + count);
+                bool usable = true;
+                for (const auto& w : picked) usable = usable && !w.empty();
+                if (!usable) continue;
+                std::string phrase;
+                for (const auto& w : picked) phrase += w + (rng() % 2 ? " " : ", ");
+                int32_t status = -7;
+                EXPECT_EQ(TopicFindText(rtf.c_str(), phrase.c_str(), &status), 1)
+                    << path << ": " << phrase;
+                EXPECT_EQ(status, 0);
+                // One word altered: found only where the altered phrase occurs.
+                size_t which = rng() % count;
+                picked[which] = rng() % 2 ? picked[which] + "Q" : picked[which].substr(1) + "Z";
+                std::string altered;
+                for (const auto& w : picked) altered += w + " ";
+                EXPECT_EQ(TopicFindText(rtf.c_str(), altered.c_str(), &status),
+                          Contains(words, picked) ? 1 : 0)
+                    << path << ": " << altered;
+                ++checked;
+            }
         }
     }
-    EXPECT_GT(checked, 300);
+    EXPECT_GT(topics, 2000);
+    EXPECT_GT(checked, 5000);
 }
 
 }  // namespace
