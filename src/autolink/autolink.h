@@ -30,6 +30,32 @@ struct AutolinkScanState {
     BrioVector<AutolinkPageRecord> pages;
 };
 
+// Length of the run of ordinary text characters (no backslash, brace, line
+// end or the end) at the input position of a string context: each of them
+// would come out of the tokenizer as a one-character text token.
+inline size_t RtfPlainRun(const RtfContext* c) {
+    if (c->pendingLiteral) return 0;
+    const unsigned char* p = reinterpret_cast<const unsigned char*>(c->inPos);
+    const unsigned char* q = p;
+    for (;;) {
+        unsigned char ch = *q;
+        if (ch == 0 || ch == '\\' || ch == '{' || ch == '}' || ch == '\r' || ch == '\n') break;
+        ++q;
+    }
+    return static_cast<size_t>(q - p);
+}
+
+// Moves a string context past n characters that are ordinary text.
+inline void RtfSkipPlain(RtfContext* c, size_t n) {
+    c->inPos += n;
+    c->inOffset += static_cast<uint32_t>(n);
+    c->consumed += static_cast<uint32_t>(n);
+}
+
+// Grows a fresh output buffer to hold `size` bytes at once, so that a large
+// text is not copied again and again while it grows. 0 or 2005.
+int32_t ReserveOutput(RtfContext* c, size_t size);
+
 // Hot-spot state of the context to its reset values.
 void RtfResetHotspot(RtfContext* c);
 // Commits the hot spot in progress, if complete, and resets the state.

@@ -14,6 +14,9 @@ namespace {
 // walk comes near it.
 constexpr size_t kMaxPaths = 256;
 
+// Root children from which lookups at the root go through the filter.
+constexpr size_t kFilterFrom = 2048;
+
 bool EqualIgnoreCase(std::string_view a, std::string_view b) {
     if (a.size() != b.size()) return false;
     for (size_t i = 0; i < a.size(); ++i) {
@@ -91,6 +94,7 @@ uint32_t AutolinkDictionary::HashKey(uint32_t parent, uint32_t caseInsensitive,
 uint32_t AutolinkDictionary::Lookup(uint32_t parent, uint32_t caseInsensitive,
                                     std::string_view word) const {
     uint32_t h = HashKey(parent, caseInsensitive, word);
+    if (parent == kRootNode && !rootFilter_.empty() && !FilterHas(h)) return kNoNode;
     size_t mask = slots_.size() - 1;
     for (size_t i = h & mask;; i = (i + 1) & mask) {
         const Slot& s = slots_[i];
@@ -141,6 +145,21 @@ uint32_t AutolinkDictionary::AddChild(uint32_t parent, uint32_t caseInsensitive,
     while (slots_[i].node != 0) i = (i + 1) & mask;
     slots_[i] = Slot{h, index};
     ++used_;
+    ++(caseInsensitive ? foldedNodes_ : exactNodes_);
+    if (parent == kRootNode) {
+        ++rootChildren_;
+        if (!rootFilter_.empty()) {
+            FilterAdd(h);
+        } else if (rootChildren_ >= kFilterFrom) {
+            try {
+                rootFilter_.assign(16384, 0);
+            } catch (const std::bad_alloc&) {
+                return index;  // the filter is only a shortcut
+            }
+            for (const Slot& slot : slots_)
+                if (slot.node != 0 && nodes_[slot.node].parent == kRootNode) FilterAdd(slot.hash);
+        }
+    }
     return index;
 }
 
@@ -247,13 +266,14 @@ void AutolinkDictionary::MatchWord(std::string_view word, MatchVerdict* verdict,
     if (!word.empty()) {
         char stack[128];
         BrioString heap;
-        std::string_view upper = UpperCase(word, stack, sizeof stack, &heap);
+        std::string_view upper;
+        if (foldedNodes_) upper = UpperCase(word, stack, sizeof stack, &heap);
         next_.clear();
         // The walk always tries to extend first, so the longest term wins;
         // a path that dies leaves its nearest term end as a fallback.
         for (uint32_t node : active_) {
-            uint32_t exact = Lookup(node, 0, word);
-            uint32_t folded = Lookup(node, FlagCaseInsensitive, upper);
+            uint32_t exact = exactNodes_ ? Lookup(node, 0, word) : kNoNode;
+            uint32_t folded = foldedNodes_ ? Lookup(node, FlagCaseInsensitive, upper) : kNoNode;
             if (exact != kNoNode && next_.size() < kMaxPaths) next_.push_back(exact);
             if (folded != kNoNode && next_.size() < kMaxPaths) next_.push_back(folded);
             if (exact == kNoNode && folded == kNoNode) OfferFallback(node);

@@ -154,6 +154,18 @@ private:
     brio::BrioVector<Slot> slots_;
     brio::BrioString words_;
     size_t used_ = 0;
+    // Nodes below the root of each kind: a walk skips the kind that has none.
+    size_t exactNodes_ = 0;
+    size_t foldedNodes_ = 0;
+    // Most words of a text start no term. Once the root has many children,
+    // a bit per hash answers most of those lookups from a small table that
+    // stays in the cache, instead of the large one.
+    brio::BrioVector<uint64_t> rootFilter_;
+    size_t rootChildren_ = 0;
+    void FilterAdd(uint32_t hash) { rootFilter_[(hash >> 12) & 16383] |= 1ull << (hash & 63); }
+    bool FilterHas(uint32_t hash) const {
+        return (rootFilter_[(hash >> 12) & 16383] >> (hash & 63)) & 1;
+    }
 
     // The walk: every node the words so far lead to (a text word may follow
     // a case-sensitive and a case-insensitive edge at once), the best term

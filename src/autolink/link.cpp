@@ -33,6 +33,21 @@ int HexValue(char ch) {
     return ch - 'A' + 10;
 }
 
+// One unit of text: a character, the optional hyphen, a control symbol or a
+// hexadecimal escape, as it stands (raw) and as it is matched (content).
+struct Unit {
+    char raw[4];
+    size_t rawLength = 0;
+    char content[4];
+    size_t contentLength = 0;
+    int kind = 0;
+    std::string_view Raw() const { return std::string_view(raw, rawLength); }
+    std::string_view Content() const { return std::string_view(content, contentLength); }
+    void Append(const char* text, size_t length) {
+        for (size_t i = 0; i < length && rawLength < sizeof raw; ++i) raw[rawLength++] = text[i];
+    }
+};
+
 class LinkWriter {
 public:
     LinkWriter(RtfContext* c, AutolinkDictionary* d, const AutolinkScanState* scan,
@@ -46,10 +61,12 @@ public:
 private:
     int32_t HandleToken(uint32_t tokenStart);
     int32_t HandleText(uint32_t tokenStart);
-    int32_t ReadUnit(uint32_t tokenStart, std::string* raw, std::string* content, int* kind);
-    UnitAction Classify(int kind, const std::string& raw, char ch);
-    int32_t AddToWord(const std::string& content, uint32_t unitStart);
+    int32_t ReadUnit(Unit* unit);
+    UnitAction Classify(int kind, std::string_view raw, char ch);
+    int32_t AddToWord(std::string_view content, uint32_t unitStart);
     int32_t FlushWord(bool* rewound);
+    // Flushes and ends a run held back at the token in hand.
+    int32_t EndRunHere(bool* rewound);
     int32_t EndRun(bool* rewound);
     int32_t Resolve(bool runEnds, bool* rewound);
     int32_t GiveBackFirstWord(bool* rewound);
@@ -74,6 +91,7 @@ private:
     std::string word_;
     BrioVector<Candidate> candidates_;
     size_t linkIndex_ = 0;
+    uint32_t tokenStart_ = 0;  // where the token in hand began
 };
 
 // Unit kinds read by ReadUnit.
@@ -91,6 +109,7 @@ int32_t LinkWriter::Run() {
         rc = RtfNextToken(c_);
         if (rc == -1) {
             // A run held at the end rewinds: go on from there to the real end.
+            tokenStart_ = tokenStart;
             bool rewound = false;
             rc = FlushWord(&rewound);
             if (rc) return rc;
@@ -131,40 +150,40 @@ int32_t LinkWriter::CopyLinkRecord() {
     return rc;
 }
 
+int32_t LinkWriter::EndRunHere(bool* rewound) {
+    *rewound = false;
+    if (!c_->suppressOutput) return 0;
+    int32_t rc = FlushWord(rewound);
+    if (rc || *rewound) return rc;
+    return EndRun(rewound);
+}
+
 int32_t LinkWriter::HandleToken(uint32_t tokenStart) {
+    tokenStart_ = tokenStart;
     switch (c_->tokenKind) {
         case kRtfGroup: {
-            bool held = c_->suppressOutput != 0;
+            // A brace ends the run; when the run rewinds, the brace is read
+            // again later.
+            bool rewound = false;
             if (c_->tokenText[0] == '{') {
                 if (InLinkRecord(tokenStart)) {
-                    if (held) {
-                        bool rewound = false;
-                        int32_t rc = FlushWord(&rewound);
-                        if (rc || rewound) return rc;
-                        return EndRun(&rewound);
-                    }
+                    int32_t rc = EndRunHere(&rewound);
+                    if (rc || rewound) return rc;
                     return CopyLinkRecord();
                 }
                 RtfPushGroup(c_);
             } else {
                 RtfPopGroup(c_);
             }
-            if (held) {
-                bool rewound = false;
-                int32_t rc = FlushWord(&rewound);
-                if (rc || rewound) return rc;
-                return EndRun(&rewound);
-            }
+            int32_t rc = EndRunHere(&rewound);
+            if (rc || rewound) return rc;
             return RtfWriteToken(c_);
         }
         case kRtfControlWord: {
             if (c_->keywordClass == kRtfSymbol) {
-                bool held = c_->suppressOutput != 0;
                 bool rewound = false;
-                int32_t rc = FlushWord(&rewound);
+                int32_t rc = EndRunHere(&rewound);
                 if (rc || rewound) return rc;
-                rc = EndRun(&rewound);
-                if (rc || held) return rc;
             }
             int32_t rc = RtfWriteToken(c_);
             if (rc) return rc;
@@ -186,45 +205,46 @@ int32_t LinkWriter::HandleToken(uint32_t tokenStart) {
 
 // A control symbol is one unit: its backslash and the character after it
 // (and the two digits of a hexadecimal escape) are never parted.
-int32_t LinkWriter::ReadUnit(uint32_t tokenStart, std::string* raw, std::string* content,
-                             int* kind) {
-    raw->assign(RtfTokenText(c_), static_cast<size_t>(c_->tokenLength));
-    if (c_->tokenLength == 2 && raw->compare("\\-") == 0) {
-        *kind = kOptionalHyphen;
+int32_t LinkWriter::ReadUnit(Unit* unit) {
+    unit->Append(RtfTokenText(c_), static_cast<size_t>(c_->tokenLength));
+    if (c_->tokenLength == 2 && unit->Raw() == "\\-") {
+        unit->kind = kOptionalHyphen;
         return 0;
     }
-    if (!(c_->tokenLength == 1 && (*raw)[0] == '\\' && c_->pendingLiteral)) {
-        *kind = kPlain;
-        *content = *raw;
+    if (!(c_->tokenLength == 1 && unit->raw[0] == '\\' && c_->pendingLiteral)) {
+        unit->kind = kPlain;
+        unit->content[0] = unit->raw[0];
+        unit->contentLength = 1;
         return 0;
     }
     int32_t rc = RtfNextToken(c_);
     if (rc == -1) return BRIO_ERR_UNEXPECTED_END;
     if (rc) return rc;
-    raw->append(RtfTokenText(c_), static_cast<size_t>(c_->tokenLength));
-    if ((*raw)[1] == '\'' && IsHexDigit(c_->inPos[0]) && IsHexDigit(c_->inPos[1])) {
+    unit->Append(RtfTokenText(c_), static_cast<size_t>(c_->tokenLength));
+    if (unit->raw[1] == '\'' && IsHexDigit(c_->inPos[0]) && IsHexDigit(c_->inPos[1])) {
         char hi = c_->inPos[0];
         char lo = c_->inPos[1];
         for (int i = 0; i < 2; ++i) {
             rc = RtfNextToken(c_);
             if (rc) return rc == -1 ? BRIO_ERR_UNEXPECTED_END : rc;
-            raw->append(RtfTokenText(c_), static_cast<size_t>(c_->tokenLength));
+            unit->Append(RtfTokenText(c_), static_cast<size_t>(c_->tokenLength));
         }
         // Matched as the character it stands for.
-        *kind = kHex;
-        content->assign(1, static_cast<char>(HexValue(hi) * 16 + HexValue(lo)));
+        unit->kind = kHex;
+        unit->content[0] = static_cast<char>(HexValue(hi) * 16 + HexValue(lo));
+        unit->contentLength = 1;
         return 0;
     }
-    (void)tokenStart;
-    *kind = kSymbol;
-    *content = *raw;
+    unit->kind = kSymbol;
+    unit->contentLength = unit->rawLength;
+    for (size_t i = 0; i < unit->rawLength; ++i) unit->content[i] = unit->raw[i];
     return 0;
 }
 
 // The recogniser of bitmap and embedded-window references ('\{bmc x.bmp\}',
 // likewise bml, bmr, ewc, ewl, ewr) keeps each one together as one word,
 // which never matches a term.
-UnitAction LinkWriter::Classify(int kind, const std::string& raw, char ch) {
+UnitAction LinkWriter::Classify(int kind, std::string_view raw, char ch) {
     int32_t& s = c_->wordState;
     if (kind == kOptionalHyphen) return UnitAction::Hyphen;
     if (kind == kSymbol || kind == kHex) {
@@ -296,7 +316,7 @@ UnitAction LinkWriter::Classify(int kind, const std::string& raw, char ch) {
     return ch == ' ' || ch == '\t' ? UnitAction::Space : UnitAction::Alone;
 }
 
-int32_t LinkWriter::AddToWord(const std::string& content, uint32_t unitStart) {
+int32_t LinkWriter::AddToWord(std::string_view content, uint32_t unitStart) {
     if (word_.size() + content.size() > static_cast<size_t>(kMaxWord))
         return BRIO_ERR_WORD_TOO_LONG;
     try {
@@ -315,11 +335,12 @@ int32_t LinkWriter::AddToWord(const std::string& content, uint32_t unitStart) {
 }
 
 int32_t LinkWriter::HandleText(uint32_t tokenStart) {
-    std::string raw;
-    std::string content;
-    int kind = kPlain;
-    int32_t rc = ReadUnit(tokenStart, &raw, &content, &kind);
+    Unit unit;
+    int32_t rc = ReadUnit(&unit);
     if (rc) return rc;
+    const int kind = unit.kind;
+    const std::string_view raw = unit.Raw();
+    const std::string_view content = unit.Content();
     char ch = raw[0];
     bool startsBitmapRef = kind == kSymbol && raw[1] == '{' && c_->wordState != 7;
     UnitAction action = Classify(kind, raw, ch);
@@ -337,7 +358,20 @@ int32_t LinkWriter::HandleText(uint32_t tokenStart) {
                 if (rc || rewound) return rc;
                 c_->wordState = 2;
             }
-            return AddToWord(content, tokenStart);
+            rc = AddToWord(content, tokenStart);
+            if (rc == 0 && kind == kPlain && c_->wordState == 0) {
+                // The letters and digits that follow belong to the same word.
+                const char* p = c_->inPos;
+                size_t n = 0;
+                while (IsAlnumByte(static_cast<unsigned char>(p[n])) && !c_->pendingLiteral) ++n;
+                if (n && word_.size() + n <= static_cast<size_t>(kMaxWord)) {
+                    word_.append(p, n);
+                    RtfSkipPlain(c_, n);
+                    candidates_.back().end = c_->inOffset;
+                    c_->wordLength = static_cast<int32_t>(word_.size());
+                }
+            }
+            return rc;
         case UnitAction::Space:
             rc = FlushWord(&rewound);
             if (rc || rewound) return rc;
@@ -406,11 +440,45 @@ int32_t LinkWriter::Resolve(bool runEnds, bool* rewound) {
     } catch (const std::bad_alloc&) {
         return BRIO_ERR_NO_MEMORY;
     }
-    word_.clear();
     c_->wordLength = 0;
-    if (verdict == Continue) return 0;
-    if (candidates_.empty()) return 0;
-    if (verdict == NoMatch) return GiveBackFirstWord(rewound);
+    if (verdict == Continue || candidates_.empty()) {
+        word_.clear();
+        return 0;
+    }
+    if (verdict == NoMatch) {
+        // Where nothing is held after the word in hand, giving back the first
+        // word and reading on from there comes to the same as writing it
+        // out, with what lies before the next word, and trying the word in
+        // hand from the root: the input is not read again.
+        const Candidate last = candidates_.back();
+        bool nothingAfter = last.end == tokenStart_ || last.end == c_->inOffset;
+        if (nothingAfter && candidates_.size() == 1) {
+            word_.clear();
+            int32_t rc = Write(c_->inText + last.start, last.end - last.start);
+            ClearRun();
+            return rc;
+        }
+        if (nothingAfter && candidates_.size() == 2 && !runEnds) {
+            const Candidate first = candidates_.front();
+            int32_t rc = Write(c_->inText + first.start, last.start - first.start);
+            if (rc) return rc;
+            candidates_.erase(candidates_.begin());
+            c_->candidateLast = 0;
+            try {
+                d_->MatchWord(word_, &verdict, &count, &term);
+            } catch (const std::bad_alloc&) {
+                return BRIO_ERR_NO_MEMORY;
+            }
+            word_.clear();
+            if (verdict == Continue) return 0;
+            rc = Write(c_->inText + last.start, last.end - last.start);
+            ClearRun();
+            return rc;
+        }
+        word_.clear();
+        return GiveBackFirstWord(rewound);
+    }
+    word_.clear();
     if (runEnds) --count;
     int32_t index = static_cast<int32_t>(candidates_.size()) - 1 - count;
     if (index < 0 || index >= static_cast<int32_t>(candidates_.size()))
@@ -512,13 +580,22 @@ int32_t AutolinkRun(AutolinkDictionary* dictionary, const char* rtf, uint32_t li
                 status = rc;
                 break;
             }
+            if (c.tokenKind == kRtfText) {
+                // More text characters change only the footnote mode.
+                size_t n = RtfPlainRun(&c);
+                for (size_t i = 0; i < n; ++i)
+                    c.footnoteMode = c.footnoteMode == 0 && c.inPos[i] == '#' ? 1 : 0;
+                RtfSkipPlain(&c, n);
+            }
         }
         if (status == 0 && c.depth != 0) status = BRIO_ERR_GROUPS_OPEN;
         if (status == 0) status = RtfRecordHotspot(&c, &scan);
         if (status == 0) {
             status = RtfStartBufferOutput(&c);
+            size_t inputLength = std::strlen(rtf);
+            if (status == 0) status = ReserveOutput(&c, inputLength + inputLength / 4);
             if (status == 0) {
-                LinkWriter writer(&c, dictionary, &scan, std::strlen(rtf));
+                LinkWriter writer(&c, dictionary, &scan, inputLength);
                 status = writer.Run();
                 *outputLength = static_cast<size_t>(c.outPos - c.outBuffer);
                 *output = c.outBuffer;

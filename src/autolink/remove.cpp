@@ -24,6 +24,16 @@ private:
         return Write(RtfTokenText(c_), static_cast<size_t>(c_->tokenLength),
                      c_->tokenKind == kRtfControlWord);
     }
+    // The text token and the ordinary text characters after it.
+    int32_t WriteTextRun() {
+        int32_t rc = WriteToken();
+        size_t n = RtfPlainRun(c_);
+        if (rc == 0 && n) {
+            rc = Write(c_->inPos, n, false);
+            RtfSkipPlain(c_, n);
+        }
+        return rc;
+    }
     void Drop() { gap_ = true; }
     char LastWritten() const {
         return c_->outPos > c_->outBuffer ? c_->outPos[-1] : '\0';
@@ -97,7 +107,7 @@ int32_t Stripper::Run(bool* failed) {
                 }
                 break;
             case kRtfText:
-                rc = WriteToken();
+                rc = WriteTextRun();
                 if (rc) {
                     *failed = true;
                     return rc;
@@ -140,7 +150,7 @@ int32_t Stripper::StripGroup(bool* failed) {
                 }
                 break;
             case kRtfText:
-                rc = WriteToken();
+                rc = WriteTextRun();
                 if (rc) {
                     *failed = true;
                     return rc;
@@ -229,7 +239,9 @@ int32_t AutolinkStrip(const char* rtf, char** output, size_t* outputLength) {
     for (;;) {
         int32_t rc = RtfNextToken(&c);
         if (rc) break;
-        if (c.tokenKind == kRtfGroup) {
+        if (c.tokenKind == kRtfText) {
+            RtfSkipPlain(&c, RtfPlainRun(&c));
+        } else if (c.tokenKind == kRtfGroup) {
             if (c.tokenText[0] == '{') {
                 status = RtfPushGroup(&c);
                 if (status) break;
@@ -248,6 +260,7 @@ int32_t AutolinkStrip(const char* rtf, char** output, size_t* outputLength) {
         }
     }
     if (status == 0) status = RtfStartBufferOutput(&c);
+    if (status == 0) status = ReserveOutput(&c, std::strlen(rtf) + 1);
     if (status == 0) status = RtfSeek(&c, 0);
     bool failed = status != 0;
     if (!failed) {

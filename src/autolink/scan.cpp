@@ -1,6 +1,7 @@
 // The Autolink scan pass: reads the whole input once without output to find
 // the hot spots it already holds (underlined text followed by hidden text),
 // to read the style sheet, and to check # footnotes against \page breaks.
+#include <climits>
 #include <cstring>
 #include <new>
 
@@ -62,6 +63,19 @@ void NoteHidden(RtfContext* c) {
 }
 
 }  // namespace
+
+int32_t ReserveOutput(RtfContext* c, size_t size) {
+    if (size <= static_cast<size_t>(c->outCapacity) || size > static_cast<size_t>(INT32_MAX / 2))
+        return 0;
+    size_t used = static_cast<size_t>(c->outPos - c->outBuffer);
+    char* grown = static_cast<char*>(BrioRealloc(c->outBuffer, size));
+    if (!grown) return BRIO_ERR_NO_MEMORY;
+    c->outFree += static_cast<int32_t>(size) - c->outCapacity;
+    c->outCapacity = static_cast<int32_t>(size);
+    c->outBuffer = grown;
+    c->outPos = grown + used;
+    return 0;
+}
 
 void RtfResetHotspot(RtfContext* c) {
     c->underlineOn = 0;
