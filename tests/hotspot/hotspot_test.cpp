@@ -253,6 +253,9 @@ TEST(HotspotBlock, WhatTheFormatCannotHoldIsRefused) {
 }
 
 TEST(HotspotBlock, MoreThan65535HotspotsAreRefused) {
+#ifdef _WIN32
+    GTEST_SKIP() << "the system's table of movable blocks holds fewer than 2 x 65,536 handles";
+#endif
     HotspotRecord r = Make(231, 4, 0, 0, 1, 1, "a");
     GlobalHandle list = brio::ListCreate();
     for (int i = 0; i < 65536; ++i) ASSERT_EQ(brio::ListInsert(list, &r, sizeof r), 1);
