@@ -61,10 +61,9 @@ const Corpus& LoadCorpus() {
                 const char* out = nullptr;
                 uint32_t length = 0, consumed = 0;
                 int32_t status = 0;
-                TopicImport* h = TopicImportString(text.c_str() + pos, &out, &length, nullptr,
-                                                   nullptr, nullptr, nullptr, nullptr, nullptr,
-                                                   nullptr, nullptr, nullptr, &consumed, nullptr,
-                                                   nullptr, &status);
+                TopicImport* h = TopicImportString(
+                    text.c_str() + pos, &out, &length, nullptr, nullptr, nullptr, nullptr, nullptr,
+                    nullptr, nullptr, nullptr, nullptr, &consumed, nullptr, nullptr, &status);
                 if (status == 0 && out && length > 2) {
                     // A document's first topic comes with the document's
                     // braces, the others are balanced as they are.
@@ -181,8 +180,12 @@ BENCHMARK(BM_Autolink)->Arg(16)->Arg(64)->Unit(benchmark::kMillisecond);
 void BM_AutolinkTerms(benchmark::State& state) {
     RunAutolink(state, 16, static_cast<size_t>(state.range(0)));
 }
-BENCHMARK(BM_AutolinkTerms)->Arg(100)->Arg(1000)->Arg(10000)->Arg(100000)->Unit(
-    benchmark::kMillisecond);
+BENCHMARK(BM_AutolinkTerms)
+    ->Arg(100)
+    ->Arg(1000)
+    ->Arg(10000)
+    ->Arg(100000)
+    ->Unit(benchmark::kMillisecond);
 
 // The same with terms that share no first word with the text beyond the
 // 100 that match: what the size of the dictionary alone costs.

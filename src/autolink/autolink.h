@@ -28,6 +28,7 @@ struct AutolinkPageRecord {
 struct AutolinkScanState {
     BrioVector<AutolinkLinkRecord> links;
     BrioVector<AutolinkPageRecord> pages;
+    bool sawStylesheet = false;
 };
 
 // Length of the run of ordinary text characters (no backslash, brace, line

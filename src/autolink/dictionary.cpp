@@ -71,7 +71,9 @@ AutolinkDictionary::AutolinkDictionary() {
     active_.push_back(kRootNode);
 }
 
-AutolinkDictionary::~AutolinkDictionary() { BrioFree(resultBuffer); }
+AutolinkDictionary::~AutolinkDictionary() {
+    BrioFree(resultBuffer);
+}
 
 std::string_view AutolinkDictionary::Word(uint32_t index) const {
     const AutolinkTermNode& n = nodes_[index];
@@ -302,10 +304,9 @@ void AutolinkDictionary::MatchWord(std::string_view word, MatchVerdict* verdict,
                                 ? terms_[nodes_[primaryNode].term]
                                 : t;
     *term = &t;
-    bool suppressed = (n.flags & FlagExcluded) ||
-                      (oncePerPass && primary.lastLinkedPass == passCount) ||
-                      (t.popup == 0 && t.target == topicContext) ||
-                      (t.popup != 0 && t.target == popupContext);
+    bool suppressed =
+        (n.flags & FlagExcluded) || (oncePerPass && primary.lastLinkedPass == passCount) ||
+        (t.popup == 0 && t.target == topicContext) || (t.popup != 0 && t.target == popupContext);
     if (suppressed) {
         *verdict = Suppressed;
         return;
@@ -313,4 +314,3 @@ void AutolinkDictionary::MatchWord(std::string_view word, MatchVerdict* verdict,
     primary.lastLinkedPass = passCount;
     *verdict = t.popup ? LinkPopup : LinkJump;
 }
-

@@ -33,9 +33,13 @@ struct BrioAllocator {
     }
     void deallocate(T* p, size_t) { BrioFree(p); }
     template <class U>
-    bool operator==(const BrioAllocator<U>&) const { return true; }
+    bool operator==(const BrioAllocator<U>&) const {
+        return true;
+    }
     template <class U>
-    bool operator!=(const BrioAllocator<U>&) const { return false; }
+    bool operator!=(const BrioAllocator<U>&) const {
+        return false;
+    }
 };
 
 template <class T>
@@ -62,7 +66,7 @@ constexpr uint32_t kRootNode = 0;
 struct AutolinkTermNode {
     uint32_t parent = kNoNode;
     uint32_t flags = 0;
-    uint32_t depth = 0;      // words from the root
+    uint32_t depth = 0;       // words from the root
     uint32_t wordOffset = 0;  // the word that leads here, in the word arena
     uint32_t wordLength = 0;
     uint32_t term = kNoNode;  // index into terms while FlagEndsTerm is set
@@ -73,7 +77,7 @@ struct AutolinkTerm {
     BrioString target;
     BrioString extra;
     uint32_t popup = 0;
-    uint32_t primary = kNoNode;  // node where the reference's main term ends
+    uint32_t primary = kNoNode;   // node where the reference's main term ends
     int32_t lastLinkedPass = -1;  // read and written on the primary's term only
 };
 
@@ -82,7 +86,9 @@ struct AutolinkTerm {
 inline bool IsAlnumByte(unsigned char c) {
     return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
 }
-inline bool IsSpaceByte(unsigned char c) { return c == ' ' || (c >= 9 && c <= 13); }
+inline bool IsSpaceByte(unsigned char c) {
+    return c == ' ' || (c >= 9 && c <= 13);
+}
 
 // Splits the first word off `text`: a run of letters and digits, or any one
 // other non-space character. Leading and following white space is skipped;
@@ -93,7 +99,7 @@ std::string_view SplitWord(std::string_view* text);
 
 // The handle that crosses the export boundary.
 struct AutolinkDictionary {
-public:
+  public:
     AutolinkDictionary();
 
     // Registers a term below the root; 0 or 2013 (a different target already
@@ -101,9 +107,8 @@ public:
     int32_t InsertTerm(std::string_view text, std::string_view target, std::string_view extra,
                        uint32_t popup, uint32_t flags, uint32_t* endNode);
     // The main term and its ";"-separated synonyms; 0 or 2013.
-    int32_t AddReference(std::string_view term, std::string_view synonyms,
-                         std::string_view target, std::string_view extra, bool exclude,
-                         bool caseSensitive, uint32_t popup);
+    int32_t AddReference(std::string_view term, std::string_view synonyms, std::string_view target,
+                         std::string_view extra, bool exclude, bool caseSensitive, uint32_t popup);
 
     // The child of `node` that a word of the text leads to: the case-sensitive
     // child spelt exactly so, else the case-insensitive one; brio::kNoNode if none.
@@ -134,7 +139,7 @@ public:
     AutolinkDictionary(const AutolinkDictionary&) = delete;
     AutolinkDictionary& operator=(const AutolinkDictionary&) = delete;
 
-private:
+  private:
     struct Slot {
         uint32_t hash;
         uint32_t node;  // 0 (the root, never a child) marks an empty slot
@@ -175,4 +180,3 @@ private:
     uint32_t fallback_ = brio::kNoNode;
     int32_t runLength_ = 0;
 };
-

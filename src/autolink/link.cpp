@@ -49,7 +49,7 @@ struct Unit {
 };
 
 class LinkWriter {
-public:
+  public:
     LinkWriter(RtfContext* c, AutolinkDictionary* d, const AutolinkScanState* scan,
                size_t inputLength)
         : c_(c), d_(d), scan_(scan), inputLength_(inputLength) {
@@ -58,7 +58,7 @@ public:
 
     int32_t Run();
 
-private:
+  private:
     int32_t HandleToken(uint32_t tokenStart);
     int32_t HandleText(uint32_t tokenStart);
     int32_t ReadUnit(Unit* unit);
@@ -189,8 +189,8 @@ int32_t LinkWriter::HandleToken(uint32_t tokenStart) {
             if (rc) return rc;
             if (c_->keywordClass == kRtfDestination && c_->depth >= 2) {
                 if (c_->keywordId == kRtfIdStylesheet) {
-                    RtfCopyStylesheet(c_);
-                    return 0;
+                    // Only a full output buffer is worth reporting here.
+                    return RtfCopyStylesheet(c_) == BRIO_ERR_NO_MEMORY ? BRIO_ERR_NO_MEMORY : 0;
                 }
                 return RtfCopyGroup(c_);
             }
@@ -590,6 +590,11 @@ int32_t AutolinkRun(AutolinkDictionary* dictionary, const char* rtf, uint32_t li
         }
         if (status == 0 && c.depth != 0) status = BRIO_ERR_GROUPS_OPEN;
         if (status == 0) status = RtfRecordHotspot(&c, &scan);
+        // The reader always leaves the link style in the table; its absence
+        // after a style sheet means there was no memory to add it.
+        if (status == 0 && scan.sawStylesheet &&
+            !RtfCharStyleRef(&c, kRtfAutolinkStyleName, nullptr))
+            status = BRIO_ERR_NO_MEMORY;
         if (status == 0) {
             status = RtfStartBufferOutput(&c);
             size_t inputLength = std::strlen(rtf);

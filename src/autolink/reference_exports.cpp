@@ -9,7 +9,9 @@ using namespace brio;
 
 namespace {
 
-std::string_view View(const char* text) { return text ? std::string_view(text) : std::string_view(); }
+std::string_view View(const char* text) {
+    return text ? std::string_view(text) : std::string_view();
+}
 
 }  // namespace
 

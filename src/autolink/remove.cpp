@@ -10,14 +10,14 @@ namespace brio {
 namespace {
 
 class Stripper {
-public:
+  public:
     explicit Stripper(RtfContext* c) : c_(c) {}
 
     int32_t Run(bool* failed);
     // "\cs<n>" of the "Autolink;" style, or empty: then nothing is a link.
     char styleRef[kRtfStyleRefSize] = {0};
 
-private:
+  private:
     int32_t StripGroup(bool* failed);
     int32_t Write(const char* data, size_t length, bool controlWord);
     int32_t WriteToken() {
@@ -35,9 +35,7 @@ private:
         return rc;
     }
     void Drop() { gap_ = true; }
-    char LastWritten() const {
-        return c_->outPos > c_->outBuffer ? c_->outPos[-1] : '\0';
-    }
+    char LastWritten() const { return c_->outPos > c_->outBuffer ? c_->outPos[-1] : '\0'; }
 
     RtfContext* c_;
     bool bareWord_ = false;  // the output ends in a control word without its blank
@@ -189,8 +187,8 @@ int32_t Stripper::StripGroup(bool* failed) {
                     }
                     return 0;
                 }
-                bool hidden = id == kRtfIdV && level == 1 &&
-                              std::strncmp(RtfTokenText(c_), "\\v0", 3) != 0;
+                bool hidden =
+                    id == kRtfIdV && level == 1 && std::strncmp(RtfTokenText(c_), "\\v0", 3) != 0;
                 if (hidden) {
                     // The hidden target part goes with its braces.
                     c_->outFree += static_cast<int32_t>((c_->outPos - c_->outBuffer) - brace);
@@ -250,7 +248,11 @@ int32_t AutolinkStrip(const char* rtf, char** output, size_t* outputLength) {
             }
         } else if (c.tokenKind == kRtfControlWord && c.keywordClass == kRtfDestination) {
             if (c.keywordId == kRtfIdStylesheet) {
-                RtfReadStylesheet(&c, 0);
+                // Without memory for the style table no link would be found,
+                // and the text would come back unchanged as if stripped.
+                if (RtfReadStylesheet(&c, 0) == BRIO_ERR_NO_MEMORY ||
+                    !RtfCharStyleRef(&c, kRtfAutolinkStyleName, nullptr))
+                    status = BRIO_ERR_NO_MEMORY;
                 break;
             }
             if (c.depth >= 2) {

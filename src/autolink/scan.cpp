@@ -14,7 +14,8 @@ namespace {
 int32_t RecordPage(RtfContext* c, AutolinkScanState* scan) {
     try {
         // The \page token has been read: its offset is where it started.
-        scan->pages.push_back(AutolinkPageRecord{c->inOffset - static_cast<uint32_t>(c->tokenLength), 0});
+        scan->pages.push_back(
+            AutolinkPageRecord{c->inOffset - static_cast<uint32_t>(c->tokenLength), 0});
     } catch (const std::bad_alloc&) {
         return BRIO_ERR_NO_MEMORY;
     }
@@ -125,8 +126,10 @@ int32_t AutolinkScanToken(RtfContext* c, AutolinkScanState* scan) {
                 return 0;
             }
         case kRtfControlWord: {
-            if (c->keywordId == kRtfIdStylesheet && c->keywordClass == kRtfDestination)
+            if (c->keywordId == kRtfIdStylesheet && c->keywordClass == kRtfDestination) {
+                scan->sawStylesheet = true;
                 return RtfReadStylesheet(c, 0);
+            }
             int32_t rc = 0;
             if (c->keywordClass == kRtfDestination && c->depth >= 2) {
                 bool footnote = c->footnoteMode == 2 && c->tokenLength == 10 &&

@@ -43,13 +43,13 @@ std::vector<Topic> LoadTopics() {
             char* keywords = nullptr;
             uint32_t consumed = 0;
             int32_t status = -7;
-            TopicImport* h = TopicImportString(text.c_str() + pos, &rtfOut, &rtfLength, nullptr,
-                                               &context, nullptr, &title, nullptr, &browse,
-                                               nullptr, &keywords, nullptr, &consumed, nullptr,
-                                               nullptr, &status);
+            TopicImport* h =
+                TopicImportString(text.c_str() + pos, &rtfOut, &rtfLength, nullptr, &context,
+                                  nullptr, &title, nullptr, &browse, nullptr, &keywords, nullptr,
+                                  &consumed, nullptr, nullptr, &status);
             if (h && rtfOut && status == 0 && rtfLength > 0) {
-                topics.push_back(Topic{path, std::string(rtfOut, rtfLength),
-                                       context ? context : "", title ? title : ""});
+                topics.push_back(Topic{path, std::string(rtfOut, rtfLength), context ? context : "",
+                                       title ? title : ""});
             }
             std::free(context);
             std::free(title);
@@ -74,8 +74,9 @@ std::string ReadSymbol(RtfContext* c) {
             RtfNextToken(c);
             hex += c->tokenText[0];
         }
-        return hex.size() == 2 ? std::string(1, static_cast<char>(std::strtol(hex.c_str(), nullptr, 16)))
-                               : "";
+        return hex.size() == 2
+                   ? std::string(1, static_cast<char>(std::strtol(hex.c_str(), nullptr, 16)))
+                   : "";
     }
     if (ch == '{' || ch == '}' || ch == '\\') return std::string(1, ch);
     if (ch == '~') return " ";
@@ -169,7 +170,8 @@ std::string Normal(const std::string& text) {
         std::string_view word = SplitWord(&rest);
         if (word.empty()) break;
         if (!out.empty()) out += ' ';
-        for (char ch : word) out += static_cast<char>(PlatCharUpper(static_cast<unsigned char>(ch)));
+        for (char ch : word)
+            out += static_cast<char>(PlatCharUpper(static_cast<unsigned char>(ch)));
     }
     return out;
 }
@@ -208,7 +210,9 @@ std::string Unlink(const std::string& out, const std::string& ref, std::vector<N
         }
         if (out.compare(i, openJump.size(), openJump) == 0) {
             size_t j = i + openJump.size();
-            size_t skip = out.compare(j, 6, "\\uldb ") == 0 ? 6 : out.compare(j, 4, "\\ul ") == 0 ? 4 : 0;
+            size_t skip = out.compare(j, 6, "\\uldb ") == 0 ? 6
+                          : out.compare(j, 4, "\\ul ") == 0 ? 4
+                                                            : 0;
             if (skip) {
                 size_t start = j + skip;
                 size_t close = start;
@@ -301,8 +305,8 @@ TEST(AutolinkCorpusTest, EveryTopicLinksAndUnlinks) {
         SCOPED_TRACE(t.file + " " + t.context);
         int32_t length = 0;
         int32_t status = -7;
-        char* out = Autolink(d, t.rtf.c_str(), t.context.c_str(), "", 0, kColourIndex, &length,
-                             &status);
+        char* out =
+            Autolink(d, t.rtf.c_str(), t.context.c_str(), "", 0, kColourIndex, &length, &status);
         ASSERT_EQ(status, 0);
         ASSERT_NE(out, nullptr);
         std::string output(out, static_cast<size_t>(length));
@@ -335,7 +339,8 @@ TEST(AutolinkCorpusTest, EveryTopicLinksAndUnlinks) {
 
         // 3. Linking the result again changes nothing.
         int32_t againLength = 0;
-        char* again = Autolink(d, out, t.context.c_str(), "", 0, kColourIndex, &againLength, &status);
+        char* again =
+            Autolink(d, out, t.context.c_str(), "", 0, kColourIndex, &againLength, &status);
         ASSERT_EQ(status, 0);
         ASSERT_NE(again, nullptr);
         EXPECT_TRUE(std::string(again, static_cast<size_t>(againLength)) == output)
@@ -348,8 +353,8 @@ TEST(AutolinkCorpusTest, EveryTopicLinksAndUnlinks) {
         std::string stripped(removed, static_cast<size_t>(length));
         std::free(removed);
         if (!ref.empty()) ++withStyle;
-        for (size_t at = ref.empty() ? std::string::npos : stripped.find(ref); at != std::string::npos;
-             at = stripped.find(ref, at + 1)) {
+        for (size_t at = ref.empty() ? std::string::npos : stripped.find(ref);
+             at != std::string::npos; at = stripped.find(ref, at + 1)) {
             char next = stripped[at + ref.size()];
             EXPECT_FALSE(next == '\\' || next == '{' || next == '}' ||
                          std::isalpha(static_cast<unsigned char>(next)))

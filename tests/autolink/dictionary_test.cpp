@@ -51,8 +51,7 @@ std::string Walk(AutolinkDictionary& d, const std::string& text) {
         MatchVerdict verdict;
         int32_t count;
         const AutolinkTerm* term;
-        d.MatchWord(end ? std::string_view() : std::string_view(words[i]), &verdict, &count,
-                    &term);
+        d.MatchWord(end ? std::string_view() : std::string_view(words[i]), &verdict, &count, &term);
         if (verdict == Continue) {
             ++i;
             continue;
@@ -124,56 +123,116 @@ TEST(AutolinkDictionaryTest, WalkFindsTheLinksOfAText) {
         {"longest term wins",
          {{"Print Setup", "", "PS", false, false, 0},
           {"print setup dialog", "", "PSD", false, false, 0}},
-         false, "", "", "PRINT SETUP dialog or print setup",
+         false,
+         "",
+         "",
+         "PRINT SETUP dialog or print setup",
          "[PRINT SETUP dialog]->PSD or [print setup]->PS"},
         {"overlapping terms: the first wins",
          {{"big apple", "", "BA", false, false, 0}, {"apple pie", "", "AP", false, false, 0}},
-         false, "", "", "big apple pie", "[big apple]->BA pie"},
+         false,
+         "",
+         "",
+         "big apple pie",
+         "[big apple]->BA pie"},
         {"first word given back",
-         {{"apple pie", "", "AP", false, false, 0}}, false, "", "", "big apple pie",
+         {{"apple pie", "", "AP", false, false, 0}},
+         false,
+         "",
+         "",
+         "big apple pie",
          "big [apple pie]->AP"},
         {"prefix of a term alone is no match",
-         {{"print setup", "", "PS", false, false, 0}}, false, "", "", "print now print",
+         {{"print setup", "", "PS", false, false, 0}},
+         false,
+         "",
+         "",
+         "print now print",
          "print now print"},
         {"punctuation words",
-         {{"Q&A", "", "QA", false, false, 0}}, false, "", "", "see Q & A and Q&A.",
+         {{"Q&A", "", "QA", false, false, 0}},
+         false,
+         "",
+         "",
+         "see Q & A and Q&A.",
          "see [Q & A]->QA and [Q & A]->QA ."},
         {"case-sensitive term matches only as written",
-         {{"Pear", "", "P", false, true, 0}}, false, "", "", "pear Pear PEAR",
+         {{"Pear", "", "P", false, true, 0}},
+         false,
+         "",
+         "",
+         "pear Pear PEAR",
          "pear [Pear]->P PEAR"},
         {"synonyms share the main term's pass",
-         {{"x", "a;b;c", "X", false, false, 0}}, true, "", "", "b x c a b",
+         {{"x", "a;b;c", "X", false, false, 0}},
+         true,
+         "",
+         "",
+         "b x c a b",
          "[b]->X [x] [c] [a] [b]"},
         {"synonyms link every time without oncePerPass",
-         {{"x", "a;b;c", "X", false, false, 0}}, false, "", "", "b x",
+         {{"x", "a;b;c", "X", false, false, 0}},
+         false,
+         "",
+         "",
+         "b x",
          "[b]->X [x]->X"},
         {"excluded longer term still wins the longest match",
          {{"print setup", "", "PS", false, false, 0},
           {"print setup dialog", "", "", true, false, 0}},
-         false, "", "", "print setup dialog, print setup",
+         false,
+         "",
+         "",
+         "print setup dialog, print setup",
          "[print setup dialog] , [print setup]->PS"},
         {"jump to the topic itself is not made",
          {{"home", "", "HOME", false, false, 0}, {"away", "", "AWAY", false, false, 0}},
-         false, "HOME", "", "home away", "[home] [away]->AWAY"},
+         false,
+         "HOME",
+         "",
+         "home away",
+         "[home] [away]->AWAY"},
         {"popup context applies to popups only",
          {{"note", "", "N", false, false, 1}, {"jump", "", "N", false, false, 0}},
-         false, "", "N", "note jump", "[note] [jump]->N"},
+         false,
+         "",
+         "N",
+         "note jump",
+         "[note] [jump]->N"},
         {"case-sensitive term never breaks an earlier case-insensitive one",
          {{"print setup", "", "PS", false, false, 0}, {"Print", "", "P", false, true, 0}},
-         false, "", "", "Print setup, PRINT SETUP, Print, print",
+         false,
+         "",
+         "",
+         "Print setup, PRINT SETUP, Print, print",
          "[Print setup]->PS , [PRINT SETUP]->PS , [Print]->P , print"},
         {"upper-case case-sensitive term beside a case-insensitive path",
          {{"print setup", "", "PS", false, false, 0}, {"PRINT", "", "P", false, true, 0}},
-         false, "", "", "print setup PRINT setup PRINT",
+         false,
+         "",
+         "",
+         "print setup PRINT setup PRINT",
          "[print setup]->PS [PRINT setup]->PS [PRINT]->P"},
         {"a shorter term on a dead path is the fallback",
          {{"Print", "", "P", false, true, 0}, {"print setup guide", "", "G", false, false, 0}},
-         false, "", "", "Print setup now", "[Print]->P setup now"},
+         false,
+         "",
+         "",
+         "Print setup now",
+         "[Print]->P setup now"},
         {"Windows-1252 letters fold",
-         {{"caf\xE9", "", "C", false, false, 0}}, false, "", "", "CAF\xC9 caf\xE9",
+         {{"caf\xE9", "", "C", false, false, 0}},
+         false,
+         "",
+         "",
+         "CAF\xC9 caf\xE9",
          "[CAF \xC9]->C [caf \xE9]->C"},
         {"an empty term marks the root, which never matches",
-         {{"", "", "ROOT", false, false, 0}}, false, "", "", "anything at all",
+         {{"", "", "ROOT", false, false, 0}},
+         false,
+         "",
+         "",
+         "anything at all",
          "anything at all"},
     };
     for (const Case& c : cases) {
@@ -253,8 +312,7 @@ TEST(AutolinkDictionaryTest, RegistrationResults) {
     EXPECT_EQ(t.popup, 1u);
 
     // Synonyms: the ones before a conflict stay, those after it are not made.
-    EXPECT_EQ(d.AddReference("m", "s1;print;s2", "M", "", false, false, 0),
-              BRIO_ERR_TERM_CONFLICT);
+    EXPECT_EQ(d.AddReference("m", "s1;print;s2", "M", "", false, false, 0), BRIO_ERR_TERM_CONFLICT);
     EXPECT_NE(d.FindChild(kRootNode, "s1"), kNoNode);
     EXPECT_EQ(d.FindChild(kRootNode, "s2"), kNoNode);
 }
@@ -340,9 +398,8 @@ TEST(AutolinkReferenceTest, AllocationFailuresReport2005) {
         int32_t result = -7;
         FailAllocationAfter(n);
         AutolinkDictionary* d = AutolinkReference(nullptr, "alpha beta gamma", "delta;epsilon",
-                                                  "TARGET_OF_SOME_LENGTH_0123456789",
-                                                  0, 0, "an extra string of some length", 0,
-                                                  &result);
+                                                  "TARGET_OF_SOME_LENGTH_0123456789", 0, 0,
+                                                  "an extra string of some length", 0, &result);
         FailAllocationAfter(0);
         if (!d) {
             EXPECT_EQ(result, BRIO_ERR_NO_MEMORY) << n;
@@ -366,12 +423,14 @@ TEST(AutolinkReferenceTest, AllocationFailuresReport2005) {
     for (long n = 1; n < 100; ++n) {
         FailAllocationAfter(n);
         std::string term = "term number " + std::to_string(n);
-        AutolinkDictionary* same = AutolinkReference(d, term.c_str(), "", "T", 0, 0, "", 0,
-                                                     &result);
+        AutolinkDictionary* same =
+            AutolinkReference(d, term.c_str(), "", "T", 0, 0, "", 0, &result);
         FailAllocationAfter(0);
         EXPECT_EQ(same, d);
-        if (result == BRIO_ERR_NO_MEMORY) sawFailure = true;
-        else EXPECT_EQ(result, 0);
+        if (result == BRIO_ERR_NO_MEMORY)
+            sawFailure = true;
+        else
+            EXPECT_EQ(result, 0);
     }
     EXPECT_TRUE(sawFailure);
     d->passCount = 1;

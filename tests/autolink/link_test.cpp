@@ -51,7 +51,9 @@ const char kSheet[] = "{\\stylesheet{\\widctlpar\\f4\\fs20 \\snext0 Normal;}}";
 const char kSheetWithStyle[] =
     "{\\stylesheet{\\widctlpar\\f4\\fs20 \\snext0 Normal;}{\\*\\cs99 \\additive Autolink;}}";
 
-std::string Doc(const std::string& body) { return std::string("{\\rtf1\\ansi") + kSheet + body + "}"; }
+std::string Doc(const std::string& body) {
+    return std::string("{\\rtf1\\ansi") + kSheet + body + "}";
+}
 std::string Linked99(const std::string& body) {
     return std::string("{\\rtf1\\ansi") + kSheetWithStyle + body + "}";
 }
@@ -70,9 +72,14 @@ TEST(AutolinkTest, WritesLinksByteForByte) {
          Linked99("\\pard Use {\\cs99\\uldb print setup}{\\cs99\\v PRINT_SETUP} now\\par"), 0},
         {"longest term from the first word",
          {{"big apple", "", "BA", 0, 0, 0}, {"apple pie", "", "AP", 0, 0, 0}},
-         Doc("big apple pie"), Linked99("{\\cs99\\uldb big apple}{\\cs99\\v BA} pie"), 0},
-        {"first word given back", {{"apple pie", "", "AP", 0, 0, 0}}, Doc("big apple pie"),
-         Linked99("big {\\cs99\\uldb apple pie}{\\cs99\\v AP}"), 0},
+         Doc("big apple pie"),
+         Linked99("{\\cs99\\uldb big apple}{\\cs99\\v BA} pie"),
+         0},
+        {"first word given back",
+         {{"apple pie", "", "AP", 0, 0, 0}},
+         Doc("big apple pie"),
+         Linked99("big {\\cs99\\uldb apple pie}{\\cs99\\v AP}"),
+         0},
         {"a brace ends the run", kPrintSetup, Doc("print {\\b setup}"),
          Linked99("print {\\b setup}"), 0},
         {"formatting splits the link into pieces", kPrintSetup, Doc("print \\b setup\\b0  now"),
@@ -90,59 +97,103 @@ TEST(AutolinkTest, WritesLinksByteForByte) {
         {"excluded longer term wins the longest match",
          {{"print setup", "", "PS", 0, 0, 0}, {"print setup dialog", "", "", 1, 0, 0}},
          Doc("print setup dialog, print setup."),
-         Linked99("print setup dialog, {\\cs99\\uldb print setup}{\\cs99\\v PS}."), 0},
+         Linked99("print setup dialog, {\\cs99\\uldb print setup}{\\cs99\\v PS}."),
+         0},
         {"control symbol splits words", kPrintSetup, Doc("print\\~setup"),
          Linked99("print\\~setup"), 0},
-        {"bitmap reference kept whole", {{"apple", "", "APPLE", 0, 0, 0}},
+        {"bitmap reference kept whole",
+         {{"apple", "", "APPLE", 0, 0, 0}},
          Doc("\\{bmc apple.bmp\\} apple"),
-         Linked99("\\{bmc apple.bmp\\} {\\cs99\\uldb apple}{\\cs99\\v APPLE}"), 0},
-        {"embedded window reference kept whole", {{"apple", "", "APPLE", 0, 0, 0}},
-         Doc("\\{ewl apple.dll, apple\\}"), Linked99("\\{ewl apple.dll, apple\\}"), 0},
+         Linked99("\\{bmc apple.bmp\\} {\\cs99\\uldb apple}{\\cs99\\v APPLE}"),
+         0},
+        {"embedded window reference kept whole",
+         {{"apple", "", "APPLE", 0, 0, 0}},
+         Doc("\\{ewl apple.dll, apple\\}"),
+         Linked99("\\{ewl apple.dll, apple\\}"),
+         0},
         {"no style sheet: no style", kPrintSetup, "{\\rtf1 print setup}",
          "{\\rtf1 {\\uldb print setup}{\\v PRINT_SETUP}}", 0},
-        {"groups left open", kPrintSetup, "{\\rtf1 print setup", "<null>",
-         BRIO_ERR_GROUPS_OPEN},
+        {"groups left open", kPrintSetup, "{\\rtf1 print setup", "<null>", BRIO_ERR_GROUPS_OPEN},
         {"footnote before the first page", kPrintSetup, "{\\rtf1 #{\\footnote A}}", "<null>",
          BRIO_ERR_FOOTNOTE_BEFORE_PAGE},
         {"footnote after a page", kPrintSetup, "{\\rtf1 \\page #{\\footnote A} print setup}",
          "{\\rtf1 \\page #{\\footnote A} {\\uldb print setup}{\\v PRINT_SETUP}}", 0},
-        {"line end inside a word", {{"printer", "", "P", 0, 0, 0}}, "{\\rtf1 print\r\ner}",
-         "{\\rtf1 {\\uldb print}\r\n{\\uldb er}{\\v P}}", 0},
-        {"popup with a colour", {{"note", "", "N", 0, 0, 1}}, "{\\rtf1 a note}",
-         "{\\rtf1 a {\\ul note}{\\v N}}", 0},
-        {"a control word does not end a word", {{"setupnow", "", "S", 0, 0, 0}},
-         "{\\rtf1 setup\\b0 now}", "{\\rtf1 {\\uldb setup}\\b0 {\\uldb now}{\\v S}}", 0},
+        {"line end inside a word",
+         {{"printer", "", "P", 0, 0, 0}},
+         "{\\rtf1 print\r\ner}",
+         "{\\rtf1 {\\uldb print}\r\n{\\uldb er}{\\v P}}",
+         0},
+        {"popup with a colour",
+         {{"note", "", "N", 0, 0, 1}},
+         "{\\rtf1 a note}",
+         "{\\rtf1 a {\\ul note}{\\v N}}",
+         0},
+        {"a control word does not end a word",
+         {{"setupnow", "", "S", 0, 0, 0}},
+         "{\\rtf1 setup\\b0 now}",
+         "{\\rtf1 {\\uldb setup}\\b0 {\\uldb now}{\\v S}}",
+         0},
         {"a Symbol control word ends the run", kPrintSetup, "{\\rtf1 print\\par setup}",
          "{\\rtf1 print\\par setup}", 0},
-        {"optional hyphen inside a term", {{"autolink", "", "AL", 0, 0, 0}},
-         "{\\rtf1 auto\\-link}", "{\\rtf1 {\\uldb auto\\-link}{\\v AL}}", 0},
+        {"optional hyphen inside a term",
+         {{"autolink", "", "AL", 0, 0, 0}},
+         "{\\rtf1 auto\\-link}",
+         "{\\rtf1 {\\uldb auto\\-link}{\\v AL}}",
+         0},
         // The faults of the original, built soundly.
-        {"optional hyphen kept where no run is held", {{"x", "", "X", 0, 0, 0}},
-         "{\\rtf1 auto\\-link \\-x}", "{\\rtf1 auto\\-link \\-{\\uldb x}{\\v X}}", 0},
-        {"text after the last match at the end of input", {{"a b", "", "AB", 0, 0, 0}},
-         "a b c", "{\\uldb a b}{\\v AB} c", 0},
-        {"escaped backslash before a group", {{"x", "", "X", 0, 0, 0}}, "{\\rtf1 C:\\\\{\\b x}}",
-         "{\\rtf1 C:\\\\{\\b {\\uldb x}{\\v X}}}", 0},
-        {"escaped backslash before a hyphen", {{"b", "", "B", 0, 0, 0}}, "{\\rtf1 a\\\\-b}",
-         "{\\rtf1 a\\\\-{\\uldb b}{\\v B}}", 0},
-        {"no match inside a hexadecimal escape", {{"E1", "", "E", 0, 0, 0}},
-         "{\\rtf1 est\\'e1 e1}", "{\\rtf1 est\\'e1 {\\uldb e1}{\\v E}}", 0},
-        {"hexadecimal escape matched as its character", {{"caf\xE9", "", "CAFE", 0, 0, 0}},
-         "{\\rtf1 CAF\\'c9!}", "{\\rtf1 {\\uldb CAF\\'c9}{\\v CAFE}!}", 0},
+        {"optional hyphen kept where no run is held",
+         {{"x", "", "X", 0, 0, 0}},
+         "{\\rtf1 auto\\-link \\-x}",
+         "{\\rtf1 auto\\-link \\-{\\uldb x}{\\v X}}",
+         0},
+        {"text after the last match at the end of input",
+         {{"a b", "", "AB", 0, 0, 0}},
+         "a b c",
+         "{\\uldb a b}{\\v AB} c",
+         0},
+        {"escaped backslash before a group",
+         {{"x", "", "X", 0, 0, 0}},
+         "{\\rtf1 C:\\\\{\\b x}}",
+         "{\\rtf1 C:\\\\{\\b {\\uldb x}{\\v X}}}",
+         0},
+        {"escaped backslash before a hyphen",
+         {{"b", "", "B", 0, 0, 0}},
+         "{\\rtf1 a\\\\-b}",
+         "{\\rtf1 a\\\\-{\\uldb b}{\\v B}}",
+         0},
+        {"no match inside a hexadecimal escape",
+         {{"E1", "", "E", 0, 0, 0}},
+         "{\\rtf1 est\\'e1 e1}",
+         "{\\rtf1 est\\'e1 {\\uldb e1}{\\v E}}",
+         0},
+        {"hexadecimal escape matched as its character",
+         {{"caf\xE9", "", "CAFE", 0, 0, 0}},
+         "{\\rtf1 CAF\\'c9!}",
+         "{\\rtf1 {\\uldb CAF\\'c9}{\\v CAFE}!}",
+         0},
         {"underline outside every group", kPrintSetup, "\\uldb a\\v b print setup",
          "\\uldb a\\v b {\\uldb print setup}{\\v PRINT_SETUP}", 0},
-        {"hot spot entered at its own brace only", {{"X", "", "T", 0, 0, 0}},
-         "{{\\uldb X}{\\v Y} X}", "{{\\uldb X}{\\v Y} {\\uldb X}{\\v T}}", 0},
-        {"hot spot right after another, one group deeper", {{"B", "", "T", 0, 0, 0}},
+        {"hot spot entered at its own brace only",
+         {{"X", "", "T", 0, 0, 0}},
+         "{{\\uldb X}{\\v Y} X}",
+         "{{\\uldb X}{\\v Y} {\\uldb X}{\\v T}}",
+         0},
+        {"hot spot right after another, one group deeper",
+         {{"B", "", "T", 0, 0, 0}},
          "{{\\uldb A}{\\v X}{\\b {\\uldb B}{\\v Y} B}}",
-         "{{\\uldb A}{\\v X}{\\b {\\uldb B}{\\v Y} {\\uldb B}{\\v T}}}", 0},
-        {"record starting inside the previous one", {{"X", "", "T", 0, 0, 0}},
-         "{{\\uldb A}{\\v B}\\uldb C{\\v D}}", "{{\\uldb A}{\\v B}\\uldb C{\\v D}}", 0},
+         "{{\\uldb A}{\\v X}{\\b {\\uldb B}{\\v Y} {\\uldb B}{\\v T}}}",
+         0},
+        {"record starting inside the previous one",
+         {{"X", "", "T", 0, 0, 0}},
+         "{{\\uldb A}{\\v B}\\uldb C{\\v D}}",
+         "{{\\uldb A}{\\v B}\\uldb C{\\v D}}",
+         0},
         {"long target written whole", {{"x", "", nullptr, 0, 0, 0}}, "{\\rtf1 x}", "", 0},
     };
     std::string longTarget(3000, 'T');
     cases[sizeof cases / sizeof cases[0] - 1].refs[0].target = longTarget.c_str();
-    cases[sizeof cases / sizeof cases[0] - 1].expected = "{\\rtf1 {\\uldb x}{\\v " + longTarget + "}}";
+    cases[sizeof cases / sizeof cases[0] - 1].expected =
+        "{\\rtf1 {\\uldb x}{\\v " + longTarget + "}}";
     for (const Case& c : cases) {
         AutolinkDictionary* d = MakeDictionary(c.refs);
         Linked out = Link(d, c.input);
@@ -153,9 +204,8 @@ TEST(AutolinkTest, WritesLinksByteForByte) {
 }
 
 TEST(AutolinkTest, SettingsOfTheCall) {
-    AutolinkDictionary* d =
-        MakeDictionary({{"home", "", "HOME", 0, 0, 0}, {"x", "y", "X", 0, 0, 0},
-                        {"tip", "", "TIP", 0, 0, 1}});
+    AutolinkDictionary* d = MakeDictionary(
+        {{"home", "", "HOME", 0, 0, 0}, {"x", "y", "X", 0, 0, 0}, {"tip", "", "TIP", 0, 0, 1}});
     // The topic does not jump to itself; popups to the popup context are
     // not made.
     EXPECT_EQ(Link(d, "{\\rtf1 home tip}", "HOME", "TIP").text, "{\\rtf1 home tip}");
@@ -196,12 +246,22 @@ TEST(AutolinkTest, FailuresAndLimits) {
     AutolinkDone(d);
 }
 
+TEST(AutolinkTest, LongContextFootnoteIsCutNotOverflowed) {
+    AutolinkDictionary* d = MakeDictionary(kPrintSetup);
+    std::string input = "{\\rtf1 \\page #{\\footnote " + std::string(5000, 'C') + "} print setup}";
+    Linked out = Link(d, input);
+    EXPECT_EQ(out.status, 0);
+    EXPECT_EQ(out.text, "{\\rtf1 \\page #{\\footnote " + std::string(5000, 'C') +
+                            "} {\\uldb print setup}{\\v PRINT_SETUP}}");
+    AutolinkDone(d);
+}
+
 TEST(AutolinkTest, RelinksItsOwnResult) {
     AutolinkDictionary* d = MakeDictionary(kPrintSetup);
     int32_t length = 0;
     int32_t status = -7;
-    const char* first = Autolink(d, Doc("print setup and print setup").c_str(), "", "", 0, 0,
-                                 &length, &status);
+    const char* first =
+        Autolink(d, Doc("print setup and print setup").c_str(), "", "", 0, 0, &length, &status);
     ASSERT_NE(first, nullptr);
     std::string firstText = first;
     // Linking the result again, while the dictionary still owns it.
@@ -237,6 +297,9 @@ TEST(AutolinkTest, AllocationFailuresReport2005) {
         } else {
             EXPECT_EQ(status, 0) << n;
             ASSERT_NE(out, nullptr);
+            EXPECT_TRUE(std::string(out) ==
+                        Linked99(body + "{\\cs99\\uldb print setup}{\\cs99\\v PRINT_SETUP}"))
+                << n;
         }
     }
     EXPECT_TRUE(sawFailure);
@@ -277,8 +340,8 @@ TEST(AutolinkRemoveTest, StripsLinksOfTheStyle) {
         {"style numbered otherwise",
          "{\\rtf1{\\stylesheet{\\*\\cs15 \\additive Autolink;}}{\\cs15\\uldb a}{\\cs15\\v A}}",
          "{\\rtf1{\\stylesheet{\\*\\cs15 \\additive Autolink;}}{a}}", -1},
-        {"sheet without the style: number 99", Doc("{\\cs99\\uldb a}{\\cs99\\v A}"),
-         Doc("{a}"), -1},
+        {"sheet without the style: number 99", Doc("{\\cs99\\uldb a}{\\cs99\\v A}"), Doc("{a}"),
+         -1},
         {"no style sheet: nothing is a link", "{\\rtf1 {\\cs99\\uldb a}{\\cs99\\v A}}",
          "{\\rtf1 {\\cs99\\uldb a}{\\cs99\\v A}}", -1},
         {"hand-made hot spot stays", Linked99("{\\uldb Print}{\\v PRINT}"),
@@ -296,8 +359,8 @@ TEST(AutolinkRemoveTest, StripsLinksOfTheStyle) {
          -1},
         {"style word not first in its group", Linked99("{\\b\\cs99\\uldb a}{\\cs99\\v A}"),
          Linked99("{\\b\\cs99\\uldb a}"), -1},
-        {"hidden part only when its own group is hidden",
-         Linked99("{\\cs99\\b {\\v x}y}"), Linked99("{\\b {\\v x}y}"), -1},
+        {"hidden part only when its own group is hidden", Linked99("{\\cs99\\b {\\v x}y}"),
+         Linked99("{\\b {\\v x}y}"), -1},
         {"blank where a dropped line end separated", Linked99("\\par\r\nHello\\par\r\n World"),
          Linked99("\\par Hello\\par  World"), -1},
         {"blank where a dropped style word separated", Linked99("{\\cs99\\b\\cf2 Note}"),
@@ -310,9 +373,35 @@ TEST(AutolinkRemoveTest, StripsLinksOfTheStyle) {
     }
 }
 
+TEST(AutolinkRemoveTest, AllocationFailuresReport2005) {
+    std::string body;
+    for (int i = 0; i < 300; ++i) body += "{\\b {\\cs99\\uldb word}{\\cs99\\v W}} ";
+    std::string input = Linked99(body);
+    bool sawFailure = false;
+    for (long n = 1; n < 40; ++n) {
+        brio::FailAllocationAfter(n);
+        int32_t length = 0;
+        int32_t status = -7;
+        char* out = AutolinkRemove(input.c_str(), &length, &status);
+        brio::FailAllocationAfter(0);
+        if (!out) {
+            EXPECT_EQ(status, BRIO_ERR_NO_MEMORY) << n;
+            sawFailure = true;
+            continue;
+        }
+        EXPECT_EQ(status, -1) << n;
+        std::string stripped = out;
+        std::free(out);
+        std::string expected;
+        for (int i = 0; i < 300; ++i) expected += "{\\b {word}} ";
+        EXPECT_TRUE(stripped == Linked99(expected)) << n << " " << stripped.substr(0, 200);
+    }
+    EXPECT_TRUE(sawFailure);
+}
+
 TEST(AutolinkRemoveTest, UndoesAutolink) {
-    AutolinkDictionary* d = MakeDictionary(
-        {{"print setup", "", "PS", 0, 0, 0}, {"note", "", "N", 0, 0, 1}});
+    AutolinkDictionary* d =
+        MakeDictionary({{"print setup", "", "PS", 0, 0, 0}, {"note", "", "N", 0, 0, 1}});
     Linked out = Link(d, Doc("Use print \\b setup\\b0  and a note."), "", "", 0, 3);
     ASSERT_EQ(out.status, 0);
     EXPECT_EQ(out.text, Linked99("Use {\\cs99\\cf3\\uldb print }\\b {\\cs99\\cf3\\uldb "
