@@ -326,6 +326,8 @@ bool AtomicFile::Commit() {
     if (std::ferror(stream_)) failed_ = true;
     if (std::fclose(stream_) != 0) failed_ = true;
     stream_ = nullptr;
+    // A replaced file keeps its permissions.
+    if (!failed_) PlatCopyFileMode(target_.c_str(), temp_.c_str());
     if (!failed_ && !PlatReplaceFile(temp_.c_str(), target_.c_str())) failed_ = true;
     if (failed_) PlatRemoveFile(temp_.c_str());
     temp_.clear();

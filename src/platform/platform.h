@@ -181,5 +181,7 @@ private:
 // Replaces `target` by `source` (both on the same volume).
 bool PlatReplaceFile(const char* source, const char* target);
 bool PlatRemoveFile(const char* path);
+// Gives `target` the permission bits of `source` when `source` exists.
+void PlatCopyFileMode(const char* source, const char* target);
 
 }  // namespace brio

@@ -10,6 +10,8 @@
 #include <mutex>
 #include <string>
 
+#include <sys/stat.h>
+
 #include "brioutil_host.h"
 #include "platform/platform.h"
 
@@ -216,6 +218,11 @@ bool PlatReplaceFile(const char* source, const char* target) {
     return std::rename(source, target) == 0;
 }
 bool PlatRemoveFile(const char* path) { return std::remove(path) == 0; }
+
+void PlatCopyFileMode(const char* source, const char* target) {
+    struct stat info;
+    if (::stat(source, &info) == 0) ::chmod(target, info.st_mode & 07777);
+}
 
 }  // namespace brio
 

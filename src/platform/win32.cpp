@@ -131,6 +131,9 @@ bool PlatReplaceFile(const char* source, const char* target) {
 
 bool PlatRemoveFile(const char* path) { return ::DeleteFileA(path) != 0; }
 
+// Windows files have no permission bits of the kind a rename would drop.
+void PlatCopyFileMode(const char*, const char*) {}
+
 }  // namespace brio
 
 // ---------------------------------------------------------------------------

@@ -5,6 +5,10 @@
 #include <string>
 #include <vector>
 
+#ifndef _WIN32
+#include <sys/stat.h>
+#endif
+
 #include "brioutil_host.h"
 #include "platform/platform.h"
 #include "test_support.h"
@@ -165,6 +169,17 @@ TEST(PlatformFiles, AtomicFileReplacesOnlyOnCommit) {
     EXPECT_TRUE(file.Commit());
     EXPECT_EQ(brio::test::ReadFile(target), "new\r\ncontent");
     EXPECT_EQ(dir.Entries(), std::vector<std::string>{"out.txt"});
+
+#ifndef _WIN32
+    // The replaced file keeps its permissions.
+    ::chmod(target.c_str(), 0640);
+    AtomicFile again;
+    ASSERT_TRUE(again.Open(target.c_str()));
+    EXPECT_TRUE(again.Commit());
+    struct stat info;
+    ASSERT_EQ(::stat(target.c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0640u);
+#endif
 
     AtomicFile nowhere;
     EXPECT_FALSE(nowhere.Open(dir.File("missing/out.txt").c_str()));
