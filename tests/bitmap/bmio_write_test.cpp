@@ -38,7 +38,7 @@ GlobalHandle MakeDib(uint16_t bits, int32_t width, int32_t height, const Bytes& 
     brio::PutU32(p, brio::kBiXPels, 96);
     brio::PutU32(p, brio::kBiYPels, 96);
     brio::PutU32(p, brio::kBiClrUsed, static_cast<uint32_t>(table.size() / 4));
-    std::memcpy(p + 58, table.data(), table.size());
+    if (!table.empty()) std::memcpy(p + 58, table.data(), table.size());
     if (!data.empty()) std::memcpy(p + dataAt, data.data(), data.size());
     brio::PlatGlobalUnlock(h);
     return h;
