@@ -59,6 +59,11 @@ bool ProgressWanted();
 std::string JsonString(const std::string& text);
 
 // Command entry points.
+int RunAutolink(const std::vector<std::string>& args);
+int RunUnlink(const std::vector<std::string>& args);
+int RunTopics(const std::vector<std::string>& args);
+int RunFind(const std::vector<std::string>& args);
+int RunPicture(const std::vector<std::string>& args);
 int RunForm(const std::vector<std::string>& args);
 int RunAppPath(const std::vector<std::string>& args);
 

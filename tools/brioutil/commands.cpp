@@ -5,6 +5,94 @@ namespace cli {
 
 const std::vector<Command>& Commands() {
     static const std::vector<Command> commands = {
+        {"autolink", "link registered terms in topics (a file, a help file, a folder)",
+         "usage: brioutil autolink TERMS INPUT (--in-place | -o OUT | --out-dir DIR)\n"
+         "       brioutil autolink TERMS INPUT --dry-run\n\n"
+         "Turns every occurrence of a registered term into a link (underlined text and\n"
+         "hidden jump text in the character style \"Autolink;\"). Text that already is a\n"
+         "hot spot, destinations and bitmap references are left alone.\n\n"
+         "INPUT is one topic file (RTF), a help-compiler RTF file (topics separated by\n"
+         "\\page, with # $ K + footnotes: every topic is linked and the file is written\n"
+         "back as help-compiler input; a topic never links to itself), or a folder: every\n"
+         ".rtf file under it.\n\n"
+         "TERMS is a text file, one reference per line, fields separated by tabs:\n"
+         "  TERM  SYNONYMS(;-separated)  TARGET  [jump|popup]  [CASE yes|no]  [EXCLUDE yes|no]\n"
+         "Lines starting with # are comments. Excluded terms are never linked.\n\n"
+         "options:\n"
+         "  -o OUT         write the result to OUT ('-' for standard output; one file only)\n"
+         "  --out-dir DIR  write each result under DIR (a folder's layout is kept)\n"
+         "  --in-place     replace the input files (each written atomically)\n"
+         "  --once         link each reference only at its first occurrence\n"
+         "  --colour N     colour links with entry N of the document's colour table\n"
+         "  --context CTX  the context string of a single topic file (no links to itself)\n"
+         "  --dry-run      print the links that would be made; write nothing\n\n"
+         "example:\n"
+         "  brioutil autolink terms.txt help/guide.rtf --once -o build/guide.rtf\n",
+         RunAutolink},
+        {"unlink", "remove the links that autolink made",
+         "usage: brioutil unlink INPUT (--in-place | -o OUT | --out-dir DIR | --dry-run)\n\n"
+         "Takes every link of the \"Autolink;\" style apart again, keeping its text\n"
+         "(the hidden target goes). Hot spots written by hand are kept. INPUT is an RTF\n"
+         "file or a folder (every .rtf file under it). Line ends of the input are not\n"
+         "kept. Help-compiler files written by autolink no longer carry the style:\n"
+         "their links are ordinary hot spots and stay.\n\n"
+         "options: -o OUT, --out-dir DIR, --in-place, --dry-run (as for autolink)\n\n"
+         "example:\n"
+         "  brioutil unlink topics/ --out-dir plain/\n",
+         RunUnlink},
+        {"topics", "list, split and join the topics of a help-compiler RTF file",
+         "usage: brioutil topics list FILE [--json]\n"
+         "       brioutil topics split FILE --out-dir DIR\n"
+         "       brioutil topics join PROPERTIES -o OUT\n"
+         "       brioutil topics dummy PROPERTIES -o OUT\n\n"
+         "  list   one line per topic: context string (#), title ($), keywords (K,\n"
+         "         |-separated), browse sequence (+), size of the non-scrolling region,\n"
+         "         first line of text; --json for a JSON array\n"
+         "  split  writes each topic as an RTF document of its own (NNN-CONTEXT.rtf, the\n"
+         "         footnotes taken out) and DIR/topics.tsv with their properties\n"
+         "  join   writes the topics named by a properties file back as one\n"
+         "         help-compiler file, footnotes and non-scrolling regions restored\n"
+         "  dummy  writes a file of placeholder topics, one per line of a properties file\n\n"
+         "A properties file is tab-separated; its first line names the columns:\n"
+         "  join:  file context title macro keywords browse nonscroll\n"
+         "  dummy: context title macro keywords browse body keepn\n"
+         "(any order, missing columns are empty; 'file' is relative to the properties\n"
+         "file; keywords are |-separated; keepn yes makes the topic non-scrolling).\n"
+         "Entry macros (! footnotes) are not read back by split.\n\n"
+         "examples:\n"
+         "  brioutil topics list guide.rtf\n"
+         "  brioutil topics split guide.rtf --out-dir guide/ && "
+         "brioutil topics join guide/topics.tsv -o guide2.rtf\n",
+         RunTopics},
+        {"find", "which topics contain a phrase",
+         "usage: brioutil find PHRASE FILE... [--json]\n\n"
+         "Prints each topic whose text contains the words of PHRASE as consecutive\n"
+         "words (whole words, any case). A FILE may be a topic file, a help-compiler\n"
+         "file (each topic is searched) or a folder (every .rtf file under it). Finding\n"
+         "nothing is not an error: the output is then empty.\n\n"
+         "example:\n"
+         "  brioutil find \"print setup\" guide.rtf topics/\n",
+         RunFind},
+        {"picture", "hotspot pictures: info, extract, build, preview",
+         "usage: brioutil picture info FILE [--json]\n"
+         "       brioutil picture extract FILE -o OUT.bmp\n"
+         "       brioutil picture build BITMAP HOTSPOTS -o OUT\n"
+         "       brioutil picture preview FILE -o OUT.svg\n\n"
+         "FILE is a bitmap group file (with hotspots), a Windows bitmap or a placeable\n"
+         "metafile.\n"
+         "  info     the file's type, the bitmap's size and the hotspots\n"
+         "  extract  the bitmap as a .bmp file\n"
+         "  build    a bitmap group file from a bitmap (or another picture) and a\n"
+         "           hotspot list\n"
+         "  preview  an SVG page showing the picture with each hotspot's rectangle and\n"
+         "           binding drawn over it (red jump, green popup, blue macro)\n\n"
+         "A hotspot list has one hotspot per line: LEFT TOP RIGHT BOTTOM KIND BINDING,\n"
+         "KIND jump, popup or macro, the binding the rest of the line; # comments.\n"
+         "'picture info' prints its hotspots in this form.\n\n"
+         "example:\n"
+         "  brioutil picture build map.bmp map-hotspots.txt -o map.shg\n"
+         "  brioutil picture preview map.shg -o map.svg\n",
+         RunPicture},
         {"form", "read and edit form files (get, set, delete)",
          "usage: brioutil form get FILE TYPE NAME KEY\n"
          "       brioutil form set FILE TYPE NAME KEY VALUE (--in-place | -o OUT)\n"

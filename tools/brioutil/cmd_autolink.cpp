@@ -1,0 +1,177 @@
+// brioutil autolink: turns registered terms into links, in one topic file,
+// every topic of a help-compiler file, or every .rtf file under a folder.
+#include <iostream>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "brioutil.h"
+#include "cli.h"
+#include "helpdoc.h"
+#include "links.h"
+
+namespace cli {
+
+namespace {
+
+// A yes/no field of the terms file; empty means no.
+bool YesNo(const std::string& value, const std::string& where, const char* column) {
+    static const char* const kYes[] = {"yes", "y", "1", "true", "case"};
+    static const char* const kNo[] = {"", "no", "n", "0", "false", "nocase"};
+    for (const char* y : kYes)
+        if (value == y) return true;
+    for (const char* n : kNo)
+        if (value == n) return false;
+    Fail(kInput, where + ": " + column + " must be yes or no, not '" + value + "'");
+}
+
+struct DictionaryDone {
+    void operator()(AutolinkDictionary* d) const { AutolinkDone(d); }
+};
+using Dictionary = std::unique_ptr<AutolinkDictionary, DictionaryDone>;
+
+// Reads a terms file: term, synonyms (";"-separated), target, jump or popup,
+// case-sensitive, exclude; tab-separated, '#' starts a comment line.
+Dictionary ReadTerms(const std::string& path) {
+    std::string text = ReadInput(path);
+    Dictionary dictionary;
+    size_t pos = 0;
+    int line = 0, terms = 0;
+    while (pos < text.size()) {
+        size_t end = text.find('\n', pos);
+        if (end == std::string::npos) end = text.size();
+        std::string l = text.substr(pos, end - pos);
+        pos = end + 1;
+        ++line;
+        if (!l.empty() && l.back() == '\r') l.pop_back();
+        if (l.find_first_not_of(" \t") == std::string::npos || l[0] == '#') continue;
+        std::string where = path + ":" + std::to_string(line);
+        std::vector<std::string> f;
+        for (size_t start = 0;;) {
+            size_t tab = l.find('\t', start);
+            f.push_back(l.substr(start, tab == std::string::npos ? tab : tab - start));
+            if (tab == std::string::npos) break;
+            start = tab + 1;
+        }
+        if (f.size() < 3 || f.size() > 6)
+            Fail(kInput, where + ": expected TERM<tab>SYNONYMS<tab>TARGET[<tab>jump|popup"
+                                 "<tab>CASE<tab>EXCLUDE], found " +
+                             std::to_string(f.size()) + " fields");
+        f.resize(6);
+        if (f[0].empty()) Fail(kInput, where + ": the term is empty");
+        bool exclude = YesNo(f[5], where, "exclude");
+        if (f[2].empty() && !exclude) Fail(kInput, where + ": the target is empty");
+        bool popup = false;
+        if (f[3] == "popup") popup = true;
+        else if (f[3] != "jump" && !f[3].empty())
+            Fail(kInput, where + ": the link kind must be jump or popup, not '" + f[3] + "'");
+        bool caseSensitive = YesNo(f[4], where, "case-sensitive");
+        int32_t result = 0;
+        AutolinkDictionary* d =
+            AutolinkReference(dictionary.get(), f[0].c_str(), f[1].c_str(), f[2].c_str(),
+                              exclude, caseSensitive, "", popup, &result);
+        if (!d) Fail(kInternal, where + ": out of memory");
+        if (!dictionary) dictionary.reset(d);
+        if (result != BRIO_OK) Fail(kInput, where + ": '" + f[0] + "': " + StatusText(result));
+        ++terms;
+    }
+    if (terms == 0) Fail(kInput, path + ": no terms");
+    return dictionary;
+}
+
+struct Settings {
+    AutolinkDictionary* dictionary;
+    bool once;
+    uint32_t colour;
+    std::string context;  // the topic's own context string (plain topic files)
+};
+
+std::string LinkTopic(const Settings& s, const std::string& rtf, const std::string& context,
+                      const std::string& where) {
+    int32_t length = 0, result = 0;
+    char* out = Autolink(s.dictionary, rtf.c_str(), context.c_str(), context.c_str(), s.once,
+                         s.colour, &length, &result);
+    if (!out || result != BRIO_OK)
+        Fail(result == BRIO_ERR_NO_MEMORY ? kInternal : kInput, where + ": " + StatusText(result));
+    return std::string(out, static_cast<size_t>(length));
+}
+
+uint32_t Colour(const Args& args) {
+    std::string v = args.Value("--colour", "0");
+    if (v.empty() || v.size() > 3 || v.find_first_not_of("0123456789") != std::string::npos ||
+        std::stoi(v) > 255)
+        Fail(kUsage, "--colour takes a colour-table index 0-255, not '" + v + "'");
+    return static_cast<uint32_t>(std::stoi(v));
+}
+
+void Report(std::ostream& out, const std::string& where, const std::vector<Link>& links) {
+    for (const auto& l : links)
+        out << where << ": \"" << l.text << "\" -> " << l.target
+            << (l.popup ? " (popup)" : " (jump)") << "\n";
+}
+
+}  // namespace
+
+int RunAutolink(const std::vector<std::string>& argv) {
+    Args args(argv, {"-o", "--out-dir", "--colour", "--context"});
+    args.Expect(2, 2, "brioutil autolink TERMS INPUT (--in-place | -o OUT | --out-dir DIR)");
+    bool dryRun = args.Flag("--dry-run");
+    const std::string& input = args.Positional()[1];
+    std::vector<Job> jobs = PlanJobs(args, input, dryRun);
+    Dictionary dictionary = ReadTerms(args.Positional()[0]);
+    Settings s{dictionary.get(), args.Flag("--once"), Colour(args), args.Value("--context")};
+    bool toStdout = jobs.size() == 1 && jobs[0].destination == "-";
+    std::ostream& log = toStdout ? std::cerr : std::cout;
+
+    std::vector<std::string> results;
+    std::vector<std::string> summaries;
+    size_t total = 0;
+    Progress progress("autolink", jobs.size());
+    for (const auto& job : jobs) {
+        progress.Step(job.source);
+        std::string rtf = ReadInput(job.source);
+        size_t links = 0, topicCount = 1;
+        if (IsHelpCompilerRtf(rtf)) {
+            std::vector<Topic> topics = SplitTopics(rtf, job.source);
+            topicCount = topics.size();
+            std::vector<std::string> documents;
+            Progress topicProgress("topic", jobs.size() == 1 ? topics.size() : 0);
+            for (size_t i = 0; i < topics.size(); ++i) {
+                Topic& t = topics[i];
+                topicProgress.Step(t.context);
+                std::string where = job.source + " [topic " + std::to_string(i + 1) +
+                                    (t.context.empty() ? "" : " " + t.context) + "]";
+                std::string linked = LinkTopic(s, t.rtf, t.context, where);
+                std::vector<Link> added = NewLinks(AutolinkLinks(t.rtf), AutolinkLinks(linked));
+                links += added.size();
+                if (dryRun) {
+                    Report(log, where, added);
+                    continue;
+                }
+                t.rtf = linked;
+                documents.push_back(EmitTopic(t, job.destination));
+            }
+            results.push_back(dryRun ? "" : JoinDocuments(documents));
+        } else {
+            std::string linked = LinkTopic(s, rtf, s.context, job.source);
+            std::vector<Link> added = NewLinks(AutolinkLinks(rtf), AutolinkLinks(linked));
+            links = added.size();
+            if (dryRun) Report(log, job.source, added);
+            results.push_back(dryRun ? "" : linked);
+        }
+        total += links;
+        std::string summary = job.source + ": " + Count(links, "link") +
+                              (dryRun ? " would be made" : " made");
+        if (topicCount > 1) summary += " in " + Count(topicCount, "topic");
+        if (!dryRun) summary += job.destination == "-" ? "" : " -> " + job.destination;
+        summaries.push_back(summary);
+    }
+    WriteResults(jobs, results);
+    for (const auto& line : summaries) log << line << "\n";
+    if (jobs.size() > 1)
+        log << Count(total, "link") << (dryRun ? " would be made in " : " made in ")
+            << Count(jobs.size(), "file") << "\n";
+    return kOk;
+}
+
+}  // namespace cli

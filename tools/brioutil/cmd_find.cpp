@@ -1,0 +1,71 @@
+// brioutil find: which topics contain a phrase.
+#include <cstdint>
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "brioutil.h"
+#include "cli.h"
+#include "helpdoc.h"
+
+namespace cli {
+
+int RunFind(const std::vector<std::string>& argv) {
+    Args args(argv, {});
+    args.Expect(2, SIZE_MAX, "brioutil find PHRASE FILE... [--json]");
+    const auto& p = args.Positional();
+    const std::string& phrase = p[0];
+    if (phrase.find_first_not_of(" \t") == std::string::npos)
+        Fail(kUsage, "the phrase is empty");
+    std::vector<std::string> files;
+    for (size_t i = 1; i < p.size(); ++i) {
+        if (IsFolder(p[i])) {
+            for (const auto& f : RtfFilesUnder(p[i])) files.push_back(f);
+        } else {
+            files.push_back(p[i]);
+        }
+    }
+    bool json = args.Flag("--json");
+    size_t found = 0;
+    if (json) std::cout << "[";
+    Progress progress("find", files.size());
+    for (const auto& file : files) {
+        progress.Step(file);
+        std::string rtf = ReadInput(file);
+        std::vector<Topic> topics;
+        if (IsHelpCompilerRtf(rtf)) {
+            topics = SplitTopics(rtf, file);
+        } else {
+            topics.emplace_back();
+            topics.back().rtf = rtf;
+        }
+        for (size_t i = 0; i < topics.size(); ++i) {
+            const Topic& t = topics[i];
+            int32_t status = 0;
+            int32_t hit = TopicFindText(t.rtf.c_str(), phrase.c_str(), &status);
+            if (status != BRIO_OK)
+                Fail(status == BRIO_ERR_NO_MEMORY ? kInternal : kInput,
+                     file + ": topic " + std::to_string(i + 1) + ": " + StatusText(status));
+            if (!hit) continue;
+            if (json) {
+                std::cout << (found ? ",\n " : "\n ") << "{\"file\": " << JsonString(file)
+                          << ", \"topic\": " << i + 1 << ", \"context\": "
+                          << JsonString(t.context) << ", \"title\": " << JsonString(t.title)
+                          << "}";
+            } else {
+                std::cout << file;
+                if (topics.size() > 1 || !t.context.empty()) {
+                    std::cout << ": topic " << i + 1;
+                    if (!t.context.empty()) std::cout << " " << t.context;
+                    if (!t.title.empty()) std::cout << " (" << t.title << ")";
+                }
+                std::cout << "\n";
+            }
+            ++found;
+        }
+    }
+    if (json) std::cout << (found ? "\n]\n" : "]\n");
+    return kOk;
+}
+
+}  // namespace cli

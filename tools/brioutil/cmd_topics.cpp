@@ -1,0 +1,239 @@
+// brioutil topics: list, split, join and placeholder topics.
+#include <algorithm>
+#include <cctype>
+#include <cstdio>
+#include <filesystem>
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "brioutil.h"
+#include "cli.h"
+#include "helpdoc.h"
+#include "platform/platform.h"
+
+namespace fs = std::filesystem;
+
+namespace cli {
+
+namespace {
+
+const std::vector<std::string> kJoinColumns = {"file", "context", "title", "macro",
+                                               "keywords", "browse", "nonscroll"};
+const std::vector<std::string> kDummyColumns = {"context", "title", "macro", "keywords",
+                                                "browse", "body", "keepn"};
+
+std::vector<std::string> SplitKeywords(const std::string& keywords) {
+    std::vector<std::string> out;
+    if (keywords.empty()) return out;
+    size_t start = 0;
+    while (true) {
+        size_t bar = keywords.find('|', start);
+        out.push_back(keywords.substr(start, bar == std::string::npos ? bar : bar - start));
+        if (bar == std::string::npos) return out;
+        start = bar + 1;
+    }
+}
+
+int List(const Args& args) {
+    args.Expect(2, 2, "brioutil topics list FILE [--json]");
+    const std::string& file = args.Positional()[1];
+    std::vector<Topic> topics = SplitTopics(ReadInput(file), file);
+    if (args.Flag("--json")) {
+        std::cout << "[";
+        for (size_t i = 0; i < topics.size(); ++i) {
+            const Topic& t = topics[i];
+            std::cout << (i ? ",\n " : "\n ") << "{\"topic\": " << i + 1
+                      << ", \"context\": " << JsonString(t.context)
+                      << ", \"title\": " << JsonString(t.title) << ", \"keywords\": [";
+            std::vector<std::string> k = SplitKeywords(t.keywords);
+            for (size_t j = 0; j < k.size(); ++j) std::cout << (j ? ", " : "") << JsonString(k[j]);
+            std::cout << "], \"browse\": " << JsonString(t.browse)
+                      << ", \"nonScrolling\": " << t.nonScrolling
+                      << ", \"firstLine\": " << JsonString(t.firstLine) << "}";
+        }
+        std::cout << (topics.empty() ? "]\n" : "\n]\n");
+        return kOk;
+    }
+    std::vector<std::vector<std::string>> rows = {
+        {"#", "CONTEXT", "TITLE", "KEYWORDS", "BROWSE", "REGION", "FIRST LINE"}};
+    for (size_t i = 0; i < topics.size(); ++i) {
+        const Topic& t = topics[i];
+        rows.push_back({std::to_string(i + 1), t.context, t.title, t.keywords, t.browse,
+                        std::to_string(t.nonScrolling), t.firstLine});
+    }
+    std::vector<size_t> width(rows[0].size(), 0);
+    for (const auto& r : rows)
+        for (size_t c = 0; c < r.size(); ++c) width[c] = std::max(width[c], r[c].size());
+    for (const auto& r : rows) {
+        std::string line;
+        for (size_t c = 0; c < r.size(); ++c) {
+            line += r[c];
+            if (c + 1 < r.size()) line += std::string(width[c] - r[c].size() + 2, ' ');
+        }
+        line.erase(line.find_last_not_of(' ') + 1);
+        std::cout << line << "\n";
+    }
+    return kOk;
+}
+
+std::string FileName(size_t number, const std::string& context) {
+    char prefix[16];
+    std::snprintf(prefix, sizeof prefix, "%03u", static_cast<unsigned>(number));
+    std::string name = prefix;
+    if (!context.empty()) {
+        name += '-';
+        for (unsigned char c : context) name += std::isalnum(c) || c == '_' || c == '.' ? c : '_';
+    }
+    return name + ".rtf";
+}
+
+std::string Cell(const std::string& value, const std::string& what, size_t topic) {
+    if (value.find_first_of("\t\r\n") != std::string::npos)
+        Fail(kInput, "topic " + std::to_string(topic) + ": the " + what +
+                         " holds a tab or line break, which a properties file cannot keep");
+    return value;
+}
+
+int Split(const Args& args) {
+    args.Expect(2, 2, "brioutil topics split FILE --out-dir DIR");
+    if (!args.Has("--out-dir")) Fail(kUsage, "give the folder for the topics: --out-dir DIR");
+    const std::string& file = args.Positional()[1];
+    std::string dir = args.Value("--out-dir");
+    std::vector<Topic> topics = SplitTopics(ReadInput(file), file);
+    std::string properties = "file\tcontext\ttitle\tkeywords\tbrowse\tnonscroll\n";
+    std::vector<std::string> names;
+    for (size_t i = 0; i < topics.size(); ++i) {
+        const Topic& t = topics[i];
+        names.push_back(FileName(i + 1, t.context));
+        properties += names.back() + "\t" + Cell(t.context, "context string", i + 1) + "\t" +
+                      Cell(t.title, "title", i + 1) + "\t" + Cell(t.keywords, "keywords", i + 1) +
+                      "\t" + Cell(t.browse, "browse sequence", i + 1) + "\t" +
+                      std::to_string(t.nonScrolling) + "\n";
+    }
+    MakeFolders(dir);
+    Progress progress("split", topics.size());
+    for (size_t i = 0; i < topics.size(); ++i) {
+        progress.Step(names[i]);
+        WriteOutput(dir + "/" + names[i], topics[i].rtf);
+    }
+    WriteOutput(dir + "/topics.tsv", properties);
+    std::cout << file << ": " << topics.size() << " topics -> " << dir << "/ (properties in "
+              << dir << "/topics.tsv)\n";
+    return kOk;
+}
+
+int32_t Number(const std::string& value, const std::string& where) {
+    if (value.empty()) return 0;
+    if (value.size() > 9 || value.find_first_not_of("0123456789") != std::string::npos)
+        Fail(kInput, where + ": nonscroll must be a count, not '" + value + "'");
+    return std::stoi(value);
+}
+
+std::string Folder(const std::string& file) {
+    fs::path parent = fs::u8path(file).parent_path();
+    return parent.empty() ? "." : parent.u8string();
+}
+
+int Join(const Args& args) {
+    args.Expect(2, 2, "brioutil topics join PROPERTIES -o OUT");
+    if (!args.Has("-o")) Fail(kUsage, "give the output file: -o OUT");
+    const std::string& props = args.Positional()[1];
+    std::string out = args.Value("-o");
+    Table table = ReadTable(ReadInput(props), props, kJoinColumns);
+    if (std::find(table.columns.begin(), table.columns.end(), "file") == table.columns.end())
+        Fail(kInput, props + ": no 'file' column");
+    std::vector<std::string> documents;
+    Progress progress("join", table.rows.size());
+    for (size_t r = 0; r < table.rows.size(); ++r) {
+        std::string where = props + ":" + std::to_string(table.lines[r]);
+        std::string name = table.Cell(r, "file");
+        if (name.empty()) Fail(kInput, where + ": no file named");
+        progress.Step(name);
+        Topic t;
+        t.rtf = ReadInput(fs::u8path(name).is_absolute() ? name : Folder(props) + "/" + name);
+        if (BodyStart(t.rtf) == std::string::npos) Fail(kInput, name + ": not an RTF document");
+        t.context = table.Cell(r, "context");
+        t.title = table.Cell(r, "title");
+        t.macro = table.Cell(r, "macro");
+        t.keywords = table.Cell(r, "keywords");
+        t.browse = table.Cell(r, "browse");
+        t.nonScrolling = Number(table.Cell(r, "nonscroll"), where);
+        documents.push_back(EmitTopic(t, out == "-" ? props : out));
+    }
+    if (documents.empty()) Fail(kInput, props + ": no topics");
+    WriteOutput(out, JoinDocuments(documents));
+    if (out != "-") std::cout << documents.size() << " topics -> " << out << "\n";
+    return kOk;
+}
+
+bool Keepn(const std::string& value, const std::string& where) {
+    if (value.empty() || value == "0" || value == "no") return false;
+    if (value == "1" || value == "yes") return true;
+    Fail(kInput, where + ": keepn must be yes or no, not '" + value + "'");
+}
+
+int Dummy(const Args& args) {
+    args.Expect(2, 2, "brioutil topics dummy PROPERTIES -o OUT");
+    if (!args.Has("-o")) Fail(kUsage, "give the output file: -o OUT");
+    const std::string& props = args.Positional()[1];
+    std::string out = args.Value("-o");
+    Table table = ReadTable(ReadInput(props), props, kDummyColumns);
+    if (table.rows.empty()) Fail(kInput, props + ": no topics");
+    // Written beside the destination, which it replaces only when complete.
+    std::string work = (out == "-" ? props : out) + ".brioutil-dummy";
+    TopicFile* file = TopicOpenDummyFile(work.c_str());
+    if (!file) Fail(kInput, work + ": cannot create");
+    bool ok = true;
+    std::string problem;
+    for (size_t r = 0; r < table.rows.size() && ok; ++r) {
+        std::string where = props + ":" + std::to_string(table.lines[r]);
+        bool keepn = false;
+        try {
+            keepn = Keepn(table.Cell(r, "keepn"), where);
+        } catch (const Failure& f) {
+            problem = f.message;
+            ok = false;
+            break;
+        }
+        std::string keywords = table.Cell(r, "keywords");
+        std::vector<char> k(keywords.begin(), keywords.end());
+        k.push_back('\0');
+        TopicDummy(file, table.Cell(r, "context").c_str(), table.Cell(r, "title").c_str(),
+                   table.Cell(r, "macro").c_str(), k.data(), table.Cell(r, "browse").c_str(),
+                   table.Cell(r, "body").c_str(), keepn);
+    }
+    int32_t closed = TopicCloseDummyFile(file);
+    if (!ok || closed != BRIO_OK) {
+        brio::PlatRemoveFile(work.c_str());
+        if (!ok) Fail(kInput, problem);
+        Fail(kInput, out + ": write error");
+    }
+    if (out == "-") {
+        std::string text = ReadInput(work);
+        brio::PlatRemoveFile(work.c_str());
+        WriteOutput("-", text);
+        return kOk;
+    }
+    if (!brio::PlatReplaceFile(work.c_str(), out.c_str())) {
+        brio::PlatRemoveFile(work.c_str());
+        Fail(kInput, out + ": cannot replace");
+    }
+    std::cout << table.rows.size() << " placeholder topics -> " << out << "\n";
+    return kOk;
+}
+
+}  // namespace
+
+int RunTopics(const std::vector<std::string>& argv) {
+    Args args(argv, {"-o", "--out-dir"});
+    const auto& p = args.Positional();
+    if (p.empty()) Fail(kUsage, "usage: brioutil topics list|split|join|dummy ...");
+    if (p[0] == "list") return List(args);
+    if (p[0] == "split") return Split(args);
+    if (p[0] == "join") return Join(args);
+    if (p[0] == "dummy") return Dummy(args);
+    Fail(kUsage, "unknown action '" + p[0] + "': use list, split, join or dummy");
+}
+
+}  // namespace cli

@@ -1,0 +1,80 @@
+// Help-compiler RTF files as the tool sees them: topics split with
+// TopicImportString, joined back from TopicEmitRtfFile output, and the
+// small text formats of the tool (terms files, properties files).
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace cli {
+
+// "1 link", "2 links".
+std::string Count(size_t n, const std::string& word);
+
+// Text of a library status code, for messages.
+std::string StatusText(int32_t status);
+
+// One topic as the authoring model keeps it.
+struct Topic {
+    std::string rtf;  // a whole RTF document (later topics get the first one's header)
+    std::string context, title, browse, keywords, macro;
+    int32_t nonScrolling = 0;
+    std::string firstLine;
+};
+
+// True for RTF written for the help compiler: topics separated by \page or
+// help footnotes. Anything else is one topic in the authoring form.
+bool IsHelpCompilerRtf(const std::string& rtf);
+
+// Offset where a document's body starts: after "{\rtf1", the document
+// control words and the header groups (font table, colour table, style
+// sheet, information, ...). npos when the text is not an RTF document.
+size_t BodyStart(const std::string& rtf);
+
+// Splits a help-compiler file into its topics; fails (kInput) naming
+// `name` and the topic that could not be read.
+std::vector<Topic> SplitTopics(const std::string& rtf, const std::string& name);
+
+// Writes a topic as help-compiler input (TopicEmitRtfFile through a work
+// file beside `beside`) and returns the text.
+std::string EmitTopic(const Topic& topic, const std::string& beside);
+
+// Joins emitted topic documents into one document: the first one's header,
+// the bodies separated by \page.
+std::string JoinDocuments(const std::vector<std::string>& documents);
+
+// A tab-separated table whose first line names the columns; blank lines
+// and lines starting with '#' (comments) are skipped.
+struct Table {
+    std::vector<std::string> columns;
+    std::vector<std::vector<std::string>> rows;
+    std::vector<int> lines;  // line number of each row
+    // The cell of a column by name, "" when the column is absent.
+    std::string Cell(size_t row, const std::string& column) const;
+};
+Table ReadTable(const std::string& text, const std::string& name,
+                const std::vector<std::string>& known);
+
+// Every .rtf file under a folder (any case of the suffix), sorted.
+std::vector<std::string> RtfFilesUnder(const std::string& folder);
+bool IsFolder(const std::string& path);
+bool Exists(const std::string& path);
+// Creates a folder and its parents; fails (kInput) when it cannot.
+void MakeFolders(const std::string& path);
+
+// A progress line on standard error while many items are worked on, when
+// standard error is a terminal.
+class Progress {
+public:
+    Progress(const std::string& what, size_t total);
+    ~Progress();
+    void Step(const std::string& item);
+
+private:
+    std::string what_;
+    size_t total_, done_ = 0;
+    bool shown_;
+};
+
+}  // namespace cli

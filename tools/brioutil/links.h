@@ -1,0 +1,42 @@
+// What the autolink and unlink commands share: where results go, and the
+// links of the "Autolink;" style found in a text.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "cli.h"
+
+namespace cli {
+
+// One link of the "Autolink;" style: its visible text and its target.
+struct Link {
+    std::string text, target;
+    bool popup = false;
+    bool operator==(const Link& o) const {
+        return text == o.text && target == o.target && popup == o.popup;
+    }
+};
+
+// The links of the "Autolink;" style in an RTF text, in order. A text
+// without that style has its links as plain hot spots: those count unless
+// `styledOnly`.
+std::vector<Link> AutolinkLinks(const std::string& rtf, bool styledOnly = false);
+
+// Links of `after` that are not in `before` (as a multiset).
+std::vector<Link> NewLinks(const std::vector<Link>& before, const std::vector<Link>& after);
+
+// One input file and where its result goes ("" for a dry run).
+struct Job {
+    std::string source, destination;
+};
+
+// The jobs of a command over a file or a folder: --in-place, -o OUT (a file
+// only) or --out-dir DIR; INPUT "-" is standard input (-o only); `dryRun` needs none of them.
+std::vector<Job> PlanJobs(const Args& args, const std::string& input, bool dryRun);
+
+// Writes every result once all were made, so an input problem in one file
+// leaves every output untouched.
+void WriteResults(const std::vector<Job>& jobs, const std::vector<std::string>& results);
+
+}  // namespace cli
