@@ -100,17 +100,9 @@ int32_t RtfAppendOutput(RtfContext* c, const char* text) {
     return RtfAppendBytes(c, text, std::strlen(text));
 }
 
-int32_t RtfWriteBytes(RtfContext* c, const char* data, size_t length) {
+int32_t RtfWriteBytesSlow(RtfContext* c, const char* data, size_t length) {
     if (c->outIsBuffer) {
         if (!c->outBuffer) return 0;
-        if (static_cast<size_t>(c->outFree) > length) {
-            // Room already: the common case of a short token.
-            std::memcpy(c->outPos, data, length);
-            c->outPos += length;
-            *c->outPos = 0;
-            c->outFree -= static_cast<int32_t>(length);
-            return 0;
-        }
         return RtfAppendBytes(c, data, length) < 0 ? BRIO_ERR_NO_MEMORY : 0;
     }
     if (!c->outFile || length == 0) return 0;
@@ -119,12 +111,6 @@ int32_t RtfWriteBytes(RtfContext* c, const char* data, size_t length) {
 
 int32_t RtfWriteString(RtfContext* c, const char* text) {
     return RtfWriteBytes(c, text, std::strlen(text));
-}
-
-int32_t RtfWriteToken(RtfContext* c) {
-    if (c->suppressOutput || c->tokenLength == 0) return 0;
-    if (!c->outIsBuffer && !c->outFile) return 0;
-    return RtfWriteBytes(c, RtfTokenText(c), static_cast<size_t>(c->tokenLength));
 }
 
 int32_t RtfStartBufferOutput(RtfContext* c) {

@@ -1,5 +1,5 @@
 // The control-word table: every word the engine knows, sorted byte-wise, so
-// the id of a word is 1000 + its row and lookup is a binary search.
+// the id of a word is 1000 + its row.
 #include <cstring>
 
 #include "rtf/rtf.h"
@@ -676,14 +676,28 @@ constexpr Row kRows[] = {
 
 static_assert(sizeof(kRows) / sizeof(kRows[0]) == kRtfKeywordCount, "table size");
 
+constexpr uint32_t kSlots = 2048;  // a power of two, over three times the rows
+
+uint32_t Hash(const char* name, size_t length) {
+    uint32_t h = 2166136261u;
+    for (size_t i = 0; i < length; ++i) h = (h ^ static_cast<unsigned char>(name[i])) * 16777619u;
+    return h;
+}
+
+// The rows, and an open-addressing index over them: lookup is on the hot
+// path of every pass, and a hash probe is cheaper than a binary search.
 struct Table {
     RtfKeyword rows[kRtfKeywordCount];
     uint8_t lengths[kRtfKeywordCount];
-    Table() {
+    uint16_t slots[kSlots];  // row + 1, 0 when empty
+    Table() : slots{} {
         for (int32_t i = 0; i < kRtfKeywordCount; ++i) {
             rows[i] = {kRows[i].keyword, static_cast<uint32_t>(kRtfFirstKeywordId + i),
                        static_cast<uint32_t>(kRows[i].keywordClass)};
             lengths[i] = static_cast<uint8_t>(std::strlen(kRows[i].keyword));
+            uint32_t slot = Hash(kRows[i].keyword, lengths[i]) & (kSlots - 1);
+            while (slots[slot]) slot = (slot + 1) & (kSlots - 1);
+            slots[slot] = static_cast<uint16_t>(i + 1);
         }
     }
 };
@@ -696,14 +710,6 @@ const Table& TheTable() {
 // Longest keyword of the table.
 constexpr size_t kLongestKeyword = 13;
 
-// Unsigned byte-wise comparison of name[0..length) with a NUL-terminated row.
-int Compare(const char* name, size_t length, const char* row, size_t rowLength) {
-    size_t n = length < rowLength ? length : rowLength;
-    int r = std::memcmp(name, row, n);
-    if (r != 0) return r;
-    return length < rowLength ? -1 : (length > rowLength ? 1 : 0);
-}
-
 }  // namespace
 
 const RtfKeyword* RtfKeywordTable() { return TheTable().rows; }
@@ -711,17 +717,13 @@ const RtfKeyword* RtfKeywordTable() { return TheTable().rows; }
 const RtfKeyword* RtfFindKeyword(const char* name, size_t length) {
     if (length == 0 || length > kLongestKeyword) return nullptr;
     const Table& t = TheTable();
-    int32_t lo = 0, hi = kRtfKeywordCount - 1;
-    while (lo <= hi) {
-        int32_t mid = (lo + hi) / 2;
-        int r = Compare(name, length, t.rows[mid].keyword, t.lengths[mid]);
-        if (r == 0) return &t.rows[mid];
-        if (r < 0)
-            hi = mid - 1;
-        else
-            lo = mid + 1;
+    for (uint32_t slot = Hash(name, length) & (kSlots - 1);; slot = (slot + 1) & (kSlots - 1)) {
+        uint16_t entry = t.slots[slot];
+        if (entry == 0) return nullptr;
+        const RtfKeyword& row = t.rows[entry - 1];
+        if (t.lengths[entry - 1] == length && std::memcmp(row.keyword, name, length) == 0)
+            return &row;
     }
-    return nullptr;
 }
 
 int32_t RtfLookupKeyword(RtfContext* c) {

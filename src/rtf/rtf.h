@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 
 #include "brioutil.h"
 
@@ -186,9 +187,30 @@ int32_t RtfCopyInput(RtfContext* c, int32_t n);
 // buffer cannot grow. The writers return 0, 2005 (buffer) or 2006 (file).
 int32_t RtfAppendOutput(RtfContext* c, const char* text);
 int32_t RtfAppendBytes(RtfContext* c, const char* data, size_t length);
-int32_t RtfWriteBytes(RtfContext* c, const char* data, size_t length);
+int32_t RtfWriteBytesSlow(RtfContext* c, const char* data, size_t length);
+inline int32_t RtfWriteBytes(RtfContext* c, const char* data, size_t length) {
+    if (c->outIsBuffer && c->outBuffer && static_cast<size_t>(c->outFree) > length) {
+        // Room already: the common case of a short token, copied inline.
+        char* out = c->outPos;
+        if (length <= 8) {
+            for (size_t i = 0; i < length; ++i) out[i] = data[i];
+        } else {
+            std::memcpy(out, data, length);
+        }
+        c->outPos += length;
+        *c->outPos = 0;
+        c->outFree -= static_cast<int32_t>(length);
+        return 0;
+    }
+    return RtfWriteBytesSlow(c, data, length);
+}
 int32_t RtfWriteString(RtfContext* c, const char* text);
-int32_t RtfWriteToken(RtfContext* c);
+inline int32_t RtfWriteToken(RtfContext* c) {
+    if (c->suppressOutput || c->tokenLength == 0) return 0;
+    if (c->outIsBuffer ? !c->outBuffer : !c->outFile) return 0;
+    const char* text = c->tokenLength < kRtfTokenTextSize ? c->tokenText : c->tokenLong;
+    return RtfWriteBytes(c, text, static_cast<size_t>(c->tokenLength));
+}
 // Gives the context a fresh 512-byte buffer holding the empty string.
 int32_t RtfStartBufferOutput(RtfContext* c);
 inline int32_t RtfOutputLength(const RtfContext* c) {
@@ -202,9 +224,40 @@ void RtfFreeContext(RtfContext* c);
 // ---------------------------------------------------------------------------
 // Tokenizer and groups
 
+// Bytes that are a text token by themselves (not NUL, a line end, a brace
+// or a backslash).
+struct RtfByteTable {
+    unsigned char plain[256];
+};
+constexpr RtfByteTable RtfMakeByteTable() {
+    RtfByteTable t{};
+    for (int i = 0; i < 256; ++i)
+        t.plain[i] = !(i == 0 || i == '\n' || i == '\r' || i == '{' || i == '}' || i == '\\');
+    return t;
+}
+inline constexpr RtfByteTable kRtfBytes = RtfMakeByteTable();
+
 // 0 with a token ready, -1 at the end of the input, 2003 after a lone
 // backslash at the end.
-int32_t RtfNextToken(RtfContext* c);
+int32_t RtfNextTokenSlow(RtfContext* c);
+inline int32_t RtfNextToken(RtfContext* c) {
+    if (c->inIsString && !c->pendingLiteral) {
+        // The common case, a plain text character, without a call.
+        unsigned char ch = static_cast<unsigned char>(*c->inPos);
+        if (kRtfBytes.plain[ch]) {
+            ++c->inPos;
+            ++c->inOffset;
+            ++c->consumed;
+            c->keywordClass = 0;
+            c->tokenKind = kRtfText;
+            c->tokenLength = 1;
+            c->tokenText[0] = static_cast<char>(ch);
+            c->tokenText[1] = 0;
+            return 0;
+        }
+    }
+    return RtfNextTokenSlow(c);
+}
 int32_t RtfPushGroup(RtfContext* c);
 int32_t RtfPopGroup(RtfContext* c);
 // Copies the rest of the current group (after a destination word) to the

@@ -254,7 +254,7 @@ int32_t NextTokenFile(RtfContext* c) {
 
 }  // namespace
 
-int32_t RtfNextToken(RtfContext* c) {
+int32_t RtfNextTokenSlow(RtfContext* c) {
     return c->inIsString ? NextTokenString(c) : NextTokenFile(c);
 }
 

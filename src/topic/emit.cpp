@@ -1,6 +1,7 @@
 // TopicNew and TopicEmitRtfFile: the template of a new topic, and a stored
 // topic written back as help-compiler input with its footnotes, its
 // non-scrolling region and without the "Autolink;" style.
+#include <climits>
 #include <cstring>
 
 #include "brioutil.h"
@@ -24,6 +25,8 @@ const uint32_t kTopicTemplateLength = sizeof kTopicTemplate - 1;
 
 namespace {
 
+constexpr size_t kDrainSize = 1 << 20;
+
 bool EqualsIgnoringCase(const char* a, size_t length, const char* b) {
     size_t n = std::strlen(b);
     if (n != length || n == 0) return false;
@@ -37,8 +40,9 @@ bool EqualsIgnoringCase(const char* a, size_t length, const char* b) {
 
 class Emitter {
 public:
-    Emitter(RtfContext* c, int32_t nonScrollingCount, bool continuation)
-        : c_(c), w_(c), count_(nonScrollingCount), startDepth_(continuation ? 1 : 0) {
+    Emitter(RtfContext* c, AtomicFile* file, int32_t nonScrollingCount, bool continuation)
+        : c_(c), file_(file), w_(c), count_(nonScrollingCount),
+          startDepth_(continuation ? 1 : 0) {
         c_->depth = startDepth_;
     }
 
@@ -54,6 +58,8 @@ public:
         if (haveToken) {
             while ((rc = RtfNextToken(c_)) == 0) {
                 if ((rc = Body()) != 0) return rc;
+                if (RtfOutputLength(c_) >= static_cast<int32_t>(kDrainSize) && !Drain())
+                    return BRIO_ERR_WRITE;
             }
             if (rc != -1) return rc;
         }
@@ -62,6 +68,15 @@ public:
     }
 
 private:
+    // Moves the text written so far to the (temporary) file.
+    bool Drain() {
+        bool ok = file_->Write(c_->outBuffer, static_cast<size_t>(RtfOutputLength(c_)));
+        c_->outFree = c_->outCapacity;
+        c_->outPos = c_->outBuffer;
+        *c_->outPos = 0;
+        return ok;
+    }
+
     // Phase 1: everything before the topic body. Ends on the body's first
     // counted token (text or \par), on \ul or \uldb, or on the document's
     // closing brace; that token is left for the body.
@@ -220,6 +235,7 @@ private:
     }
 
     RtfContext* c_;
+    AtomicFile* file_;
     TopicWriter w_;
     int32_t count_;
     int32_t startDepth_;
@@ -253,8 +269,23 @@ extern "C" BRIOUTIL_EXPORT int32_t BRIOAPI TopicEmitRtfFile(
     // The topic is built in memory and written in one piece, so a failure
     // never leaves half a topic in place of the old file.
     int32_t status = RtfStartBufferOutput(&c);
+    // The text goes to the file in pieces of about kDrainSize; a buffer of
+    // that size from the start saves the growth steps.
+    size_t inputLength = std::strlen(rtfText);
+    if (status == 0 && inputLength > static_cast<size_t>(c.outFree)) {
+        int32_t capacity =
+            static_cast<int32_t>(inputLength < kDrainSize ? inputLength : kDrainSize) + 4096;
+        char* grown = static_cast<char*>(BrioRealloc(c.outBuffer, static_cast<size_t>(capacity)));
+        if (!grown) {
+            status = BRIO_ERR_NO_MEMORY;
+        } else {
+            c.outBuffer = c.outPos = grown;
+            c.outFree += capacity - c.outCapacity;
+            c.outCapacity = capacity;
+        }
+    }
     if (status == 0) {
-        Emitter emitter(&c, nonScrollingCount, TopicIsContinuation(rtfText));
+        Emitter emitter(&c, &file, nonScrollingCount, TopicIsContinuation(rtfText));
         status = emitter.Run(contextString, title, entryMacro, keywords, browseSequence);
     }
     if (status == 0 || status == BRIO_ERR_GROUPS_OPEN) {

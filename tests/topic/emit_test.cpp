@@ -136,6 +136,14 @@ TEST(TopicEmitRtfFile, FootnotesOfAnyLengthStayWhole) {
                           "}\r\nK{\\footnote {\\super K}" + std::string(1500, 'q') + "}\r\nx}");
 }
 
+TEST(TopicEmitRtfFile, LargeTopicIsWrittenWhole) {
+    std::string body;
+    for (int i = 0; i < 200000; ++i) body += "word" + std::to_string(i) + "\\par {\\b x}\r\n";
+    Emitted e = Emit("{\\rtf1 " + body + "}", 0);
+    EXPECT_EQ(e.status, 0);
+    EXPECT_TRUE(e.text == "{\\rtf1 \r\n\r\n" + body + "}") << e.text.size();
+}
+
 TEST(TopicEmitRtfFile, FailuresLeaveTheOldFile) {
     TempDir dir;
     std::string path = dir.File("topic.rtf");
