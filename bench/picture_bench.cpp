@@ -64,9 +64,19 @@ void BM_UnpackRle(benchmark::State& state) {
 }
 BENCHMARK(BM_UnpackRle);
 
+// The file is written once and removed when the program ends: the
+// benchmark function runs several times.
+struct RemoveAtExit {
+    std::string path;
+    ~RemoveAtExit() {
+        if (!path.empty()) std::remove(path.c_str());
+    }
+};
+
 // A 4000 x 4000, 24-bit group file of picture-like pixels, written once.
 std::string LargeGroupFile() {
-    static std::string path;
+    static RemoveAtExit file;
+    std::string& path = file.path;
     if (!path.empty()) return path;
     const uint32_t width = 4000, height = 4000;
     const size_t image = static_cast<size_t>(width) * 3 * height;
@@ -103,7 +113,6 @@ void BM_OpenGroupFileToClipboard4000x4000(benchmark::State& state) {
         if (result != 0) state.SkipWithError("FileGetBitmap failed");
     }
     BrioHostClipboardClear();
-    std::remove(path.c_str());
 }
 BENCHMARK(BM_OpenGroupFileToClipboard4000x4000)->Unit(benchmark::kMillisecond);
 
