@@ -107,6 +107,22 @@ TEST(CliAutolink, HelpCompilerFileIsLinkedTopicByTopic) {
     EXPECT_EQ(ReadFile(h), help);
 }
 
+TEST(CliAutolink, SplitTopicsTakeTheirContextFromTheirPropertiesFile) {
+    TempDir dir;
+    WriteFile(dir.File("help.rtf"),
+              "{\\rtf1{\\stylesheet{\\s0 Normal;}}#{\\footnote POND}Pond and bed.\\page "
+              "#{\\footnote BED}Bed and pond.}");
+    WriteFile(dir.File("terms.txt"), "pond\t\tPOND\nbed\t\tBED\n");
+    std::string parts = dir.File("parts");
+    ASSERT_EQ(RunTool({"topics", "split", dir.File("help.rtf"), "--out-dir", parts}).exitCode, 0);
+    auto run = RunTool({"autolink", dir.File("terms.txt"), parts, "--dry-run"});
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(run.out, parts + "/001-POND.rtf: \"bed\" -> BED (jump)\n" + parts +
+                           "/002-BED.rtf: \"pond\" -> POND (jump)\n" + parts +
+                           "/001-POND.rtf: 1 link would be made\n" + parts +
+                           "/002-BED.rtf: 1 link would be made\n2 links would be made in 2 files\n");
+}
+
 TEST(CliAutolink, FolderKeepsItsLayoutUnderTheOutputFolder) {
     TempDir dir;
     std::filesystem::create_directories(dir.File("in/sub"));

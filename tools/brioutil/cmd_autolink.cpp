@@ -1,5 +1,6 @@
 // brioutil autolink: turns registered terms into links, in one topic file,
 // every topic of a help-compiler file, or every .rtf file under a folder.
+#include <filesystem>
 #include <iostream>
 #include <memory>
 #include <string>
@@ -9,6 +10,8 @@
 #include "cli.h"
 #include "helpdoc.h"
 #include "links.h"
+
+namespace fs = std::filesystem;
 
 namespace cli {
 
@@ -96,6 +99,20 @@ std::string LinkTopic(const Settings& s, const std::string& rtf, const std::stri
     return std::string(out, static_cast<size_t>(length));
 }
 
+// The context string that the topics.tsv beside a split topic file gives it
+// (written by 'topics split'), so the topic does not link to itself.
+std::string ContextFromProperties(const std::string& file) {
+    fs::path path = fs::u8path(file);
+    fs::path props = path.parent_path() / "topics.tsv";
+    if (!Exists(props.u8string())) return "";
+    Table table = ReadTable(ReadInput(props.u8string()), props.u8string(),
+                            {"file", "context", "title", "macro", "keywords", "browse",
+                             "nonscroll"});
+    for (size_t r = 0; r < table.rows.size(); ++r)
+        if (table.Cell(r, "file") == path.filename().u8string()) return table.Cell(r, "context");
+    return "";
+}
+
 uint32_t Colour(const Args& args) {
     std::string v = args.Value("--colour", "0");
     if (v.empty() || v.size() > 3 || v.find_first_not_of("0123456789") != std::string::npos ||
@@ -153,7 +170,10 @@ int RunAutolink(const std::vector<std::string>& argv) {
             }
             results.push_back(dryRun ? "" : JoinDocuments(documents));
         } else {
-            std::string linked = LinkTopic(s, rtf, s.context, job.source);
+            std::string context = args.Has("--context") || job.source == "-"
+                                      ? s.context
+                                      : ContextFromProperties(job.source);
+            std::string linked = LinkTopic(s, rtf, context, job.source);
             std::vector<Link> added = NewLinks(AutolinkLinks(rtf), AutolinkLinks(linked));
             links = added.size();
             if (dryRun) Report(log, job.source, added);

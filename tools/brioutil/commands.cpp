@@ -24,7 +24,8 @@ const std::vector<Command>& Commands() {
          "  --in-place     replace the input files (each written atomically)\n"
          "  --once         link each reference only at its first occurrence\n"
          "  --colour N     colour links with entry N of the document's colour table\n"
-         "  --context CTX  the context string of a single topic file (no links to itself)\n"
+         "  --context CTX  the context string of a topic file (no links to itself); by\n"
+         "                 default the one a topics.tsv beside the file gives it\n"
          "  --dry-run      print the links that would be made; write nothing\n\n"
          "example:\n"
          "  brioutil autolink terms.txt help/guide.rtf --once -o build/guide.rtf\n",
