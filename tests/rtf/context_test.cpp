@@ -156,6 +156,13 @@ TEST(RtfContext, FileOutputWritesAndNoFileWritesNothing) {
     EXPECT_EQ(RtfWriteString(&c, "\\rtf1\r\n"), 0);
     RtfCloseFiles(&c);
     EXPECT_EQ(test::ReadFile(path), "{\\rtf1\r\n");
+
+    // A stream that cannot be written reports 2006.
+    c.outFile = PlatFileOpen(path.c_str(), "rb");
+    ASSERT_NE(c.outFile, nullptr);
+    EXPECT_EQ(RtfWriteString(&c, "x"), BRIO_ERR_WRITE);
+    EXPECT_EQ(RtfWriteToken(&c), BRIO_ERR_WRITE);
+    RtfCloseFiles(&c);
 }
 
 }  // namespace

@@ -139,6 +139,29 @@ TEST(RtfStylesheet, EntriesMayNestGroupsAndBeLong) {
     EXPECT_EQ(p.Styles(), (S{{5, longName + ";"}, {6, "Autolink;"}}));
 }
 
+TEST(RtfStylesheet, CopyNamesEntriesByTheirOwnText) {
+    struct Case {
+        const char* sheet;
+        const char* added;
+    } cases[] = {
+        // The nested group's text is not part of the name.
+        {"{\\stylesheet{\\*\\cs5{\\*\\x Q}\\additive Autolink;}}", ""},
+        {"{\\stylesheet{\\*\\cs5 Auto{\\*\\x Q}link;}}", ""},
+        {"{\\stylesheet{\\*\\cs5 {\\*\\x Autolink;}}}", "{\\*\\cs99 \\additive Autolink;}"},
+        {"{\\stylesheet\r\n{\\s99 A;}\r\n}", "{\\*\\cs100 \\additive Autolink;}"},
+    };
+    for (const auto& k : cases) {
+        Pass p(k.sheet);
+        p.ToStylesheet();
+        EXPECT_EQ(RtfCopyStylesheet(&p.c), 0) << k.sheet;
+        std::string sheet = k.sheet;
+        EXPECT_EQ(p.Out(), sheet.substr(12, sheet.size() - 13) + k.added + "}") << k.sheet;
+    }
+    Pass cut("{\\stylesheet{\\s1 A;}{\\s2 B");
+    cut.ToStylesheet();
+    EXPECT_EQ(RtfCopyStylesheet(&cut.c), -1);
+}
+
 TEST(RtfStylesheet, ReadReportsBrokenSheets) {
     struct Case {
         const char* sheet;

@@ -176,6 +176,14 @@ TEST(TopicImportString, KeywordsHaveNoLengthLimit) {
     EXPECT_EQ(r.keywords, a + "|" + b + "|" + c);
 }
 
+TEST(TopicImportString, MegabyteFootnoteIsCollectedWhole) {
+    std::string title(1 << 20, 't');
+    Imported r = Import("{\\rtf1 ${\\footnote " + title + "}x}");
+    EXPECT_EQ(r.status, 0);
+    EXPECT_TRUE(r.title == title);
+    EXPECT_EQ(r.rtf, "{\\rtf1 x}");
+}
+
 TEST(TopicImportString, AllocationFailures) {
     brio::FailAllocationAfter(1);
     int32_t status = 0;
