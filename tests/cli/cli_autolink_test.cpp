@@ -129,6 +129,7 @@ TEST(CliAutolink, FolderKeepsItsLayoutUnderTheOutputFolder) {
     WriteFile(dir.File("in/a.rtf"), kTopic);
     WriteFile(dir.File("in/sub/b.RTF"), kSheet + "No match here.}");
     WriteFile(dir.File("in/notes.txt"), "pond");
+    WriteFile(dir.File("in/sub/help.rtf"), "{\\rtf1 #{\\footnote A}A pond.\\page #{\\footnote B}B}");
     WriteFile(dir.File("terms.txt"), kTerms);
     auto run = RunTool({"autolink", dir.File("terms.txt"), dir.File("in"), "--out-dir",
                         dir.File("out")});
@@ -136,7 +137,10 @@ TEST(CliAutolink, FolderKeepsItsLayoutUnderTheOutputFolder) {
     EXPECT_EQ(ReadFile(dir.File("out/a.rtf")), kLinked);
     EXPECT_EQ(ReadFile(dir.File("out/sub/b.RTF")), kSheet + "No match here.}");
     EXPECT_FALSE(std::filesystem::exists(dir.File("out/notes.txt")));
-    EXPECT_NE(run.out.find("3 links made in 2 files\n"), std::string::npos) << run.out;
+    EXPECT_EQ(ReadFile(dir.File("out/sub/help.rtf")),
+              "{\\rtf1 \r\n\r\n#{\\footnote {\\super #}A}\r\nA {\\uldb pond}{\\v POND}.\r\n"
+              "\\page\r\n#{\\footnote {\\super #}B}\r\nB}\r\n");
+    EXPECT_NE(run.out.find("4 links made in 3 files\n"), std::string::npos) << run.out;
     EXPECT_EQ(ReadFile(dir.File("in/a.rtf")), kTopic);
 
     auto inPlace = RunTool({"autolink", dir.File("terms.txt"), dir.File("in"), "--in-place"});

@@ -16,7 +16,7 @@ using brio::test::WriteFile;
 const std::string kHelp =
     "{\\rtf1\\ansi{\\fonttbl{\\f0 Arial;}}\r\n"
     "#{\\footnote # ONE}\r\n${\\footnote $ First}\r\nK{\\footnote K alpha}\r\n"
-    "K{\\footnote K beta}\r\nFirst body\\par\r\n\\page\r\n"
+    "K{\\footnote K beta}\r\n!{\\footnote ! Run(\"a\\\\b\")}\r\nFirst body\\par\r\n\\page\r\n"
     "#{\\footnote # TWO}\r\n${\\footnote $ Second}\r\n"
     "{\\keepn Head\\par}\\pard Second body\\par\r\n}";
 
@@ -33,10 +33,11 @@ TEST(CliTopics, ListAsTableAndJson) {
     auto json = RunTool({"topics", "list", file, "--json"});
     EXPECT_EQ(json.exitCode, 0) << json.err;
     EXPECT_EQ(json.out,
-              "[\n {\"topic\": 1, \"context\": \"ONE\", \"title\": \"First\", \"keywords\": "
+              "[\n {\"topic\": 1, \"context\": \"ONE\", \"title\": \"First\", \"macro\": "
+              "\"Run(\\\"a\\\\b\\\")\", \"keywords\": "
               "[\"alpha\", \"beta\"], \"browse\": \"\", \"nonScrolling\": 0, \"firstLine\": "
               "\"First body\"},\n {\"topic\": 2, \"context\": \"TWO\", \"title\": \"Second\", "
-              "\"keywords\": [], \"browse\": \"\", \"nonScrolling\": 5, \"firstLine\": "
+              "\"macro\": \"\", \"keywords\": [], \"browse\": \"\", \"nonScrolling\": 5, \"firstLine\": "
               "\"Head\"}\n]\n");
     EXPECT_EQ(ReadFile(file), kHelp);
 }
@@ -52,9 +53,9 @@ TEST(CliTopics, SplitThenJoinGivesHelpCompilerInputBack) {
     EXPECT_EQ(ReadFile(parts + "/002-TWO.rtf"),
               "{\\rtf1\\ansi{\\fonttbl{\\f0 Arial;}}{Head\\par}Second body\\par}");
     EXPECT_EQ(ReadFile(parts + "/topics.tsv"),
-              "file\tcontext\ttitle\tkeywords\tbrowse\tnonscroll\n"
-              "001-ONE.rtf\tONE\tFirst\talpha|beta\t\t0\n"
-              "002-TWO.rtf\tTWO\tSecond\t\t\t5\n");
+              "file\tcontext\ttitle\tmacro\tkeywords\tbrowse\tnonscroll\n"
+              "001-ONE.rtf\tONE\tFirst\tRun(\"a\\b\")\talpha|beta\t\t0\n"
+              "002-TWO.rtf\tTWO\tSecond\t\t\t\t5\n");
 
     std::string joined = dir.File("joined.rtf");
     auto join = RunTool({"topics", "join", parts + "/topics.tsv", "-o", joined});
@@ -62,6 +63,7 @@ TEST(CliTopics, SplitThenJoinGivesHelpCompilerInputBack) {
     EXPECT_EQ(ReadFile(joined),
               "{\\rtf1\\ansi{\\fonttbl{\\f0 Arial;}}\r\n\r\n"
               "#{\\footnote {\\super #}ONE}\r\n${\\footnote {\\super $}First}\r\n"
+              "!{\\footnote {\\super !}Run(\"a\\\\b\")}\r\n"
               "K{\\footnote {\\super K}alpha}\r\nK{\\footnote {\\super K}beta}\r\n"
               "First body\\par\r\n\\page\r\n{\\keepn\r\n\r\n\r\n"
               "#{\\footnote {\\super #}TWO}\r\n${\\footnote {\\super $}Second}\r\n"

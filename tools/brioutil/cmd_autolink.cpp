@@ -166,7 +166,7 @@ int RunAutolink(const std::vector<std::string>& argv) {
                     continue;
                 }
                 t.rtf = linked;
-                documents.push_back(EmitTopic(t, job.destination));
+                documents.push_back(EmitTopic(t));
             }
             results.push_back(dryRun ? "" : JoinDocuments(documents));
         } else {

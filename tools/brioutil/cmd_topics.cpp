@@ -45,7 +45,8 @@ int List(const Args& args) {
             const Topic& t = topics[i];
             std::cout << (i ? ",\n " : "\n ") << "{\"topic\": " << i + 1
                       << ", \"context\": " << JsonString(t.context)
-                      << ", \"title\": " << JsonString(t.title) << ", \"keywords\": [";
+                      << ", \"title\": " << JsonString(t.title)
+                      << ", \"macro\": " << JsonString(t.macro) << ", \"keywords\": [";
             std::vector<std::string> k = SplitKeywords(t.keywords);
             for (size_t j = 0; j < k.size(); ++j) std::cout << (j ? ", " : "") << JsonString(k[j]);
             std::cout << "], \"browse\": " << JsonString(t.browse)
@@ -101,13 +102,14 @@ int Split(const Args& args) {
     const std::string& file = args.Positional()[1];
     std::string dir = args.Value("--out-dir");
     std::vector<Topic> topics = SplitTopics(ReadInput(file), file);
-    std::string properties = "file\tcontext\ttitle\tkeywords\tbrowse\tnonscroll\n";
+    std::string properties = "file\tcontext\ttitle\tmacro\tkeywords\tbrowse\tnonscroll\n";
     std::vector<std::string> names;
     for (size_t i = 0; i < topics.size(); ++i) {
         const Topic& t = topics[i];
         names.push_back(FileName(i + 1, t.context));
         properties += names.back() + "\t" + Cell(t.context, "context string", i + 1) + "\t" +
-                      Cell(t.title, "title", i + 1) + "\t" + Cell(t.keywords, "keywords", i + 1) +
+                      Cell(t.title, "title", i + 1) + "\t" + Cell(t.macro, "entry macro", i + 1) +
+                      "\t" + Cell(t.keywords, "keywords", i + 1) +
                       "\t" + Cell(t.browse, "browse sequence", i + 1) + "\t" +
                       std::to_string(t.nonScrolling) + "\n";
     }
@@ -159,7 +161,7 @@ int Join(const Args& args) {
         t.keywords = table.Cell(r, "keywords");
         t.browse = table.Cell(r, "browse");
         t.nonScrolling = Number(table.Cell(r, "nonscroll"), where);
-        documents.push_back(EmitTopic(t, out == "-" ? props : out));
+        documents.push_back(EmitTopic(t));
     }
     if (documents.empty()) Fail(kInput, props + ": no topics");
     WriteOutput(out, JoinDocuments(documents));

@@ -59,7 +59,7 @@ const std::vector<Command>& Commands() {
          "  dummy: context title macro keywords browse body keepn\n"
          "(any order, missing columns are empty; 'file' is relative to the properties\n"
          "file; keywords are |-separated; keepn yes makes the topic non-scrolling).\n"
-         "Entry macros (! footnotes) are not read back by split.\n\n"
+
          "examples:\n"
          "  brioutil topics list guide.rtf\n"
          "  brioutil topics split guide.rtf --out-dir guide/ && "

@@ -1,6 +1,7 @@
 #include "helpdoc.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cctype>
 #include <cstdio>
 #include <cstdlib>
@@ -10,6 +11,7 @@
 
 #include "brioutil.h"
 #include "cli.h"
+#include "links.h"
 #include "platform/platform.h"
 
 namespace fs = std::filesystem;
@@ -148,6 +150,20 @@ std::string Standalone(const std::string& header, const std::string& fragment) {
     return out;
 }
 
+// The entry macro of a topic's source text (import drops `!` footnotes): the
+// text of the first "!{\footnote" group, without its reference mark.
+std::string EntryMacro(const std::string& source) {
+    size_t at = source.find("!{\\footnote");
+    if (at == std::string::npos || (at > 0 && source[at - 1] == '\\')) return "";
+    size_t end = GroupEnd(source, at + 1);
+    if (end == std::string::npos) return "";
+    std::string text = PlainText(source.substr(at + 11, end - 1 - (at + 11)));
+    size_t start = text.find_first_not_of(" \t");
+    if (start != std::string::npos && text[start] == '!') ++start;
+    start = text.find_first_not_of(" \t", start);
+    return start == std::string::npos ? "" : text.substr(start);
+}
+
 std::string Take(char* text) {
     std::string s = text ? text : "";
     std::free(text);
@@ -181,6 +197,7 @@ std::vector<Topic> SplitTopics(const std::string& rtf, const std::string& name) 
         t.title = Take(title);
         t.browse = Take(browse);
         t.keywords = Take(keywords);
+        t.macro = EntryMacro(rtf.substr(pos, consumed ? consumed : std::string::npos));
         if (status != BRIO_OK)
             Fail(kInput, name + ": topic " + std::to_string(topics.size() + 1) + ": " +
                              StatusText(status));
@@ -198,13 +215,19 @@ std::vector<Topic> SplitTopics(const std::string& rtf, const std::string& name) 
     return topics;
 }
 
-std::string EmitTopic(const Topic& topic, const std::string& beside) {
-    std::string work = beside + ".brioutil-topic";
-    if (beside == "-") {
-        std::error_code ec;
-        work = (fs::temp_directory_path(ec) / "brioutil-topic").u8string();
-        work += std::to_string(reinterpret_cast<uintptr_t>(&topic));
-    }
+std::string EmitTopic(const Topic& topic) {
+    // A work file in the temporary folder: the destination's folder may not
+    // exist yet, and nothing is left beside it.
+    static unsigned counter = 0;
+    std::error_code ec;
+    fs::path temp = fs::temp_directory_path(ec);
+    if (ec) temp = ".";
+    std::string work =
+        (temp / ("brioutil-topic-" + std::to_string(std::chrono::steady_clock::now()
+                                                         .time_since_epoch()
+                                                         .count()) +
+                 "-" + std::to_string(++counter) + ".rtf"))
+            .u8string();
     std::vector<char> keywords(topic.keywords.begin(), topic.keywords.end());
     keywords.push_back('\0');
     int32_t status = TopicEmitRtfFile(topic.rtf.c_str(), topic.context.c_str(),
@@ -213,7 +236,8 @@ std::string EmitTopic(const Topic& topic, const std::string& beside) {
     if (status != BRIO_OK) {
         brio::PlatRemoveFile(work.c_str());
         std::string what = topic.context.empty() ? "a topic" : "topic " + topic.context;
-        Fail(status == BRIO_ERR_CREATE_OUTPUT ? kInput : kInternal,
+        bool ours = status == BRIO_ERR_NO_MEMORY || status == BRIO_ERR_WRITE;
+        Fail(ours ? kInternal : kInput,
              (status == BRIO_ERR_CREATE_OUTPUT ? work + ": " : what + ": ") + StatusText(status));
     }
     std::string text = ReadInput(work);

@@ -37,8 +37,8 @@ size_t BodyStart(const std::string& rtf);
 std::vector<Topic> SplitTopics(const std::string& rtf, const std::string& name);
 
 // Writes a topic as help-compiler input (TopicEmitRtfFile through a work
-// file beside `beside`) and returns the text.
-std::string EmitTopic(const Topic& topic, const std::string& beside);
+// file) and returns the text.
+std::string EmitTopic(const Topic& topic);
 
 // Joins emitted topic documents into one document: the first one's header,
 // the bodies separated by \page.

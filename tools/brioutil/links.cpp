@@ -1,6 +1,7 @@
 #include "links.h"
 
 #include <cctype>
+#include <cstdlib>
 #include <filesystem>
 #include <system_error>
 
@@ -28,8 +29,8 @@ int AutolinkStyle(const std::string& rtf) {
     return number;
 }
 
-// The visible text of a group's content: control words dropped, hex
-// escapes decoded, escaped characters kept.
+}  // namespace
+
 std::string PlainText(const std::string& s) {
     std::string out;
     for (size_t i = 0; i < s.size(); ++i) {
@@ -41,8 +42,9 @@ std::string PlainText(const std::string& s) {
         }
         if (i + 1 >= s.size()) break;
         char n = s[i + 1];
-        if (n == '\'' && i + 3 < s.size()) {
-            out += static_cast<char>(std::stoi(s.substr(i + 2, 2), nullptr, 16));
+        if (n == '\'' && i + 3 < s.size() && std::isxdigit(static_cast<unsigned char>(s[i + 2])) &&
+            std::isxdigit(static_cast<unsigned char>(s[i + 3]))) {
+            out += static_cast<char>(std::strtol(s.substr(i + 2, 2).c_str(), nullptr, 16));
             i += 3;
         } else if (std::isalpha(static_cast<unsigned char>(n))) {
             size_t j = i + 1;
@@ -60,6 +62,8 @@ std::string PlainText(const std::string& s) {
     }
     return out;
 }
+
+namespace {
 
 // Whether the control words at the start of a group's content include `word`.
 bool LeadingWord(const std::string& content, const std::string& word) {

@@ -23,6 +23,10 @@ struct Link {
 // `styledOnly`.
 std::vector<Link> AutolinkLinks(const std::string& rtf, bool styledOnly = false);
 
+// The visible text of RTF: control words and braces dropped, hex escapes
+// decoded, escaped characters kept.
+std::string PlainText(const std::string& rtf);
+
 // Links of `after` that are not in `before` (as a multiset).
 std::vector<Link> NewLinks(const std::vector<Link>& before, const std::vector<Link>& after);
 
