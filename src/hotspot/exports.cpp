@@ -174,17 +174,31 @@ int32_t DibFromFile(FILE* file) {
 }
 
 // The clipboard block of an opened bitmap: its bytes from the information
-// header to the end of its data.
+// header to the end of its data. A 1-, 4- or 8-bit picture stored without a
+// colour table gets a grey ramp, since a reader of the block would otherwise
+// take 2^bits entries of it for a table that is not there.
 bool BitmapToClipboard(GlobalHandle picture) {
     const auto* rec = static_cast<const unsigned char*>(MemLock(picture, kModule, __LINE__));
     if (!rec) return false;
     uint32_t end = GetU32(rec, kPicHotspotOffset);
-    bool ok = end > kPicInfo && end <= PlatGlobalSize(picture);
-    GlobalHandle block = ok ? PlatGlobalAlloc(kClipboardFlags, end - kPicInfo) : nullptr;
+    uint32_t bits = GetU16(rec, kBiBitCount);
+    uint32_t ramp = GetU32(rec, kBiClrUsed) == 0 ? ImpliedColours(bits) : 0;
+    uint32_t dataAt = GetU32(rec, kPicDataOffset);
+    bool ok = end > kPicInfo && end <= PlatGlobalSize(picture) && dataAt <= end;
+    size_t size = ok ? end - kPicInfo + 4 * static_cast<size_t>(ramp) : 0;
+    GlobalHandle block = ok ? PlatGlobalAlloc(kClipboardFlags, size) : nullptr;
     auto* out = block ? static_cast<unsigned char*>(PlatGlobalLock(block)) : nullptr;
     if (out) {
-        std::memcpy(out, rec + kPicInfo, end - kPicInfo);
+        size_t head = dataAt - kPicInfo;  // header and colour table
+        std::memcpy(out, rec + kPicInfo, head);
+        for (uint32_t i = 0; i < ramp; ++i) {
+            auto level = static_cast<unsigned char>(i * 255 / (ramp - 1));
+            unsigned char entry[4] = {level, level, level, 0};
+            std::memcpy(out + head + 4 * i, entry, 4);
+        }
+        std::memcpy(out + head + 4 * static_cast<size_t>(ramp), rec + dataAt, end - dataAt);
         PutU32(out, kBiSizeImage - kPicInfo, GetU32(rec, kPicDataSize));
+        if (ramp) PutU32(out, kBiClrUsed - kPicInfo, ramp);
         PlatGlobalUnlock(block);
     }
     MemUnlock(picture, kModule, __LINE__);

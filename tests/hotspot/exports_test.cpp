@@ -415,3 +415,25 @@ TEST(HotspotExports, OutOfMemorySweep) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(FileGetBitmap, PictureWithoutItsColourTableGetsAGreyRamp) {
+    StoredBitmap s;
+    s.bits = 1;
+    s.width = 8;
+    s.height = 1;
+    s.colours = 0;
+    s.data = {0xF0, 0, 0, 0};
+    TempDir dir;
+    ASSERT_TRUE(WriteFile(dir.File("g.shg"), MakeGroupFile({BuildStored(s)})));
+    BrioHostClipboardClear();
+    ASSERT_EQ(FileGetBitmap(dir.File("g.shg").c_str(), 1), 0);
+    Bytes clip = Clipboard();
+    ASSERT_EQ(clip.size(), 40u + 8 + 4);
+    EXPECT_EQ(brio::GetU32(clip.data(), 32), 2u);
+    EXPECT_EQ(Bytes(clip.begin() + 40, clip.end()),
+              (Bytes{0, 0, 0, 0, 255, 255, 255, 0, 0xF0, 0, 0, 0}));
+}
+
+}  // namespace
