@@ -186,6 +186,7 @@ int RunAutolink(const std::vector<std::string>& argv) {
         if (!dryRun) summary += job.destination == "-" ? "" : " -> " + job.destination;
         summaries.push_back(summary);
     }
+    progress.Done();
     WriteResults(jobs, results);
     for (const auto& line : summaries) log << line << "\n";
     if (jobs.size() > 1)

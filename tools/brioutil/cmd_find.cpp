@@ -1,6 +1,7 @@
 // brioutil find: which topics contain a phrase.
 #include <cstdint>
 #include <iostream>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -26,8 +27,10 @@ int RunFind(const std::vector<std::string>& argv) {
         }
     }
     bool json = args.Flag("--json");
+    // Printed once the progress line is gone.
+    std::ostringstream out;
     size_t found = 0;
-    if (json) std::cout << "[";
+    if (json) out << "[";
     Progress progress("find", files.size());
     for (const auto& file : files) {
         progress.Step(file);
@@ -48,23 +51,25 @@ int RunFind(const std::vector<std::string>& argv) {
                      file + ": topic " + std::to_string(i + 1) + ": " + StatusText(status));
             if (!hit) continue;
             if (json) {
-                std::cout << (found ? ",\n " : "\n ") << "{\"file\": " << JsonString(file)
+                out << (found ? ",\n " : "\n ") << "{\"file\": " << JsonString(file)
                           << ", \"topic\": " << i + 1 << ", \"context\": "
                           << JsonString(t.context) << ", \"title\": " << JsonString(t.title)
                           << "}";
             } else {
-                std::cout << file;
+                out << file;
                 if (topics.size() > 1 || !t.context.empty()) {
-                    std::cout << ": topic " << i + 1;
-                    if (!t.context.empty()) std::cout << " " << t.context;
-                    if (!t.title.empty()) std::cout << " (" << t.title << ")";
+                    out << ": topic " << i + 1;
+                    if (!t.context.empty()) out << " " << t.context;
+                    if (!t.title.empty()) out << " (" << t.title << ")";
                 }
-                std::cout << "\n";
+                out << "\n";
             }
             ++found;
         }
     }
-    if (json) std::cout << (found ? "\n]\n" : "]\n");
+    progress.Done();
+    if (json) out << (found ? "\n]\n" : "]\n");
+    std::cout << out.str();
     return kOk;
 }
 

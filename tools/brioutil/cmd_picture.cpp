@@ -318,7 +318,7 @@ int Preview(const Args& args) {
     } else {
         svg << "<image x=\"0\" y=\"0\" width=\"" << p.width * scale << "\" height=\""
             << p.height * scale
-            << "\" image-rendering=\"pixelated\" preserveAspectRatio=\"none\" "
+            << "\" image-rendering=\"pixelated\" "
                "xlink:href=\"data:image/bmp;base64,"
             << Base64(BitmapFile(p.dib)) << "\"/>\n";
     }

@@ -120,6 +120,7 @@ int Split(const Args& args) {
         WriteOutput(dir + "/" + names[i], topics[i].rtf);
     }
     WriteOutput(dir + "/topics.tsv", properties);
+    progress.Done();
     std::cout << file << ": " << topics.size() << " topics -> " << dir << "/ (properties in "
               << dir << "/topics.tsv)\n";
     return kOk;
@@ -163,6 +164,7 @@ int Join(const Args& args) {
         t.nonScrolling = Number(table.Cell(r, "nonscroll"), where);
         documents.push_back(EmitTopic(t));
     }
+    progress.Done();
     if (documents.empty()) Fail(kInput, props + ": no topics");
     WriteOutput(out, JoinDocuments(documents));
     if (out != "-") std::cout << documents.size() << " topics -> " << out << "\n";

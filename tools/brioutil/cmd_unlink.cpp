@@ -43,6 +43,7 @@ int RunUnlink(const std::vector<std::string>& argv) {
         if (!dryRun && job.destination != "-") summary += " -> " + job.destination;
         summaries.push_back(summary);
     }
+    progress.Done();
     WriteResults(jobs, results);
     for (const auto& line : summaries) log << line << "\n";
     if (jobs.size() > 1)

@@ -355,8 +355,11 @@ std::vector<std::string> RtfFilesUnder(const std::string& folder) {
 Progress::Progress(const std::string& what, size_t total)
     : what_(what), total_(total), shown_(total > 1 && ProgressWanted()) {}
 
-Progress::~Progress() {
+Progress::~Progress() { Done(); }
+
+void Progress::Done() {
     if (shown_ && done_ > 0) std::fprintf(stderr, "\r\033[K");
+    shown_ = false;
 }
 
 void Progress::Step(const std::string& item) {

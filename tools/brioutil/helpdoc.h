@@ -70,6 +70,8 @@ public:
     Progress(const std::string& what, size_t total);
     ~Progress();
     void Step(const std::string& item);
+    // Clears the line (before the command prints its results).
+    void Done();
 
 private:
     std::string what_;
