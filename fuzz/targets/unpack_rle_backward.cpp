@@ -1,0 +1,16 @@
+// UnpackRleBackward: the first two bytes give the output capacity.
+#include <vector>
+
+#include "bitmap/rle.h"
+#include "fuzz_support.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    if (size < 2) return 0;
+    uint32_t capacity = data[0] | (data[1] << 8);
+    std::vector<uint8_t> source(data + 2, data + size);
+    std::vector<uint8_t> out(capacity);
+    int32_t n = brio::UnpackRleBackward(source.data(), out.data(),
+                                        static_cast<uint32_t>(source.size()), capacity);
+    if (n < -1 || n > static_cast<int32_t>(capacity)) fuzz::Mismatch("UnpackRleBackward count");
+    return 0;
+}
