@@ -55,8 +55,8 @@ void BM_UnpackRle(benchmark::State& state) {
     packed.resize(brio::PackRle(Plain().data(), packed.data(), kSize));
     std::vector<uint8_t> out(kSize);
     for (auto _ : state) {
-        int32_t n = brio::UnpackRle(packed.data(), out.data(), static_cast<uint32_t>(packed.size()),
-                                    kSize);
+        int32_t n =
+            brio::UnpackRle(packed.data(), out.data(), static_cast<uint32_t>(packed.size()), kSize);
         benchmark::DoNotOptimize(n);
     }
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * kSize);

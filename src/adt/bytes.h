@@ -45,7 +45,7 @@ inline void PutU32(void* base, size_t offset, uint32_t value) {
 // yields 0 and leaves ok() false, so a caller checks once after a run of
 // reads.
 class ByteReader {
-public:
+  public:
     ByteReader(const void* data, size_t size, size_t pos = 0)
         : data_(static_cast<const unsigned char*>(data)), size_(size), pos_(pos) {
         if (pos_ > size_) ok_ = false;
@@ -83,7 +83,7 @@ public:
         return U32() >> 1;
     }
 
-private:
+  private:
     bool Need(size_t n) {
         if (!ok_ || size_ - pos_ < n) {
             ok_ = false;

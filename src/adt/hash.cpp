@@ -18,10 +18,18 @@ uint32_t ContextHash(const char* text) {
     for (; *s; ++s) {
         int32_t value;
         switch (*s) {
-            case '0': value = 10; break;
-            case '!': value = 11; break;
-            case '.': value = 12; break;
-            case '_': value = 13; break;
+            case '0':
+                value = 10;
+                break;
+            case '!':
+                value = 11;
+                break;
+            case '.':
+                value = 12;
+                break;
+            case '_':
+                value = 13;
+                break;
             default: {
                 int32_t code = static_cast<signed char>(*s);
                 value = code <= 0x5A ? code - 48 : code - 80;

@@ -48,7 +48,9 @@ bool WriteSlot(GlobalHandle block, size_t index, GlobalHandle value) {
 
 }  // namespace
 
-GlobalHandle ListCreate() { return MemAlloc(kGhnd, 2 * kSlot, kModule, __LINE__); }
+GlobalHandle ListCreate() {
+    return MemAlloc(kGhnd, 2 * kSlot, kModule, __LINE__);
+}
 
 int ListInsert(GlobalHandle list, const void* item, size_t size, bool atHead) {
     if (size < 1) ReportAssertion(__LINE__, kModule);

@@ -19,11 +19,14 @@ const char kModule[] = "bitmap/bmio";
 constexpr uint32_t kMetafileKey = 0x9AC6CDD7;
 constexpr uint64_t kMaxRecord = 0x7FFFFFFF;
 
-int32_t FileLength(Fid fid) { return LSeekFid(fid, 0, 2); }
+int32_t FileLength(Fid fid) {
+    return LSeekFid(fid, 0, 2);
+}
 
 bool ReadAt(Fid fid, uint64_t offset, void* buffer, uint64_t count) {
     if (offset > 0x7FFFFFFF || count > 0x7FFFFFFF) return false;
-    if (LSeekFid(fid, static_cast<int32_t>(offset), 0) != static_cast<int32_t>(offset)) return false;
+    if (LSeekFid(fid, static_cast<int32_t>(offset), 0) != static_cast<int32_t>(offset))
+        return false;
     return count == 0 ||
            LcbReadFid(fid, buffer, static_cast<int32_t>(count)) == static_cast<int32_t>(count);
 }
@@ -97,7 +100,8 @@ GlobalHandle ReadPackedMonochrome(Fid fid, int32_t length) {
     auto* stream = temp ? static_cast<unsigned char*>(MemLock(temp, kModule, __LINE__)) : nullptr;
     int32_t produced = -1;
     if (stream && ReadAt(fid, 32, stream, packed))
-        produced = UnpackRleBackward(stream, rec + kPicColours, packed, static_cast<uint32_t>(size));
+        produced =
+            UnpackRleBackward(stream, rec + kPicColours, packed, static_cast<uint32_t>(size));
     if (stream) MemUnlock(temp, kModule, __LINE__);
     MemFree(temp, kModule, __LINE__);
     if (produced < 0) return Refuse(handle);
@@ -152,14 +156,15 @@ GlobalHandle ReadBitmapFile(Fid fid, int32_t start, int32_t end) {
     uint64_t dataSize = span - bitsOffset;
     uint64_t full = 0;
     if (static_cast<int32_t>(width) > 0 && height != 0)
-        full = DibImageSize(bits, width,
-                            height < 0 ? 0u - static_cast<uint32_t>(height)
-                                       : static_cast<uint32_t>(height));
+        full = DibImageSize(
+            bits, width,
+            height < 0 ? 0u - static_cast<uint32_t>(height) : static_cast<uint32_t>(height));
     if (full > dataSize && !SizePlausible(dataSize, full)) return BadPicture();
     uint64_t room = full > dataSize ? full : dataSize;
 
     GlobalHandle handle;
-    unsigned char* rec = NewRecord(kPicColours + 4 * static_cast<uint64_t>(colours) + room, &handle);
+    unsigned char* rec =
+        NewRecord(kPicColours + 4 * static_cast<uint64_t>(colours) + room, &handle);
     if (!rec) return nullptr;
     rec[kPicType] = kPictureDib;
     PutU32(rec, kBiSize, kInfoHeaderSize);

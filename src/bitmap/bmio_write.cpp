@@ -112,8 +112,8 @@ uint16_t WritePicture(Fid fid, unsigned char* rec) {
     }
 
     uint16_t status = kStatusOk;
-    GlobalHandle scratch = MemAlloc(kGhnd, PackRleBound(static_cast<size_t>(dataSize)), kModule,
-                                    __LINE__);
+    GlobalHandle scratch =
+        MemAlloc(kGhnd, PackRleBound(static_cast<size_t>(dataSize)), kModule, __LINE__);
     auto* packed =
         scratch ? static_cast<unsigned char*>(MemLock(scratch, kModule, __LINE__)) : nullptr;
     const unsigned char* stored = data;
@@ -137,8 +137,7 @@ uint16_t WritePicture(Fid fid, unsigned char* rec) {
     } else if (!WriteAll(fid, h.bytes, h.length) ||
                !WriteAll(fid, rec + kPicColours, 4 * static_cast<uint64_t>(colours)) ||
                !WriteAll(fid, stored, storedSize) ||
-               (hotspotSize &&
-                !WriteAll(fid, rec + GetU32(rec, kPicHotspotOffset), hotspotSize))) {
+               (hotspotSize && !WriteAll(fid, rec + GetU32(rec, kPicHotspotOffset), hotspotSize))) {
         status = kStatusShortWrite;
     }
     if (packed) MemUnlock(scratch, kModule, __LINE__);
@@ -199,8 +198,7 @@ uint16_t WriteBitmapGroup(int count, unsigned char* const* pictures, const char*
             PutU32(index, 4 + 4 * static_cast<size_t>(i), static_cast<uint32_t>(at));
             status = WritePicture(fid, pictures[i]);
         }
-        if (status == kStatusOk &&
-            (LSeekFid(fid, 0, 0) != 0 || !WriteAll(fid, index, indexSize)))
+        if (status == kStatusOk && (LSeekFid(fid, 0, 0) != 0 || !WriteAll(fid, index, indexSize)))
             status = kStatusShortWrite;
         int32_t closed = RcCloseFid(fid);
         if (status == kStatusOk && closed != kRcOk) status = static_cast<uint16_t>(closed);

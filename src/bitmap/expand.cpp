@@ -23,8 +23,8 @@ bool Inside(uint64_t offset, uint64_t length, size_t size) {
 
 // Unpacks (or copies) `storedSize` bytes into `capacity` bytes; returns the
 // count produced.
-uint32_t Unpack(uint8_t packing, const unsigned char* from, uint32_t storedSize,
-                unsigned char* to, uint32_t capacity) {
+uint32_t Unpack(uint8_t packing, const unsigned char* from, uint32_t storedSize, unsigned char* to,
+                uint32_t capacity) {
     switch (packing) {
         case kPackRle:
             return static_cast<uint32_t>(UnpackRle(from, to, storedSize, capacity));
@@ -129,8 +129,7 @@ GlobalHandle ExpandMetafile(const unsigned char* stored, size_t size) {
         return BadPicture();
     if (packing == kPackNone ? storedSize > unpacked : !SizePlausible(storedSize, unpacked))
         return BadPicture();
-    if (static_cast<uint64_t>(hotspotSize) + kMetafileRecordSize > 0x7FFFFFFFu)
-        return BadPicture();
+    if (static_cast<uint64_t>(hotspotSize) + kMetafileRecordSize > 0x7FFFFFFFu) return BadPicture();
 
     GlobalHandle handle =
         MemAlloc(kGmemMoveable, kMetafileRecordSize + hotspotSize, kModule, __LINE__);

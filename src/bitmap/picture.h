@@ -51,11 +51,15 @@ constexpr size_t kMetafileRecordSize = 66;
 constexpr uint32_t kMapModeAnisotropic = 8;
 
 // Results that stand where a picture handle is expected.
-inline GlobalHandle BadPicture() { return reinterpret_cast<GlobalHandle>(static_cast<intptr_t>(-2)); }
+inline GlobalHandle BadPicture() {
+    return reinterpret_cast<GlobalHandle>(static_cast<intptr_t>(-2));
+}
 inline GlobalHandle GroupFileMarker() {
     return reinterpret_cast<GlobalHandle>(static_cast<intptr_t>(-1));
 }
-inline bool IsPicture(GlobalHandle h) { return h && h != BadPicture() && h != GroupFileMarker(); }
+inline bool IsPicture(GlobalHandle h) {
+    return h && h != BadPicture() && h != GroupFileMarker();
+}
 
 inline GlobalHandle GetHandleField(const void* record, size_t offset) {
     uint64_t v = GetU32(record, offset) | (static_cast<uint64_t>(GetU32(record, offset + 4)) << 32);

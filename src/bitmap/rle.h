@@ -20,7 +20,9 @@ int32_t UnpackRleBackward(const void* source, void* destination, uint32_t source
                           uint32_t capacity);
 
 // Largest stream PackRle can make of `count` bytes.
-inline size_t PackRleBound(size_t count) { return count + count / 8 + 1; }
+inline size_t PackRleBound(size_t count) {
+    return count + count / 8 + 1;
+}
 
 // Packs `count` bytes: runs of three or more equal bytes become repeat
 // records, everything else literal records, each at most 127 bytes. The

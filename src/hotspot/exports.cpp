@@ -20,9 +20,9 @@ struct HotspotFile {
     GlobalHandle list;     // HandleList of HotspotRecords
     int32_t width;
     int32_t height;
-    char* path;            // where FileWriteHotspots writes
-    GlobalHandle cursor;   // the node FileGetHotspot returned last
-    GlobalHandle pasted;   // the picture FileSetBitmap took from the clipboard
+    char* path;           // where FileWriteHotspots writes
+    GlobalHandle cursor;  // the node FileGetHotspot returned last
+    GlobalHandle pasted;  // the picture FileSetBitmap took from the clipboard
 };
 
 namespace {
@@ -131,9 +131,9 @@ int32_t DibFromFile(FILE* file) {
     uint64_t pixelBytes = length - pixelsAt;
     uint64_t image = pixelBytes;
     if ((compression == kBiRgb || compression == kBiBitfields) && width > 0 && height != 0) {
-        uint64_t full = DibImageSize(bits, static_cast<uint32_t>(width),
-                                     height < 0 ? 0u - static_cast<uint32_t>(height)
-                                                : static_cast<uint32_t>(height));
+        uint64_t full = DibImageSize(
+            bits, static_cast<uint32_t>(width),
+            height < 0 ? 0u - static_cast<uint32_t>(height) : static_cast<uint32_t>(height));
         if (full > pixelBytes) {
             if (!SizePlausible(pixelBytes, full)) return BRIO_ERR_READ;
             image = full;  // a short file: padded with zeros

@@ -19,7 +19,9 @@ const char kModule[] = "SHG/HHS";
 constexpr size_t kBlockHeader = 7;
 constexpr size_t kEntrySize = 15;
 
-bool IsBlank(const char* p) { return *p == ' '; }
+bool IsBlank(const char* p) {
+    return *p == ' ';
+}
 
 // Copies [begin, end) without leading and trailing blanks.
 void CopyTrimmed(const char* begin, const char* end, char* out) {
@@ -38,7 +40,9 @@ void CopyTrimmed(const char* begin, const char* end, char* out) {
     out[n] = 0;
 }
 
-bool Fits16(int64_t v) { return v >= -32768 && v <= 32767; }
+bool Fits16(int64_t v) {
+    return v >= -32768 && v <= 32767;
+}
 
 }  // namespace
 
@@ -181,8 +185,7 @@ uint16_t BuildHotspotBlock(GlobalHandle* picture, GlobalHandle list) {
     for (size_t i = 0; i < n; ++i) {
         HotspotRecord& r = records[i];
         r.name[255] = r.binding[255] = 0;
-        if (!Fits16(r.left) || !Fits16(r.top) ||
-            !Fits16(static_cast<int64_t>(r.right) - r.left) ||
+        if (!Fits16(r.left) || !Fits16(r.top) || !Fits16(static_cast<int64_t>(r.right) - r.left) ||
             !Fits16(static_cast<int64_t>(r.bottom) - r.top))
             return kStatusBadArg;
         stringBytes += std::strlen(r.name) + 1 + std::strlen(r.binding) + 1;
@@ -203,7 +206,8 @@ uint16_t BuildHotspotBlock(GlobalHandle* picture, GlobalHandle list) {
                 char ctx[256], window[256], file[256];
                 SplitBinding(r.binding, ctx, window, file);
                 values[i] = static_cast<uint32_t>(extra.size());
-                extra.push_back(static_cast<unsigned char>((window[0] ? 2 : 0) | (file[0] ? 4 : 0)));
+                extra.push_back(
+                    static_cast<unsigned char>((window[0] ? 2 : 0) | (file[0] ? 4 : 0)));
                 unsigned char hash[4];
                 PutU32(hash, 0, ContextHash(ctx));
                 extra.insert(extra.end(), hash, hash + 4);

@@ -226,8 +226,8 @@ TEST(ReadBitmapFile, ShortPixelDataIsPaddedAndBitsOffsetIsUsed) {
     {
         PictureView v(o.pic.picture);
         EXPECT_EQ(v.U32(2), 24u);
-        EXPECT_EQ(v.Bytes(58, 24), (Bytes{1, 2, 3, 4, 5, 0, 0, 0, 0, 0, 0, 0,
-                                          0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}));
+        EXPECT_EQ(v.Bytes(58, 24),
+                  (Bytes{1, 2, 3, 4, 5, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}));
     }
     BmpSpec gap;
     gap.bits = 8;
@@ -264,7 +264,7 @@ TEST(ReadPlaceableMetafile, ExtentsAndChecksum) {
     EXPECT_EQ(OpenStatus(MakePlaceableMetafile(0, 0, 1440, 720, 1440, bits, 1)), 4);
     EXPECT_EQ(OpenStatus(MakePlaceableMetafile(-100, -50, 620, 670, 720, bits)), 0);
     EXPECT_EQ(OpenStatus(MakePlaceableMetafile(0, 0, 0, 720, 1440, bits)), 4);  // empty width
-    EXPECT_EQ(OpenStatus(MakePlaceableMetafile(0, 0, 100, 100, 0, bits)), 4);  // no unit
+    EXPECT_EQ(OpenStatus(MakePlaceableMetafile(0, 0, 100, 100, 0, bits)), 4);   // no unit
 }
 
 TEST(ReadPictureFile, OlderFormatsAreReadCompletely) {

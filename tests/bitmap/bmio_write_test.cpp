@@ -26,8 +26,8 @@ GlobalHandle MakeDib(uint16_t bits, int32_t width, int32_t height, const Bytes& 
     auto* p = static_cast<uint8_t*>(brio::PlatGlobalLock(h));
     p[0] = 6;
     uint32_t dataAt = static_cast<uint32_t>(58 + table.size());
-    brio::PutU32(p, 2, dataSizeField == 0xFFFFFFFF ? static_cast<uint32_t>(data.size())
-                                                   : dataSizeField);
+    brio::PutU32(p, 2,
+                 dataSizeField == 0xFFFFFFFF ? static_cast<uint32_t>(data.size()) : dataSizeField);
     brio::PutU32(p, 6, dataAt);
     brio::PutU32(p, 14, static_cast<uint32_t>(dataAt + data.size()));
     brio::PutU32(p, brio::kBiSize, 40);
@@ -57,11 +57,11 @@ TEST(WriteBitmapGroup, OnePictureFileByteForByte) {
     GlobalHandle list = brio::ListCreate();
     TempDir dir;
     ASSERT_EQ(brio::SaveHotspotBitmap(dir.File("a.shg").c_str(), &pic, list), 0);
-    Bytes expected = {0x6C, 0x70, 0x01, 0x00, 0x08, 0x00, 0x00, 0x00,  // index
-                      0x06, 0x00, 0xC0, 0x00, 0xC0, 0x00, 0x02, 0x02,  // type .. bits
-                      0x10, 0x00, 0x10, 0x00, 0x04, 0x00, 0x00, 0x00,  // size, colours
-                      0x40, 0x00, 0x00, 0x00,                          // stored, hotspots
-                      0x24, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00}; // offsets
+    Bytes expected = {0x6C, 0x70, 0x01, 0x00, 0x08, 0x00, 0x00, 0x00,   // index
+                      0x06, 0x00, 0xC0, 0x00, 0xC0, 0x00, 0x02, 0x02,   // type .. bits
+                      0x10, 0x00, 0x10, 0x00, 0x04, 0x00, 0x00, 0x00,   // size, colours
+                      0x40, 0x00, 0x00, 0x00,                           // stored, hotspots
+                      0x24, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00};  // offsets
     expected.insert(expected.end(), table.begin(), table.end());
     expected.insert(expected.end(), data.begin(), data.end());
     EXPECT_EQ(ReadBytes(dir.File("a.shg")), expected);

@@ -19,7 +19,9 @@ using brio::test::StoredBitmap;
 using brio::test::StoredMetafile;
 
 std::string gReports;
-void Capture(const char* text) { gReports += text; }
+void Capture(const char* text) {
+    gReports += text;
+}
 
 struct ReportCapture {
     ReportCapture() {
@@ -40,9 +42,12 @@ TEST(CompactNumbers, WriteAndRead) {
         uint32_t value;
         Bytes bytes;
     } cases[] = {
-        {false, 0, {0x00}},          {false, 127, {0xFE}},
-        {false, 128, {0x01, 0x01}},  {false, 32767, {0xFF, 0xFF}},
-        {true, 0, {0x00, 0x00}},     {true, 32767, {0xFE, 0xFF}},
+        {false, 0, {0x00}},
+        {false, 127, {0xFE}},
+        {false, 128, {0x01, 0x01}},
+        {false, 32767, {0xFF, 0xFF}},
+        {true, 0, {0x00, 0x00}},
+        {true, 32767, {0xFE, 0xFF}},
         {true, 32768, {0x01, 0x00, 0x01, 0x00}},
         {true, 0x7FFFFFFF, {0xFF, 0xFF, 0xFF, 0xFF}},
     };
@@ -86,11 +91,10 @@ TEST(ExpandPicture, BitmapHeaderIsFilledAndResolutionsBecome96) {
     ASSERT_TRUE(brio::IsPicture(h));
     {
         PictureView v(h);
-        Bytes expectedHeader = {
-            6, 0,           12, 0, 0, 0,  66, 0,  0,  0,  7,  0,  0,  0,  78, 0, 0, 0,
-            40, 0, 0, 0,    5, 0, 0, 0,   3, 0, 0, 0,  1, 0,  4, 0,  0, 0, 0, 0,
-            0, 0, 0, 0,     96, 0, 0, 0,  96, 0, 0, 0, 2, 0, 0, 0,  1, 0, 0, 0,
-            1, 2, 3, 0,     4, 5, 6, 0};
+        Bytes expectedHeader = {6, 0,  12, 0, 0, 0, 66, 0, 0,  0, 7, 0, 0,  0, 78, 0, 0,
+                                0, 40, 0,  0, 0, 5, 0,  0, 0,  3, 0, 0, 0,  1, 0,  4, 0,
+                                0, 0,  0,  0, 0, 0, 0,  0, 96, 0, 0, 0, 96, 0, 0,  0, 2,
+                                0, 0,  0,  1, 0, 0, 0,  1, 2,  3, 0, 4, 5,  6, 0};
         EXPECT_EQ(v.Bytes(0, 66), expectedHeader);
         EXPECT_EQ(v.Bytes(66, 12), Bytes(12, 0x5A));
         EXPECT_EQ(v.Bytes(78, 7), s.hotspots);

@@ -20,8 +20,8 @@ struct BmpSpec {
     uint32_t colours = 0;       // colours-used field
     uint32_t tableEntries = 0;  // entries actually present
     std::vector<uint8_t> pixels;
-    int32_t bitsOffset = -1;    // -1: right behind the table
-    uint32_t gap = 0;           // bytes between table and pixels
+    int32_t bitsOffset = -1;  // -1: right behind the table
+    uint32_t gap = 0;         // bytes between table and pixels
 };
 
 inline std::string MakeBmp(const BmpSpec& s) {
@@ -51,8 +51,9 @@ inline std::string MakeBmp(const BmpSpec& s) {
         b.insert(b.end(), e, e + entry);
     }
     b.insert(b.end(), s.gap, 0x77);
-    PutU32(b.data(), 10, s.bitsOffset >= 0 ? static_cast<uint32_t>(s.bitsOffset)
-                                           : static_cast<uint32_t>(b.size()));
+    PutU32(
+        b.data(), 10,
+        s.bitsOffset >= 0 ? static_cast<uint32_t>(s.bitsOffset) : static_cast<uint32_t>(b.size()));
     b.insert(b.end(), s.pixels.begin(), s.pixels.end());
     PutU32(b.data(), 2, static_cast<uint32_t>(b.size()));
     return std::string(b.begin(), b.end());

@@ -13,11 +13,11 @@ struct StoredBitmap {
     uint8_t packing = 0;
     uint32_t xRes = 96, yRes = 96, planes = 1, bits = 8, width = 4, height = 2;
     uint32_t colours = 0, important = 0;
-    std::vector<uint8_t> table;   // colours x 4 bytes
-    std::vector<uint8_t> data;    // as stored (packed or not)
+    std::vector<uint8_t> table;  // colours x 4 bytes
+    std::vector<uint8_t> data;   // as stored (packed or not)
     std::vector<uint8_t> hotspots;
-    uint32_t gapBeforeData = 0;   // bytes between the table and the data
-    bool hotspotsFirst = false;   // place the hotspot block before the data
+    uint32_t gapBeforeData = 0;  // bytes between the table and the data
+    bool hotspotsFirst = false;  // place the hotspot block before the data
 };
 
 inline std::vector<uint8_t> BuildStored(const StoredBitmap& s) {
@@ -90,7 +90,7 @@ inline std::vector<uint8_t> BuildStored(const StoredMetafile& s) {
 
 // A locked view of a picture for checks; unlocks on destruction.
 class PictureView {
-public:
+  public:
     explicit PictureView(GlobalHandle h) : handle_(h) {
         data_ = static_cast<const uint8_t*>(PlatGlobalLock(h));
     }
@@ -106,7 +106,7 @@ public:
         return std::vector<uint8_t>(data_ + at, data_ + at + n);
     }
 
-private:
+  private:
     GlobalHandle handle_;
     const uint8_t* data_;
 };

@@ -18,9 +18,9 @@ Bytes Decode(const Bytes& stream, size_t capacity, int32_t* count = nullptr) {
     // The source is copied to its own exact-size heap block so a sanitizer
     // catches a read past it.
     std::vector<uint8_t> src(stream);
-    int32_t n = brio::LzDecompress(src.empty() ? nullptr : src.data(), out.data() + guard,
-                                   static_cast<uint32_t>(src.size()),
-                                   static_cast<uint32_t>(capacity));
+    int32_t n =
+        brio::LzDecompress(src.empty() ? nullptr : src.data(), out.data() + guard,
+                           static_cast<uint32_t>(src.size()), static_cast<uint32_t>(capacity));
     for (size_t i = 0; i < guard; ++i) {
         EXPECT_EQ(out[i], 0xEE) << "write before the output at " << i;
         EXPECT_EQ(out[guard + capacity + i], 0xEE) << "write past the capacity at " << i;

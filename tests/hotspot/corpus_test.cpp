@@ -140,10 +140,10 @@ TEST(PictureCorpus, ClipboardBitmapsDecodeIndependently) {
     std::vector<std::string> files;
     struct Check {
         std::string source;
-        std::string dims;   // expected "width height"
-        size_t clip;        // index in files of FileGetBitmap's block
-        long original = -1; // index of the source file, for bitmap files
-        long dibCopy = -1;  // index of HotspotGetDIBBitmap's block
+        std::string dims;    // expected "width height"
+        size_t clip;         // index in files of FileGetBitmap's block
+        long original = -1;  // index of the source file, for bitmap files
+        long dibCopy = -1;   // index of HotspotGetDIBBitmap's block
     };
     std::vector<Check> checks;
     for (const char* folder : {"bitmap-group", "bmp"}) {
@@ -220,7 +220,8 @@ TEST(PictureCorpus, RoundTripThroughTheWritingExports) {
             size_t pixelsAt = PixelsAt(first);
             uint64_t stride =
                 ((uint64_t(brio::GetU16(first.data(), 14)) * brio::GetU32(first.data(), 4) + 31) /
-                 32) * 4;
+                 32) *
+                4;
             size_t image = static_cast<size_t>(stride * brio::GetU32(first.data(), 8));
             ASSERT_EQ(PixelsAt(second), pixelsAt) << path;
             ASSERT_GE(first.size(), pixelsAt + image) << path;
@@ -287,7 +288,8 @@ TEST(PictureCorpus, DamagedFilesNeverReadOutOfBounds) {
                 ASSERT_GE(dib.size(), 40u);
                 uint64_t stride =
                     ((uint64_t(brio::GetU16(dib.data(), 14)) * brio::GetU32(dib.data(), 4) + 31) /
-                     32) * 4;
+                     32) *
+                    4;
                 EXPECT_GE(dib.size(), PixelsAt(dib) + stride * brio::GetU32(dib.data(), 8))
                     << files[k] << " round " << round;
                 if (std::string(folder) == "bmp") HotspotGetDIBBitmap(path.c_str());

@@ -24,7 +24,9 @@ Bytes Clipboard() {
     return out;
 }
 
-void SetClipboard(const Bytes& dib) { ASSERT_EQ(BrioHostClipboardSetDib(dib.data(), dib.size()), 0); }
+void SetClipboard(const Bytes& dib) {
+    ASSERT_EQ(BrioHostClipboardSetDib(dib.data(), dib.size()), 0);
+}
 
 struct Hotspot {
     int32_t top, bottom, left, right, kind;
@@ -63,8 +65,8 @@ Bytes MakeDib(int32_t width, int32_t height, uint16_t bits, const Bytes& table, 
     brio::PutU32(d.data(), 16, compression);
     brio::PutU32(d.data(), 24, 3780);
     brio::PutU32(d.data(), 28, 3780);
-    brio::PutU32(d.data(), 32, colours == 0xFFFFFFFF ? static_cast<uint32_t>(table.size() / 4)
-                                                     : colours);
+    brio::PutU32(d.data(), 32,
+                 colours == 0xFFFFFFFF ? static_cast<uint32_t>(table.size() / 4) : colours);
     // One resize and two copies (vector::insert trips a false array-bounds
     // warning of GCC 12 here).
     d.resize(headerSize + table.size() + pixels.size());  // a short header keeps its size
@@ -126,8 +128,7 @@ TEST(HotspotGetDIBBitmap, ClipboardBlocks) {
             << c.name;
         if (c.spec.headerSize == 12) {
             // Entries widened to four bytes.
-            EXPECT_EQ(Bytes(clip.begin() + 40, clip.begin() + 48),
-                      (Bytes{0, 0, 0, 0, 1, 2, 3, 0}));
+            EXPECT_EQ(Bytes(clip.begin() + 40, clip.begin() + 48), (Bytes{0, 0, 0, 0, 1, 2, 3, 0}));
         }
     }
 }
@@ -183,19 +184,17 @@ TEST(FileGetBitmap, GroupFileWithThreeHotspots) {
     BrioHostClipboardClear();
     intptr_t handle = FileGetBitmap(dir.File("g.shg").c_str(), 0);
     ASSERT_NE(handle, 0);
-    Bytes expected = {40, 0, 0, 0, 4, 0, 0, 0, 2, 0, 0, 0, 1, 0, 8, 0, 0, 0, 0, 0,
-                      8, 0, 0, 0, 96, 0, 0, 0, 96, 0, 0, 0, 2, 0, 0, 0, 0, 0, 0, 0,
-                      1, 2, 3, 0, 4, 5, 6, 0, 1, 1, 1, 1, 2, 2, 2, 2};
+    Bytes expected = {40, 0, 0, 0, 4, 0,  0, 0, 2, 0,  0, 0, 1, 0, 8, 0, 0, 0, 0,
+                      0,  8, 0, 0, 0, 96, 0, 0, 0, 96, 0, 0, 0, 2, 0, 0, 0, 0, 0,
+                      0,  0, 1, 2, 3, 0,  4, 5, 6, 0,  1, 1, 1, 1, 2, 2, 2, 2};
     EXPECT_EQ(Clipboard(), expected);
     auto* f = reinterpret_cast<HotspotFile*>(handle);
     std::vector<Hotspot> got = DrainHotspots(f);
-    std::vector<Hotspot> want = {{1, 7, 0, 5, 0, "topic_1"},
-                                 {11, 17, 10, 15, 1, "popup"},
-                                 {21, 27, 20, 25, 2, "Macro()"}};
+    std::vector<Hotspot> want = {
+        {1, 7, 0, 5, 0, "topic_1"}, {11, 17, 10, 15, 1, "popup"}, {21, 27, 20, 25, 2, "Macro()"}};
     EXPECT_EQ(got, want);
-    EXPECT_EQ(FileGetHotspot(nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
-                             nullptr),
-              0);
+    EXPECT_EQ(
+        FileGetHotspot(nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr), 0);
 }
 
 TEST(FileGetBitmap, ReleaseFlagAndFailures) {
@@ -216,7 +215,8 @@ TEST(FileGetBitmap, ReleaseFlagAndFailures) {
 
 TEST(FileGetBitmap, MetafileLeavesTheClipboardAlone) {
     TempDir dir;
-    ASSERT_TRUE(WriteFile(dir.File("m.wmf"), MakePlaceableMetafile(0, 0, 1440, 1440, 1440, "xyzw")));
+    ASSERT_TRUE(
+        WriteFile(dir.File("m.wmf"), MakePlaceableMetafile(0, 0, 1440, 1440, 1440, "xyzw")));
     Bytes before = MakeDib(1, 1, 1, {}, {0, 0, 0, 0});
     SetClipboard(before);
     intptr_t handle = FileGetBitmap(dir.File("m.wmf").c_str(), 0);
@@ -241,7 +241,8 @@ Bytes WriteAndReopen(const std::string& path, std::vector<Hotspot>* hotspots, in
         return {};
     }
     for (const auto& h : *hotspots)
-        EXPECT_EQ(FileSetHotspot(f, h.top, h.bottom, h.left, h.right, h.kind, h.binding.c_str()), 0);
+        EXPECT_EQ(FileSetHotspot(f, h.top, h.bottom, h.left, h.right, h.kind, h.binding.c_str()),
+                  0);
     *status = FileWriteHotspots(f);
     EXPECT_EQ(FileWriteHotspots(f), 4);  // the path is gone
     FileCleanup(f);
@@ -300,7 +301,7 @@ TEST(FileSetBitmap, ClipboardBitmapsAreValidated) {
         const char* name;
         Bytes dib;
         bool accepted;
-        Bytes pixels;    // as read back
+        Bytes pixels;  // as read back
         uint32_t colours;
     } cases[] = {
         {"bottom-up", MakeDib(1, 2, 24, {}, rows), true, rows, 0},

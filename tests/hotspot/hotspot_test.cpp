@@ -56,7 +56,9 @@ Bytes BlockOf(GlobalHandle picture) {
     return out;
 }
 
-void Append(Bytes& b, const std::string& s) { b.insert(b.end(), s.begin(), s.end()); }
+void Append(Bytes& b, const std::string& s) {
+    b.insert(b.end(), s.begin(), s.end());
+}
 void Append32(Bytes& b, uint32_t v) {
     for (int i = 0; i < 4; ++i) b.push_back(static_cast<uint8_t>(v >> (8 * i)));
 }
@@ -169,7 +171,8 @@ TEST(HotspotBlock, BuiltByteForByteAndReadBack) {
     GlobalHandle list2 = brio::BuildHotspotList(picture);
     ASSERT_NE(list2, nullptr);
     size_t i = 0;
-    for (auto node = brio::ListNext(list2, nullptr); node; node = brio::ListNext(list2, node), ++i) {
+    for (auto node = brio::ListNext(list2, nullptr); node;
+         node = brio::ListNext(list2, node), ++i) {
         HotspotRecord r;
         brio::CopyHotspot(node, &r);
         ASSERT_LT(i, records.size());
@@ -239,9 +242,14 @@ TEST(HotspotBlock, WhatTheFormatCannotHoldIsRefused) {
         int32_t l, t, r, b;
         uint16_t status;
     } cases[] = {
-        {-32768, -32768, -32768, -32768, 0}, {32767, 0, 32767, 0, 0},  {0, 0, 32767, 32767, 0},
-        {32768, 0, 32769, 1, 4},    {0, -32769, 1, 1, 4},     {0, 0, 32768, 1, 4},
-        {-20000, 0, 20000, 1, 4},   {0, 0, 1, -32769, 4},
+        {-32768, -32768, -32768, -32768, 0},
+        {32767, 0, 32767, 0, 0},
+        {0, 0, 32767, 32767, 0},
+        {32768, 0, 32769, 1, 4},
+        {0, -32769, 1, 1, 4},
+        {0, 0, 32768, 1, 4},
+        {-20000, 0, 20000, 1, 4},
+        {0, 0, 1, -32769, 4},
     };
     for (const auto& c : cases) {
         GlobalHandle list = MakeList({Make(231, 4, c.l, c.t, c.r, c.b, "a")});
