@@ -85,7 +85,8 @@ TEST(CliAutolink, HelpCompilerFileIsLinkedTopicByTopic) {
     TempDir dir;
     const std::string help =
         "{\\rtf1\\ansi{\\stylesheet{\\s0 Normal;}}\r\n"
-        "#{\\footnote # POND}\r\n${\\footnote $ The pond}\r\nThe pond and the bed.\\par\r\n"
+        "#{\\footnote # POND}\r\n${\\footnote $ The pond}\r\n!{\\footnote ! Show(1)}\r\n"
+        "The pond and the bed.\\par\r\n"
         "\\page\r\n#{\\footnote # BED}\r\nA bed by the pond.\\par\r\n}";
     WriteFile(dir.File("help.rtf"), help);
     WriteFile(dir.File("terms.txt"), "pond\t\tPOND\nbed\t\tBED\n");
@@ -97,11 +98,12 @@ TEST(CliAutolink, HelpCompilerFileIsLinkedTopicByTopic) {
                            ": 2 links would be made in 2 topics\n");
     auto run = RunTool({"autolink", dir.File("terms.txt"), h, "-o", dir.File("out.rtf")});
     EXPECT_EQ(run.exitCode, 0) << run.err;
-    // Help-compiler input again: footnotes back, the style gone, no link to
-    // the topic's own context.
+    // Help-compiler input again: footnotes back (the entry macro too), the
+    // style gone, no link to the topic's own context.
     EXPECT_EQ(ReadFile(dir.File("out.rtf")),
               "{\\rtf1\\ansi{\\stylesheet{\\s0 Normal;}}\r\n\r\n#{\\footnote {\\super #}POND}\r\n"
-              "${\\footnote {\\super $}The pond}\r\nThe pond and the {\\uldb bed}{\\v BED}.\\par"
+              "${\\footnote {\\super $}The pond}\r\n!{\\footnote {\\super !}Show(1)}\r\n"
+              "The pond and the {\\uldb bed}{\\v BED}.\\par"
               "\r\n\\page\r\n#{\\footnote {\\super #}BED}\r\nA bed by the "
               "{\\uldb pond}{\\v POND}.\\par}\r\n");
     EXPECT_EQ(ReadFile(h), help);
