@@ -40,7 +40,7 @@ void Open(const std::string& bytes, Opened* out) {
 }
 
 std::string SmallBmp() {
-    BmpSpec s;
+    BmpFields s;
     s.bits = 24;
     s.pixels = Bytes(24, 0x42);
     return MakeBmp(s);
@@ -171,7 +171,7 @@ TEST(OpenHotspotBitmap, BadHotspotBlockIsOutOfMemoryStatus) {
 TEST(ReadBitmapFile, ColourTablesAndHeaders) {
     struct Case {
         const char* name;
-        BmpSpec spec;
+        BmpFields bmp;
         uint16_t status;
         uint32_t colours;  // in the record
     } cases[] = {
@@ -196,7 +196,7 @@ TEST(ReadBitmapFile, ColourTablesAndHeaders) {
     };
     for (const auto& c : cases) {
         Opened o;
-        Open(MakeBmp(c.spec), &o);
+        Open(MakeBmp(c.bmp), &o);
         EXPECT_EQ(o.status, c.status) << c.name;
         if (o.status != 0) continue;
         PictureView v(o.pic.picture);
@@ -205,17 +205,17 @@ TEST(ReadBitmapFile, ColourTablesAndHeaders) {
         EXPECT_EQ(v.U32(brio::kBiXPels), 0u) << c.name;
         EXPECT_EQ(v.U32(brio::kPicDataOffset), 58 + 4 * c.colours) << c.name;
         // Entries as in the file, widened for core headers.
-        for (uint32_t i = 0; i < c.spec.tableEntries && i < c.colours; ++i) {
+        for (uint32_t i = 0; i < c.bmp.tableEntries && i < c.colours; ++i) {
             Bytes e = {static_cast<uint8_t>(i), static_cast<uint8_t>(i * 2),
                        static_cast<uint8_t>(i * 3), 0};
             EXPECT_EQ(v.Bytes(58 + 4 * i, 4), e) << c.name << " entry " << i;
         }
-        EXPECT_EQ(v.Bytes(58 + 4 * c.colours, c.spec.pixels.size()), c.spec.pixels) << c.name;
+        EXPECT_EQ(v.Bytes(58 + 4 * c.colours, c.bmp.pixels.size()), c.bmp.pixels) << c.name;
     }
 }
 
 TEST(ReadBitmapFile, ShortPixelDataIsPaddedAndBitsOffsetIsUsed) {
-    BmpSpec s;
+    BmpFields s;
     s.bits = 24;
     s.width = 3;
     s.height = 2;  // 12 bytes a row
@@ -229,7 +229,7 @@ TEST(ReadBitmapFile, ShortPixelDataIsPaddedAndBitsOffsetIsUsed) {
         EXPECT_EQ(v.Bytes(58, 24),
                   (Bytes{1, 2, 3, 4, 5, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}));
     }
-    BmpSpec gap;
+    BmpFields gap;
     gap.bits = 8;
     gap.width = 4;
     gap.height = 1;

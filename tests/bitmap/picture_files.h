@@ -11,7 +11,7 @@
 
 namespace brio::test {
 
-struct BmpSpec {
+struct BmpFields {
     uint32_t headerSize = 40;
     int32_t width = 4;
     int32_t height = 2;
@@ -24,7 +24,7 @@ struct BmpSpec {
     uint32_t gap = 0;         // bytes between table and pixels
 };
 
-inline std::string MakeBmp(const BmpSpec& s) {
+inline std::string MakeBmp(const BmpFields& s) {
     size_t entry = s.headerSize == 12 ? 3 : 4;
     std::vector<uint8_t> b(14 + s.headerSize, 0);
     b[0] = 'B';

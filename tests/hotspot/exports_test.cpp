@@ -81,7 +81,7 @@ TEST(HotspotGetDIBBitmap, ClipboardBlocks) {
     for (size_t i = 0; i < pixels24.size(); ++i) pixels24[i] = static_cast<uint8_t>(i + 1);
     struct Case {
         const char* name;
-        BmpSpec spec;
+        BmpFields bmp;
         int32_t result;
         uint32_t colours;    // colours-used field on the clipboard
         uint32_t imageSize;  // image-size field on the clipboard
@@ -98,7 +98,7 @@ TEST(HotspotGetDIBBitmap, ClipboardBlocks) {
     };
     for (const auto& c : cases) {
         TempDir dir;
-        std::string bmp = MakeBmp(c.spec);
+        std::string bmp = MakeBmp(c.bmp);
         if (std::string(c.name) == "header past the end") bmp.resize(60);
         ASSERT_TRUE(WriteFile(dir.File("a.bmp"), bmp));
         BrioHostClipboardClear();
@@ -115,18 +115,18 @@ TEST(HotspotGetDIBBitmap, ClipboardBlocks) {
             continue;
         }
         ASSERT_GE(clip.size(), c.pixelsAt + c.imageSize) << c.name;
-        EXPECT_EQ(brio::GetU32(clip.data(), 0), c.spec.headerSize == 12 ? 40u : c.spec.headerSize);
+        EXPECT_EQ(brio::GetU32(clip.data(), 0), c.bmp.headerSize == 12 ? 40u : c.bmp.headerSize);
         EXPECT_EQ(brio::GetU32(clip.data(), 4), 4u) << c.name;
         EXPECT_EQ(brio::GetU32(clip.data(), 8), 2u) << c.name;
-        EXPECT_EQ(brio::GetU16(clip.data(), 14), c.spec.bits) << c.name;
+        EXPECT_EQ(brio::GetU16(clip.data(), 14), c.bmp.bits) << c.name;
         EXPECT_EQ(brio::GetU32(clip.data(), 32), c.colours) << c.name;
         EXPECT_EQ(brio::GetU32(clip.data(), 20), c.imageSize) << c.name;
         EXPECT_EQ(clip.size(), c.pixelsAt + c.imageSize) << c.name;
-        Bytes expected = c.spec.pixels;
+        Bytes expected = c.bmp.pixels;
         expected.resize(c.imageSize, 0);
         EXPECT_EQ(Bytes(clip.begin() + static_cast<long>(c.pixelsAt), clip.end()), expected)
             << c.name;
-        if (c.spec.headerSize == 12) {
+        if (c.bmp.headerSize == 12) {
             // Entries widened to four bytes.
             EXPECT_EQ(Bytes(clip.begin() + 40, clip.begin() + 48), (Bytes{0, 0, 0, 0, 1, 2, 3, 0}));
         }
