@@ -67,6 +67,16 @@ TEST(CliAutolink, LinksOneTopicFileWhereItIsTold) {
     EXPECT_EQ(dir.Entries(), (std::vector<std::string>{"linked.rtf", "terms.txt", "topic.rtf"}));
 }
 
+TEST(CliAutolink, AnOrdinaryFootnoteKeepsATopicFileInItsOwnForm) {
+    TempDir dir;
+    WriteFile(dir.File("terms.txt"), kTerms);
+    const std::string topic = kSheet + "A pond{\\cs15\\super \\chftn {\\footnote pond}}.}";
+    auto run = RunTool({"autolink", dir.File("terms.txt"), "-", "-o", "-"}, {}, topic);
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(run.out, kSheet + "A {\\cs99\\uldb pond}{\\cs99\\v POND}{\\cs15\\super \\chftn "
+                                "{\\footnote pond}}.}");
+}
+
 TEST(CliAutolink, DryRunReportsAndWritesNothing) {
     TempDir dir;
     WriteFile(dir.File("topic.rtf"), kTopic);

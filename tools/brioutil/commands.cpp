@@ -22,7 +22,7 @@ const std::vector<Command>& Commands() {
          "  -o OUT         write the result to OUT ('-' for standard output; one file only)\n"
          "  --out-dir DIR  write each result under DIR (a folder's layout is kept)\n"
          "  --in-place     replace the input files (each written atomically)\n"
-         "  --once         link each reference only at its first occurrence\n"
+         "  --once         link each reference only at its first occurrence in a topic\n"
          "  --colour N     colour links with entry N of the document's colour table\n"
          "  --context CTX  the context string of a topic file (no links to itself); by\n"
          "                 default the one a topics.tsv beside the file gives it\n"

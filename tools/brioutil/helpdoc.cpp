@@ -44,7 +44,15 @@ std::string StatusText(int32_t status) {
 }
 
 bool IsHelpCompilerRtf(const std::string& rtf) {
-    return rtf.find("\\page") != std::string::npos || rtf.find("{\\footnote") != std::string::npos;
+    if (rtf.find("\\page") != std::string::npos) return true;
+    // A help footnote: its mark right before the group (an ordinary footnote
+    // of a topic has a \chftn or nothing there).
+    for (size_t at = rtf.find("{\\footnote"); at != std::string::npos;
+         at = rtf.find("{\\footnote", at + 1)) {
+        if (at > 0 && std::strchr("#$Kk+!", rtf[at - 1]) && (at < 2 || rtf[at - 2] != '\\'))
+            return true;
+    }
+    return false;
 }
 
 namespace {

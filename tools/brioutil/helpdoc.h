@@ -24,7 +24,7 @@ struct Topic {
 };
 
 // True for RTF written for the help compiler: topics separated by \page or
-// help footnotes. Anything else is one topic in the authoring form.
+// help footnotes (#, $, K, +, ! right before the footnote group). Anything else is one topic in the authoring form.
 bool IsHelpCompilerRtf(const std::string& rtf);
 
 // Offset where a document's body starts: after "{\rtf1", the document
