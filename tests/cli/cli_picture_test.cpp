@@ -200,5 +200,46 @@ TEST(CliPicture, MetafileHasHotspotsButNoBitmap) {
     EXPECT_TRUE(dir.Entries().empty());
 }
 
+uint32_t Get32(const std::string& b, size_t at) {
+    uint32_t v = 0;
+    for (int i = 3; i >= 0; --i) v = v << 8 | static_cast<unsigned char>(b[at + i]);
+    return v;
+}
+
+TEST(CliPicture, EveryCorpusBitmapComesOutAsAWholeBitmapFile) {
+    TempDir dir;
+    std::string out = dir.File("x.bmp");
+    int extracted = 0;
+    for (const char* folder : {"bitmap-group", "bmp"}) {
+        for (const auto& file : brio::test::ListFiles(brio::test::CorpusDir(folder))) {
+            auto run = RunTool({"picture", "extract", file, "-o", out});
+            if (run.exitCode != 0) {
+                // Refused pictures say so and write nothing.
+                EXPECT_EQ(run.exitCode, 2) << file;
+                EXPECT_NE(run.err.find("not a picture this tool can read"), std::string::npos)
+                    << run.err;
+                continue;
+            }
+            ++extracted;
+            std::string bmp = ReadFile(out);
+            ASSERT_GE(bmp.size(), 54u) << file;
+            uint32_t width = Get32(bmp, 18), height = Get32(bmp, 22);
+            uint32_t bits = static_cast<unsigned char>(bmp[28]);
+            uint32_t colours = Get32(bmp, 46) ? Get32(bmp, 46) : bits <= 8 ? 1u << bits : 0;
+            uint64_t rows = (static_cast<uint64_t>(width) * bits + 31) / 32 * 4;
+            EXPECT_EQ(bmp.substr(0, 2), "BM") << file;
+            EXPECT_EQ(Get32(bmp, 2), bmp.size()) << file;
+            EXPECT_EQ(Get32(bmp, 10), 14 + 40 + colours * 4) << file;
+            EXPECT_EQ(bmp.size(), Get32(bmp, 10) + rows * height) << file;
+            std::string info = RunTool({"picture", "info", file}).out;
+            EXPECT_NE(info.find("bitmap:   " + std::to_string(width) + " x " +
+                                std::to_string(height) + ", " + std::to_string(bits) + " bits"),
+                      std::string::npos)
+                << file << "\n" << info;
+        }
+    }
+    EXPECT_GE(extracted, 30);
+}
+
 }  // namespace
 #endif

@@ -103,11 +103,16 @@ std::string BitmapFile(const std::string& dib) {
     if (colours == 0 && bits <= 8) colours = 1u << bits;
     uint32_t table = colours * (header == 12 ? 3 : 4);
     if (header == 40 && U32(dib, 16) == 3) table += 12;  // BI_BITFIELDS masks
+    // Clipboard blocks may be rounded up: keep only the bitmap's own bytes.
+    uint64_t width = header == 12 ? U16(dib, 4) : U32(dib, 4);
+    uint64_t height = header == 12 ? U16(dib, 6) : std::abs(static_cast<int32_t>(U32(dib, 8)));
+    uint64_t size = header + table + (width * bits + 31) / 32 * 4 * height;
+    std::string bytes = size < dib.size() ? dib.substr(0, static_cast<size_t>(size)) : dib;
     std::string out = "BM";
-    Put32(out, static_cast<uint32_t>(14 + dib.size()));
+    Put32(out, static_cast<uint32_t>(14 + bytes.size()));
     Put32(out, 0);
     Put32(out, 14 + header + table);
-    return out + dib;
+    return out + bytes;
 }
 
 std::string OutputOption(const Args& args, const char* what) {
