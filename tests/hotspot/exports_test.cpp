@@ -90,6 +90,7 @@ TEST(HotspotGetDIBBitmap, ClipboardBlocks) {
         {"24 bits keeps colours 0", {40, 4, 2, 24, 0, 0, 0, pixels24}, 0, 0, 24, 40},
         {"4 bits gets 16", {40, 4, 2, 4, 0, 0, 16, Bytes(8, 0x21)}, 0, 16, 8, 40 + 64},
         {"16 bits has no table", {40, 4, 2, 16, 0, 0, 0, Bytes(16, 0x31)}, 0, 0, 16, 40},
+        {"bit-field masks kept", {40, 4, 2, 16, 3, 0, 3, Bytes(16, 0x71)}, 0, 0, 16, 52},
         {"gap before the pixels", {40, 4, 2, 8, 0, 2, 2, Bytes(8, 0x41), -1, 6}, 0, 2, 8, 48},
         {"short file padded", {40, 4, 2, 24, 0, 0, 0, Bytes(5, 0x51)}, 0, 0, 24, 40},
         {"core header widened", {12, 4, 2, 1, 0, 0, 2, Bytes(8, 0x61)}, 0, 2, 8, 48},
