@@ -11,8 +11,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (brio::IsPicture(h)) {
         size_t n = brio::PlatGlobalSize(h);
         auto* p = static_cast<const uint8_t*>(brio::PlatGlobalLock(h));
-        volatile unsigned sum = 0;
-        for (size_t i = 0; i < n; ++i) sum += p[i];
+        fuzz::Touch(p, n);
         brio::PlatGlobalUnlock(h);
         brio::FreePicture(h);
     }

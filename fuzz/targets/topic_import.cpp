@@ -23,15 +23,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                               &title, &titleLength, &browse, &browseLength, &keywords,
                               &keywordsLength, &consumed, &firstLine, &firstLineLength, &status);
         // Touch every returned text over its reported length.
-        volatile unsigned sum = 0;
-        if (rtf)
-            for (uint32_t i = 0; i < rtfLength; ++i) sum += static_cast<unsigned char>(rtf[i]);
-        if (firstLine)
-            for (uint32_t i = 0; i < firstLineLength; ++i)
-                sum += static_cast<unsigned char>(firstLine[i]);
+        if (rtf) fuzz::Touch(rtf, rtfLength);
+        if (firstLine) fuzz::Touch(firstLine, firstLineLength);
+        uint32_t lengths[] = {contextLength, titleLength, browseLength, keywordsLength};
+        int i = 0;
         for (char* s : {context, title, browse, keywords}) {
-            if (s) sum += static_cast<unsigned>(std::strlen(s));
+            if (s && std::strlen(s) != lengths[i]) fuzz::Mismatch("TopicImportString length");
             std::free(s);
+            ++i;
         }
         TopicImportStringClose(h);
         if (!h || status != 0 || consumed == 0 || consumed > static_cast<uint32_t>(end - pos))

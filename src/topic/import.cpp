@@ -191,7 +191,7 @@ private:
             case '#':
                 if (!texts_->haveContext) {
                     texts_->haveContext = true;
-                    Take(texts_->context, text, rc == 0);
+                    if (!Take(texts_->context, text, rc == 0)) rc = BRIO_ERR_NO_MEMORY;
                 } else if (rc == 0) {
                     // Later context strings stay in the text as markers.
                     RtfBuffer marker;
@@ -204,11 +204,11 @@ private:
                 break;
             case '$':
                 texts_->haveTitle = true;
-                Take(texts_->title, text, rc == 0);
+                if (!Take(texts_->title, text, rc == 0)) rc = BRIO_ERR_NO_MEMORY;
                 break;
             case '+':
                 texts_->haveBrowse = true;
-                Take(texts_->browse, text, rc == 0);
+                if (!Take(texts_->browse, text, rc == 0)) rc = BRIO_ERR_NO_MEMORY;
                 break;
             case 'K':
             case 'k':
@@ -228,9 +228,10 @@ private:
         return written;
     }
 
-    static void Take(RtfBuffer& into, RtfBuffer& from, bool ok) {
+    // False when the copy could not be made: the text would be lost.
+    static bool Take(RtfBuffer& into, RtfBuffer& from, bool ok) {
         into.Free();
-        if (ok) into.Append(from.Text(), from.Size());
+        return !ok || into.Append(from.Text(), from.Size());
     }
 
     // The footnote's text: its text tokens up to the brace that closes it,
