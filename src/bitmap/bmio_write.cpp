@@ -171,7 +171,7 @@ uint16_t WriteBitmapGroup(int count, unsigned char* const* pictures, const char*
     GlobalHandle indexHandle = MemAlloc(kGhnd, indexSize, kModule, __LINE__);
     if (!indexHandle) return kStatusNoMemory;
     auto* index = static_cast<unsigned char*>(MemLock(indexHandle, kModule, __LINE__));
-    std::string temp = std::string(path) + ".part";
+    std::string temp = TempNameBeside(path);
     FileName fm = index ? FmNewSzDir(temp.c_str(), 1) : nullptr;
     if (!fm) {
         if (index) MemUnlock(indexHandle, kModule, __LINE__);

@@ -289,21 +289,24 @@ void FileClose(Fid fid) {
 
 AtomicFile::~AtomicFile() { Abort(); }
 
+std::string TempNameBeside(const std::string& target) {
+    std::string name;
+    for (int attempt = 0; attempt < 1000; ++attempt) {
+        name = target + Format(".%u.%d.tmp", static_cast<unsigned>(std::rand() & 0xffff), attempt);
+        FILE* probe = PlatFileOpen(name.c_str(), "rb");
+        if (!probe) break;
+        std::fclose(probe);
+    }
+    return name;
+}
+
 bool AtomicFile::Open(const char* target) {
     Abort();
     failed_ = false;
     target_ = target;
-    // A name of our own beside the target, so the rename stays on one volume.
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        temp_ = target_ + Format(".%u.%d.tmp", static_cast<unsigned>(std::rand() & 0xffff), attempt);
-        FILE* probe = PlatFileOpen(temp_.c_str(), "rb");
-        if (probe) {
-            std::fclose(probe);
-            continue;
-        }
-        stream_ = PlatFileOpen(temp_.c_str(), "wb");
-        break;
-    }
+    // Beside the target, so the rename stays on one volume.
+    temp_ = TempNameBeside(target_);
+    stream_ = PlatFileOpen(temp_.c_str(), "wb");
     if (!stream_) {
         temp_.clear();
         failed_ = true;

@@ -151,6 +151,10 @@ constexpr int32_t kRcInvalid = 14;
 // Windows).
 FILE* PlatFileOpen(const char* path, const char* mode);
 
+// A name for a temporary file beside `target` that no file has yet, so a
+// temporary file never takes the place of someone's own.
+std::string TempNameBeside(const std::string& target);
+
 // Writes a file so that a failed or interrupted write never leaves a
 // truncated file in place of the old one: the text goes to a temporary file
 // beside the target, which replaces the target only on Commit.

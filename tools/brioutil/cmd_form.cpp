@@ -15,7 +15,7 @@ namespace {
 // Copies `source` to a work file beside `beside`; returns its path.
 std::string WorkCopy(const std::string& source, const std::string& beside) {
     std::string bytes = ReadInput(source);
-    std::string work = beside + ".brioutil-edit";
+    std::string work = brio::TempNameBeside(beside);
     WriteOutput(work, bytes);
     return work;
 }
