@@ -9,7 +9,9 @@
 namespace brio::test {
 
 // Greedy longest match over a 4,096-byte window, hash chains on 3 bytes.
-inline std::vector<uint8_t> LzEncode(const uint8_t* data, size_t size) {
+inline std::vector<uint8_t> LzEncode(const std::vector<uint8_t>& input) {
+    const uint8_t* data = input.data();
+    size_t size = input.size();
     std::vector<uint8_t> out;
     std::vector<int32_t> head(1 << 14, -1), prev(size ? size : 1, -1);
     auto hash = [&](size_t i) {
@@ -22,9 +24,8 @@ inline std::vector<uint8_t> LzEncode(const uint8_t* data, size_t size) {
             head[h] = static_cast<int32_t>(i);
         }
     };
-    size_t flagAt = 0;
+    size_t flagAt = 0, i = 0;
     int item = 8;
-    size_t i = 0;
     while (i < size) {
         if (item == 8) {
             flagAt = out.size();
@@ -70,10 +71,6 @@ inline std::vector<uint8_t> LzEncode(const uint8_t* data, size_t size) {
         ++item;
     }
     return out;
-}
-
-inline std::vector<uint8_t> LzEncode(const std::vector<uint8_t>& data) {
-    return LzEncode(data.data(), data.size());
 }
 
 // Rows of a drawing: flat areas, gradients, some noise; what help pictures
