@@ -80,7 +80,7 @@ int32_t UnpackRle(const void* source, void* destination, uint32_t sourceSize, ui
         size_t n = c & 0x7F;
         if (c & 0x80) {
             if (n > static_cast<size_t>(inEnd - in)) n = static_cast<size_t>(inEnd - in);
-            if (n > room) n = room;
+            if (n > room + 1) n = room + 1;
             std::memcpy(out, in, n);
             in += c & 0x7F;  // may step past the end, which ends the loop
         } else {
@@ -109,12 +109,13 @@ int32_t UnpackRleBackward(const void* source, void* destination, uint32_t source
             if (n > static_cast<size_t>(in - inStart)) return -1;
             in -= n;
             out -= n;
-            std::memcpy(out, in, n);
+            // Empty records occur; the room may be an empty (null) buffer.
+            if (n) std::memcpy(out, in, n);
         } else {
             if (in == inStart) return -1;
             unsigned char value = *--in;
             out -= n;
-            std::memset(out, value, n);
+            if (n) std::memset(out, value, n);
         }
         room -= n;
     }
