@@ -80,7 +80,7 @@ int32_t UnpackRle(const void* source, void* destination, uint32_t sourceSize, ui
         size_t n = c & 0x7F;
         if (c & 0x80) {
             if (n > static_cast<size_t>(inEnd - in)) n = static_cast<size_t>(inEnd - in);
-            if (n > room + 1) n = room + 1;
+            if (n > room) n = room;
             std::memcpy(out, in, n);
             in += c & 0x7F;  // may step past the end, which ends the loop
         } else {
