@@ -55,8 +55,9 @@ TEST(TopicRoundTrip, EveryCorpusTopicSurvivesEmissionAndImport) {
         ASSERT_FALSE(split.empty()) << file;
         for (size_t i = 0; i < split.size(); ++i) {
             const CorpusTopic& first = split[i];
+            SCOPED_TRACE(file + " topic " + std::to_string(i));
             ++topics;
-            EXPECT_EQ(first.status, 0) << file << " topic " << i;
+            EXPECT_EQ(first.status, 0);
             if (i > 0) {
                 ++later;
                 if (first.hasContext || first.hasTitle) ++laterWithProperties;
@@ -76,16 +77,16 @@ TEST(TopicRoundTrip, EveryCorpusTopicSurvivesEmissionAndImport) {
                 first.hasTitle ? first.title.c_str() : nullptr, nullptr,
                 first.hasKeywords ? &keywords[0] : nullptr,
                 first.hasBrowse ? first.browse.c_str() : nullptr, path.c_str(), first.count);
-            ASSERT_EQ(status, 0) << file << " topic " << i;
+            ASSERT_EQ(status, 0);
             CorpusTopic second = brio::test::ImportTopic(brio::test::ReadFile(path));
-            EXPECT_EQ(second.status, 0) << file << " topic " << i;
-            EXPECT_EQ(second.hasContext, first.hasContext) << file << " topic " << i;
-            EXPECT_EQ(second.context, first.context) << file << " topic " << i;
-            EXPECT_EQ(second.title, first.title) << file << " topic " << i;
-            EXPECT_EQ(second.keywords, first.keywords) << file << " topic " << i;
-            EXPECT_EQ(second.browse, first.browse) << file << " topic " << i;
-            EXPECT_EQ(second.count, first.count) << file << " topic " << i;
-            EXPECT_TRUE(second.rtf == first.rtf) << file << " topic " << i;
+            EXPECT_EQ(second.status, 0);
+            EXPECT_EQ(second.hasContext, first.hasContext);
+            EXPECT_EQ(second.context, first.context);
+            EXPECT_EQ(second.title, first.title);
+            EXPECT_EQ(second.keywords, first.keywords);
+            EXPECT_EQ(second.browse, first.browse);
+            EXPECT_EQ(second.count, first.count);
+            EXPECT_TRUE(second.rtf == first.rtf);
         }
     }
     std::printf("topics %d, later %d with properties %d, with a region %d (%d late)\n", topics,
