@@ -21,6 +21,22 @@ bool Inside(uint64_t offset, uint64_t length, size_t size) {
     return offset <= size && length <= size - offset;
 }
 
+// Allocates a record of `size` bytes and locks it, its first `header` bytes
+// zeroed; null (and no handle) when that fails.
+unsigned char* NewRecord(size_t size, size_t header, GlobalHandle* handle) {
+    *handle = MemAlloc(kGmemMoveable, size, kModule, __LINE__);
+    if (!*handle) return nullptr;
+    auto* rec = static_cast<unsigned char*>(MemLock(*handle, kModule, __LINE__));
+    if (!rec) {
+        ReportAssertion(__LINE__, kModule);
+        MemFree(*handle, kModule, __LINE__);
+        *handle = nullptr;
+        return nullptr;
+    }
+    std::memset(rec, 0, header);
+    return rec;
+}
+
 // Unpacks (or copies) `storedSize` bytes into `capacity` bytes; returns the
 // count produced.
 uint32_t Unpack(uint8_t packing, const unsigned char* from, uint32_t storedSize, unsigned char* to,
@@ -75,15 +91,9 @@ GlobalHandle ExpandBitmap(const unsigned char* stored, size_t size) {
     uint64_t total = kPicColours + tableSize + room + hotspotSize;
     if (total > 0x7FFFFFFFu) return BadPicture();
 
-    GlobalHandle handle = MemAlloc(kGmemMoveable, static_cast<size_t>(total), kModule, __LINE__);
-    if (!handle) return nullptr;
-    auto* rec = static_cast<unsigned char*>(MemLock(handle, kModule, __LINE__));
-    if (!rec) {
-        ReportAssertion(__LINE__, kModule);
-        MemFree(handle, kModule, __LINE__);
-        return nullptr;
-    }
-    std::memset(rec, 0, kPicColours);
+    GlobalHandle handle;
+    unsigned char* rec = NewRecord(static_cast<size_t>(total), kPicColours, &handle);
+    if (!rec) return nullptr;
     rec[kPicType] = type;
     PutU32(rec, kBiSize, kInfoHeaderSize);
     PutU32(rec, kBiWidth, width);
@@ -131,16 +141,9 @@ GlobalHandle ExpandMetafile(const unsigned char* stored, size_t size) {
         return BadPicture();
     if (static_cast<uint64_t>(hotspotSize) + kMetafileRecordSize > 0x7FFFFFFFu) return BadPicture();
 
-    GlobalHandle handle =
-        MemAlloc(kGmemMoveable, kMetafileRecordSize + hotspotSize, kModule, __LINE__);
-    if (!handle) return nullptr;
-    auto* rec = static_cast<unsigned char*>(MemLock(handle, kModule, __LINE__));
-    if (!rec) {
-        ReportAssertion(__LINE__, kModule);
-        MemFree(handle, kModule, __LINE__);
-        return nullptr;
-    }
-    std::memset(rec, 0, kMetafileRecordSize);
+    GlobalHandle handle;
+    unsigned char* rec = NewRecord(kMetafileRecordSize + hotspotSize, kMetafileRecordSize, &handle);
+    if (!rec) return nullptr;
     rec[kPicType] = kPictureMetafile;
     PutU32(rec, kPicHotspotSize, hotspotSize);
     PutU32(rec, kPicHotspotOffset, kMetafileRecordSize);

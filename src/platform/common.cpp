@@ -160,6 +160,20 @@ std::string Format(const char* format, ...) {
 }
 
 // ---------------------------------------------------------------------------
+// Debugger output
+
+namespace {
+DebugOutputHook gDebugHook = nullptr;
+}
+
+void SetDebugOutputHook(DebugOutputHook hook) { gDebugHook = hook; }
+
+void PlatDebugOutput(const char* text) {
+    if (gDebugHook) gDebugHook(text);
+    else PlatDebugOutputRaw(text);
+}
+
+// ---------------------------------------------------------------------------
 // Text
 
 void PlatCharUpperString(char* text) {

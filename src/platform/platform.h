@@ -90,6 +90,8 @@ void PlatRegCloseKey(RegKey key);
 // Debugger output and break.
 
 void PlatDebugOutput(const char* text);
+// The platform's own debugger output, without the hook.
+void PlatDebugOutputRaw(const char* text);
 bool DebuggerPresent();
 void DebugBreakIfPresent();
 // Test hook: when set, PlatDebugOutput hands its text here instead.

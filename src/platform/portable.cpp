@@ -165,19 +165,7 @@ void ClipboardClose() {
 // ---------------------------------------------------------------------------
 // Debugger
 
-namespace {
-DebugOutputHook gDebugHook = nullptr;
-}
-
-void SetDebugOutputHook(DebugOutputHook hook) { gDebugHook = hook; }
-
-void PlatDebugOutput(const char* text) {
-    if (gDebugHook) {
-        gDebugHook(text);
-        return;
-    }
-    std::fputs(text, stderr);
-}
+void PlatDebugOutputRaw(const char* text) { std::fputs(text, stderr); }
 
 bool DebuggerPresent() {
 #ifdef __linux__

@@ -84,19 +84,7 @@ void PlatRegCloseKey(RegKey key) { ::RegCloseKey(static_cast<HKEY>(key)); }
 // ---------------------------------------------------------------------------
 // Debugger
 
-namespace {
-DebugOutputHook gDebugHook = nullptr;
-}
-
-void SetDebugOutputHook(DebugOutputHook hook) { gDebugHook = hook; }
-
-void PlatDebugOutput(const char* text) {
-    if (gDebugHook) {
-        gDebugHook(text);
-        return;
-    }
-    ::OutputDebugStringA(text);
-}
+void PlatDebugOutputRaw(const char* text) { ::OutputDebugStringA(text); }
 
 bool DebuggerPresent() { return ::IsDebuggerPresent() != 0; }
 
