@@ -18,9 +18,9 @@ struct CharClasses {
     CharClasses() {
         std::memset(cls, kPlain, sizeof cls);
         cls[0] = kEnd;
-        cls['\n'] = cls['\r'] = kLineEnd;
-        cls['{'] = cls['}'] = kBrace;
-        cls['\\'] = kBackslash;
+        cls[0x0A] = cls[0x0D] = kLineEnd;
+        cls[0x7B] = cls[0x7D] = kBrace;  // { }
+        cls[0x5C] = kBackslash;
     }
 };
 const CharClasses kClasses;
