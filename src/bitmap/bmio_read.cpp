@@ -17,7 +17,6 @@ namespace {
 
 const char kModule[] = "bitmap/bmio";
 constexpr uint32_t kMetafileKey = 0x9AC6CDD7;
-constexpr uint64_t kMaxRecord = 0x7FFFFFFF;
 
 int32_t FileLength(Fid fid) {
     return LSeekFid(fid, 0, 2);
@@ -33,16 +32,7 @@ bool ReadAt(Fid fid, uint64_t offset, void* buffer, uint64_t count) {
 
 // A zero-filled record, locked; the handle in *handle.
 unsigned char* NewRecord(uint64_t size, GlobalHandle* handle) {
-    *handle = size <= kMaxRecord ? MemAlloc(kGhnd, static_cast<size_t>(size), kModule, __LINE__)
-                                 : nullptr;
-    if (!*handle) return nullptr;
-    auto* rec = static_cast<unsigned char*>(MemLock(*handle, kModule, __LINE__));
-    if (!rec) {
-        ReportAssertion(__LINE__, kModule);
-        MemFree(*handle, kModule, __LINE__);
-        *handle = nullptr;
-    }
-    return rec;
+    return NewPictureRecord(size, kGhnd, kModule, handle);
 }
 
 GlobalHandle Refuse(GlobalHandle handle) {

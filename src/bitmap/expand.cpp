@@ -21,22 +21,6 @@ bool Inside(uint64_t offset, uint64_t length, size_t size) {
     return offset <= size && length <= size - offset;
 }
 
-// Allocates a record of `size` bytes and locks it, its first `header` bytes
-// zeroed; null (and no handle) when that fails.
-unsigned char* NewRecord(size_t size, size_t header, GlobalHandle* handle) {
-    *handle = MemAlloc(kGmemMoveable, size, kModule, __LINE__);
-    if (!*handle) return nullptr;
-    auto* rec = static_cast<unsigned char*>(MemLock(*handle, kModule, __LINE__));
-    if (!rec) {
-        ReportAssertion(__LINE__, kModule);
-        MemFree(*handle, kModule, __LINE__);
-        *handle = nullptr;
-        return nullptr;
-    }
-    std::memset(rec, 0, header);
-    return rec;
-}
-
 // Unpacks (or copies) `storedSize` bytes into `capacity` bytes; returns the
 // count produced.
 uint32_t Unpack(uint8_t packing, const unsigned char* from, uint32_t storedSize, unsigned char* to,
@@ -92,8 +76,9 @@ GlobalHandle ExpandBitmap(const unsigned char* stored, size_t size) {
     if (total > 0x7FFFFFFFu) return BadPicture();
 
     GlobalHandle handle;
-    unsigned char* rec = NewRecord(static_cast<size_t>(total), kPicColours, &handle);
+    unsigned char* rec = NewPictureRecord(total, kGmemMoveable, kModule, &handle);
     if (!rec) return nullptr;
+    std::memset(rec, 0, kPicColours);  // the data behind is written whole
     rec[kPicType] = type;
     PutU32(rec, kBiSize, kInfoHeaderSize);
     PutU32(rec, kBiWidth, width);
@@ -142,8 +127,10 @@ GlobalHandle ExpandMetafile(const unsigned char* stored, size_t size) {
     if (static_cast<uint64_t>(hotspotSize) + kMetafileRecordSize > 0x7FFFFFFFu) return BadPicture();
 
     GlobalHandle handle;
-    unsigned char* rec = NewRecord(kMetafileRecordSize + hotspotSize, kMetafileRecordSize, &handle);
+    unsigned char* rec =
+        NewPictureRecord(kMetafileRecordSize + hotspotSize, kGmemMoveable, kModule, &handle);
     if (!rec) return nullptr;
+    std::memset(rec, 0, kMetafileRecordSize);
     rec[kPicType] = kPictureMetafile;
     PutU32(rec, kPicHotspotSize, hotspotSize);
     PutU32(rec, kPicHotspotOffset, kMetafileRecordSize);
@@ -176,6 +163,20 @@ GlobalHandle ExpandMetafile(const unsigned char* stored, size_t size) {
 }
 
 }  // namespace
+
+unsigned char* NewPictureRecord(uint64_t size, uint32_t flags, const char* module,
+                                GlobalHandle* handle) {
+    *handle = size <= 0x7FFFFFFFu ? MemAlloc(flags, static_cast<size_t>(size), module, __LINE__)
+                                  : nullptr;
+    if (!*handle) return nullptr;
+    auto* rec = static_cast<unsigned char*>(MemLock(*handle, module, __LINE__));
+    if (!rec) {
+        ReportAssertion(__LINE__, module);
+        MemFree(*handle, module, __LINE__);
+        *handle = nullptr;
+    }
+    return rec;
+}
 
 GlobalHandle ExpandPicture(const void* stored, size_t size) {
     const auto* bytes = static_cast<const unsigned char*>(stored);

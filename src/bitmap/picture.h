@@ -106,6 +106,12 @@ size_t PutCompact32(unsigned char* out, uint32_t value);
 // offsets, sizes, colour table or stream reach outside it.
 GlobalHandle ExpandPicture(const void* stored, size_t size);
 
+// Allocates a picture record of `size` bytes with `flags` and locks it; null
+// (and no handle) when it cannot be had or is larger than a record may be.
+// `module` names the caller for the memory layer's diagnostics.
+unsigned char* NewPictureRecord(uint64_t size, uint32_t flags, const char* module,
+                                GlobalHandle* handle);
+
 // Releases a PictureRecord and a metafile's bits block.
 void FreePicture(GlobalHandle picture);
 
