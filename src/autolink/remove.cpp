@@ -24,6 +24,23 @@ class Stripper {
         return Write(RtfTokenText(c_), static_cast<size_t>(c_->tokenLength),
                      c_->tokenKind == kRtfControlWord);
     }
+    // Writes a brace and keeps the group stack; *opened tells which it was.
+    int32_t EchoBrace(bool* opened) {
+        int32_t rc = WriteToken();
+        *opened = c_->tokenText[0] == '{';
+        if (rc == 0) {
+            if (*opened) rc = RtfPushGroup(c_);
+            else RtfPopGroup(c_);
+        }
+        return rc;
+    }
+    // A nested destination is copied whole.
+    int32_t CopyDestination() {
+        int32_t rc = WriteToken();
+        if (rc == 0) rc = RtfCopyGroup(c_);
+        bareWord_ = false;
+        return rc;
+    }
     // The text token and the ordinary text characters after it.
     int32_t WriteTextRun() {
         int32_t rc = WriteToken();
@@ -64,27 +81,15 @@ int32_t Stripper::Run(bool* failed) {
         bool opened = false;
         switch (c_->tokenKind) {
             case kRtfGroup:
-                rc = WriteToken();
+                rc = EchoBrace(&opened);
                 if (rc) {
                     *failed = true;
                     return rc;
                 }
-                if (c_->tokenText[0] == '{') {
-                    rc = RtfPushGroup(c_);
-                    if (rc) {
-                        *failed = true;
-                        return rc;
-                    }
-                    opened = true;
-                } else {
-                    RtfPopGroup(c_);
-                }
                 break;
             case kRtfControlWord:
                 if (c_->keywordClass == kRtfDestination && c_->depth >= 2) {
-                    rc = WriteToken();
-                    if (rc == 0) rc = RtfCopyGroup(c_);
-                    bareWord_ = false;
+                    rc = CopyDestination();
                     if (rc) {
                         *failed = true;
                         return rc;
@@ -129,24 +134,17 @@ int32_t Stripper::StripGroup(bool* failed) {
         int32_t rc = RtfNextToken(c_);
         if (rc) return rc;
         switch (c_->tokenKind) {
-            case kRtfGroup:
-                rc = WriteToken();
+            case kRtfGroup: {
+                bool opened = false;
+                rc = EchoBrace(&opened);
                 if (rc) {
                     *failed = true;
                     return rc;
                 }
-                if (c_->tokenText[0] == '{') {
-                    rc = RtfPushGroup(c_);
-                    if (rc) {
-                        *failed = true;
-                        return rc;
-                    }
-                    ++level;
-                } else {
-                    RtfPopGroup(c_);
-                    if (--level == 0) return 0;
-                }
+                if (opened) ++level;
+                else if (--level == 0) return 0;
                 break;
+            }
             case kRtfText:
                 rc = WriteTextRun();
                 if (rc) {
@@ -160,9 +158,7 @@ int32_t Stripper::StripGroup(bool* failed) {
             default: {
                 int32_t id = c_->keywordId;
                 if (c_->keywordClass == kRtfDestination && c_->depth >= 2) {
-                    rc = WriteToken();
-                    if (rc == 0) rc = RtfCopyGroup(c_);
-                    bareWord_ = false;
+                    rc = CopyDestination();
                     if (rc) {
                         *failed = true;
                         return rc;
