@@ -1,10 +1,12 @@
-// Picture codecs and the open-to-clipboard path: throughput of the LZ
-// decoder and the run-length codecs on picture-like data, and the time to
-// open a 4000 x 4000, 24-bit group file and put it on the clipboard.
+// Picture codecs and the open-to-clipboard path on square 24-bit pictures
+// from 64 x 64 to 4000 x 4000: the LZ decoder and the run-length codecs on
+// picture-like data beside a plain copy of their output, and opening a group
+// file onto the clipboard.
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
 #include <cstring>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -20,49 +22,83 @@
 
 namespace {
 
-constexpr size_t kSize = 4 << 20;
+// Square 24-bit pictures from 64 x 64 to 4000 x 4000: the pixel bytes of
+// each side length.
+size_t PixelBytes(const benchmark::State& state) {
+    size_t side = static_cast<size_t>(state.range(0));
+    return side * 3 * side;
+}
 
-const std::vector<uint8_t>& Plain() {
-    static const std::vector<uint8_t> data = brio::test::PictureLikeData(kSize, 3);
+void Sides(benchmark::internal::Benchmark* b) {
+    b->Arg(64)->Arg(256)->Arg(1024)->Arg(4000);
+}
+
+const std::vector<uint8_t>& Plain(size_t size) {
+    static std::map<size_t, std::vector<uint8_t>> cache;
+    std::vector<uint8_t>& data = cache[size];
+    if (data.empty()) data = brio::test::PictureLikeData(size, 3);
     return data;
 }
 
+void SetBytes(benchmark::State& state, size_t bytes) {
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) *
+                            static_cast<int64_t>(bytes));
+}
+
+// The floor for both decoders: copying their output size.
+void BM_MemcpyPixels(benchmark::State& state) {
+    size_t size = PixelBytes(state);
+    const std::vector<uint8_t>& plain = Plain(size);
+    std::vector<uint8_t> out(size);
+    for (auto _ : state) {
+        std::memcpy(out.data(), plain.data(), size);
+        benchmark::ClobberMemory();
+    }
+    SetBytes(state, size);
+}
+BENCHMARK(BM_MemcpyPixels)->Apply(Sides);
+
 void BM_LzDecompress(benchmark::State& state) {
-    static const std::vector<uint8_t> stream = brio::test::LzEncode(Plain());
-    std::vector<uint8_t> out(kSize);
+    size_t size = PixelBytes(state);
+    const std::vector<uint8_t> stream = brio::test::LzEncode(Plain(size));
+    std::vector<uint8_t> out(size);
     for (auto _ : state) {
         int32_t n = brio::LzDecompress(stream.data(), out.data(),
-                                       static_cast<uint32_t>(stream.size()), kSize);
-        benchmark::DoNotOptimize(n);
+                                       static_cast<uint32_t>(stream.size()),
+                                       static_cast<uint32_t>(size));
+        if (static_cast<size_t>(n) != size) state.SkipWithError("short output");
     }
-    state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * kSize);
-    state.counters["ratio"] = static_cast<double>(stream.size()) / kSize;
+    SetBytes(state, size);
+    state.counters["ratio"] = static_cast<double>(stream.size()) / static_cast<double>(size);
 }
-BENCHMARK(BM_LzDecompress);
+BENCHMARK(BM_LzDecompress)->Apply(Sides);
 
 void BM_PackRle(benchmark::State& state) {
-    std::vector<uint8_t> out(brio::PackRleBound(kSize));
+    size_t size = PixelBytes(state);
+    std::vector<uint8_t> out(brio::PackRleBound(size));
     for (auto _ : state) {
-        size_t n = brio::PackRle(Plain().data(), out.data(), kSize);
+        size_t n = brio::PackRle(Plain(size).data(), out.data(), size);
         benchmark::DoNotOptimize(n);
     }
-    state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * kSize);
+    SetBytes(state, size);
 }
-BENCHMARK(BM_PackRle);
+BENCHMARK(BM_PackRle)->Apply(Sides);
 
 void BM_UnpackRle(benchmark::State& state) {
-    std::vector<uint8_t> packed(brio::PackRleBound(kSize));
-    packed.resize(brio::PackRle(Plain().data(), packed.data(), kSize));
-    std::vector<uint8_t> out(kSize);
+    size_t size = PixelBytes(state);
+    std::vector<uint8_t> packed(brio::PackRleBound(size));
+    packed.resize(brio::PackRle(Plain(size).data(), packed.data(), size));
+    std::vector<uint8_t> out(size);
     for (auto _ : state) {
-        int32_t n =
-            brio::UnpackRle(packed.data(), out.data(), static_cast<uint32_t>(packed.size()), kSize);
-        benchmark::DoNotOptimize(n);
+        int32_t n = brio::UnpackRle(packed.data(), out.data(),
+                                    static_cast<uint32_t>(packed.size()),
+                                    static_cast<uint32_t>(size));
+        if (static_cast<size_t>(n) != size) state.SkipWithError("short output");
     }
-    state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * kSize);
-    state.counters["ratio"] = static_cast<double>(packed.size()) / kSize;
+    SetBytes(state, size);
+    state.counters["ratio"] = static_cast<double>(packed.size()) / static_cast<double>(size);
 }
-BENCHMARK(BM_UnpackRle);
+BENCHMARK(BM_UnpackRle)->Apply(Sides);
 
 // The file is written once and removed when the program ends: the
 // benchmark function runs several times.
@@ -73,12 +109,12 @@ struct RemoveAtExit {
     }
 };
 
-// A 4000 x 4000, 24-bit group file of picture-like pixels, written once.
-std::string LargeGroupFile() {
-    static RemoveAtExit file;
-    std::string& path = file.path;
+// A square 24-bit group file of picture-like pixels, written once per size.
+std::string GroupFile(uint32_t side) {
+    static std::map<uint32_t, RemoveAtExit> files;
+    std::string& path = files[side].path;
     if (!path.empty()) return path;
-    const uint32_t width = 4000, height = 4000;
+    const uint32_t width = side, height = side;
     const size_t image = static_cast<size_t>(width) * 3 * height;
     std::vector<uint8_t> pixels = brio::test::PictureLikeData(image, 5);
     brio::GlobalHandle pic = brio::PlatGlobalAlloc(brio::kGhnd, 58 + image);
@@ -95,15 +131,15 @@ std::string LargeGroupFile() {
     std::memcpy(p + 58, pixels.data(), image);
     brio::PlatGlobalUnlock(pic);
     brio::GlobalHandle list = brio::ListCreate();
-    std::string target = "picture_bench_4000.shg";
+    std::string target = "picture_bench_" + std::to_string(side) + ".shg";
     if (brio::SaveHotspotBitmap(target.c_str(), &pic, list) == 0) path = target;
     brio::ListDestroy(list);
     brio::FreePicture(pic);
     return path;
 }
 
-void BM_OpenGroupFileToClipboard4000x4000(benchmark::State& state) {
-    std::string path = LargeGroupFile();
+void BM_OpenGroupFileToClipboard(benchmark::State& state) {
+    std::string path = GroupFile(static_cast<uint32_t>(state.range(0)));
     if (path.empty()) {
         state.SkipWithError("could not write the group file");
         return;
@@ -113,8 +149,9 @@ void BM_OpenGroupFileToClipboard4000x4000(benchmark::State& state) {
         if (result != 0) state.SkipWithError("FileGetBitmap failed");
     }
     BrioHostClipboardClear();
+    SetBytes(state, PixelBytes(state));
 }
-BENCHMARK(BM_OpenGroupFileToClipboard4000x4000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_OpenGroupFileToClipboard)->Apply(Sides)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

@@ -1,66 +1,50 @@
-// Throughput of the topic passes on a large help RTF built from the corpus:
-// every corpus document's content inside one outer group, repeated to size.
+// Throughput of the topic passes over help RTF of 1 to 64 MB built from the
+// corpus topics, beside a plain copy of the same bytes.
 #include <benchmark/benchmark.h>
 
-#include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
+#include "bench_inputs.h"
 #include "brioutil.h"
 
 namespace {
 
-std::string BuildHelpRtf(size_t megabytes) {
-    std::vector<std::string> bodies;
-    std::vector<std::filesystem::path> files;
-    for (const auto& entry :
-         std::filesystem::directory_iterator(std::string(BRIOUTIL_CORPUS_DIR) + "/rtf"))
-        files.push_back(entry.path());
-    std::sort(files.begin(), files.end());
-    for (const auto& path : files) {
-        std::ifstream in(path, std::ios::binary);
-        std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-        size_t open = text.find('{'), close = text.rfind('}');
-        if (open != std::string::npos && close != std::string::npos && close > open)
-            bodies.push_back(text.substr(open + 1, close - open - 1));
-    }
-    std::string rtf = "{";
-    size_t target = megabytes << 20;
-    while (rtf.size() < target) {
-        for (const auto& body : bodies) {
-            if (rtf.size() >= target) break;
-            rtf += body;
-        }
-    }
-    rtf += "}";
-    return rtf;
+void SetBytes(benchmark::State& state, size_t bytes) {
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) *
+                            static_cast<int64_t>(bytes));
 }
 
-const std::string& HelpRtf(size_t megabytes) {
-    static std::string rtf16 = BuildHelpRtf(16);
-    static std::string rtf64;
-    if (megabytes == 16) return rtf16;
-    if (rtf64.empty()) rtf64 = BuildHelpRtf(64);
-    return rtf64;
+void Sizes(benchmark::internal::Benchmark* b) {
+    b->Arg(1)->Arg(4)->Arg(16)->Arg(64)->Unit(benchmark::kMillisecond);
 }
 
-void BM_TopicFindTextAbsent(benchmark::State& state) {
-    const std::string& rtf = HelpRtf(static_cast<size_t>(state.range(0)));
+void BM_Memcpy(benchmark::State& state) {
+    const std::string& rtf = bench::HelpRtf(static_cast<size_t>(state.range(0)));
+    std::vector<char> out(rtf.size());
+    for (auto _ : state) {
+        std::memcpy(out.data(), rtf.data(), rtf.size());
+        benchmark::ClobberMemory();
+    }
+    SetBytes(state, rtf.size());
+}
+BENCHMARK(BM_Memcpy)->Apply(Sizes);
+
+void BM_TopicFindText(benchmark::State& state) {
+    const std::string& rtf = bench::HelpRtf(static_cast<size_t>(state.range(0)));
     for (auto _ : state) {
         int32_t status = 0;
         benchmark::DoNotOptimize(TopicFindText(rtf.c_str(), "quixotic zebra phrase", &status));
     }
-    state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) *
-                            static_cast<int64_t>(rtf.size()));
+    SetBytes(state, rtf.size());
 }
-BENCHMARK(BM_TopicFindTextAbsent)->Arg(16)->Arg(64)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_TopicFindText)->Apply(Sizes);
 
 void BM_TopicEmitRtfFile(benchmark::State& state) {
-    const std::string& rtf = HelpRtf(static_cast<size_t>(state.range(0)));
+    const std::string& rtf = bench::HelpRtf(static_cast<size_t>(state.range(0)));
     std::string path =
         (std::filesystem::temp_directory_path() / "brioutil-bench-topic.rtf").string();
     for (auto _ : state) {
@@ -70,14 +54,13 @@ void BM_TopicEmitRtfFile(benchmark::State& state) {
         if (status != 0) state.SkipWithError("emission failed");
     }
     std::remove(path.c_str());
-    state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) *
-                            static_cast<int64_t>(rtf.size()));
+    SetBytes(state, rtf.size());
 }
-BENCHMARK(BM_TopicEmitRtfFile)->Arg(16)->Arg(64)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_TopicEmitRtfFile)->Apply(Sizes);
 
 void BM_TopicImportString(benchmark::State& state) {
-    // One topic of the full size: the text up to the first \page is cut out.
-    std::string rtf = HelpRtf(static_cast<size_t>(state.range(0)));
+    // One topic of the full size: the page breaks become paragraphs.
+    std::string rtf = bench::HelpRtf(static_cast<size_t>(state.range(0)));
     for (size_t page = rtf.find("\\page"); page != std::string::npos;
          page = rtf.find("\\page", page + 5))
         rtf.replace(page, 5, "\\par ");
@@ -86,13 +69,33 @@ void BM_TopicImportString(benchmark::State& state) {
         TopicImport* h = TopicImportString(rtf.c_str(), nullptr, nullptr, nullptr, nullptr,
                                            nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
                                            nullptr, nullptr, nullptr, nullptr, &status);
+        if (status != 0) state.SkipWithError("import failed");
         TopicImportStringClose(h);
     }
-    state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) *
-                            static_cast<int64_t>(rtf.size()));
+    SetBytes(state, rtf.size());
 }
-BENCHMARK(BM_TopicImportString)->Arg(16)->Arg(64)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_TopicImportString)->Apply(Sizes);
 
 }  // namespace
 
-BENCHMARK_MAIN();
+// `topic_bench --write-inputs DIR` writes the inputs as help-1.rtf ...
+// help-64.rtf, for the peer tools measured beside the benchmarks.
+int main(int argc, char** argv) {
+    if (argc == 3 && std::string(argv[1]) == "--write-inputs") {
+        for (size_t mb : {1, 4, 16, 64}) {
+            std::string path = std::string(argv[2]) + "/help-" + std::to_string(mb) + ".rtf";
+            const std::string& rtf = bench::HelpRtf(mb);
+            FILE* f = std::fopen(path.c_str(), "wb");
+            if (!f || std::fwrite(rtf.data(), 1, rtf.size(), f) != rtf.size() || std::fclose(f)) {
+                std::perror(path.c_str());
+                return 1;
+            }
+        }
+        return 0;
+    }
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

@@ -52,7 +52,11 @@ inline void FinishString(RtfContext* c, const char* start, const char* end) {
     c->inOffset += static_cast<uint32_t>(length);
     c->consumed += static_cast<uint32_t>(length);
     c->tokenLength = length;
-    if (length < kRtfTokenTextSize) {
+    if (length <= 16) {
+        // Most control words: a short loop beats a call to memcpy.
+        for (int32_t i = 0; i < length; ++i) c->tokenText[i] = start[i];
+        c->tokenText[length] = 0;
+    } else if (length < kRtfTokenTextSize) {
         std::memcpy(c->tokenText, start, static_cast<size_t>(length));
         c->tokenText[length] = 0;
     } else {
@@ -290,7 +294,97 @@ int32_t RtfPopGroup(RtfContext* c) {
     return c->depth < 0 ? BRIO_ERR_UNBALANCED : 0;
 }
 
+namespace {
+
+// The bytes after the current token up to the brace that closes the group
+// at depth d0, read as the tokenizer would read them; null when the input
+// ends first. `lastWord` receives the letters of the last control word on
+// the way ("*" for \*), `lastLength` their count (0 for none).
+const char* FindGroupEnd(const char* from, int32_t d0, const char** lastWord, size_t* lastLength) {
+    static const RtfKeyword* const bin = RtfFindKeyword("bin", 3);
+    const unsigned char* p = reinterpret_cast<const unsigned char*>(from);
+    int32_t depth = d0;
+    *lastLength = 0;
+    for (;;) {
+        unsigned ch = *p++;
+        if (kRtfBytes.plain[ch]) continue;
+        if (ch == '{') {
+            ++depth;
+        } else if (ch == '}') {
+            if (--depth == d0 - 1) return reinterpret_cast<const char*>(p);
+        } else if (ch == '\\') {
+            unsigned c2 = *p;
+            if (c2 == 0) return nullptr;
+            if (!IsLetter(static_cast<int>(c2))) {
+                // \- and \* are two-byte tokens; any other byte after the
+                // backslash is a literal character, braces included.
+                if (c2 == '*') *lastWord = reinterpret_cast<const char*>(p), *lastLength = 1;
+                ++p;
+                continue;
+            }
+            const unsigned char* q = p + 1;
+            while (IsLetter(*q)) ++q;
+            *lastWord = reinterpret_cast<const char*>(p);
+            *lastLength = static_cast<size_t>(q - p);
+            int64_t param = -1;
+            if (*q == '-' || IsDigit(*q)) {
+                bool negative = *q == '-';
+                int64_t value = negative ? 0 : *q - '0';
+                for (++q; IsDigit(*q); ++q) value = AddDigit(value, *q);
+                if (!negative) param = value;
+            }
+            if (*q == ' ') ++q;
+            if (param > 0 && bin && bin->keywordClass == kRtfValue && *lastLength == 3 &&
+                std::memcmp(p, "bin", 3) == 0) {
+                for (int64_t n = param; n > 0 && *q; --n) ++q;
+            }
+            p = q;
+        } else if (ch == 0) {
+            return nullptr;
+        }
+        // line ends are plain bytes here
+    }
+}
+
+// The group copied in one piece: string input, nothing held back, no
+// footnote text collected. False when the slow path must run.
+bool CopyGroupFast(RtfContext* c, int32_t* rc) {
+    if (!c->inIsString || c->pendingLiteral || c->depth < 1) return false;
+    if (c->footnoteMode == 3 && c->contextText && c->contextTextSize > 0) return false;
+    const char* lastWord = nullptr;
+    size_t lastLength = 0;
+    const char* start = c->inPos;
+    const char* end = FindGroupEnd(start, c->depth, &lastWord, &lastLength);
+    if (!end) return false;  // the slow path reports where the input ended
+    size_t length = static_cast<size_t>(end - start);
+    if (length > static_cast<size_t>(INT32_MAX)) return false;
+    // Leave the context as the token-by-token copy would: on the closing
+    // brace, with the id of the last control word read.
+    if (lastLength == 1 && *lastWord == '*') {
+        c->keywordId = 0;
+    } else if (lastLength > 0) {
+        Classify(c, lastWord, lastLength);
+    }
+    c->inPos = end;
+    c->inOffset += static_cast<uint32_t>(length);
+    c->consumed += static_cast<uint32_t>(length);
+    c->depth -= 1;
+    c->keywordClass = 0;
+    c->tokenKind = kRtfGroup;
+    c->tokenLength = 1;
+    c->tokenText[0] = '}';
+    c->tokenText[1] = 0;
+    *rc = 0;
+    if (!c->suppressOutput && (c->outIsBuffer ? c->outBuffer != nullptr : c->outFile != nullptr))
+        *rc = RtfWriteBytes(c, start, length);
+    return true;
+}
+
+}  // namespace
+
 int32_t RtfCopyGroup(RtfContext* c) {
+    int32_t fast = 0;
+    if (CopyGroupFast(c, &fast)) return fast;
     int32_t d0 = c->depth;
     for (;;) {
         int32_t rc = RtfNextToken(c);

@@ -208,6 +208,10 @@ private:
     // import writes it, becomes a # footnote; anything else is written
     // back token for token.
     int32_t Escape() {
+        // A string input shows at once whether "{#" follows; the snapshot
+        // below is only worth taking when it does.
+        if (c_->inIsString && (c_->inPos[0] != '{' || c_->inPos[1] != '#'))
+            return w_.WriteToken();
         RtfContext before = *c_;
         RtfBuffer text;
         bool marker = RtfNextToken(c_) == 0 && RtfTokenIs(c_, kRtfText, '{') &&
