@@ -1,24 +1,68 @@
-// Pictures built in memory for tests: bitmap files, placeable metafiles,
-// stored records, group files, clipboard blocks; and the clipboard and
-// hotspot readers the export tests share.
+// Pictures built in memory for the picture tests (bitmap files, placeable
+// metafiles, stored records, group files, clipboard blocks, hotspot records)
+// and readers of blocks, the clipboard and an opened picture's hotspots.
 #pragma once
-
-#include <cstdint>
-#include <cstring>
-#include <string>
-#include <utility>
-#include <vector>
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdint>
+#include <cstring>
+#include <initializer_list>
+#include <string>
+#include <tuple>
+#include <utility>
+#include <vector>
+
 #include "adt/bytes.h"
+#include "adt/ll.h"
 #include "bitmap/picture.h"
 #include "brioutil.h"
 #include "brioutil_host.h"
+#include "hotspot/hotspot.h"
 
 namespace brio::test {
 
 using Bytes = std::vector<uint8_t>;
+using Fields = std::initializer_list<std::pair<size_t, uint32_t>>;
+
+// Little-endian {offset, value} fields into a string or byte vector.
+template <class B>
+void Put16(B& b, Fields fields) {
+    for (auto [at, v] : fields) PutU16(&b[0], at, v);
+}
+template <class B>
+void Put32(B& b, Fields fields) {
+    for (auto [at, v] : fields) PutU32(&b[0], at, v);
+}
+inline void Append(Bytes& b, const Bytes& tail) {
+    b.insert(b.end(), tail.begin(), tail.end());
+}
+// Bytes from pairs of hex digits; blanks between pairs are ignored.
+inline Bytes Hex(const std::string& hex) {
+    Bytes b;
+    for (size_t i = 0; i + 1 < hex.size(); ++i)
+        if (hex[i] != ' ') b.push_back(uint8_t(std::stoi(hex.substr(i++, 2), nullptr, 16)));
+    return b;
+}
+inline std::string Str(const Bytes& b) {
+    return std::string(b.begin(), b.end());
+}
+inline uint32_t U32(const Bytes& b, size_t at) {
+    return at + 4 <= b.size() ? GetU32(b.data(), at) : 0xDEADBEEF;
+}
+// n bytes from `at`, cut at the end of b.
+inline Bytes Sub(const Bytes& b, size_t at, size_t n = SIZE_MAX) {
+    at = std::min(at, b.size());
+    return Bytes(b.begin() + long(at), b.begin() + long(at + std::min(n, b.size() - at)));
+}
+// A copy of a global-memory block.
+inline Bytes Block(GlobalHandle h) {
+    const auto* p = static_cast<const uint8_t*>(PlatGlobalLock(h));
+    Bytes b(p, p + (p ? PlatGlobalSize(h) : 0));
+    if (p) PlatGlobalUnlock(h);
+    return b;
+}
 
 struct BmpFields {
     uint32_t headerSize = 40;
@@ -26,178 +70,126 @@ struct BmpFields {
     uint16_t bits = 8;
     uint32_t compression = 0;
     uint32_t colours = 0;       // colours-used field
-    uint32_t tableEntries = 0;  // entries actually present
+    uint32_t tableEntries = 0;  // entries present: {i, 2i, 3i, 0}, 3 bytes in a core header
     Bytes pixels;
     int32_t bitsOffset = -1;  // -1: right behind the table
     uint32_t gap = 0;         // bytes between table and pixels
 };
 
-inline void Append(Bytes& b, const Bytes& tail) {
-    b.insert(b.end(), tail.begin(), tail.end());
-}
-
 inline std::string MakeBmp(const BmpFields& s) {
     bool core = s.headerSize == 12;
     Bytes b(14 + s.headerSize, 0);
-    b[0] = 'B';
-    b[1] = 'M';
-    PutU32(b.data(), 14, s.headerSize);
+    b[0] = 'B', b[1] = 'M';
+    Put32(b, {{14, s.headerSize}});
     if (core) {
-        PutU16(b.data(), 18, static_cast<uint32_t>(s.width));
-        PutU16(b.data(), 20, static_cast<uint32_t>(s.height));
-        PutU16(b.data(), 22, 1);
-        PutU16(b.data(), 24, s.bits);
+        Put16(b, {{18, uint32_t(s.width)}, {20, uint32_t(s.height)}, {22, 1}, {24, s.bits}});
     } else {
-        PutU32(b.data(), 18, static_cast<uint32_t>(s.width));
-        PutU32(b.data(), 22, static_cast<uint32_t>(s.height));
-        PutU16(b.data(), 26, 1);
-        PutU16(b.data(), 28, s.bits);
-        PutU32(b.data(), 30, s.compression);
-        PutU32(b.data(), 38, 2835);
-        PutU32(b.data(), 42, 2835);
-        PutU32(b.data(), 46, s.colours);
+        Put32(b, {{18, uint32_t(s.width)}, {22, uint32_t(s.height)}, {30, s.compression}});
+        Put32(b, {{38, 2835}, {42, 2835}, {46, s.colours}});
+        Put16(b, {{26, 1}, {28, s.bits}});
     }
     for (uint32_t i = 0; i < s.tableEntries; ++i) {
         Bytes e = {uint8_t(i), uint8_t(i * 2), uint8_t(i * 3), 0};
         b.insert(b.end(), e.begin(), e.begin() + (core ? 3 : 4));
     }
     b.insert(b.end(), s.gap, 0x77);
-    PutU32(b.data(), 10, s.bitsOffset >= 0 ? uint32_t(s.bitsOffset) : uint32_t(b.size()));
+    Put32(b, {{10, s.bitsOffset >= 0 ? uint32_t(s.bitsOffset) : uint32_t(b.size())}});
     Append(b, s.pixels);
-    PutU32(b.data(), 2, static_cast<uint32_t>(b.size()));
-    return std::string(b.begin(), b.end());
+    Put32(b, {{2, uint32_t(b.size())}});
+    return Str(b);
 }
 
-inline std::string MakePlaceableMetafile(int16_t left, int16_t top, int16_t right, int16_t bottom,
-                                         uint16_t inch, const std::string& bits,
-                                         uint16_t checksumFlip = 0) {
-    Bytes h(22, 0);
-    PutU32(h.data(), 0, 0x9AC6CDD7);
-    int16_t box[] = {left, top, right, bottom};
-    for (int i = 0; i < 4; ++i) PutU16(h.data(), 6 + 2 * i, static_cast<uint16_t>(box[i]));
-    PutU16(h.data(), 14, inch);
-    uint16_t sum = 0;
+inline std::string MakeMetafile(int16_t left, int16_t top, int16_t right, int16_t bottom,
+                                uint16_t inch, const std::string& bits, uint16_t flipSum = 0) {
+    std::string h(22, '\0');
+    Put32(h, {{0, 0x9AC6CDD7}});
+    Put16(h, {{6, uint16_t(left)}, {8, uint16_t(top)}, {10, uint16_t(right)}});
+    Put16(h, {{12, uint16_t(bottom)}, {14, inch}});
+    uint32_t sum = flipSum;
     for (int i = 0; i < 10; ++i) sum ^= GetU16(h.data(), 2 * i);
-    PutU16(h.data(), 20, sum ^ checksumFlip);
-    return std::string(h.begin(), h.end()) + bits;
+    Put16(h, {{20, sum}});
+    return h + bits;
 }
 
-inline std::string MakeGroupFile(const std::vector<Bytes>& records, uint16_t magic = 0x706C) {
+inline std::string MakeGroupFile(const std::vector<Bytes>& records, uint32_t magic = 0x706C) {
     Bytes b(4 + 4 * records.size());
-    PutU16(b.data(), 0, magic);
-    PutU16(b.data(), 2, static_cast<uint32_t>(records.size()));
+    Put16(b, {{0, magic}, {2, uint32_t(records.size())}});
     for (size_t i = 0; i < records.size(); ++i) {
-        PutU32(b.data(), 4 + 4 * i, static_cast<uint32_t>(b.size()));
+        Put32(b, {{4 + 4 * i, uint32_t(b.size())}});
         Append(b, records[i]);
     }
-    return std::string(b.begin(), b.end());
+    return Str(b);
 }
 
-// A stored picture record as it lies in a group file: type 6 is a bitmap,
-// type 8 a metafile (its header has the mapping mode, extents, size U).
+// A picture record as it lies in a group file: type 6 a bitmap, type 8 a
+// metafile (mapping mode, extents and unpacked size in its header).
 struct Stored {
     uint8_t type = 6, packing = 0;
     uint32_t xRes = 96, yRes = 96, planes = 1, bits = 8, width = 4, height = 2;
     uint32_t colours = 0, important = 0;
     uint32_t mapMode = 8, xExt = 2540, yExt = 1270, unpacked = 0;
     Bytes table, data, hotspots;
-    uint32_t gapBeforeData = 0;  // bytes between the table and the data
-    bool hotspotsFirst = false;
+    bool hotspotsFirst = false;  // the block before the data, 5 bytes behind the table
 };
 
 inline Bytes BuildStored(const Stored& s) {
     Bytes h(64);
-    size_t n = 0;
-    h[n++] = s.type;
-    h[n++] = s.packing;
+    size_t n = 2;
+    h[0] = s.type, h[1] = s.packing;
     if (s.type == 8) {
         n += PutCompact16(&h[n], s.mapMode);
-        PutU16(h.data(), n, s.xExt);
-        PutU16(h.data(), n + 2, s.yExt);
-        n += 4;
-        n += PutCompact32(&h[n], s.unpacked);
+        Put16(h, {{n, s.xExt}, {n + 2, s.yExt}});
+        n += 4 + PutCompact32(&h[n + 4], s.unpacked);
     } else {
         n += PutCompact32(&h[n], s.xRes);
         n += PutCompact32(&h[n], s.yRes);
         n += PutCompact16(&h[n], s.planes);
         n += PutCompact16(&h[n], s.bits);
-        for (uint32_t v : {s.width, s.height, s.colours, s.important})
-            n += PutCompact32(&h[n], v);
+        for (uint32_t v : {s.width, s.height, s.colours, s.important}) n += PutCompact32(&h[n], v);
     }
-    n += PutCompact32(&h[n], static_cast<uint32_t>(s.data.size()));
-    n += PutCompact32(&h[n], static_cast<uint32_t>(s.hotspots.size()));
-    size_t offsetsAt = n;
+    n += PutCompact32(&h[n], uint32_t(s.data.size()));
+    n += PutCompact32(&h[n], uint32_t(s.hotspots.size()));
     h.resize(n + 8);
     Append(h, s.table);
-    h.insert(h.end(), s.gapBeforeData, 0xAB);
-    uint32_t hotAt = uint32_t(h.size() + (s.hotspotsFirst ? 0 : s.data.size()));
-    uint32_t dataAt = uint32_t(h.size() + (s.hotspotsFirst ? s.hotspots.size() : 0));
+    if (s.hotspotsFirst) h.insert(h.end(), 5, 0xAB);
+    size_t at = h.size(), hotAt = at + (s.hotspotsFirst ? 0 : s.data.size());
     Append(h, s.hotspotsFirst ? s.hotspots : s.data);
     Append(h, s.hotspotsFirst ? s.data : s.hotspots);
-    PutU32(h.data(), offsetsAt, dataAt);
-    PutU32(h.data(), offsetsAt + 4, s.hotspots.empty() ? 0 : hotAt);
+    size_t dataAt = s.hotspotsFirst ? at + s.hotspots.size() : at;
+    Put32(h, {{n, uint32_t(dataAt)}, {n + 4, s.hotspots.empty() ? 0 : uint32_t(hotAt)}});
     return h;
 }
 
 // A hotspot block of entries (type, binding); entry i lies at left 10i,
 // top 10i + 1, 5 wide and 6 high.
 inline Bytes HotspotBytes(const std::vector<std::pair<uint8_t, std::string>>& spots) {
-    Bytes b = {1, static_cast<uint8_t>(spots.size()), 0, 0, 0, 0, 0};
+    Bytes b = {1, uint8_t(spots.size()), 0, 0, 0, 0, 0}, entry(15);
     for (size_t i = 0; i < spots.size(); ++i) {
-        b.insert(b.end(), {spots[i].first, 4, 0});
-        for (int v : {int(10 * i), int(10 * i + 1), 5, 6}) b.insert(b.end(), {uint8_t(v), 0});
-        b.insert(b.end(), 4, 0);
+        entry[0] = spots[i].first, entry[1] = 4;
+        Put16(entry, {{3, uint32_t(10 * i)}, {5, uint32_t(10 * i + 1)}, {7, 5}, {9, 6}});
+        Append(b, entry);
     }
     for (const auto& s : spots) {
-        b.push_back(0);
-        b.insert(b.end(), s.second.begin(), s.second.end());
-        b.push_back(0);
+        b.push_back(0);  // no name
+        b.insert(b.end(), s.second.c_str(), s.second.c_str() + s.second.size() + 1);
     }
     return b;
 }
 
-// A packed DIB as on the clipboard: header, table, pixels.
+// A packed DIB as on the clipboard: header, table, pixels; colours -1 puts
+// the table's entry count in the colours-used field.
 inline Bytes MakeDib(int32_t width, int32_t height, uint16_t bits, const Bytes& table,
                      const Bytes& pixels, uint32_t headerSize = 40, uint32_t compression = 0,
-                     uint32_t colours = 0xFFFFFFFF) {
-    Bytes d(headerSize + table.size() + pixels.size() + (headerSize < 40 ? 40 : 0), 0);
-    PutU32(d.data(), 0, headerSize);
-    PutU32(d.data(), 4, static_cast<uint32_t>(width));
-    PutU32(d.data(), 8, static_cast<uint32_t>(height));
-    PutU16(d.data(), 12, 1);
-    PutU16(d.data(), 14, bits);
-    PutU32(d.data(), 16, compression);
-    PutU32(d.data(), 24, 3780);
-    PutU32(d.data(), 28, 3780);
-    PutU32(d.data(), 32, colours == 0xFFFFFFFF ? uint32_t(table.size() / 4) : colours);
-    if (headerSize < 40) d.resize(headerSize + table.size() + pixels.size());
-    if (!table.empty()) std::memcpy(d.data() + headerSize, table.data(), table.size());
-    if (!pixels.empty())
-        std::memcpy(d.data() + headerSize + table.size(), pixels.data(), pixels.size());
+                     uint32_t colours = ~0u) {
+    Bytes d(std::max(headerSize, 40u), 0);
+    Put32(d, {{0, headerSize}, {4, uint32_t(width)}, {8, uint32_t(height)}, {16, compression}});
+    Put32(d, {{24, 3780}, {28, 3780}, {32, ~colours ? colours : uint32_t(table.size() / 4)}});
+    Put16(d, {{12, 1}, {14, bits}});
+    d.resize(headerSize);
+    Append(d, table);
+    Append(d, pixels);
     return d;
 }
-
-// A locked view of a picture for checks; unlocks on destruction.
-class PictureView {
-  public:
-    explicit PictureView(GlobalHandle h)
-        : handle_(h), data_(static_cast<const uint8_t*>(PlatGlobalLock(h))) {}
-    ~PictureView() {
-        if (data_) PlatGlobalUnlock(handle_);
-    }
-    PictureView(const PictureView&) = delete;
-    PictureView& operator=(const PictureView&) = delete;
-    const uint8_t* data() const { return data_; }
-    size_t size() const { return PlatGlobalSize(handle_); }
-    uint32_t U32(size_t at) const { return GetU32(data_, at); }
-    std::vector<uint8_t> Bytes(size_t at, size_t n) const {
-        return std::vector<uint8_t>(data_ + at, data_ + at + n);
-    }
-
-  private:
-    GlobalHandle handle_;
-    const uint8_t* data_;
-};
 
 inline Bytes Clipboard() {
     Bytes out(BrioHostClipboardGetDib(nullptr, 0));
@@ -208,38 +200,56 @@ inline Bytes Clipboard() {
 struct Hotspot {
     int32_t top, bottom, left, right, kind;
     std::string binding;
-    bool operator==(const Hotspot& o) const {
-        return top == o.top && bottom == o.bottom && left == o.left && right == o.right &&
-               kind == o.kind && binding == o.binding;
-    }
+    auto Tie() const { return std::tie(top, bottom, left, right, kind, binding); }
+    bool operator==(const Hotspot& o) const { return Tie() == o.Tie(); }
 };
 
+// The hotspots of a FileGetBitmap handle; the last call releases it.
 inline std::vector<Hotspot> Drain(intptr_t handle) {
     std::vector<Hotspot> out;
     Hotspot h{};
     const char* binding = nullptr;
     int32_t length = -1;
-    while (FileGetHotspot(reinterpret_cast<HotspotFile*>(handle), &h.top, &h.bottom, &h.left,
-                          &h.right, &h.kind, &binding, &length) &&
-           out.size() < 100000) {
+    while (out.size() < 100000 &&
+           FileGetHotspot(reinterpret_cast<HotspotFile*>(handle), &h.top, &h.bottom, &h.left,
+                          &h.right, &h.kind, &binding, &length)) {
         h.binding = binding;
-        EXPECT_EQ(length, static_cast<int32_t>(h.binding.size()));
+        EXPECT_EQ(length, int32_t(h.binding.size()));
         out.push_back(h);
     }
     return out;
 }
 
-// Pixels offset and end of the rows in a packed DIB (masks follow a
-// 40-byte bit-field header).
-inline size_t PixelsAt(const Bytes& dib) {
-    uint32_t used = GetU32(dib.data(), 32), bits = GetU16(dib.data(), 14);
-    uint32_t colours = used ? used : (bits <= 8 ? 1u << bits : 0);
-    bool masks = GetU32(dib.data(), 0) == 40 && GetU32(dib.data(), 16) == 3;
-    return GetU32(dib.data(), 0) + (masks ? 12 : 0) + 4 * colours;
+inline HotspotRecord Record(uint8_t type, int32_t left, int32_t top, int32_t right, int32_t bottom,
+                            const char* binding, const char* name = "", uint8_t attribute = 4) {
+    HotspotRecord r;
+    std::memset(&r, 0, sizeof r);
+    std::strncpy(r.name, name, 255);
+    std::strncpy(r.binding, binding, 255);
+    r.type = type, r.attribute = attribute;
+    r.left = left, r.top = top, r.right = right, r.bottom = bottom;
+    return r;
 }
-inline uint64_t RowsEnd(const Bytes& dib) {
-    uint64_t stride = ((uint64_t(GetU16(dib.data(), 14)) * GetU32(dib.data(), 4) + 31) / 32) * 4;
-    return PixelsAt(dib) + stride * GetU32(dib.data(), 8);
+
+inline GlobalHandle ListOf(const std::vector<HotspotRecord>& records) {
+    GlobalHandle list = ListCreate();
+    for (const auto& r : records) EXPECT_EQ(ListInsert(list, &r, sizeof r), 1);
+    return list;
+}
+
+inline std::vector<HotspotRecord> Records(GlobalHandle list) {
+    std::vector<HotspotRecord> out;
+    for (auto node = ListNext(list, nullptr); node; node = ListNext(list, node)) {
+        out.emplace_back();
+        CopyHotspot(node, &out.back());
+    }
+    return out;
 }
 
 }  // namespace brio::test
+
+namespace brio {
+inline bool operator==(const HotspotRecord& a, const HotspotRecord& b) {
+    return std::memcmp(&a, &b, sizeof a) == 0;
+}
+}  // namespace brio

@@ -9,41 +9,35 @@
 namespace {
 
 using Bytes = std::vector<uint8_t>;
+const Bytes kGuard(16, 0xEE);
 
-// Both directions write into guarded buffers: a byte past the bound or the
-// capacity shows.
+// Every direction writes into a buffer guarded on both sides: a byte before
+// it, past the bound or past the capacity shows.
 Bytes Pack(const Bytes& in) {
     size_t bound = brio::PackRleBound(in.size());
     Bytes out(bound + 16, 0xEE);
     size_t n = brio::PackRle(in.data(), out.data(), in.size());
     EXPECT_LE(n, bound);
-    EXPECT_EQ(Bytes(out.begin() + long(bound), out.end()), Bytes(16, 0xEE));
+    EXPECT_EQ(Bytes(out.begin() + long(bound), out.end()), kGuard);
     out.resize(n);
     return out;
 }
 
-Bytes Unpack(const Bytes& stream, size_t capacity) {
-    Bytes src(stream), out(capacity + 16, 0xEE);
-    int32_t n = brio::UnpackRle(src.data(), out.data(), uint32_t(src.size()), uint32_t(capacity));
-    EXPECT_TRUE(n >= 0 && size_t(n) <= capacity) << n;
-    EXPECT_EQ(Bytes(out.begin() + long(capacity), out.end()), Bytes(16, 0xEE)) << "past capacity";
-    out.resize(size_t(n < 0 ? 0 : n));
-    return out;
-}
-
-// Unpacks backwards into the end of `capacity` bytes with 4 guard bytes on
-// either side; gives the result and the bytes produced. A refused stated
-// stream writes nothing.
-int32_t UnpackBackward(const Bytes& stream, uint32_t capacity, Bytes* produced,
-                       bool stated = true) {
-    Bytes src(stream), area(capacity + 8, 0xEE);
-    int32_t n = brio::UnpackRleBackward(src.data(), area.data() + 4, uint32_t(src.size()), capacity);
+// The bytes produced, or {0xFF} for a refused backward stream; a refused
+// stated stream writes nothing.
+Bytes Unpack(const Bytes& stream, uint32_t capacity, bool backward = false, bool stated = true) {
+    Bytes src(stream), out(capacity + 32, 0xEE);
+    auto* at = out.data() + 16;
+    int32_t n = backward ? brio::UnpackRleBackward(src.data(), at, uint32_t(src.size()), capacity)
+                         : brio::UnpackRle(src.data(), at, uint32_t(src.size()), capacity);
     EXPECT_LE(n, int32_t(capacity));
-    EXPECT_EQ(Bytes(area.begin(), area.begin() + 4), Bytes(4, 0xEE));
-    EXPECT_EQ(Bytes(area.end() - 4, area.end()), Bytes(4, 0xEE));
-    EXPECT_TRUE(n > 0 || !stated || area == Bytes(capacity + 8, 0xEE)) << "refused, yet wrote";
-    if (n > 0) produced->assign(area.end() - 4 - n, area.end() - 4);
-    return n;
+    EXPECT_EQ(Bytes(out.begin(), out.begin() + 16), kGuard) << "written before";
+    EXPECT_EQ(Bytes(out.end() - 16, out.end()), kGuard) << "written past the capacity";
+    if (n < 0) {
+        EXPECT_TRUE(backward && (!stated || out == Bytes(capacity + 32, 0xEE))) << "wrote";
+        return {0xFF};
+    }
+    return backward ? Bytes(out.end() - 16 - n, out.end() - 16) : Bytes(at, at + n);
 }
 
 TEST(PackRle, StatedStreams) {
@@ -57,7 +51,6 @@ TEST(PackRle, StatedStreams) {
         {{0x41, 0x41, 0x41, 0x42}, {0x03, 0x41, 0x81, 0x42}},
         {{0x41, 0x42, 0x41, 0x42}, {0x84, 0x41, 0x42, 0x41, 0x42}},
         {Bytes(300, 0), {0x7F, 0, 0x7F, 0, 0x2E, 0}},
-        {{0x05}, {0x81, 0x05}},
         {{0x07, 0x07}, {0x82, 0x07, 0x07}},
         {{}, {}},
         {{1, 2, 9, 9, 9, 9, 3}, {0x82, 1, 2, 0x04, 9, 0x81, 3}},
@@ -67,66 +60,47 @@ TEST(PackRle, StatedStreams) {
     for (const auto& c : cases) EXPECT_EQ(Pack(c.in), c.out);
 }
 
-TEST(UnpackRle, StatedStreams) {
+TEST(UnpackRle, StatedStreamsBothWays) {
     Bytes abc = {0x83, 0x61, 0x62, 0x63, 0x05, 0x78};
     struct Case {
-        Bytes stream;
-        size_t capacity;
-        Bytes out;
-    } cases[] = {
-        {abc, 16, {0x61, 0x62, 0x63, 0x78, 0x78, 0x78, 0x78, 0x78}},
-        {abc, 5, {0x61, 0x62, 0x63, 0x78, 0x78}},
-        {{0x80, 0x81, 0x09}, 16, {0x09}},        // 0x80 takes one stream byte
-        {{0x00, 0x33, 0x81, 0x09}, 16, {0x09}},  // 0x00 takes two
-        {{0x85, 0x61, 0x62}, 16, {0x61, 0x62}},  // literal cut by the source's end
-        {{0x05}, 16, {}},                        // value byte missing
-    };
-    for (const auto& c : cases) EXPECT_EQ(Unpack(c.stream, c.capacity), c.out);
-}
-
-TEST(UnpackRleBackward, StatedStreams) {
-    struct Case {
+        bool backward;
         Bytes stream;
         uint32_t capacity;
-        int32_t result;
-        Bytes produced;
-    } cases[] = {
-        {{0x61, 0x62, 0x63, 0x83}, 8, 3, {0x61, 0x62, 0x63}},
-        {{0x61, 0x62, 0x63, 0x83}, 2, -1, {}},
-        {{0x78, 0x03, 0x61, 0x81}, 8, 4, {0x78, 0x78, 0x78, 0x61}},
-        {{0x62, 0x83}, 8, -1, {}},  // literal reaches before the source
-        {{0x03}, 8, -1, {}},        // value byte missing
-        {{}, 8, 0, {}},
-    };
-    for (const auto& c : cases) {
-        Bytes produced;
-        EXPECT_EQ(UnpackBackward(c.stream, c.capacity, &produced), c.result);
-        EXPECT_EQ(produced, c.produced);
-    }
+        Bytes out;  // {0xFF}: refused
+    } cases[] = {{false, abc, 16, {0x61, 0x62, 0x63, 0x78, 0x78, 0x78, 0x78, 0x78}},
+                 {false, abc, 5, {0x61, 0x62, 0x63, 0x78, 0x78}},
+                 {false, {0x80, 0x81, 0x09}, 16, {0x09}},        // 0x80 takes one stream byte
+                 {false, {0x00, 0x33, 0x81, 0x09}, 16, {0x09}},  // 0x00 takes two
+                 {false, {0x85, 0x61, 0x62}, 16, {0x61, 0x62}},  // literal cut by the source's end
+                 {false, {0x05}, 16, {}},                        // value byte missing
+                 {true, {0x61, 0x62, 0x63, 0x83}, 8, {0x61, 0x62, 0x63}},
+                 {true, {0x61, 0x62, 0x63, 0x83}, 2, {0xFF}},  // no room
+                 {true, {0x78, 0x03, 0x61, 0x81}, 8, {0x78, 0x78, 0x78, 0x61}},
+                 {true, {0x62, 0x83}, 8, {0xFF}},  // literal reaches before the source
+                 {true, {0x03}, 8, {0xFF}},        // value byte missing
+                 {true, {}, 8, {}}};
+    for (const auto& c : cases) EXPECT_EQ(Unpack(c.stream, c.capacity, c.backward), c.out);
 }
 
-TEST(PackRle, RoundTripsAndCorruptStreamsStayInBounds) {
+TEST(PackRle, RoundTripsAndDamagedStreamsStayInBounds) {
     std::mt19937 rng(11);
     std::vector<Bytes> inputs = {brio::test::PictureLikeData(50000, 4)};
     for (int k = 0; k < 200; ++k) {
         Bytes b(rng() % 600);
-        unsigned alphabet = 1 + rng() % 4;
-        for (auto& x : b) x = static_cast<uint8_t>(rng() % (k % 2 ? 256 : alphabet));
+        for (auto& x : b) x = uint8_t(rng() % (k % 2 ? 256 : 1 + k % 4));
         inputs.push_back(b);
     }
-    for (const auto& in : inputs) EXPECT_EQ(Unpack(Pack(in), in.size()), in);
-
-    Bytes plain = brio::test::PictureLikeData(2000, 9);
-    Bytes packed = Pack(plain);
+    for (const auto& in : inputs) EXPECT_EQ(Unpack(Pack(in), uint32_t(in.size())), in);
+    Bytes plain = brio::test::PictureLikeData(2000, 9), packed = Pack(plain);
     for (size_t cut = 0; cut <= packed.size(); ++cut) {
-        Bytes out = Unpack(Bytes(packed.begin(), packed.begin() + cut), plain.size());
+        Bytes out = Unpack(Bytes(packed.begin(), packed.begin() + long(cut)), 2000);
         ASSERT_TRUE(std::equal(out.begin(), out.end(), plain.begin())) << "cut " << cut;
     }
     for (int round = 0; round < 1000; ++round) {
-        Bytes bad = packed, produced;
-        bad[rng() % bad.size()] = static_cast<uint8_t>(rng());
+        Bytes bad = packed;
+        bad[rng() % bad.size()] = uint8_t(rng());
         Unpack(bad, rng() % 3000);
-        UnpackBackward(bad, 600, &produced, false);
+        Unpack(bad, 600, true, false);
     }
 }
 
