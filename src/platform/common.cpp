@@ -27,12 +27,16 @@ bool AllocationShouldFail() {
 
 void* BrioMalloc(size_t size) {
     if (AllocationShouldFail()) return nullptr;
-    return std::malloc(size ? size : 1);
+    void* block = std::malloc(size ? size : 1);
+    if (block) PlatAdviseLarge(block, size);
+    return block;
 }
 
 void* BrioRealloc(void* block, size_t size) {
     if (AllocationShouldFail()) return nullptr;
-    return std::realloc(block, size ? size : 1);
+    void* grown = std::realloc(block, size ? size : 1);
+    if (grown) PlatAdviseLarge(grown, size);
+    return grown;
 }
 
 void BrioFree(void* block) { std::free(block); }

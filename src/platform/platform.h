@@ -46,6 +46,9 @@ void MemFree(GlobalHandle handle, const char* module, unsigned line);
 // whose out-of-memory paths must be exercised.
 void* BrioMalloc(size_t size);
 void* BrioRealloc(void* block, size_t size);
+// Asks for huge pages over a block of several megabytes, where the system
+// has them; nothing otherwise.
+void PlatAdviseLarge(void* data, size_t size);
 void BrioFree(void* block);
 
 // Allocation-failure hook: the Nth allocation from now (1 = the next one)

@@ -40,9 +40,12 @@ Block* AsBlock(GlobalHandle handle) {
     return block && block->magic == kBlockMagic ? block : nullptr;
 }
 
-// Large blocks (whole pictures) are faulted in a page at a time otherwise,
-// which costs more than filling them; huge pages cut that by orders.
-void AdviseLarge(void* data, size_t size) {
+}  // namespace
+
+// Large blocks (whole pictures, long texts) are faulted in a page at a time
+// otherwise, which costs more than filling them; huge pages cut that by
+// orders.
+void PlatAdviseLarge(void* data, size_t size) {
 #if defined(__linux__) && defined(MADV_HUGEPAGE)
     constexpr uintptr_t kHuge = uintptr_t(2) << 20;
     if (size < 2 * kHuge) return;
@@ -55,8 +58,6 @@ void AdviseLarge(void* data, size_t size) {
 #endif
 }
 
-}  // namespace
-
 GlobalHandle PlatGlobalAlloc(uint32_t flags, size_t size) {
     if (AllocationShouldFail()) return nullptr;
     auto* block = static_cast<Block*>(std::malloc(sizeof(Block)));
@@ -67,7 +68,7 @@ GlobalHandle PlatGlobalAlloc(uint32_t flags, size_t size) {
         std::free(block);
         return nullptr;
     }
-    AdviseLarge(block->data, size);
+    PlatAdviseLarge(block->data, size);
     block->magic = kBlockMagic;
     block->lockCount = 0;
     block->size = size;
@@ -93,7 +94,7 @@ GlobalHandle PlatGlobalReAlloc(GlobalHandle handle, size_t size, uint32_t flags)
     if (AllocationShouldFail()) return nullptr;
     auto* data = static_cast<unsigned char*>(std::realloc(block->data, size ? size : 1));
     if (!data) return nullptr;
-    if (size > block->size) AdviseLarge(data, size);
+    if (size > block->size) PlatAdviseLarge(data, size);
     if ((flags & kGmemZeroInit) && size > block->size)
         std::memset(data + block->size, 0, size - block->size);
     block->data = data;

@@ -122,6 +122,9 @@ bool PlatRemoveFile(const char* path) { return ::DeleteFileA(path) != 0; }
 // Windows files have no permission bits of the kind a rename would drop.
 void PlatCopyFileMode(const char*, const char*) {}
 
+// No huge-page advice on Windows: large pages need a privilege hosts rarely hold.
+void PlatAdviseLarge(void*, size_t) {}
+
 }  // namespace brio
 
 // ---------------------------------------------------------------------------

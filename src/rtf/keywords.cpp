@@ -678,26 +678,48 @@ static_assert(sizeof(kRows) / sizeof(kRows[0]) == kRtfKeywordCount, "table size"
 
 constexpr uint32_t kSlots = 2048;  // a power of two, over three times the rows
 
-uint32_t Hash(const char* name, size_t length) {
-    uint32_t h = 2166136261u;
-    for (size_t i = 0; i < length; ++i) h = (h ^ static_cast<unsigned char>(name[i])) * 16777619u;
-    return h;
-}
+// Longest keyword of the table.
+constexpr size_t kLongestKeyword = 13;
+
+// A keyword's letters, zero-padded to 16 bytes and read as two words: the
+// hash and the comparison are a few instructions on them.
+struct Key {
+    uint64_t lo = 0, hi = 0;
+    bool hasNul = false;  // a NUL in the name could pass for the padding
+    Key(const char* name, size_t length) {
+        char bytes[16] = {};
+        for (size_t i = 0; i < length; ++i) {
+            bytes[i] = name[i];
+            hasNul |= name[i] == 0;
+        }
+        std::memcpy(&lo, bytes, 8);
+        std::memcpy(&hi, bytes + 8, 8);
+    }
+    uint32_t Hash() const {
+        uint64_t h = (lo * 0x9E3779B97F4A7C15ull) ^ (hi * 0xC2B2AE3D27D4EB4Full);
+        return static_cast<uint32_t>(h >> 40);
+    }
+};
+
+// One slot of the index holds the key itself, so a probe reads one line.
+struct Slot {
+    uint64_t lo, hi;
+    uint16_t row;  // row + 1, 0 when empty
+};
 
 // The rows, and an open-addressing index over them: lookup is on the hot
 // path of every pass, and a hash probe is cheaper than a binary search.
 struct Table {
     RtfKeyword rows[kRtfKeywordCount];
-    uint8_t lengths[kRtfKeywordCount];
-    uint16_t slots[kSlots];  // row + 1, 0 when empty
+    Slot slots[kSlots];
     Table() : slots{} {
         for (int32_t i = 0; i < kRtfKeywordCount; ++i) {
             rows[i] = {kRows[i].keyword, static_cast<uint32_t>(kRtfFirstKeywordId + i),
                        static_cast<uint32_t>(kRows[i].keywordClass)};
-            lengths[i] = static_cast<uint8_t>(std::strlen(kRows[i].keyword));
-            uint32_t slot = Hash(kRows[i].keyword, lengths[i]) & (kSlots - 1);
-            while (slots[slot]) slot = (slot + 1) & (kSlots - 1);
-            slots[slot] = static_cast<uint16_t>(i + 1);
+            Key key(kRows[i].keyword, std::strlen(kRows[i].keyword));
+            uint32_t slot = key.Hash() & (kSlots - 1);
+            while (slots[slot].row) slot = (slot + 1) & (kSlots - 1);
+            slots[slot] = {key.lo, key.hi, static_cast<uint16_t>(i + 1)};
         }
     }
 };
@@ -707,22 +729,19 @@ const Table& TheTable() {
     return table;
 }
 
-// Longest keyword of the table.
-constexpr size_t kLongestKeyword = 13;
-
 }  // namespace
 
 const RtfKeyword* RtfKeywordTable() { return TheTable().rows; }
 
 const RtfKeyword* RtfFindKeyword(const char* name, size_t length) {
     if (length == 0 || length > kLongestKeyword) return nullptr;
+    Key key(name, length);
+    if (key.hasNul) return nullptr;
     const Table& t = TheTable();
-    for (uint32_t slot = Hash(name, length) & (kSlots - 1);; slot = (slot + 1) & (kSlots - 1)) {
-        uint16_t entry = t.slots[slot];
-        if (entry == 0) return nullptr;
-        const RtfKeyword& row = t.rows[entry - 1];
-        if (t.lengths[entry - 1] == length && std::memcmp(row.keyword, name, length) == 0)
-            return &row;
+    for (uint32_t slot = key.Hash() & (kSlots - 1);; slot = (slot + 1) & (kSlots - 1)) {
+        const Slot& entry = t.slots[slot];
+        if (entry.row == 0) return nullptr;
+        if (entry.lo == key.lo && entry.hi == key.hi) return &t.rows[entry.row - 1];
     }
 }
 
