@@ -1,6 +1,7 @@
 #include "test_support.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <filesystem>
 #include <random>
 
@@ -64,6 +65,9 @@ ToolRun RunTool(const std::vector<std::string>& args, const std::vector<std::str
     WriteFile(dir.File("in"), input);
     std::string command = "env";
     for (const auto& e : env) command += " " + Quote(e);
+    // A checker such as valgrind may run the tool: a command prefix, unquoted.
+    if (const char* launcher = std::getenv("BRIOUTIL_TOOL_LAUNCHER"))
+        command += " " + std::string(launcher);
     command += " " + Quote(BRIOUTIL_CLI_BINARY);
     for (const auto& a : args) command += " " + Quote(a);
     command += " <" + Quote(dir.File("in")) + " >" + Quote(dir.File("out")) + " 2>" +

@@ -11,6 +11,7 @@
 #include "platform/platform.h"
 
 #ifdef _WIN32
+#include <fcntl.h>
 #include <io.h>
 #define isatty _isatty
 #define fileno _fileno
@@ -147,6 +148,14 @@ void PrintOverview() {
 
 int main(int argc, char** argv) {
     using namespace cli;
+#ifdef _WIN32
+    // Results on standard output and input read from standard input are
+    // bytes (bitmaps, RTF): no CR LF translation, no end of file at Ctrl-Z.
+    // Messages keep LF too, so both builds print the same bytes.
+    _setmode(_fileno(stdin), _O_BINARY);
+    _setmode(_fileno(stdout), _O_BINARY);
+    _setmode(_fileno(stderr), _O_BINARY);
+#endif
     std::vector<std::string> args(argv + 1, argv + argc);
     if (args.empty() || args[0] == "--help" || args[0] == "-h" || args[0] == "help") {
         if (args.size() >= 2) args = {args[1], "--help"};
