@@ -53,10 +53,6 @@ inline void RtfSkipPlain(RtfContext* c, size_t n) {
     c->consumed += static_cast<uint32_t>(n);
 }
 
-// Grows a fresh output buffer to hold `size` bytes at once, so that a large
-// text is not copied again and again while it grows. 0 or 2005.
-int32_t ReserveOutput(RtfContext* c, size_t size);
-
 // Hot-spot state of the context to its reset values.
 void RtfResetHotspot(RtfContext* c);
 // Commits the hot spot in progress, if complete, and resets the state.

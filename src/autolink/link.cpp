@@ -598,7 +598,7 @@ int32_t AutolinkRun(AutolinkDictionary* dictionary, const char* rtf, uint32_t li
         if (status == 0) {
             status = RtfStartBufferOutput(&c);
             size_t inputLength = std::strlen(rtf);
-            if (status == 0) status = ReserveOutput(&c, inputLength + inputLength / 4);
+            if (status == 0) status = RtfReserveOutput(&c, inputLength + inputLength / 4);
             if (status == 0) {
                 LinkWriter writer(&c, dictionary, &scan, inputLength);
                 status = writer.Run();

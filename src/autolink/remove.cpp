@@ -258,7 +258,7 @@ int32_t AutolinkStrip(const char* rtf, char** output, size_t* outputLength) {
         }
     }
     if (status == 0) status = RtfStartBufferOutput(&c);
-    if (status == 0) status = ReserveOutput(&c, std::strlen(rtf) + 1);
+    if (status == 0) status = RtfReserveOutput(&c, std::strlen(rtf) + 1);
     if (status == 0) status = RtfSeek(&c, 0);
     bool failed = status != 0;
     if (!failed) {

@@ -65,19 +65,6 @@ void NoteHidden(RtfContext* c) {
 
 }  // namespace
 
-int32_t ReserveOutput(RtfContext* c, size_t size) {
-    if (size <= static_cast<size_t>(c->outCapacity) || size > static_cast<size_t>(INT32_MAX / 2))
-        return 0;
-    size_t used = static_cast<size_t>(c->outPos - c->outBuffer);
-    char* grown = static_cast<char*>(BrioRealloc(c->outBuffer, size));
-    if (!grown) return BRIO_ERR_NO_MEMORY;
-    c->outFree += static_cast<int32_t>(size) - c->outCapacity;
-    c->outCapacity = static_cast<int32_t>(size);
-    c->outBuffer = grown;
-    c->outPos = grown + used;
-    return 0;
-}
-
 void RtfResetHotspot(RtfContext* c) {
     c->underlineOn = 0;
     c->hiddenOn = 0;

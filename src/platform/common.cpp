@@ -27,16 +27,12 @@ bool AllocationShouldFail() {
 
 void* BrioMalloc(size_t size) {
     if (AllocationShouldFail()) return nullptr;
-    void* block = std::malloc(size ? size : 1);
-    if (block) PlatAdviseLarge(block, size);
-    return block;
+    return std::malloc(size ? size : 1);
 }
 
 void* BrioRealloc(void* block, size_t size) {
     if (AllocationShouldFail()) return nullptr;
-    void* grown = std::realloc(block, size ? size : 1);
-    if (grown) PlatAdviseLarge(grown, size);
-    return grown;
+    return std::realloc(block, size ? size : 1);
 }
 
 void BrioFree(void* block) { std::free(block); }

@@ -125,6 +125,21 @@ int32_t RtfStartBufferOutput(RtfContext* c) {
     return 0;
 }
 
+int32_t RtfReserveOutput(RtfContext* c, size_t size) {
+    if (size <= static_cast<size_t>(c->outCapacity) || size > static_cast<size_t>(INT32_MAX / 2))
+        return 0;
+    size_t used = static_cast<size_t>(c->outPos - c->outBuffer);
+    char* grown = static_cast<char*>(BrioRealloc(c->outBuffer, size));
+    if (!grown) return BRIO_ERR_NO_MEMORY;
+    // Before the first write: huge pages can back it from the start.
+    PlatAdviseLarge(grown + used, size - used);
+    c->outFree += static_cast<int32_t>(size) - c->outCapacity;
+    c->outCapacity = static_cast<int32_t>(size);
+    c->outBuffer = grown;
+    c->outPos = grown + used;
+    return 0;
+}
+
 void RtfCloseFiles(RtfContext* c) {
     if (c->inFile) std::fclose(c->inFile);
     if (c->outFile) std::fclose(c->outFile);

@@ -213,6 +213,10 @@ inline int32_t RtfWriteToken(RtfContext* c) {
 }
 // Gives the context a fresh 512-byte buffer holding the empty string.
 int32_t RtfStartBufferOutput(RtfContext* c);
+// Grows the output buffer to `size` bytes at once when the pass can tell
+// how much it will write: one allocation instead of a chain of copies.
+// Sizes past the buffer's limit are left to ordinary growth. 0 or 2005.
+int32_t RtfReserveOutput(RtfContext* c, size_t size);
 inline int32_t RtfOutputLength(const RtfContext* c) {
     return c->outBuffer ? static_cast<int32_t>(c->outPos - c->outBuffer) : 0;
 }

@@ -276,18 +276,8 @@ extern "C" BRIOUTIL_EXPORT int32_t BRIOAPI TopicEmitRtfFile(
     // The text goes to the file in pieces of about kDrainSize; a buffer of
     // that size from the start saves the growth steps.
     size_t inputLength = std::strlen(rtfText);
-    if (status == 0 && inputLength > static_cast<size_t>(c.outFree)) {
-        int32_t capacity =
-            static_cast<int32_t>(inputLength < kDrainSize ? inputLength : kDrainSize) + 4096;
-        char* grown = static_cast<char*>(BrioRealloc(c.outBuffer, static_cast<size_t>(capacity)));
-        if (!grown) {
-            status = BRIO_ERR_NO_MEMORY;
-        } else {
-            c.outBuffer = c.outPos = grown;
-            c.outFree += capacity - c.outCapacity;
-            c.outCapacity = capacity;
-        }
-    }
+    if (status == 0)
+        status = RtfReserveOutput(&c, (inputLength < kDrainSize ? inputLength : kDrainSize) + 4096);
     if (status == 0) {
         Emitter emitter(&c, &file, nonScrollingCount, TopicIsContinuation(rtfText));
         status = emitter.Run(contextString, title, entryMacro, keywords, browseSequence);

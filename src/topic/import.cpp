@@ -321,6 +321,13 @@ extern "C" BRIOUTIL_EXPORT TopicImport* BRIOAPI TopicImportString(
     Texts texts;
     int32_t textCount = 0;
     int32_t rc = RtfStartBufferOutput(c);
+    // The topic ends at the first \page, and its text is seldom longer than
+    // the input up to there: room for that at once saves the growth copies.
+    if (rc == 0) {
+        const char* page = std::strstr(rtfText, "\\page");
+        size_t extent = page ? static_cast<size_t>(page - rtfText) : std::strlen(rtfText);
+        rc = RtfReserveOutput(c, extent + 4096);
+    }
     if (rc == 0) {
         Importer importer(c, TopicIsContinuation(rtfText));
         rc = importer.Run(texts, &nonScrolling);
