@@ -122,7 +122,9 @@ GlobalHandle ExpandMetafile(const unsigned char* stored, size_t size) {
     if (!r.ok() || packing > kPackLz || !Inside(dataOffset, storedSize, size) ||
         (hotspotSize && !Inside(hotspotOffset, hotspotSize, size)))
         return BadPicture();
-    if (packing == kPackNone ? storedSize > unpacked : !SizePlausible(storedSize, unpacked))
+    // Short unpacked data is padded with zeros, but only so far as packed
+    // data could have grown: a few stored bytes never ask for gigabytes.
+    if ((packing == kPackNone && storedSize > unpacked) || !SizePlausible(storedSize, unpacked))
         return BadPicture();
     if (static_cast<uint64_t>(hotspotSize) + kMetafileRecordSize > 0x7FFFFFFFu) return BadPicture();
 

@@ -82,7 +82,9 @@ int32_t UnpackRle(const void* source, void* destination, uint32_t sourceSize, ui
             if (n > static_cast<size_t>(inEnd - in)) n = static_cast<size_t>(inEnd - in);
             if (n > room) n = room;
             std::memcpy(out, in, n);
-            in += c & 0x7F;  // may step past the end, which ends the loop
+            // A literal cut short by the end of the source ends the loop.
+            size_t skip = c & 0x7F;
+            in += skip < static_cast<size_t>(inEnd - in) ? skip : static_cast<size_t>(inEnd - in);
         } else {
             if (in == inEnd) break;  // value byte missing
             if (n > room) n = room;
