@@ -41,8 +41,7 @@ const std::vector<uint8_t>& Plain(size_t size) {
 }
 
 void SetBytes(benchmark::State& state, size_t bytes) {
-    state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) *
-                            static_cast<int64_t>(bytes));
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * static_cast<int64_t>(bytes));
 }
 
 // The floor for both decoders: copying their output size.
@@ -63,9 +62,9 @@ void BM_LzDecompress(benchmark::State& state) {
     const std::vector<uint8_t> stream = brio::test::LzEncode(Plain(size));
     std::vector<uint8_t> out(size);
     for (auto _ : state) {
-        int32_t n = brio::LzDecompress(stream.data(), out.data(),
-                                       static_cast<uint32_t>(stream.size()),
-                                       static_cast<uint32_t>(size));
+        int32_t n =
+            brio::LzDecompress(stream.data(), out.data(), static_cast<uint32_t>(stream.size()),
+                               static_cast<uint32_t>(size));
         if (static_cast<size_t>(n) != size) state.SkipWithError("short output");
     }
     SetBytes(state, size);
@@ -90,8 +89,7 @@ void BM_UnpackRle(benchmark::State& state) {
     packed.resize(brio::PackRle(Plain(size).data(), packed.data(), size));
     std::vector<uint8_t> out(size);
     for (auto _ : state) {
-        int32_t n = brio::UnpackRle(packed.data(), out.data(),
-                                    static_cast<uint32_t>(packed.size()),
+        int32_t n = brio::UnpackRle(packed.data(), out.data(), static_cast<uint32_t>(packed.size()),
                                     static_cast<uint32_t>(size));
         if (static_cast<size_t>(n) != size) state.SkipWithError("short output");
     }

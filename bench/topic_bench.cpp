@@ -14,8 +14,7 @@
 namespace {
 
 void SetBytes(benchmark::State& state, size_t bytes) {
-    state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) *
-                            static_cast<int64_t>(bytes));
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * static_cast<int64_t>(bytes));
 }
 
 void Sizes(benchmark::internal::Benchmark* b) {
@@ -49,8 +48,8 @@ void BM_TopicEmitRtfFile(benchmark::State& state) {
         (std::filesystem::temp_directory_path() / "brioutil-bench-topic.rtf").string();
     for (auto _ : state) {
         char keywords[] = "alpha|beta";
-        int32_t status = TopicEmitRtfFile(rtf.c_str(), "ctx", "Title", "Macro()", keywords,
-                                          "seq:1", path.c_str(), 40);
+        int32_t status = TopicEmitRtfFile(rtf.c_str(), "ctx", "Title", "Macro()", keywords, "seq:1",
+                                          path.c_str(), 40);
         if (status != 0) state.SkipWithError("emission failed");
     }
     std::remove(path.c_str());
@@ -66,9 +65,9 @@ void BM_TopicImportString(benchmark::State& state) {
         rtf.replace(page, 5, "\\par ");
     for (auto _ : state) {
         int32_t status = 0;
-        TopicImport* h = TopicImportString(rtf.c_str(), nullptr, nullptr, nullptr, nullptr,
+        TopicImport* h = TopicImportString(rtf.c_str(), nullptr, nullptr, nullptr, nullptr, nullptr,
                                            nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
-                                           nullptr, nullptr, nullptr, nullptr, &status);
+                                           nullptr, nullptr, nullptr, &status);
         if (status != 0) state.SkipWithError("import failed");
         TopicImportStringClose(h);
     }

@@ -731,7 +731,9 @@ const Table& TheTable() {
 
 }  // namespace
 
-const RtfKeyword* RtfKeywordTable() { return TheTable().rows; }
+const RtfKeyword* RtfKeywordTable() {
+    return TheTable().rows;
+}
 
 const RtfKeyword* RtfFindKeyword(const char* name, size_t length) {
     if (length == 0 || length > kLongestKeyword) return nullptr;

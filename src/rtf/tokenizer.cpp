@@ -25,8 +25,12 @@ struct CharClasses {
 };
 const CharClasses kClasses;
 
-inline bool IsLetter(int ch) { return (ch >= 'a' && ch <= 'z') || (ch >= 'A' && ch <= 'Z'); }
-inline bool IsDigit(int ch) { return ch >= '0' && ch <= '9'; }
+inline bool IsLetter(int ch) {
+    return (ch >= 'a' && ch <= 'z') || (ch >= 'A' && ch <= 'Z');
+}
+inline bool IsDigit(int ch) {
+    return ch >= '0' && ch <= '9';
+}
 
 // Sets id and class of a control word from its letters; unknown words
 // carry id 0 so no caller mistakes them for the word before.

@@ -39,10 +39,9 @@ bool EqualsIgnoringCase(const char* a, size_t length, const char* b) {
 }
 
 class Emitter {
-public:
+  public:
     Emitter(RtfContext* c, AtomicFile* file, int32_t nonScrollingCount, bool continuation)
-        : c_(c), file_(file), w_(c), count_(nonScrollingCount),
-          startDepth_(continuation ? 1 : 0) {
+        : c_(c), file_(file), w_(c), count_(nonScrollingCount), startDepth_(continuation ? 1 : 0) {
         c_->depth = startDepth_;
     }
 
@@ -67,7 +66,7 @@ public:
         return c_->depth == startDepth_ ? 0 : BRIO_ERR_GROUPS_OPEN;
     }
 
-private:
+  private:
     // Moves the text written so far to the (temporary) file.
     bool Drain() {
         bool ok = file_->Write(c_->outBuffer, static_cast<size_t>(RtfOutputLength(c_)));
@@ -106,7 +105,8 @@ private:
                         RtfCharStyleRef(c_, kRtfAutolinkStyleName, headerRef);
                     } else if (c_->keywordId == kRtfIdCs &&
                                EqualsIgnoringCase(RtfTokenText(c_),
-                                                  static_cast<size_t>(c_->tokenLength), headerRef)) {
+                                                  static_cast<size_t>(c_->tokenLength),
+                                                  headerRef)) {
                         // dropped
                     } else if (c_->keywordId == kRtfIdUl || c_->keywordId == kRtfIdUldb ||
                                c_->keywordId == kRtfIdPar) {
@@ -210,8 +210,7 @@ private:
     int32_t Escape() {
         // A string input shows at once whether "{#" follows; the snapshot
         // below is only worth taking when it does.
-        if (c_->inIsString && (c_->inPos[0] != '{' || c_->inPos[1] != '#'))
-            return w_.WriteToken();
+        if (c_->inIsString && (c_->inPos[0] != '{' || c_->inPos[1] != '#')) return w_.WriteToken();
         RtfContext before = *c_;
         RtfBuffer text;
         bool marker = RtfNextToken(c_) == 0 && RtfTokenIs(c_, kRtfText, '{') &&
@@ -220,8 +219,8 @@ private:
         while (marker) {
             if (RtfNextToken(c_) != 0 || c_->tokenKind != kRtfText) break;
             if (c_->tokenText[0] == '\\') {
-                closed = c_->tokenLength == 1 && RtfNextToken(c_) == 0 &&
-                         RtfTokenIs(c_, kRtfText, '}');
+                closed =
+                    c_->tokenLength == 1 && RtfNextToken(c_) == 0 && RtfTokenIs(c_, kRtfText, '}');
                 break;
             }
             if (!text.Append(c_->tokenText, static_cast<size_t>(c_->tokenLength)))
@@ -260,8 +259,7 @@ extern "C" BRIOUTIL_EXPORT const char* BRIOAPI TopicNew(uint32_t* length, int32_
 
 extern "C" BRIOUTIL_EXPORT int32_t BRIOAPI TopicEmitRtfFile(
     const char* rtfText, const char* contextString, const char* title, const char* entryMacro,
-    char* keywords, const char* browseSequence, const char* outputPath,
-    int32_t nonScrollingCount) {
+    char* keywords, const char* browseSequence, const char* outputPath, int32_t nonScrollingCount) {
     using namespace brio;
     if (!rtfText) rtfText = "";
     AtomicFile file;

@@ -37,9 +37,8 @@ struct Texts {
 };
 
 class Importer {
-public:
-    Importer(RtfContext* c, bool continuation)
-        : c_(c), w_(c), startDepth_(continuation ? 1 : 0) {
+  public:
+    Importer(RtfContext* c, bool continuation) : c_(c), w_(c), startDepth_(continuation ? 1 : 0) {
         c_->depth = startDepth_;
     }
 
@@ -59,7 +58,7 @@ public:
 
     int32_t TextCount() const { return textCount_; }
 
-private:
+  private:
     size_t OutLength() const { return static_cast<size_t>(RtfOutputLength(c_)); }
 
     // Writes the current token and remembers what it was.

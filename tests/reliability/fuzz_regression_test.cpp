@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "bitmap/picture.h"
 #include "bitmap/rle.h"
 
 namespace {
@@ -37,6 +38,26 @@ TEST(FuzzRegression, BackwardRunLengthEmptyRecords) {
             EXPECT_EQ(Bytes(out.end() - n, out.end()), c.tail) << c.name;
         }
     }
+}
+
+// A 39-byte metafile record, stored unpacked, that gave its size as some
+// 700 MB: the bits were allocated and zero-filled. Now refused; the same
+// record asking for what its bytes plausibly hold is still expanded.
+TEST(FuzzRegression, TinyUnpackedMetafileAskingForGigabytes) {
+    Bytes stored = {0x08, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x8b, 0x8b, 0x8b, 0x8b, 0x00, 0x00,
+                    0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x8b, 0x8b, 0x8b, 0x8b, 0x8b, 0x04, 0xf9,
+                    0x00, 0x00, 0x00, 0x2e, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x88, 0xff};
+    brio::GlobalHandle h = brio::ExpandPicture(stored.data(), stored.size());
+    EXPECT_EQ(h, brio::BadPicture());
+    // Map mode 1, extents 0, unpacked 4,096 bytes, 2 stored at offset 21.
+    Bytes small = {0x08, 0x00, 0x02, 0x00, 0x00, 0x00, 0x00, 0x00, 0x20, 0x04, 0x00, 0x00,
+                   0x00, 0x15, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0xAB, 0xCD};
+    h = brio::ExpandPicture(small.data(), small.size());
+    ASSERT_TRUE(brio::IsPicture(h));
+    EXPECT_EQ(
+        brio::GetU32(static_cast<const uint8_t*>(brio::PlatGlobalLock(h)), brio::kPicDataSize), 2u);
+    brio::PlatGlobalUnlock(h);
+    brio::FreePicture(h);
 }
 
 }  // namespace
