@@ -39,6 +39,19 @@ Opened OpenBytes(const std::string& bytes) {
     return Open(dir.File("pic"));
 }
 
+// The record ReadPictureFile (or ReadGroupPicture for `index`) makes of the
+// bytes; empty when refused.
+Bytes Read(const std::string& bytes, int index = -1) {
+    TempDir dir;
+    EXPECT_TRUE(WriteFile(dir.File("pic"), bytes));
+    brio::Fid fid = brio::FileOpenRead(dir.File("pic").c_str());
+    GlobalHandle h = index < 0 ? brio::ReadPictureFile(fid) : brio::ReadGroupPicture(fid, index);
+    brio::FileClose(fid);
+    Bytes rec = brio::IsPicture(h) ? Block(h) : Bytes();
+    if (brio::IsPicture(h)) brio::FreePicture(h);
+    return rec;
+}
+
 TEST(OpenHotspotBitmap, StatusByFile) {
     Stored good, ddb, zeroWidth, twoBits, mm7, mm8;
     good.data = ddb.data = zeroWidth.data = twoBits.data = Bytes(8, 1);
@@ -84,12 +97,10 @@ TEST(OpenHotspotBitmap, StatusByFile) {
     EXPECT_EQ(Open("/nonexistent/dir/none.bmp").status, 100);
     // The last of six pictures said to start inside the index, where bytes
     // that read as a picture lie: refused all the same.
-    TempDir dir;
-    ASSERT_TRUE(WriteFile(dir.File("g"), Str(Hex("6c70 0600 0600 c000 c000 02 10 0800 0400 0000"
-                                                 "0000 1000 0000 04000000 00000000"))));
-    brio::Fid fid = brio::FileOpenRead(dir.File("g").c_str());
-    EXPECT_EQ(brio::ReadGroupPicture(fid, 5), brio::BadPicture());
-    brio::FileClose(fid);
+    std::string inIndex =
+        Str(Hex("6c70 0600 0600 c000 c000 02 10 0800 0400 0000 0000 1000 0000"
+                "04000000 00000000"));
+    EXPECT_EQ(Read(inIndex, 5), Bytes());
 }
 
 TEST(ReadPlaceableMetafile, ExtentsAndBits) {
@@ -101,8 +112,7 @@ TEST(ReadPlaceableMetafile, ExtentsAndBits) {
         EXPECT_EQ(o.height, 1270);
         ASSERT_EQ(o.rec.size(), 66u);
         EXPECT_EQ(o.rec[0], 8);
-        for (auto [at, value] : {std::pair{2, uint32_t(bits.size())}, {6, 0u}, {18, 8u}})
-            EXPECT_EQ(U32(o.rec, at), value) << at;
+        EXPECT_EQ(U32s(o.rec, {2, 6, 18}), (std::vector<uint32_t>{uint32_t(bits.size()), 0, 8}));
         EXPECT_EQ(Str(o.bits), bits);
     }
 }
@@ -121,18 +131,11 @@ TEST(ReadPictureFile, OlderFormatsAreReadCompletely) {
                                              {ddb + "\x01\x02\x03", {}},
                                              {mono, {0x11, 0x22, 0x33, 0xAA}},
                                              {monoTooSmall, {}}};
-    TempDir dir;
     for (const auto& [file, data] : cases) {
-        ASSERT_TRUE(WriteFile(dir.File("m"), file));
-        brio::Fid fid = brio::FileOpenRead(dir.File("m").c_str());
-        GlobalHandle h = brio::ReadPictureFile(fid);
-        brio::FileClose(fid);
-        ASSERT_EQ(brio::IsPicture(h), !data.empty()) << file.size();
-        if (data.empty()) continue;
-        Bytes rec = Block(h);
-        brio::FreePicture(h);
-        EXPECT_EQ(Sub(rec, 0, 6), Bytes({5, 0, 4, 0, 0, 0}));  // type 5, 4 bytes of data
-        EXPECT_EQ(Sub(rec, U32(rec, 6), 4), data);
+        Bytes rec = Read(file);
+        EXPECT_EQ(Sub(rec, 0, 6), data.empty() ? Bytes() : Bytes({5, 0, 4, 0, 0, 0}))
+            << file.size();
+        EXPECT_EQ(Sub(rec, U32(rec, 6), 4), data);  // type 5, 4 bytes of data
     }
 }
 

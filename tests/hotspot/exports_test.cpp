@@ -63,12 +63,11 @@ TEST(BitmapFiles, HotspotGetDIBBitmapAndFileGetBitmap) {
             EXPECT_TRUE(dib.empty()) << c.name;
             continue;
         }
-        for (auto [at, value] : {std::pair{0, c.bmp.headerSize == 12 ? 40 : c.bmp.headerSize},
-                                 {4, uint32_t(c.bmp.width)},
-                                 {8, uint32_t(c.bmp.height)},
-                                 {20, c.imageSize},
-                                 {32, c.colours}})
-            EXPECT_EQ(U32(dib, at), value) << c.name << " field " << at;
+        uint32_t header = c.bmp.headerSize == 12 ? 40 : c.bmp.headerSize;
+        EXPECT_EQ(U32s(dib, {0, 4, 8, 20, 32}),
+                  (std::vector<uint32_t>{header, uint32_t(c.bmp.width), uint32_t(c.bmp.height),
+                                         c.imageSize, c.colours}))
+            << c.name;
         // Table entries (or masks) as in the file, widened for core headers.
         for (uint32_t i = 0; i < c.bmp.tableEntries && 44 + 4 * i <= c.pixelsAt; ++i)
             EXPECT_EQ(Sub(dib, 40 + 4 * i, 4),
@@ -189,13 +188,9 @@ TEST(FileSetBitmap, ClipboardBitmapsAreCheckedAndRoundTripWithHotspots) {
         Bytes back = Clipboard();
         EXPECT_EQ(Drain(handle), want) << c.name;
         ASSERT_EQ(back.size(), 40 + 4 * c.colours + c.pixels.size()) << c.name;
-        for (auto [at, value] : {std::pair{0, 40u},
-                                 {8, 2u},
-                                 {16, 0u},
-                                 {24, 96u},
-                                 {32, c.colours},
-                                 {20, uint32_t(c.pixels.size())}})
-            EXPECT_EQ(U32(back, at), value) << c.name << " field " << at;
+        EXPECT_EQ(U32s(back, {0, 8, 16, 20, 24, 32}),
+                  (std::vector<uint32_t>{40, 2, 0, uint32_t(c.pixels.size()), 96, c.colours}))
+            << c.name;
         EXPECT_EQ(Sub(back, 40, 4 * c.colours), Sub(c.dib, U32(c.dib, 0), 4 * c.colours)) << c.name;
         EXPECT_EQ(Sub(back, back.size() - c.pixels.size()), c.pixels) << c.name;
     }

@@ -58,18 +58,9 @@ TEST(SplitBinding, Parts) {
 }
 
 TEST(HotspotKind, FromTypeAndBack) {
-    for (auto [type, kind] : {std::pair{227, 0},
-                              {231, 0},
-                              {235, 0},
-                              {239, 0},
-                              {138, 1},
-                              {226, 1},
-                              {230, 1},
-                              {200, 2},
-                              {204, 2},
-                              {0, 2},
-                              {17, 2}})
-        EXPECT_EQ(brio::HotspotKind(uint8_t(type)), kind) << type;
+    std::pair<int, int> typeKinds[] = {{227, 0}, {231, 0}, {235, 0}, {239, 0}, {138, 1}, {226, 1},
+                                       {230, 1}, {200, 2}, {204, 2}, {0, 2},   {17, 2}};
+    for (auto [type, kind] : typeKinds) EXPECT_EQ(brio::HotspotKind(uint8_t(type)), kind) << type;
     for (auto [kind, type] : {std::pair{0, 231}, {1, 230}, {2, 204}, {7, 204}, {-1, 204}})
         EXPECT_EQ(brio::HotspotTypeForKind(kind), type) << kind;
 }
