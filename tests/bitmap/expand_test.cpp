@@ -167,4 +167,24 @@ TEST(ExpandPicture, Metafiles) {
     }
 }
 
+// Out of memory is 0, never a bad picture: the metafile needs its record and
+// its bits block, the bitmap its record.
+TEST(ExpandPicture, OutOfMemoryGivesZero) {
+    Stored m, b;
+    m.type = 8, m.unpacked = 3;
+    m.data = {1, 2, 3};
+    b.data = Bytes(8, 1);
+    for (const Bytes& stored : {BuildStored(m), BuildStored(b)}) {
+        std::vector<bool> failed;
+        for (long n = 1; n <= 3; ++n) {
+            brio::FailAllocationAfter(n);
+            GlobalHandle h = brio::ExpandPicture(stored.data(), stored.size());
+            brio::FailAllocationAfter(0);
+            failed.push_back(!h);
+            if (h) brio::FreePicture(h);
+        }
+        EXPECT_EQ(failed, std::vector<bool>({true, stored[0] == 8, false})) << int(stored[0]);
+    }
+}
+
 }  // namespace
