@@ -64,6 +64,11 @@ bool AllocationShouldFail();
 
 bool ClipboardOpen();
 bool ClipboardEmpty();
+// With `on`, the clipboard calls (and the host API) use a clipboard of the
+// process's own instead of the system one: the tool's bitmaps then neither
+// replace the user's clipboard nor meet another run's. Off releases its block.
+// The portable clipboard is the process's own already.
+void ClipboardUsePrivate(bool on);
 bool ClipboardSetDib(GlobalHandle block);
 GlobalHandle ClipboardGetDib();
 void ClipboardClose();

@@ -130,6 +130,8 @@ GlobalHandle gClipboardDib = nullptr;
 bool gClipboardOpen = false;
 }  // namespace
 
+void ClipboardUsePrivate(bool) {}
+
 bool ClipboardOpen() {
     std::lock_guard<std::mutex> lock(gClipboardMutex);
     if (gClipboardOpen) return false;

@@ -35,7 +35,28 @@ unsigned PlatGlobalLockCount(GlobalHandle handle) {
 // ---------------------------------------------------------------------------
 // Clipboard
 
+namespace {
+// The process's own clipboard, while ClipboardUsePrivate is on.
+bool gPrivate = false;
+bool gPrivateOpen = false;
+HGLOBAL gPrivateDib = nullptr;
+}  // namespace
+
+void ClipboardUsePrivate(bool on) {
+    if (!on && gPrivateDib) {
+        ::GlobalFree(gPrivateDib);
+        gPrivateDib = nullptr;
+    }
+    gPrivate = on;
+    gPrivateOpen = false;
+}
+
 bool ClipboardOpen() {
+    if (gPrivate) {
+        if (gPrivateOpen) return false;
+        gPrivateOpen = true;
+        return true;
+    }
     // Another process may hold the clipboard for a moment.
     for (int attempt = 0; attempt < 20; ++attempt) {
         if (::OpenClipboard(nullptr)) return true;
@@ -43,10 +64,28 @@ bool ClipboardOpen() {
     }
     return false;
 }
-bool ClipboardEmpty() { return ::EmptyClipboard() != 0; }
-bool ClipboardSetDib(GlobalHandle block) { return ::SetClipboardData(CF_DIB, block) != nullptr; }
-GlobalHandle ClipboardGetDib() { return ::GetClipboardData(CF_DIB); }
-void ClipboardClose() { ::CloseClipboard(); }
+bool ClipboardEmpty() {
+    if (!gPrivate) return ::EmptyClipboard() != 0;
+    if (!gPrivateOpen) return false;
+    if (gPrivateDib) ::GlobalFree(gPrivateDib);
+    gPrivateDib = nullptr;
+    return true;
+}
+bool ClipboardSetDib(GlobalHandle block) {
+    if (!gPrivate) return ::SetClipboardData(CF_DIB, block) != nullptr;
+    if (!gPrivateOpen || !block) return false;
+    if (gPrivateDib && gPrivateDib != block) ::GlobalFree(gPrivateDib);
+    gPrivateDib = static_cast<HGLOBAL>(block);
+    return true;
+}
+GlobalHandle ClipboardGetDib() {
+    if (!gPrivate) return ::GetClipboardData(CF_DIB);
+    return gPrivateOpen ? gPrivateDib : nullptr;
+}
+void ClipboardClose() {
+    if (gPrivate) gPrivateOpen = false;
+    else ::CloseClipboard();
+}
 
 // ---------------------------------------------------------------------------
 // Registry
@@ -142,9 +181,9 @@ extern "C" int32_t BrioHostClipboardSetDib(const void* block, size_t size) {
         ::GlobalFree(handle);
         return 1;
     }
-    ::EmptyClipboard();
-    bool ok = ::SetClipboardData(CF_DIB, handle) != nullptr;
-    ::CloseClipboard();
+    ClipboardEmpty();
+    bool ok = ClipboardSetDib(handle);
+    ClipboardClose();
     if (!ok) {
         ::GlobalFree(handle);
         return 1;
@@ -154,19 +193,19 @@ extern "C" int32_t BrioHostClipboardSetDib(const void* block, size_t size) {
 
 extern "C" size_t BrioHostClipboardGetDib(void* buffer, size_t capacity) {
     if (!ClipboardOpen()) return 0;
-    HGLOBAL handle = ::GetClipboardData(CF_DIB);
+    HGLOBAL handle = static_cast<HGLOBAL>(ClipboardGetDib());
     size_t size = handle ? ::GlobalSize(handle) : 0;
     if (handle && buffer && capacity) {
         const void* data = ::GlobalLock(handle);
         if (data) std::memcpy(buffer, data, size < capacity ? size : capacity);
         ::GlobalUnlock(handle);
     }
-    ::CloseClipboard();
+    ClipboardClose();
     return size;
 }
 
 extern "C" void BrioHostClipboardClear(void) {
     if (!ClipboardOpen()) return;
-    ::EmptyClipboard();
-    ::CloseClipboard();
+    ClipboardEmpty();
+    ClipboardClose();
 }

@@ -156,6 +156,9 @@ int main(int argc, char** argv) {
     _setmode(_fileno(stdout), _O_BINARY);
     _setmode(_fileno(stderr), _O_BINARY);
 #endif
+    // Pictures pass through a clipboard; the system one is the user's, and
+    // runs side by side would take each other's bitmaps.
+    brio::ClipboardUsePrivate(true);
     std::vector<std::string> args(argv + 1, argv + argc);
     if (args.empty() || args[0] == "--help" || args[0] == "-h" || args[0] == "help") {
         if (args.size() >= 2) args = {args[1], "--help"};
