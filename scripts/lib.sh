@@ -23,3 +23,25 @@ need_packages() {
 need_build_packages() {
     need_packages cmake g++ make libgtest-dev libbenchmark-dev imagemagick unrtf
 }
+
+# What the Windows builds and their runs under wine64 need.
+need_windows_packages() {
+    need_packages g++-mingw-w64-i686 g++-mingw-w64-x86-64 wine64
+}
+
+# Builds TARGETS of the windows-x64 preset in BUILD (default build/windows-x64).
+build_windows_x64() {
+    local build=${1:-build/windows-x64}
+    shift || true
+    cmake --preset windows-x64 -B "$build" >/dev/null
+    cmake --build "$build" -j2 --target "$@"
+}
+
+# Sets up wine64 for the windows-x64 programs: quiet, with the project's own
+# prefix under build/ (made on first use). Runs them as "$WINE64" PROGRAM.
+setup_wine() {
+    export WINEDEBUG=-all
+    export WINEPREFIX=${WINEPREFIX:-$PWD/build/wineprefix}
+    WINE64=/usr/lib/wine/wine64
+    "$WINE64" wineboot --init >/dev/null 2>&1 || true
+}
