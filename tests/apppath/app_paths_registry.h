@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "test_support.h"
@@ -23,24 +24,30 @@ constexpr char kAppPathsKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\A
 struct TestValue {
     std::string name;  // "" for the default value
     uint32_t type;     // string (1) or dword (4)
-    std::string data;  // as stored: strings with their zero
+    std::string data;  // as stored: strings with their zero, dwords little-endian
 };
+using TestApp = std::pair<std::string, std::vector<TestValue>>;
 
-struct TestApp {
-    std::string name;
-    std::vector<TestValue> values;
-};
-
+inline std::string Sz(const std::string& text) {
+    return text + std::string(1, '\0');
+}
 inline TestValue StringValue(const std::string& name, const std::string& text) {
-    return TestValue{name, 1, text + std::string(1, '\0')};
+    return {name, 1, Sz(text)};
+}
+inline TestValue Dword(const std::string& name, uint32_t value) {
+    std::string bytes;
+    for (int shift = 0; shift < 32; shift += 8) bytes += static_cast<char>(value >> shift & 0xFF);
+    return {name, 4, bytes};
 }
 
 #ifndef _WIN32
 // Points BRIOUTIL_REGISTRY at a file, or removes it (null), until destroyed.
 class RegistryVariable {
   public:
-    explicit RegistryVariable(const char* value) : hadOld_(std::getenv("BRIOUTIL_REGISTRY")) {
-        if (hadOld_) old_ = std::getenv("BRIOUTIL_REGISTRY");
+    explicit RegistryVariable(const char* value) {
+        const char* old = std::getenv("BRIOUTIL_REGISTRY");
+        hadOld_ = old != nullptr;
+        if (old) old_ = old;
         Set(value);
     }
     ~RegistryVariable() { Set(hadOld_ ? old_.c_str() : nullptr); }
@@ -54,6 +61,7 @@ class RegistryVariable {
 };
 #endif
 
+// Install gives "" or what the registry refused.
 class AppPathsRegistry {
   public:
 #ifdef _WIN32
@@ -64,62 +72,50 @@ class AppPathsRegistry {
     ~AppPathsRegistry() {
         for (const std::string& key : created_) ::RegDeleteKeyA(HKEY_LOCAL_MACHINE, key.c_str());
     }
-    // False when the registry refused; Error() says why.
-    bool Install(const std::vector<TestApp>& apps) {
-        for (const TestApp& app : apps) {
-            std::string path = kAppPathsKey + app.name;
+    std::string Install(const std::vector<TestApp>& apps) {
+        for (const auto& [name, values] : apps) {
+            std::string path = kAppPathsKey + name;
             HKEY key = nullptr;
             DWORD disposition = 0;
             LONG rc = ::RegCreateKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, nullptr, 0,
                                         KEY_ALL_ACCESS, nullptr, &key, &disposition);
-            if (rc != ERROR_SUCCESS) return Fail("creating " + app.name, rc);
-            if (disposition == REG_CREATED_NEW_KEY) created_.push_back(path);
-            for (const TestValue& v : app.values) {
-                rc = ::RegSetValueExA(key, v.name.c_str(), 0, v.type,
-                                      reinterpret_cast<const BYTE*>(v.data.data()),
-                                      static_cast<DWORD>(v.data.size()));
-                if (rc != ERROR_SUCCESS) break;
-            }
-            ::RegCloseKey(key);
-            if (rc != ERROR_SUCCESS) return Fail("setting a value of " + app.name, rc);
+            if (rc == ERROR_SUCCESS && disposition == REG_CREATED_NEW_KEY) created_.push_back(path);
+            for (const TestValue& v : values)
+                if (rc == ERROR_SUCCESS)
+                    rc = ::RegSetValueExA(key, v.name.c_str(), 0, v.type,
+                                          reinterpret_cast<const BYTE*>(v.data.data()),
+                                          static_cast<DWORD>(v.data.size()));
+            if (key) ::RegCloseKey(key);
+            if (rc != ERROR_SUCCESS) return name.substr(0, 60) + ": " + std::to_string(rc);
         }
-        return true;
+        return "";
     }
+
+  private:
+    std::vector<std::string> created_;
 #else
     std::string Name(const std::string& app) const { return "BrioutilTest-" + app; }
-    bool Install(const std::vector<TestApp>& apps) {
+    std::string Install(const std::vector<TestApp>& apps) {
         std::string text = "REGEDIT4\n";
-        for (const TestApp& app : apps) {
-            text += "\n[HKEY_LOCAL_MACHINE\\" + std::string(kAppPathsKey) + app.name + "]\n";
-            for (const TestValue& v : app.values) {
-                text += v.name.empty() ? "@=" : Quoted(v.name) + "=";
-                if (v.type == 1) {
-                    text += Quoted(v.data.substr(0, v.data.size() - 1)) + "\n";
-                    continue;
-                }
-                char dword[32];
-                std::snprintf(dword, sizeof dword, "dword:%02x%02x%02x%02x\n",
-                              v.data[3] & 0xFF, v.data[2] & 0xFF, v.data[1] & 0xFF,
-                              v.data[0] & 0xFF);
-                text += dword;
+        for (const auto& [name, values] : apps) {
+            text += "\n[HKEY_LOCAL_MACHINE\\" + std::string(kAppPathsKey) + name + "]\n";
+            for (const TestValue& v : values) {
+                text += (v.name.empty() ? "@" : Quoted(v.name)) + "=";
+                uint32_t dword = 0;
+                for (size_t i = v.data.size(); v.type == 4 && i-- > 0;)
+                    dword = dword << 8 | static_cast<unsigned char>(v.data[i]);
+                char number[16];
+                std::snprintf(number, sizeof number, "dword:%08x", dword);
+                text += (v.type == 1 ? Quoted(v.data.substr(0, v.data.size() - 1)) : number) + "\n";
             }
         }
         std::string file = dir_.File("registry.reg");
-        if (!WriteFile(file, text)) return Fail("cannot write " + file, 0);
+        if (!WriteFile(file, text)) return "cannot write " + file;
         RegistryVariable::Set(file.c_str());
-        return true;
+        return "";
     }
-#endif
-    const std::string& Error() const { return error_; }
 
   private:
-    bool Fail(const std::string& what, long rc) {
-        error_ = what.substr(0, 80) + ": " + std::to_string(rc);
-        return false;
-    }
-#ifdef _WIN32
-    std::vector<std::string> created_;
-#else
     static std::string Quoted(const std::string& text) {
         std::string out = "\"";
         for (char c : text) out += c == '\\' || c == '"' ? std::string{'\\', c} : std::string{c};
@@ -128,7 +124,6 @@ class AppPathsRegistry {
     TempDir dir_;
     RegistryVariable variable_{nullptr};  // no registry until Install
 #endif
-    std::string error_;
 };
 
 }  // namespace brio::test

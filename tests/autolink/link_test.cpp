@@ -1,4 +1,5 @@
-// Autolink and AutolinkRemove through the public header: the links they write, byte for byte.
+// AutolinkReference, Autolink and AutolinkRemove through the public header:
+// registration results and the links written and removed, byte for byte.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -20,13 +21,18 @@ struct Ref {
     uint32_t popup = 0;
 };
 
-AutolinkDictionary* MakeDictionary(const std::vector<Ref>& refs) {
+// Registers `refs` in order; `results` are the codes expected (all 0 when empty).
+AutolinkDictionary* MakeDictionary(const std::vector<Ref>& refs,
+                                   const std::vector<int32_t>& results = {}) {
     AutolinkDictionary* d = nullptr;
-    for (const Ref& r : refs) {
+    for (size_t i = 0; i < refs.size(); ++i) {
+        const Ref& r = refs[i];
         int32_t result = -7;
-        d = AutolinkReference(d, r.term, r.synonyms, r.target, r.exclude, r.caseSensitive, "",
-                              r.popup, &result);
-        EXPECT_EQ(result, 0) << r.term;
+        AutolinkDictionary* next = AutolinkReference(d, r.term, r.synonyms, r.target, r.exclude,
+                                                     r.caseSensitive, "", r.popup, &result);
+        EXPECT_TRUE(next && (!d || next == d)) << r.term;
+        d = next;
+        EXPECT_EQ(result, results.empty() ? 0 : results[i]) << r.term;
     }
     return d;
 }
@@ -67,6 +73,7 @@ std::string Linked99(const std::string& body) {
 const std::vector<Ref> kPrintSetup = {{"print setup", "PRINT_SETUP"}};
 const std::string kLongTarget(3000, 'T');
 const std::string kLongContext(5000, 'C');
+const std::string kBang(100000, '!');  // 100,000 one-character words
 
 TEST(AutolinkTest, WritesLinksByteForByte) {
     // clang-format off
@@ -109,8 +116,6 @@ TEST(AutolinkTest, WritesLinksByteForByte) {
         {"groups left open", kPrintSetup, "{\\rtf1 print setup", "<null>", BRIO_ERR_GROUPS_OPEN},
         {"footnote before the first page", kPrintSetup, "{\\rtf1 #{\\footnote A}}", "<null>",
          BRIO_ERR_FOOTNOTE_BEFORE_PAGE},
-        {"footnote after a page", kPrintSetup, "{\\rtf1 \\page #{\\footnote A} print setup}",
-         "{\\rtf1 \\page #{\\footnote A} {\\uldb print setup}{\\v PRINT_SETUP}}"},
         {"line end inside a word", {{"printer", "P"}}, "{\\rtf1 print\r\ner}",
          "{\\rtf1 {\\uldb print}\r\n{\\uldb er}{\\v P}}"},
         {"popup", {{"note", "N", "", 0, 0, 1}}, "{\\rtf1 a note}", "{\\rtf1 a {\\ul note}{\\v N}}"},
@@ -128,6 +133,29 @@ TEST(AutolinkTest, WritesLinksByteForByte) {
          "{\\rtf1 " + std::string(511, 'w') + "}"},
         {"lone backslash at the end", kPrintSetup, "{\\rtf1 x}\\", "<null>",
          BRIO_ERR_UNEXPECTED_END},
+        {"any case; a path that dies falls back to its last term",
+         {{" Print\tSetup ", "PS"}, {"print setup dialog", "PSD"}},
+         "{\\rtf1 PRINT SETUP dialog or print setup now print}",
+         "{\\rtf1 {\\uldb PRINT SETUP dialog}{\\v PSD} or {\\uldb print setup}{\\v PS} now print}"},
+        {"punctuation is a word of its own", {{"Q&A", "QA"}}, "{\\rtf1 see Q & A and Q&A.}",
+         "{\\rtf1 see {\\uldb Q & A}{\\v QA} and {\\uldb Q&A}{\\v QA}.}"},
+        {"case-sensitive term", {{"Pear", "P", "", 0, 1}}, "{\\rtf1 pear Pear PEAR}",
+         "{\\rtf1 pear {\\uldb Pear}{\\v P} PEAR}"},
+        // A case-sensitive term never changes how case-insensitive ones match.
+        {"case-sensitive term beside a longer one", {{"print setup", "PS"}, {"Print", "P", "", 0, 1}},
+         "{\\rtf1 Print setup, PRINT SETUP, Print, print}",
+         "{\\rtf1 {\\uldb Print setup}{\\v PS}, {\\uldb PRINT SETUP}{\\v PS}, {\\uldb "
+         "Print}{\\v P}, print}"},
+        {"both kinds of edge followed", {{"print setup", "PS"}, {"PRINT", "P", "", 0, 1}},
+         "{\\rtf1 print setup PRINT setup PRINT}",
+         "{\\rtf1 {\\uldb print setup}{\\v PS} {\\uldb PRINT setup}{\\v PS} {\\uldb "
+         "PRINT}{\\v P}}"},
+        {"falls back to the case-sensitive path", {{"Print", "P", "", 0, 1}, {"print setup guide", "G"}},
+         "{\\rtf1 Print setup now}", "{\\rtf1 {\\uldb Print}{\\v P} setup now}"},
+        {"words after the shorter term given back", {{"a b", "AB", "", 0, 0, 1}, {"a b c d", "ABCD"}},
+         "{\\rtf1 a b c x a b c d a b}",
+         "{\\rtf1 {\\ul a b}{\\v AB} c x {\\uldb a b c d}{\\v ABCD} {\\ul a b}{\\v AB}}"},
+        {"an empty term never matches", {{"", "ROOT"}}, "{\\rtf1 anything}", "{\\rtf1 anything}"},
         // Faults of the original, built soundly.
         {"optional hyphen kept where no run is held", {{"x", "X"}}, "{\\rtf1 auto\\-link \\-x}",
          "{\\rtf1 auto\\-link \\-{\\uldb x}{\\v X}}"},
@@ -150,6 +178,8 @@ TEST(AutolinkTest, WritesLinksByteForByte) {
          "{{\\uldb A}{\\v B}\\uldb C{\\v D}}", "{{\\uldb A}{\\v B}\\uldb C{\\v D}}"},
         {"long target written whole", {{"x", kLongTarget.c_str()}}, "{\\rtf1 x}",
          "{\\rtf1 {\\uldb x}{\\v " + kLongTarget + "}}"},
+        {"a term 100,000 words deep", {{kBang.c_str(), "BANG", "", 0, 1}}, "{\\rtf1 " + kBang + " x}",
+         "{\\rtf1 {\\uldb " + kBang + "}{\\v BANG} x}"},
         {"long context footnote cut, not overflowed", kPrintSetup,
          "{\\rtf1 \\page #{\\footnote " + kLongContext + "} print setup}",
          "{\\rtf1 \\page #{\\footnote " + kLongContext +
@@ -184,44 +214,60 @@ TEST(AutolinkTest, SettingsOfTheCall) {
     AutolinkDone(d);
 }
 
+// The input is the result the dictionary still owns, also after a term is added.
 TEST(AutolinkTest, RelinksItsOwnResult) {
     AutolinkDictionary* d = MakeDictionary(kPrintSetup);
-    int32_t length = 0, status = -7;
-    const char* first =
-        Autolink(d, Doc("print setup and print setup").c_str(), "", "", 0, 0, &length, &status);
-    ASSERT_NE(first, nullptr);
-    std::string firstText = first;
-    // The input is the result the dictionary still owns.
-    const char* second = Autolink(d, first, "", "", 0, 0, &length, &status);
-    ASSERT_NE(second, nullptr);
-    EXPECT_EQ(status, 0);
-    EXPECT_EQ(std::string(second), firstText);
-    int32_t result = -7;
+    int32_t length = 0, status = -7, result = -7;
+    const char* out = Autolink(d, Doc("print setup and").c_str(), "", "", 0, 0, &length, &status);
+    const std::string first = out ? out : "<null>";
+    out = Autolink(d, out, "", "", 0, 0, &length, &status);
+    EXPECT_EQ(out ? out : "<null>", first);
     AutolinkReference(d, "and", "", "AND", 0, 0, "", 0, &result);
-    const char* third = Autolink(d, second, "", "", 0, 0, &length, &status);
-    ASSERT_NE(third, nullptr);
-    EXPECT_EQ(std::string(third),
-              Linked99("{\\cs99\\uldb print setup}{\\cs99\\v PRINT_SETUP} {\\cs99\\uldb "
-                       "and}{\\cs99\\v AND} {\\cs99\\uldb print setup}{\\cs99\\v PRINT_SETUP}"));
+    out = Autolink(d, out, "", "", 0, 0, &length, &status);
+    EXPECT_EQ(out ? out : "<null>", Linked99("{\\cs99\\uldb print setup}{\\cs99\\v PRINT_SETUP} "
+                                             "{\\cs99\\uldb and}{\\cs99\\v AND}"));
+    EXPECT_EQ(status, 0);
     AutolinkDone(d);
 }
 
-TEST(AutolinkTest, AllocationFailuresReport2005) {
-    AutolinkDictionary* d = MakeDictionary(kPrintSetup);
-    std::string body;
-    for (int i = 0; i < 400; ++i) body += "{\\b word} ";
-    std::string input = Doc(body + "print setup");
-    std::string expected = Linked99(body + "{\\cs99\\uldb print setup}{\\cs99\\v PRINT_SETUP}");
+TEST(AutolinkReferenceTest, ResultsAndWhatTheyLeave) {
+    AutolinkDictionary* d = MakeDictionary(
+        {{"Print", "PRINT_TOPIC"},
+         {"PRINT", "print_topic", nullptr, 0, 0, 1},  // same target up to case: replaced
+         {"print", "OTHER"},
+         {"print", "X", "", 1},             // excluded, against a target
+         {"m", "M", "s1;print;s2"},         // synonyms before the conflict stay
+         {"main", "T", "a;;b"},             // an empty synonym ends the list
+         {"k", "K", ";c"},
+         {"n", "N", "d;e;"},
+         {"page setup", "PS", "printer setup"},
+         {"page setup", "ps"}},             // the synonym keeps its target
+        {0, 0, BRIO_ERR_TERM_CONFLICT, BRIO_ERR_TERM_CONFLICT, BRIO_ERR_TERM_CONFLICT, 0, 0, 0, 0,
+         0});
+    EXPECT_EQ(Link(d, "{\\rtf1 print m s1 s2 a b c d e Printer SETUP page Setup}").text,
+              "{\\rtf1 {\\ul print}{\\v print_topic} {\\uldb m}{\\v M} {\\uldb s1}{\\v M} s2 "
+              "{\\uldb a}{\\v T} b c {\\uldb d}{\\v N} {\\uldb e}{\\v N} {\\uldb Printer "
+              "SETUP}{\\v PS} {\\uldb page Setup}{\\v ps}}");
+    AutolinkDone(d);
+    AutolinkDone(nullptr);
+}
+
+// A failure while adding to a dictionary reports 2005 and keeps it usable.
+TEST(AutolinkReferenceTest, AllocationFailureKeepsTheDictionary) {
+    AutolinkDictionary* d = MakeDictionary({{"one", "ONE"}});
     bool sawFailure = false;
-    for (long n = 1; n < 60; ++n) {
+    for (long n = 1; n < 100; ++n) {
+        int32_t result = -7;
+        std::string term = "term number " + std::to_string(n);
         brio::FailAllocationAfter(n);
-        Result out = Link(d, input);
+        EXPECT_EQ(AutolinkReference(d, term.c_str(), "", "T", 0, 0, "", 0, &result), d);
         brio::FailAllocationAfter(0);
-        sawFailure |= out.status == BRIO_ERR_NO_MEMORY;
-        EXPECT_TRUE(out.status == BRIO_ERR_NO_MEMORY || (out.status == 0 && out.text == expected))
-            << n;
+        EXPECT_TRUE(result == 0 || result == BRIO_ERR_NO_MEMORY) << n;
+        sawFailure |= result == BRIO_ERR_NO_MEMORY;
     }
     EXPECT_TRUE(sawFailure);
+    EXPECT_EQ(Link(d, "{\\rtf1 one term number 99}").text,
+              "{\\rtf1 {\\uldb one}{\\v ONE} {\\uldb term number 99}{\\v T}}");
     AutolinkDone(d);
 }
 
@@ -272,39 +318,6 @@ TEST(AutolinkRemoveTest, StripsLinksOfTheStyle) {
         EXPECT_EQ(r.text, c.expected) << c.name;
         EXPECT_EQ(r.status, c.status) << c.name;
     }
-}
-
-TEST(AutolinkRemoveTest, AllocationFailuresReport2005) {
-    std::string body, expected;
-    for (int i = 0; i < 300; ++i) body += "{\\b {\\cs99\\uldb word}{\\cs99\\v W}} ";
-    for (int i = 0; i < 300; ++i) expected += "{\\b {word}} ";
-    bool sawFailure = false;
-    for (long n = 1; n < 40; ++n) {
-        brio::FailAllocationAfter(n);
-        Result r = Remove(Linked99(body));
-        brio::FailAllocationAfter(0);
-        if (r.status == BRIO_ERR_NO_MEMORY) {
-            EXPECT_EQ(r.text, "<null>");
-            sawFailure = true;
-            continue;
-        }
-        EXPECT_EQ(r.status, -1) << n;
-        EXPECT_TRUE(r.text == Linked99(expected)) << n << " " << r.text.substr(0, 200);
-    }
-    EXPECT_TRUE(sawFailure);
-}
-
-TEST(AutolinkRemoveTest, UndoesAutolink) {
-    AutolinkDictionary* d = MakeDictionary({{"print setup", "PS"}, {"note", "N", "", 0, 0, 1}});
-    Result out = Link(d, Doc("Use print \\b setup\\b0  and a note."), "", "", 0, 3);
-    ASSERT_EQ(out.status, 0);
-    EXPECT_EQ(out.text, Linked99("Use {\\cs99\\cf3\\uldb print }\\b {\\cs99\\cf3\\uldb "
-                                 "setup}{\\cs99\\v PS}\\b0  and a {\\cs99\\cf3\\ul "
-                                 "note}{\\cs99\\v N}."));
-    Result r = Remove(out.text);
-    EXPECT_EQ(r.status, -1);
-    EXPECT_EQ(r.text, Linked99("Use {print }\\b {setup}\\b0  and a {note}."));
-    AutolinkDone(d);
 }
 
 }  // namespace
