@@ -21,6 +21,7 @@ import shutil
 import subprocess
 import sys
 
+sys.dont_write_bytecode = True  # no cache folder among the scripts
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import random_inputs  # noqa: E402
 
