@@ -193,10 +193,17 @@ TEST(AutolinkTest, WritesLinksByteForByte) {
         EXPECT_EQ(out.status, c.status) << c.name;
         AutolinkDone(d);
     }
+    // Nothing to link with or to link: 2001, the length untouched.
+    AutolinkDictionary* d = MakeDictionary(kPrintSetup);
+    for (auto [dictionary, rtf] : {std::pair{d, (const char*)nullptr}, {nullptr, "{\\rtf1 x}"}}) {
+        int32_t length = -7, status = -7;
+        EXPECT_EQ(Autolink(dictionary, rtf, "", "", 0, 0, &length, &status), nullptr);
+        EXPECT_TRUE(status == BRIO_ERR_NOT_FOUND && length == -7) << status << " " << length;
+    }
     int32_t length = -7, status = -7;
-    EXPECT_EQ(Autolink(nullptr, "{\\rtf1 x}", "", "", 0, 0, &length, &status), nullptr);
-    EXPECT_EQ(status, BRIO_ERR_NOT_FOUND);
-    EXPECT_EQ(length, -7);
+    EXPECT_EQ(AutolinkRemove(nullptr, &length, &status), nullptr);
+    EXPECT_TRUE(status == BRIO_ERR_NOT_FOUND && length == -7) << status << " " << length;
+    AutolinkDone(d);
 }
 
 TEST(AutolinkTest, SettingsOfTheCall) {

@@ -99,12 +99,12 @@ TEST(PlatformText, MulDivRoundsHalfAwayFromZeroAndFlagsOverflow) {
 TEST(PlatformText, CharUpperFollowsWindows1252OnAllBytes) {
     // Upper-case forms in Windows-1252 beyond ASCII; every other byte maps to
     // itself (micro sign and sharp s have no single-byte capital).
-    std::map<int, int> special = {{0x9A, 0x8A}, {0x9C, 0x8C}, {0x9E, 0x8E}, {0xFF, 0x9F}};
+    std::map<int, int> capitals = {{0x9A, 0x8A}, {0x9C, 0x8C}, {0x9E, 0x8E}, {0xFF, 0x9F}};
     for (int c = 0xE0; c <= 0xFE; ++c)
-        if (c != 0xF7) special[c] = c - 0x20;
-    for (int c = 'a'; c <= 'z'; ++c) special[c] = c - 0x20;
+        if (c != 0xF7) capitals[c] = c - 0x20;
+    for (int c = 'a'; c <= 'z'; ++c) capitals[c] = c - 0x20;
     for (int c = 1; c < 256; ++c) {
-        int expected = special.count(c) ? special[c] : c;
+        int expected = capitals.count(c) ? capitals[c] : c;
         EXPECT_EQ(PlatCharUpper(static_cast<unsigned char>(c)), expected) << "byte 0x" << std::hex << c;
     }
     char word[] = "caf\xE9 \xFF\x9A";
@@ -143,33 +143,25 @@ TEST(PlatformFiles, AtomicFileReplacesOnlyOnCommit) {
     brio::test::TempDir dir;
     std::string target = dir.File("out.txt");
     ASSERT_TRUE(brio::test::WriteFile(target, "old content"));
-    {
-        AtomicFile file;
-        ASSERT_TRUE(file.Open(target.c_str()));
-        EXPECT_TRUE(file.Write("new"));
-        // Not committed: the old file stays, the temporary file goes.
-    }
-    EXPECT_EQ(brio::test::ReadFile(target), "old content");
-    EXPECT_EQ(dir.Entries(), std::vector<std::string>{"out.txt"});
-
-    AtomicFile file;
-    ASSERT_TRUE(file.Open(target.c_str()));
-    EXPECT_TRUE(file.Write("new\r\ncontent", 12));
-    EXPECT_TRUE(file.Commit());
-    EXPECT_EQ(brio::test::ReadFile(target), "new\r\ncontent");
-    EXPECT_EQ(dir.Entries(), std::vector<std::string>{"out.txt"});
-
 #ifndef _WIN32
-    // The replaced file keeps its permissions.
-    ::chmod(target.c_str(), 0640);
-    AtomicFile again;
-    ASSERT_TRUE(again.Open(target.c_str()));
-    EXPECT_TRUE(again.Commit());
+    ::chmod(target.c_str(), 0640);  // kept by the file that replaces it
+#endif
+    // Not committed: the old file stays, the temporary file goes.
+    for (bool commit : {false, true}) {
+        {
+            AtomicFile file;
+            ASSERT_TRUE(file.Open(target.c_str()));
+            EXPECT_TRUE(file.Write("new\r\ncontent", 12));
+            EXPECT_TRUE(!commit || file.Commit());
+        }
+        EXPECT_EQ(brio::test::ReadFile(target), commit ? "new\r\ncontent" : "old content");
+        EXPECT_EQ(dir.Entries(), std::vector<std::string>{"out.txt"});
+    }
+#ifndef _WIN32
     struct stat info;
     ASSERT_EQ(::stat(target.c_str(), &info), 0);
     EXPECT_EQ(info.st_mode & 0777, 0640u);
 #endif
-
     AtomicFile nowhere;
     EXPECT_FALSE(nowhere.Open(dir.File("missing/out.txt").c_str()));
     EXPECT_FALSE(nowhere.Commit());
@@ -179,10 +171,8 @@ TEST(PlatformFiles, FileLayerCountsBytesFromTheStart) {
     brio::test::TempDir dir;
     std::string path = dir.File("data.bin");
     FileName fm = FmNewSzDir(path.c_str(), 1);
-    ASSERT_NE(fm, nullptr);
     Fid fid = FidCreateFm(fm, 3, 3);
     ASSERT_NE(fid, kFidNil);
-    EXPECT_EQ(LTellFid(fid), 0);
     EXPECT_EQ(LcbWriteFid(fid, "0123456789", 10), 10);
     EXPECT_EQ(LTellFid(fid), 10);
     EXPECT_EQ(LSeekFid(fid, 2, 0), 2);
@@ -201,7 +191,6 @@ TEST(PlatformFiles, FileLayerCountsBytesFromTheStart) {
     FileClose(in);
 
     FileName bad = FmNewSzDir(dir.File("no/such/dir/x").c_str(), 1);
-    ASSERT_NE(bad, nullptr);
     EXPECT_EQ(FidCreateFm(bad, 3, 3), kFidNil);
     EXPECT_EQ(RcGetFSError(), kRcNoExists);
     DisposeFm(bad);
@@ -211,18 +200,16 @@ TEST(PlatformFiles, FileLayerCountsBytesFromTheStart) {
 TEST(PlatformClipboard, HostApiPutsAndTakesTheDibBlock) {
     BrioHostClipboardClear();
     EXPECT_EQ(BrioHostClipboardGetDib(nullptr, 0), 0u);
-
     std::string block(100, '\0');
     for (size_t i = 0; i < block.size(); ++i) block[i] = static_cast<char>(i);
     ASSERT_EQ(BrioHostClipboardSetDib(block.data(), block.size()), 0);
-    char small[10];
-    size_t size = BrioHostClipboardGetDib(small, sizeof small);
-    EXPECT_GE(size, block.size());  // the full size, though only 10 bytes were copied
-    EXPECT_EQ(std::string(small, 10), block.substr(0, 10));
-    std::vector<char> all(size);
-    BrioHostClipboardGetDib(all.data(), all.size());
-    EXPECT_EQ(std::string(all.data(), block.size()), block);
-
+    std::string small(10, '\0'), all(BrioHostClipboardGetDib(nullptr, 0), '\0');
+    ASSERT_GE(all.size(), block.size());
+    // The full size, though only 10 bytes are copied.
+    EXPECT_EQ(BrioHostClipboardGetDib(&small[0], small.size()), all.size());
+    EXPECT_EQ(small, block.substr(0, 10));
+    BrioHostClipboardGetDib(&all[0], all.size());
+    EXPECT_EQ(all.substr(0, block.size()), block);
     // The library's side sees the same block.
     ASSERT_TRUE(ClipboardOpen());
     GlobalHandle h = ClipboardGetDib();
@@ -230,7 +217,6 @@ TEST(PlatformClipboard, HostApiPutsAndTakesTheDibBlock) {
     EXPECT_EQ(static_cast<const char*>(PlatGlobalLock(h))[99], 99);
     PlatGlobalUnlock(h);
     ClipboardClose();
-
     BrioHostClipboardClear();
     EXPECT_EQ(BrioHostClipboardGetDib(nullptr, 0), 0u);
     EXPECT_NE(BrioHostClipboardSetDib(nullptr, 4), 0);

@@ -62,8 +62,11 @@ TEST(RegFile, ReadsKeysAndValues) {
           {"X", kRegExpandSz, Sz("%A%")}}},
         {"continuation lines, CR LF and trailing blanks",
          "REGEDIT4\r\n[HKLM\\K]\r\n\"Long\"=hex:01,02,\\\r\n  03,04,\\  \r\n\t05\r\n"
-         "\"After\"=\"a\"\r\n",
-         "HKLM\\K", {{"Long", kRegBinary, "\x01\x02\x03\x04\x05"}, {"After", kRegSz, Sz("a")}}},
+         "\"Path\"=hex(2):25,41,\\\r\n  25,00\r\n\"After\"=\"a\"\r\n",
+         "HKLM\\K",
+         {{"Long", kRegBinary, "\x01\x02\x03\x04\x05"},
+          {"Path", kRegExpandSz, Sz("%A%")},
+          {"After", kRegSz, Sz("a")}}},
         {"UTF-16 export: text and version 5 string data come out in Windows-1252",
          Utf16File(u"Windows Registry Editor Version 5.00\r\n\r\n"
                    u"[HKEY_LOCAL_MACHINE\\SOFTWARE\\\u00c9diteur]\r\n"
