@@ -161,7 +161,8 @@ class Emitter {
                     if (c_->tokenLength == 1) return Escape();
                     return w_.WriteToken();  // the optional hyphen, whole
                 }
-                return Counted();
+                if ((rc = Counted()) != 0) return rc;
+                return PlainRun();
             case kRtfControlWord:
                 if (c_->keywordId == kRtfIdCs &&
                     EqualsIgnoringCase(RtfTokenText(c_), static_cast<size_t>(c_->tokenLength),
@@ -202,6 +203,25 @@ class Emitter {
             return w_.WriteString("\\pard ");
         }
         return 0;
+    }
+
+    // The plain characters that follow a text token, written in one piece:
+    // each would be a counted text token of its own. Only outside the
+    // region, whose end falls after a given count.
+    int32_t PlainRun() {
+        if (regionOpen_ || !c_->inIsString || c_->pendingLiteral) return 0;
+        const auto* p = reinterpret_cast<const unsigned char*>(c_->inPos);
+        size_t n = 0;
+        while (kRtfBytes.plain[p[n]]) ++n;
+        if (n == 0) return 0;
+        int32_t rc = w_.Write(c_->inPos, n, false);
+        // Leave the context on the last character, as token by token.
+        c_->tokenText[0] = static_cast<char>(p[n - 1]);
+        c_->inPos += n;
+        c_->inOffset += static_cast<uint32_t>(n);
+        c_->consumed += static_cast<uint32_t>(n);
+        counter_ += static_cast<int32_t>(n);
+        return rc;
     }
 
     // A backslash that starts a control symbol. "\{#text\}", exactly as
