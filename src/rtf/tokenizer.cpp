@@ -49,6 +49,22 @@ inline int64_t AddDigit(int64_t value, int ch) {
     return value > INT32_MAX ? INT32_MAX : value;
 }
 
+// The numeric parameter after a control word's letters and the blank that
+// ends it, read from a string; -1 when there is none or it is negative.
+inline int64_t ReadParameter(const unsigned char** at) {
+    const unsigned char* q = *at;
+    int64_t param = -1;
+    if (*q == '-' || IsDigit(*q)) {
+        bool negative = *q == '-';
+        int64_t value = negative ? 0 : *q - '0';
+        for (++q; IsDigit(*q); ++q) value = AddDigit(value, *q);
+        if (!negative) param = value;
+    }
+    if (*q == ' ') ++q;
+    *at = q;
+    return param;
+}
+
 // String input: the token is the bytes from `start` to `end`.
 inline void FinishString(RtfContext* c, const char* start, const char* end) {
     int32_t length = static_cast<int32_t>(end - start);
@@ -118,14 +134,7 @@ int32_t NextTokenString(RtfContext* c) {
                 const unsigned char* q = p + 1;
                 while (IsLetter(*q)) ++q;
                 Classify(c, reinterpret_cast<const char*>(p), static_cast<size_t>(q - p));
-                int64_t param = -1;
-                if (*q == '-' || IsDigit(*q)) {
-                    bool negative = *q == '-';
-                    int64_t value = negative ? 0 : *q - '0';
-                    for (++q; IsDigit(*q); ++q) value = AddDigit(value, *q);
-                    if (!negative) param = value;
-                }
-                if (*q == ' ') ++q;
+                int64_t param = ReadParameter(&q);
                 if (c->keywordId == kRtfIdBin && c->keywordClass == kRtfValue && param > 0) {
                     // Binary data belongs to the word: never read as tokens.
                     for (int64_t n = param; n > 0 && *q; --n) ++q;
@@ -330,14 +339,7 @@ const char* FindGroupEnd(const char* from, int32_t d0, const char** lastWord, si
             while (IsLetter(*q)) ++q;
             *lastWord = reinterpret_cast<const char*>(p);
             *lastLength = static_cast<size_t>(q - p);
-            int64_t param = -1;
-            if (*q == '-' || IsDigit(*q)) {
-                bool negative = *q == '-';
-                int64_t value = negative ? 0 : *q - '0';
-                for (++q; IsDigit(*q); ++q) value = AddDigit(value, *q);
-                if (!negative) param = value;
-            }
-            if (*q == ' ') ++q;
+            int64_t param = ReadParameter(&q);
             if (param > 0 && bin && bin->keywordClass == kRtfValue && *lastLength == 3 &&
                 std::memcmp(p, "bin", 3) == 0) {
                 for (int64_t n = param; n > 0 && *q; --n) ++q;
