@@ -23,7 +23,7 @@ struct Failure {
 // Arguments of one command: options (--name or --name=value, -o value)
 // and the positional arguments in order.
 class Args {
-public:
+  public:
     // `valued` lists the options that take a value.
     Args(const std::vector<std::string>& argv, const std::vector<std::string>& valued);
     bool Flag(const std::string& name) const;
@@ -34,7 +34,7 @@ public:
     // Fails with a usage error unless between min and max positionals.
     void Expect(size_t min, size_t max, const std::string& usage) const;
 
-private:
+  private:
     std::vector<std::pair<std::string, std::string>> options_;
     std::vector<std::string> positional_;
 };
@@ -51,6 +51,9 @@ const std::vector<Command>& Commands();
 
 // Reads a whole file ("-" is standard input); fails with kInput.
 std::string ReadInput(const std::string& path);
+// The next line of `text` from *pos, without its CR LF or LF; false at the
+// end. *pos moves past the line.
+bool NextLine(const std::string& text, size_t* pos, std::string* line);
 // Writes a whole file atomically ("-" is standard output); fails with kInput.
 void WriteOutput(const std::string& path, const std::string& bytes);
 // True when standard error is a terminal (progress lines go there).

@@ -40,13 +40,9 @@ Dictionary ReadTerms(const std::string& path) {
     Dictionary dictionary;
     size_t pos = 0;
     int line = 0, terms = 0;
-    while (pos < text.size()) {
-        size_t end = text.find('\n', pos);
-        if (end == std::string::npos) end = text.size();
-        std::string l = text.substr(pos, end - pos);
-        pos = end + 1;
+    std::string l;
+    while (NextLine(text, &pos, &l)) {
         ++line;
-        if (!l.empty() && l.back() == '\r') l.pop_back();
         if (l.find_first_not_of(" \t") == std::string::npos || l[0] == '#') continue;
         std::string where = path + ":" + std::to_string(line);
         std::vector<std::string> f;
@@ -57,22 +53,24 @@ Dictionary ReadTerms(const std::string& path) {
             start = tab + 1;
         }
         if (f.size() < 3 || f.size() > 6)
-            Fail(kInput, where + ": expected TERM<tab>SYNONYMS<tab>TARGET[<tab>jump|popup"
-                                 "<tab>CASE<tab>EXCLUDE], found " +
+            Fail(kInput, where +
+                             ": expected TERM<tab>SYNONYMS<tab>TARGET[<tab>jump|popup"
+                             "<tab>CASE<tab>EXCLUDE], found " +
                              std::to_string(f.size()) + " fields");
         f.resize(6);
         if (f[0].empty()) Fail(kInput, where + ": the term is empty");
         bool exclude = YesNo(f[5], where, "exclude");
         if (f[2].empty() && !exclude) Fail(kInput, where + ": the target is empty");
         bool popup = false;
-        if (f[3] == "popup") popup = true;
+        if (f[3] == "popup")
+            popup = true;
         else if (f[3] != "jump" && !f[3].empty())
             Fail(kInput, where + ": the link kind must be jump or popup, not '" + f[3] + "'");
         bool caseSensitive = YesNo(f[4], where, "case-sensitive");
         int32_t result = 0;
         AutolinkDictionary* d =
-            AutolinkReference(dictionary.get(), f[0].c_str(), f[1].c_str(), f[2].c_str(),
-                              exclude, caseSensitive, "", popup, &result);
+            AutolinkReference(dictionary.get(), f[0].c_str(), f[1].c_str(), f[2].c_str(), exclude,
+                              caseSensitive, "", popup, &result);
         if (!d) Fail(kInternal, where + ": out of memory");
         if (!dictionary) dictionary.reset(d);
         if (result != BRIO_OK) Fail(kInput, where + ": '" + f[0] + "': " + StatusText(result));
@@ -105,9 +103,9 @@ std::string ContextFromProperties(const std::string& file) {
     fs::path path = fs::u8path(file);
     fs::path props = path.parent_path() / "topics.tsv";
     if (!Exists(props.u8string())) return "";
-    Table table = ReadTable(ReadInput(props.u8string()), props.u8string(),
-                            {"file", "context", "title", "macro", "keywords", "browse",
-                             "nonscroll"});
+    Table table =
+        ReadTable(ReadInput(props.u8string()), props.u8string(),
+                  {"file", "context", "title", "macro", "keywords", "browse", "nonscroll"});
     for (size_t r = 0; r < table.rows.size(); ++r)
         if (table.Cell(r, "file") == path.filename().u8string()) return table.Cell(r, "context");
     return "";
@@ -180,8 +178,8 @@ int RunAutolink(const std::vector<std::string>& argv) {
             results.push_back(dryRun ? "" : linked);
         }
         total += links;
-        std::string summary = job.source + ": " + Count(links, "link") +
-                              (dryRun ? " would be made" : " made");
+        std::string summary =
+            job.source + ": " + Count(links, "link") + (dryRun ? " would be made" : " made");
         if (topicCount > 1) summary += " in " + Count(topicCount, "topic");
         if (!dryRun) summary += job.destination == "-" ? "" : " -> " + job.destination;
         summaries.push_back(summary);

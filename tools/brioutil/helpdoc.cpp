@@ -1,8 +1,8 @@
 #include "helpdoc.h"
 
 #include <algorithm>
-#include <chrono>
 #include <cctype>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -24,22 +24,38 @@ std::string Count(size_t n, const std::string& word) {
 
 std::string StatusText(int32_t status) {
     switch (status) {
-        case BRIO_ERR_BITMAP_OPEN: return "cannot open the bitmap";
-        case BRIO_ERR_CREATE_OUTPUT: return "cannot create the output file";
-        case BRIO_ERR_UNEXPECTED_END: return "the RTF ends too early (a group left open?)";
-        case BRIO_ERR_UNKNOWN_KEYWORD: return "unknown control word";
-        case BRIO_ERR_NO_MEMORY: return "out of memory";
-        case BRIO_ERR_WRITE: return "write error";
-        case BRIO_ERR_WORD_TOO_LONG: return "a word is longer than 511 characters";
-        case BRIO_ERR_NOT_FOUND: return "not found";
-        case BRIO_ERR_READ: return "not a usable bitmap";
-        case BRIO_ERR_UNBALANCED: return "a group is closed that was never opened";
-        case BRIO_ERR_FOOTNOTE_BEFORE_PAGE: return "a # footnote before the first \\page";
-        case BRIO_ERR_GROUPS_OPEN: return "the RTF ends with groups still open";
-        case BRIO_ERR_TERM_CONFLICT: return "a term already links to another target";
-        case BRIO_ERR_STACK_FULL: return "too many pending words";
-        case BRIO_ERR_BAD_VALUE: return "a value holds a line break";
-        default: return "status " + std::to_string(status);
+        case BRIO_ERR_BITMAP_OPEN:
+            return "cannot open the bitmap";
+        case BRIO_ERR_CREATE_OUTPUT:
+            return "cannot create the output file";
+        case BRIO_ERR_UNEXPECTED_END:
+            return "the RTF ends too early (a group left open?)";
+        case BRIO_ERR_UNKNOWN_KEYWORD:
+            return "unknown control word";
+        case BRIO_ERR_NO_MEMORY:
+            return "out of memory";
+        case BRIO_ERR_WRITE:
+            return "write error";
+        case BRIO_ERR_WORD_TOO_LONG:
+            return "a word is longer than 511 characters";
+        case BRIO_ERR_NOT_FOUND:
+            return "not found";
+        case BRIO_ERR_READ:
+            return "not a usable bitmap";
+        case BRIO_ERR_UNBALANCED:
+            return "a group is closed that was never opened";
+        case BRIO_ERR_FOOTNOTE_BEFORE_PAGE:
+            return "a # footnote before the first \\page";
+        case BRIO_ERR_GROUPS_OPEN:
+            return "the RTF ends with groups still open";
+        case BRIO_ERR_TERM_CONFLICT:
+            return "a term already links to another target";
+        case BRIO_ERR_STACK_FULL:
+            return "too many pending words";
+        case BRIO_ERR_BAD_VALUE:
+            return "a value holds a line break";
+        default:
+            return "status " + std::to_string(status);
     }
 }
 
@@ -94,8 +110,8 @@ bool IsHeaderGroup(const std::string& s, size_t open) {
 
 // Control words that start the body of a document.
 bool IsBodyWord(const std::string& word) {
-    static const char* const kBody[] = {"pard", "plain", "sectd", "par", "page", "keepn", "line",
-                                        "tab"};
+    static const char* const kBody[] = {"pard", "plain", "sectd", "par",
+                                        "page", "keepn", "line",  "tab"};
     for (const char* b : kBody)
         if (word == b) return true;
     return false;
@@ -207,8 +223,8 @@ std::vector<Topic> SplitTopics(const std::string& rtf, const std::string& name) 
         t.keywords = Take(keywords);
         t.macro = EntryMacro(rtf.substr(pos, consumed ? consumed : std::string::npos));
         if (status != BRIO_OK)
-            Fail(kInput, name + ": topic " + std::to_string(topics.size() + 1) + ": " +
-                             StatusText(status));
+            Fail(kInput,
+                 name + ": topic " + std::to_string(topics.size() + 1) + ": " + StatusText(status));
         if (topics.empty()) {
             size_t body = BodyStart(text);
             header = text.substr(0, body == std::string::npos ? 0 : body);
@@ -231,16 +247,15 @@ std::string EmitTopic(const Topic& topic) {
     fs::path temp = fs::temp_directory_path(ec);
     if (ec) temp = ".";
     std::string work =
-        (temp / ("brioutil-topic-" + std::to_string(std::chrono::steady_clock::now()
-                                                         .time_since_epoch()
-                                                         .count()) +
-                 "-" + std::to_string(++counter) + ".rtf"))
+        (temp / ("brioutil-topic-" +
+                 std::to_string(std::chrono::steady_clock::now().time_since_epoch().count()) + "-" +
+                 std::to_string(++counter) + ".rtf"))
             .u8string();
     std::vector<char> keywords(topic.keywords.begin(), topic.keywords.end());
     keywords.push_back('\0');
-    int32_t status = TopicEmitRtfFile(topic.rtf.c_str(), topic.context.c_str(),
-                                      topic.title.c_str(), topic.macro.c_str(), keywords.data(),
-                                      topic.browse.c_str(), work.c_str(), topic.nonScrolling);
+    int32_t status = TopicEmitRtfFile(topic.rtf.c_str(), topic.context.c_str(), topic.title.c_str(),
+                                      topic.macro.c_str(), keywords.data(), topic.browse.c_str(),
+                                      work.c_str(), topic.nonScrolling);
     if (status != BRIO_OK) {
         brio::PlatRemoveFile(work.c_str());
         std::string what = topic.context.empty() ? "a topic" : "topic " + topic.context;
@@ -288,21 +303,17 @@ Table ReadTable(const std::string& text, const std::string& name,
     size_t pos = 0;
     int line = 0;
     bool header = true;
-    while (pos < text.size()) {
-        size_t end = text.find('\n', pos);
-        if (end == std::string::npos) end = text.size();
-        std::string l = text.substr(pos, end - pos);
-        pos = end + 1;
+    std::string l;
+    while (NextLine(text, &pos, &l)) {
         ++line;
-        if (!l.empty() && l.back() == '\r') l.pop_back();
         if (l.find_first_not_of(" \t") == std::string::npos) continue;
         if (l[0] == '#') continue;
         std::vector<std::string> cells;
         size_t start = 0;
         while (true) {
             size_t tab = l.find('\t', start);
-            cells.push_back(l.substr(start, tab == std::string::npos ? std::string::npos
-                                                                     : tab - start));
+            cells.push_back(
+                l.substr(start, tab == std::string::npos ? std::string::npos : tab - start));
             if (tab == std::string::npos) break;
             start = tab + 1;
         }
@@ -311,8 +322,8 @@ Table ReadTable(const std::string& text, const std::string& name,
                 c.erase(0, c.find_first_not_of(' '));
                 c.erase(c.find_last_not_of(' ') + 1);
                 if (std::find(known.begin(), known.end(), c) == known.end())
-                    Fail(kInput, name + ":" + std::to_string(line) + ": unknown column '" + c +
-                                     "'");
+                    Fail(kInput,
+                         name + ":" + std::to_string(line) + ": unknown column '" + c + "'");
             }
             table.columns = cells;
             header = false;
@@ -320,8 +331,7 @@ Table ReadTable(const std::string& text, const std::string& name,
         }
         if (cells.size() > table.columns.size())
             Fail(kInput, name + ":" + std::to_string(line) + ": " + std::to_string(cells.size()) +
-                             " fields, the header names " +
-                             std::to_string(table.columns.size()));
+                             " fields, the header names " + std::to_string(table.columns.size()));
         table.rows.push_back(cells);
         table.lines.push_back(line);
     }
@@ -363,7 +373,9 @@ std::vector<std::string> RtfFilesUnder(const std::string& folder) {
 Progress::Progress(const std::string& what, size_t total)
     : what_(what), total_(total), shown_(total > 1 && ProgressWanted()) {}
 
-Progress::~Progress() { Done(); }
+Progress::~Progress() {
+    Done();
+}
 
 void Progress::Done() {
     if (shown_ && done_ > 0) std::fprintf(stderr, "\r\033[K");
@@ -373,8 +385,8 @@ void Progress::Done() {
 void Progress::Step(const std::string& item) {
     ++done_;
     if (!shown_) return;
-    std::fprintf(stderr, "\r\033[K%s %lu/%lu %s", what_.c_str(),
-                 static_cast<unsigned long>(done_), static_cast<unsigned long>(total_), item.c_str());
+    std::fprintf(stderr, "\r\033[K%s %lu/%lu %s", what_.c_str(), static_cast<unsigned long>(done_),
+                 static_cast<unsigned long>(total_), item.c_str());
     std::fflush(stderr);
 }
 

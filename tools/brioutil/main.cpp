@@ -21,7 +21,9 @@
 
 namespace cli {
 
-void Fail(int code, const std::string& message) { throw Failure{code, message}; }
+void Fail(int code, const std::string& message) {
+    throw Failure{code, message};
+}
 
 Args::Args(const std::vector<std::string>& argv, const std::vector<std::string>& valued) {
     auto takesValue = [&](const std::string& name) {
@@ -33,7 +35,8 @@ Args::Args(const std::vector<std::string>& argv, const std::vector<std::string>&
     for (size_t i = 0; i < argv.size(); ++i) {
         const std::string& a = argv[i];
         // "-1" is a value (form files are full of them), not an option.
-        bool option = a.size() >= 2 && a[0] == '-' && (a[1] == '-' || std::isalpha(static_cast<unsigned char>(a[1])));
+        bool option = a.size() >= 2 && a[0] == '-' &&
+                      (a[1] == '-' || std::isalpha(static_cast<unsigned char>(a[1])));
         if (optionsDone || !option) {
             positional_.push_back(a);
             continue;
@@ -63,7 +66,9 @@ bool Args::Has(const std::string& name) const {
     return false;
 }
 
-bool Args::Flag(const std::string& name) const { return Has(name); }
+bool Args::Flag(const std::string& name) const {
+    return Has(name);
+}
 
 std::string Args::Value(const std::string& name, const std::string& fallback) const {
     for (auto it = options_.rbegin(); it != options_.rend(); ++it)
@@ -73,6 +78,16 @@ std::string Args::Value(const std::string& name, const std::string& fallback) co
 
 void Args::Expect(size_t min, size_t max, const std::string& usage) const {
     if (positional_.size() < min || positional_.size() > max) Fail(kUsage, "usage: " + usage);
+}
+
+bool NextLine(const std::string& text, size_t* pos, std::string* line) {
+    if (*pos >= text.size()) return false;
+    size_t end = text.find('\n', *pos);
+    if (end == std::string::npos) end = text.size();
+    line->assign(text, *pos, end - *pos);
+    *pos = end + 1;
+    if (!line->empty() && line->back() == '\r') line->pop_back();
+    return true;
 }
 
 std::string ReadInput(const std::string& path) {
@@ -101,7 +116,9 @@ void WriteOutput(const std::string& path, const std::string& bytes) {
     if (!file.Commit()) Fail(kInput, path + ": write error");
 }
 
-bool ProgressWanted() { return isatty(fileno(stderr)) != 0; }
+bool ProgressWanted() {
+    return isatty(fileno(stderr)) != 0;
+}
 
 std::string JsonString(const std::string& text) {
     // Windows-1252 bytes 0x80-0x9F that differ from Latin-1.
@@ -113,11 +130,21 @@ std::string JsonString(const std::string& text) {
     char buffer[8];
     for (unsigned char c : text) {
         switch (c) {
-            case '"': out += "\\\""; break;
-            case '\\': out += "\\\\"; break;
-            case '\n': out += "\\n"; break;
-            case '\r': out += "\\r"; break;
-            case '\t': out += "\\t"; break;
+            case '"':
+                out += "\\\"";
+                break;
+            case '\\':
+                out += "\\\\";
+                break;
+            case '\n':
+                out += "\\n";
+                break;
+            case '\r':
+                out += "\\r";
+                break;
+            case '\t':
+                out += "\\t";
+                break;
             default:
                 if (c < 0x20 || c >= 0x7F) {
                     unsigned code = c >= 0x80 && c < 0xA0 ? k1252[c - 0x80] : c;
@@ -161,7 +188,8 @@ int main(int argc, char** argv) {
     brio::ClipboardUsePrivate(true);
     std::vector<std::string> args(argv + 1, argv + argc);
     if (args.empty() || args[0] == "--help" || args[0] == "-h" || args[0] == "help") {
-        if (args.size() >= 2) args = {args[1], "--help"};
+        if (args.size() >= 2)
+            args = {args[1], "--help"};
         else {
             PrintOverview();
             return args.empty() ? kUsage : kOk;
