@@ -14,8 +14,10 @@ namespace {
 // walk comes near it.
 constexpr size_t kMaxPaths = 256;
 
-// Root children from which lookups at the root go through the filter.
+// Edges from which lookups go through the filter, and its bits per slot of
+// the hash table (which has two to four slots per edge).
 constexpr size_t kFilterFrom = 2048;
+constexpr size_t kFilterBitsPerSlot = 4;
 
 bool EqualIgnoreCase(std::string_view a, std::string_view b) {
     if (a.size() != b.size()) return false;
@@ -27,15 +29,25 @@ bool EqualIgnoreCase(std::string_view a, std::string_view b) {
     return true;
 }
 
+// The platform's upper case of every byte, asked once: the walk folds
+// every word of the text.
+struct UpperTable {
+    unsigned char map[256];
+    UpperTable() {
+        for (int c = 0; c < 256; ++c) map[c] = PlatCharUpper(static_cast<unsigned char>(c));
+    }
+};
+
 // Upper-cases `word` into `stack` when it fits, else into `heap`.
 std::string_view UpperCase(std::string_view word, char* stack, size_t stackSize, BrioString* heap) {
+    static const UpperTable upper;
     char* out = stack;
     if (word.size() > stackSize) {
         heap->resize(word.size());
         out = &(*heap)[0];
     }
     for (size_t i = 0; i < word.size(); ++i)
-        out[i] = static_cast<char>(PlatCharUpper(static_cast<unsigned char>(word[i])));
+        out[i] = static_cast<char>(upper.map[static_cast<unsigned char>(word[i])]);
     return std::string_view(out, word.size());
 }
 
@@ -65,10 +77,11 @@ using namespace brio;
 
 AutolinkDictionary::AutolinkDictionary() {
     nodes_.emplace_back();
-    slots_.resize(64, Slot{0, 0});
+    endsTerm_.push_back(0);
+    slots_.resize(64);
     active_.reserve(8);
     next_.reserve(8);
-    active_.push_back(kRootNode);
+    active_.push_back(Path{kRootNode, kNoNode});
 }
 
 AutolinkDictionary::~AutolinkDictionary() {
@@ -93,25 +106,35 @@ uint32_t AutolinkDictionary::HashKey(uint32_t parent, uint32_t caseInsensitive,
     return h;
 }
 
+AutolinkDictionary::Key AutolinkDictionary::MakeKey(uint32_t caseInsensitive,
+                                                    std::string_view word) {
+    Key k{static_cast<uint32_t>(word.size() << 1 | caseInsensitive), {0, 0}};
+    std::memcpy(k.key, word.data(), word.size() < sizeof k.key ? word.size() : sizeof k.key);
+    return k;
+}
+
 uint32_t AutolinkDictionary::Lookup(uint32_t parent, uint32_t caseInsensitive,
                                     std::string_view word) const {
     uint32_t h = HashKey(parent, caseInsensitive, word);
-    if (parent == kRootNode && !rootFilter_.empty() && !FilterHas(h)) return kNoNode;
+    if (!filter_.empty() && !FilterHas(h)) return kNoNode;
+    Key k = MakeKey(caseInsensitive, word);
     size_t mask = slots_.size() - 1;
     for (size_t i = h & mask;; i = (i + 1) & mask) {
         const Slot& s = slots_[i];
         if (s.node == 0) return kNoNode;
-        if (s.hash != h) continue;
-        const AutolinkTermNode& n = nodes_[s.node];
-        if (n.parent == parent && (n.flags & FlagCaseInsensitive) == caseInsensitive &&
-            n.wordLength == word.size() &&
-            std::memcmp(words_.data() + n.wordOffset, word.data(), word.size()) == 0)
+        if (s.hash != h || s.parent != parent || s.lengthCase != k.lengthCase ||
+            s.key[0] != k.key[0] || s.key[1] != k.key[1])
+            continue;
+        if (word.size() <= sizeof k.key) return s.node;
+        size_t skip = sizeof k.key;
+        if (std::memcmp(words_.data() + nodes_[s.node].wordOffset + skip, word.data() + skip,
+                        word.size() - skip) == 0)
             return s.node;
     }
 }
 
 void AutolinkDictionary::GrowTable() {
-    BrioVector<Slot> grown(slots_.size() * 2, Slot{0, 0});
+    BrioVector<Slot> grown(slots_.size() * 2);
     size_t mask = grown.size() - 1;
     for (const Slot& s : slots_) {
         if (s.node == 0) continue;
@@ -120,13 +143,32 @@ void AutolinkDictionary::GrowTable() {
         grown[i] = s;
     }
     slots_.swap(grown);
+    if (!filter_.empty()) BuildFilter(slots_.size() * kFilterBitsPerSlot);
+}
+
+void AutolinkDictionary::BuildFilter(size_t bits) {
+    // A filter that misses an edge would hide it, so one that cannot be
+    // built is dropped, never left stale.
+    BrioVector<uint64_t> built;
+    try {
+        built.assign(bits / 64, 0);
+    } catch (const std::bad_alloc&) {
+        BrioVector<uint64_t>().swap(filter_);
+        return;
+    }
+    filter_.swap(built);
+    filterMask_ = static_cast<uint32_t>(bits - 1);
+    for (const Slot& slot : slots_)
+        if (slot.node != 0) FilterAdd(slot.hash);
 }
 
 uint32_t AutolinkDictionary::AddChild(uint32_t parent, uint32_t caseInsensitive,
                                       std::string_view word) {
     if ((used_ + 1) * 2 > slots_.size()) GrowTable();
-    if (nodes_.size() >= kNoNode - 1 || words_.size() + word.size() >= UINT32_MAX)
+    if (nodes_.size() >= kNoNode - 1 || words_.size() + word.size() >= UINT32_MAX ||
+        word.size() > UINT32_MAX >> 1)
         throw std::bad_alloc();
+    if (nodes_.size() / 64 >= endsTerm_.size()) endsTerm_.push_back(0);
     AutolinkTermNode node;
     node.parent = parent;
     node.flags = caseInsensitive;
@@ -145,23 +187,20 @@ uint32_t AutolinkDictionary::AddChild(uint32_t parent, uint32_t caseInsensitive,
     size_t mask = slots_.size() - 1;
     size_t i = h & mask;
     while (slots_[i].node != 0) i = (i + 1) & mask;
-    slots_[i] = Slot{h, index};
+    Key k = MakeKey(caseInsensitive, word);
+    Slot& slot = slots_[i];
+    slot.hash = h;
+    slot.node = index;
+    slot.parent = parent;
+    slot.lengthCase = k.lengthCase;
+    slot.key[0] = k.key[0];
+    slot.key[1] = k.key[1];
     ++used_;
     ++(caseInsensitive ? foldedNodes_ : exactNodes_);
-    if (parent == kRootNode) {
-        ++rootChildren_;
-        if (!rootFilter_.empty()) {
-            FilterAdd(h);
-        } else if (rootChildren_ >= kFilterFrom) {
-            try {
-                rootFilter_.assign(16384, 0);
-            } catch (const std::bad_alloc&) {
-                return index;  // the filter is only a shortcut
-            }
-            for (const Slot& slot : slots_)
-                if (slot.node != 0 && nodes_[slot.node].parent == kRootNode) FilterAdd(slot.hash);
-        }
-    }
+    if (!filter_.empty())
+        FilterAdd(h);
+    else if (used_ >= kFilterFrom)
+        BuildFilter(slots_.size() * kFilterBitsPerSlot);
     return index;
 }
 
@@ -210,6 +249,7 @@ int32_t AutolinkDictionary::InsertTerm(std::string_view text, std::string_view t
     // Old flags are replaced; the case flag cannot change, since the node
     // was reached through edges of the same kind.
     nodes_[node].flags = (flags & (FlagCaseInsensitive | FlagExcluded)) | FlagEndsTerm;
+    endsTerm_[node >> 6] |= 1ull << (node & 63);
     *endNode = node;
     return BRIO_OK;
 }
@@ -240,22 +280,13 @@ int32_t AutolinkDictionary::AddReference(std::string_view term, std::string_view
 
 void AutolinkDictionary::ResetWalk() {
     active_.clear();
-    active_.push_back(kRootNode);
+    active_.push_back(Path{kRootNode, kNoNode});
     fallback_ = kNoNode;
     runLength_ = 0;
 }
 
-uint32_t AutolinkDictionary::NearestTermEnd(uint32_t node) const {
-    // The root is never a match.
-    while (node != kRootNode && node != kNoNode) {
-        if (nodes_[node].flags & FlagEndsTerm) return node;
-        node = nodes_[node].parent;
-    }
-    return kNoNode;
-}
-
-void AutolinkDictionary::OfferFallback(uint32_t node) {
-    uint32_t t = NearestTermEnd(node);
+void AutolinkDictionary::OfferFallback(const Path& path) {
+    uint32_t t = path.end;
     if (t == kNoNode) return;
     if (fallback_ == kNoNode || nodes_[t].depth > nodes_[fallback_].depth) fallback_ = t;
 }
@@ -273,12 +304,15 @@ void AutolinkDictionary::MatchWord(std::string_view word, MatchVerdict* verdict,
         next_.clear();
         // The walk always tries to extend first, so the longest term wins;
         // a path that dies leaves its nearest term end as a fallback.
-        for (uint32_t node : active_) {
-            uint32_t exact = exactNodes_ ? Lookup(node, 0, word) : kNoNode;
-            uint32_t folded = foldedNodes_ ? Lookup(node, FlagCaseInsensitive, upper) : kNoNode;
-            if (exact != kNoNode && next_.size() < kMaxPaths) next_.push_back(exact);
-            if (folded != kNoNode && next_.size() < kMaxPaths) next_.push_back(folded);
-            if (exact == kNoNode && folded == kNoNode) OfferFallback(node);
+        for (const Path& path : active_) {
+            uint32_t exact = exactNodes_ ? Lookup(path.node, 0, word) : kNoNode;
+            uint32_t folded =
+                foldedNodes_ ? Lookup(path.node, FlagCaseInsensitive, upper) : kNoNode;
+            for (uint32_t child : {exact, folded}) {
+                if (child != kNoNode && next_.size() < kMaxPaths)
+                    next_.push_back(Path{child, EndsTerm(child) ? child : path.end});
+            }
+            if (exact == kNoNode && folded == kNoNode) OfferFallback(path);
         }
         if (!next_.empty()) {
             active_.swap(next_);
@@ -286,7 +320,7 @@ void AutolinkDictionary::MatchWord(std::string_view word, MatchVerdict* verdict,
             return;
         }
     } else {
-        for (uint32_t node : active_) OfferFallback(node);
+        for (const Path& path : active_) OfferFallback(path);
     }
 
     uint32_t end = fallback_;

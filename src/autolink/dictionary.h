@@ -140,19 +140,35 @@ struct AutolinkDictionary {
     AutolinkDictionary& operator=(const AutolinkDictionary&) = delete;
 
   private:
+    // A slot holds what a lookup compares, the first 16 bytes of the word
+    // included, so that a probe reads one cache line for most words instead
+    // of the slot, the node and the word arena.
     struct Slot {
-        uint32_t hash;
-        uint32_t node;  // 0 (the root, never a child) marks an empty slot
+        uint32_t hash = 0;
+        uint32_t node = 0;  // 0 (the root, never a child) marks an empty slot
+        uint32_t parent = 0;
+        uint32_t lengthCase = 0;  // word length << 1 | FlagCaseInsensitive
+        uint64_t key[2] = {0, 0};
     };
+    struct Key {
+        uint32_t lengthCase;
+        uint64_t key[2];
+    };
+    static Key MakeKey(uint32_t caseInsensitive, std::string_view word);
 
     static uint32_t HashKey(uint32_t parent, uint32_t caseInsensitive, std::string_view word);
     uint32_t Lookup(uint32_t parent, uint32_t caseInsensitive, std::string_view word) const;
     uint32_t AddChild(uint32_t parent, uint32_t caseInsensitive, std::string_view word);
     void GrowTable();
-    // The nearest node at or above `node` that ends a term; brio::kNoNode if none
-    // below the root.
-    uint32_t NearestTermEnd(uint32_t node) const;
-    void OfferFallback(uint32_t node);
+    // One path of the walk: where it stands and the deepest node on it that
+    // ends a term (brio::kNoNode if none yet), carried along so that a path
+    // that dies needs no walk back up the trie.
+    struct Path {
+        uint32_t node;
+        uint32_t end;
+    };
+    bool EndsTerm(uint32_t node) const { return (endsTerm_[node >> 6] >> (node & 63)) & 1; }
+    void OfferFallback(const Path& path);
 
     brio::BrioVector<brio::AutolinkTermNode> nodes_;
     brio::BrioVector<brio::AutolinkTerm> terms_;
@@ -162,21 +178,26 @@ struct AutolinkDictionary {
     // Nodes below the root of each kind: a walk skips the kind that has none.
     size_t exactNodes_ = 0;
     size_t foldedNodes_ = 0;
-    // Most words of a text start no term. Once the root has many children,
-    // a bit per hash answers most of those lookups from a small table that
-    // stays in the cache, instead of the large one.
-    brio::BrioVector<uint64_t> rootFilter_;
-    size_t rootChildren_ = 0;
-    void FilterAdd(uint32_t hash) { rootFilter_[(hash >> 12) & 16383] |= 1ull << (hash & 63); }
+    // Most words of a text start no term, and most words after the first
+    // word of a term continue none. Once the trie is large, a bit per edge
+    // hash answers most of those lookups from a table that stays in the
+    // cache, instead of probing the large one. Empty while the trie is small.
+    brio::BrioVector<uint64_t> filter_;
+    uint32_t filterMask_ = 0;  // bits in the filter, less one
+    void BuildFilter(size_t bits);
+    void FilterAdd(uint32_t hash) { filter_[(hash & filterMask_) >> 6] |= 1ull << (hash & 63); }
     bool FilterHas(uint32_t hash) const {
-        return (rootFilter_[(hash >> 12) & 16383] >> (hash & 63)) & 1;
+        return (filter_[(hash & filterMask_) >> 6] >> (hash & 63)) & 1;
     }
 
     // The walk: every node the words so far lead to (a text word may follow
     // a case-sensitive and a case-insensitive edge at once), the best term
     // end seen on a path that has already died, and the words handed in.
-    brio::BrioVector<uint32_t> active_;
-    brio::BrioVector<uint32_t> next_;
+    brio::BrioVector<Path> active_;
+    brio::BrioVector<Path> next_;
+    // FlagEndsTerm of every node, a bit each: small enough to stay in the
+    // cache while the nodes are not.
+    brio::BrioVector<uint64_t> endsTerm_;
     uint32_t fallback_ = brio::kNoNode;
     int32_t runLength_ = 0;
 };
