@@ -224,16 +224,17 @@ TEST(AutolinkTest, SettingsOfTheCall) {
 // A large dictionary answers most lookups from its filter and compares the
 // first 16 bytes of a word in the hash table: it must link exactly as a small
 // one, terms added after the filter was built and words alike past 16 bytes
-// included.
+// included. The last two words of the text have the same hash.
 TEST(AutolinkTest, LargeDictionaryLinksAsASmallOne) {
     const std::string text =
         "{\\rtf1 ABCDEFGHIJKLMNOPQRSTU ONE abcdefghijklmnopQRSTU abcdefghijklmnopqrstV "
-        "abcdefghijklmnopqrst late arrival filler7 word filler7 other}";
+        "abcdefghijklmnopqrst late arrival filler7 word filler7 other abcdefghijklmnopffqzqyti "
+        "abcdefghijklmnopcdloogkg}";
     const std::string expected =
         "{\\rtf1 {\\uldb ABCDEFGHIJKLMNOPQRSTU ONE}{\\v LONG_CI} "
         "{\\uldb abcdefghijklmnopQRSTU}{\\v LONG_CS} abcdefghijklmnopqrstV "
         "abcdefghijklmnopqrst {\\uldb late arrival}{\\v LATE} {\\uldb filler7 word}{\\v F7} "
-        "filler7 other}";
+        "filler7 other abcdefghijklmnopffqzqyti {\\uldb abcdefghijklmnopcdloogkg}{\\v HASHED}}";
     for (int fillers : {8, 3000}) {
         std::vector<std::string> names;
         for (int i = 0; i < fillers; ++i) names.push_back("filler" + std::to_string(i) + " word");
@@ -243,6 +244,7 @@ TEST(AutolinkTest, LargeDictionaryLinksAsASmallOne) {
                                  {"abcdefghijklmnopQRSTU", "LONG_CS", "", 0, 1}};
         for (int i = 0; i < fillers; ++i) refs.push_back({names[i].c_str(), targets[i].c_str()});
         refs.push_back({"late arrival", "LATE"});
+        refs.push_back({"abcdefghijklmnopcdloogkg", "HASHED"});
         AutolinkDictionary* d = MakeDictionary(refs);
         EXPECT_EQ(Link(d, text).text, expected) << fillers << " fillers";
         AutolinkDone(d);
