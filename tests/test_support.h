@@ -63,10 +63,8 @@ struct ToolRun {
     std::string err;
 };
 
-// Runs the brioutil tool with the arguments (each quoted for the shell),
-// optionally with environment assignments ("NAME=value") and standard input.
-// The environment variable BRIOUTIL_TOOL_LAUNCHER, when set, is put in front
-// of the tool's path (scripts/valgrind runs the tool under memcheck so).
+// Runs the brioutil tool with the arguments, environment assignments
+// ("NAME=value") and standard input; BRIOUTIL_TOOL_LAUNCHER goes in front.
 ToolRun RunTool(const std::vector<std::string>& args, const std::vector<std::string>& env = {},
                 const std::string& input = "");
 

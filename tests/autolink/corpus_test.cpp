@@ -16,6 +16,7 @@
 #include "platform/platform.h"
 #include "rtf/rtf.h"
 #include "test_support.h"
+#include "topic/topic_support.h"
 
 using namespace brio;
 
@@ -28,27 +29,13 @@ struct Topic {
     std::string title;
 };
 
+// The topics of every corpus file that import without an error.
 std::vector<Topic> LoadTopics() {
     std::vector<Topic> topics;
-    for (const std::string& path : test::ListFiles(test::CorpusDir("rtf"))) {
-        std::string text = test::ReadFile(path);
-        for (size_t pos = 0; pos < text.size();) {
-            const char* rtf = nullptr;
-            uint32_t rtfLength = 0, consumed = 0;
-            char *context = nullptr, *title = nullptr, *browse = nullptr, *keywords = nullptr;
-            int32_t status = -7;
-            TopicImport* h = TopicImportString(
-                text.c_str() + pos, &rtf, &rtfLength, nullptr, &context, nullptr, &title, nullptr,
-                &browse, nullptr, &keywords, nullptr, &consumed, nullptr, nullptr, &status);
-            if (h && rtf && status == 0 && rtfLength > 0)
-                topics.push_back({path, std::string(rtf, rtfLength), context ? context : "",
-                                  title ? title : ""});
-            for (char* p : {context, title, browse, keywords}) std::free(p);
-            TopicImportStringClose(h);
-            if (consumed == 0) break;
-            pos += consumed;
-        }
-    }
+    for (const std::string& path : test::ListFiles(test::CorpusDir("rtf")))
+        for (const test::Imported& t : test::SplitTopics(test::ReadFile(path)))
+            if (t.status == 0 && !t.rtf.empty())
+                topics.push_back({path, t.rtf, t.context, t.title});
     return topics;
 }
 

@@ -84,12 +84,7 @@ TEST(OpenHotspotBitmap, StatusByFile) {
                  {"offset outside the file", outOfFile, 4},
                  {"offsets out of order", outOfOrder, 4},
                  {"truncated group file", group.substr(0, group.size() - 3), 4},
-                 {"empty file", "", 4},
-                 {"unknown first bytes", std::string(40, 'x'), 4},
                  {"device-dependent bitmap", ddbFile + "\x55\x55\x55\x55", 4},
-                 {"bitmap file", MakeBmp({40, 4, 2, 24, 0, 0, 0, Bytes(24, 0x42)}), 0},
-                 {"bitmap file, table missing", MakeBmp({}), 4},
-                 {"metafile", MakeMetafile(0, 0, 1440, 720, 1440, "ab"), 0},
                  {"metafile, checksum wrong", MakeMetafile(0, 0, 1440, 720, 1440, "ab", 1), 4},
                  {"metafile, no width", MakeMetafile(0, 0, 0, 720, 1440, "ab"), 4},
                  {"metafile, no unit", MakeMetafile(0, 0, 100, 100, 0, "ab"), 4}};

@@ -133,6 +133,10 @@ TEST(ExpandPicture, RecordsReachingOutsideThemselvesAreRefused) {
 }
 
 TEST(ExpandPicture, Metafiles) {
+    // At most 64 times the stored bytes plus 1 MB (a fuzzed record asked for 700 MB).
+    const uint32_t most = 2 * 64 + (1 << 20);
+    Bytes mostBits(most, 0);
+    mostBits[0] = 1, mostBits[1] = 2;
     struct Case {
         const char* name;
         uint8_t packing;
@@ -142,6 +146,8 @@ TEST(ExpandPicture, Metafiles) {
         uint32_t dataSize;
     } cases[] = {{"raw", 0, {1, 2, 3, 4}, 4, {1, 2, 3, 4}, 4},
                  {"raw shorter than U", 0, {1, 2}, 4, {1, 2, 0, 0}, 2},
+                 {"raw, the most two bytes may stand for", 0, {1, 2}, most, mostBits, 2},
+                 {"raw, one byte more", 0, {1, 2}, most + 1, {}, 0},
                  {"raw longer than U", 0, {1, 2, 3, 4, 5}, 4, {}, 0},
                  {"rle", 1, {0x06, 0x11}, 6, Bytes(6, 0x11), 6},
                  {"rle beyond U", 1, {0x06, 0x11}, 3, Bytes(3, 0x11), 3},

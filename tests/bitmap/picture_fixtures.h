@@ -1,6 +1,5 @@
-// Pictures built in memory for the picture tests (bitmap files, placeable
-// metafiles, stored records, group files, clipboard blocks, hotspot records)
-// and readers of blocks, the clipboard and an opened picture's hotspots.
+// Pictures built in memory (bitmap files, metafiles, stored records, group files,
+// clipboard blocks, hotspot records) and readers of blocks, clipboard and hotspots.
 #pragma once
 
 #include <gtest/gtest.h>

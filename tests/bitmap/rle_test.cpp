@@ -24,10 +24,10 @@ Bytes Pack(const Bytes& in) {
 }
 
 // The bytes produced, or {0xFF} for a refused backward stream; a refused
-// stated stream writes nothing.
+// stated stream writes nothing. No room is a null buffer.
 Bytes Unpack(const Bytes& stream, uint32_t capacity, bool backward = false, bool stated = true) {
     Bytes src(stream), out(capacity + 32, 0xEE);
-    auto* at = out.data() + 16;
+    auto* at = capacity ? out.data() + 16 : nullptr;
     int32_t n = backward ? brio::UnpackRleBackward(src.data(), at, uint32_t(src.size()), capacity)
                          : brio::UnpackRle(src.data(), at, uint32_t(src.size()), capacity);
     EXPECT_LE(n, int32_t(capacity));
@@ -78,7 +78,11 @@ TEST(UnpackRle, StatedStreamsBothWays) {
                  {true, {0x78, 0x03, 0x61, 0x81}, 8, {0x78, 0x78, 0x78, 0x61}},
                  {true, {0x62, 0x83}, 8, {0xFF}},  // literal reaches before the source
                  {true, {0x03}, 8, {0xFF}},        // value byte missing
-                 {true, {}, 8, {}}};
+                 {true, {}, 8, {}},
+                 // Empty records write nothing, also into no buffer (found by fuzzing).
+                 {true, {0, 0, 0, 0, 1, 0}, 0, {}},
+                 {true, {0x80}, 0, {}},
+                 {true, {7, 3, 0x80, 0, 0}, 3, {7, 7, 7}}};
     for (const auto& c : cases) EXPECT_EQ(Unpack(c.stream, c.capacity, c.backward), c.out);
 }
 

@@ -2,31 +2,22 @@
 #ifdef BRIOUTIL_CLI_BINARY
 #include <cstdint>
 
+#include "bitmap/picture_fixtures.h"
 #include "cli/cli_support.h"
 
 namespace {
 
 using namespace brio::test;
 
-void Put(std::string& b, uint32_t v, int bytes) {
-    for (int i = 0; i < bytes; ++i) b += static_cast<char>(v >> (8 * i) & 0xFF);
-}
-
-uint32_t Get32(const std::string& b, size_t at) {
-    uint32_t v = 0;
-    for (int i = 3; i >= 0; --i) v = v << 8 | static_cast<unsigned char>(b[at + i]);
-    return v;
-}
-
 // A 4-bit 8 x 3 bitmap file with a 16-colour table; pelsPerMetre as given.
 std::string Bitmap(uint32_t ppm) {
-    std::string b = "BM";
-    const std::pair<uint32_t, int> fields[] = {{130, 4}, {0, 4}, {118, 4}, {40, 4}, {8, 4},
-                                               {3, 4},   {1, 2}, {4, 2},   {0, 4},  {12, 4},
-                                               {ppm, 4}, {ppm, 4}, {16, 4}, {0, 4}};
-    for (const auto& f : fields) Put(b, f.first, f.second);
-    for (uint32_t i = 0; i < 16; ++i) Put(b, i * 0x00101010u, 4);
-    for (uint32_t row = 1; row <= 3; ++row) Put(b, 0x01234567u * row, 4);
+    std::string b(130, '\0');
+    b[0] = 'B', b[1] = 'M';
+    Put32(b, {{2, 130}, {10, 118}, {14, 40}, {18, 8}, {22, 3}, {34, 12}, {38, ppm}, {42, ppm}});
+    Put32(b, {{46, 16}});
+    Put16(b, {{26, 1}, {28, 4}});
+    for (uint32_t i = 0; i < 16; ++i) Put32(b, {{54 + 4 * i, i * 0x00101010u}});
+    for (uint32_t row = 0; row < 3; ++row) Put32(b, {{118 + 4 * row, 0x01234567u * (row + 1)}});
     return b;
 }
 
@@ -139,12 +130,13 @@ TEST(CliPicture, EveryCorpusBitmapComesOutAsAWholeBitmapFile) {
             ++extracted;
             std::string bmp = ReadFile(out);
             ASSERT_GE(bmp.size(), 54u) << file;
-            uint32_t width = Get32(bmp, 18), height = Get32(bmp, 22), bits = uint8_t(bmp[28]);
-            uint32_t colours = Get32(bmp, 46) ? Get32(bmp, 46) : bits <= 8 ? 1u << bits : 0;
+            auto field = [&](size_t at) { return brio::GetU32(bmp.data(), at); };
+            uint32_t width = field(18), height = field(22), bits = uint8_t(bmp[28]);
+            uint32_t colours = field(46) ? field(46) : bits <= 8 ? 1u << bits : 0;
             EXPECT_EQ(bmp.substr(0, 2), "BM") << file;
-            EXPECT_EQ(Get32(bmp, 2), bmp.size()) << file;
-            EXPECT_EQ(Get32(bmp, 10), 14 + 40 + colours * 4) << file;
-            EXPECT_EQ(bmp.size(), Get32(bmp, 10) + (uint64_t{width} * bits + 31) / 32 * 4 * height)
+            EXPECT_EQ(field(2), bmp.size()) << file;
+            EXPECT_EQ(field(10), 14 + 40 + colours * 4) << file;
+            EXPECT_EQ(bmp.size(), field(10) + (uint64_t{width} * bits + 31) / 32 * 4 * height)
                 << file;
         }
     }

@@ -161,17 +161,6 @@ TEST(Form, ScriptsGiveExactFiles) {
     }
 }
 
-// The file's lines, each with its own terminator.
-std::vector<std::string> SplitLines(const std::string& bytes) {
-    std::vector<std::string> lines;
-    for (size_t start = 0, end; start < bytes.size(); start = end) {
-        end = bytes.find('\n', start);
-        end = end == std::string::npos ? bytes.size() : end + 1;
-        lines.push_back(bytes.substr(start, end - start));
-    }
-    return lines;
-}
-
 TEST(FormCorpus, OpenCloseGivesEveryFileBack) {
     std::vector<std::string> files = brio::test::ListFiles(brio::test::CorpusDir("form"));
     ASSERT_GE(files.size(), 61u);
@@ -189,36 +178,6 @@ TEST(FormCorpus, OpenCloseGivesEveryFileBack) {
         EXPECT_TRUE(EditFile(original, {}) == expected) << "differs from the original";
     }
     EXPECT_GT(unterminated, 0);
-}
-
-// CR LF lines; properties behind BeginProperty blocks and nested controls, a
-// key written against its sign, a nested control deleted.
-TEST(FormCorpus, ScriptOverNestedControls) {
-    std::string original = ReadFile(brio::test::CorpusDir("form/037.txt"));
-    std::vector<std::string> lines = SplitLines(original);
-    ASSERT_EQ(lines.size(), 616u);
-    const char *form = "VB.Form", *bar = "ComCtl3.CoolBar", *combo = "VB.ComboBox";
-    std::string edited = EditFile(
-        original,
-        {{'g', form, "Form1", "LinkTopic", "\"Form1\"", 0},
-         {'g', "vb.form", "FORM1", "StartUpPosition", "2  'CenterScreen", 0},
-         {'g', bar, "CoolBar1", "NewRow2", "-1  'True", 0},
-         {'g', combo, "Combo1", "Text", "\"www.pojo.com\"", 0},
-         {'g', form, "Form1", "Text", nullptr, kMissing},  // Combo1's, not the form's
-         {'s', form, "Form1", "LinkTopic", "\"Main\"", 0},
-         {'s', bar, "CoolBar1", "FixedBackground2", "-1  'True", 0},
-         {'s', "VB.CommandButton", "Command1", "ToolTipText", "\"Go\"", 0},
-         {'d', combo, "Combo1", nullptr, nullptr, 0},
-         {'g', combo, "Combo1", "Text", nullptr, kMissing},
-         {'g', "MSComctlLib.Toolbar", "Toolbar1", "ImageList", "\"ImageList1\"", 0}});
-    // Bottom up, so that the line numbers (from 1, as an editor shows them) hold.
-    lines.erase(lines.begin() + (62 - 1), lines.begin() + 81);
-    lines[60 - 1] = "      FixedBackground2=   -1  'True\r\n";
-    lines.insert(lines.begin() + 27, "      ToolTipText = \"Go\"\r\n");
-    lines[22 - 1] = "   LinkTopic       =   \"Main\"\r\n";
-    std::string expected;
-    for (const std::string& line : lines) expected += line;
-    EXPECT_TRUE(edited == expected) << "differs from the expected file";
 }
 
 TEST(Form, RefusedCalls) {

@@ -1,7 +1,5 @@
-// Real picture files written by other people: every one opens with the
-// status its type calls for, its bitmap reaches the clipboard as a block an
-// independent decoder reads, it survives a round trip through the writing
-// exports, and damaged copies never read out of bounds.
+// Real picture files: each opens as its type calls for, its clipboard block
+// decodes independently and survives a round trip; damaged copies stay in bounds.
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -32,9 +30,8 @@ std::string AsBmpFile(const Bytes& dib) {
     return file + Str(dib);
 }
 
-// What the independent decoder makes of the files, in one run: lines of
-// "width height signature", the signature a hash of the decoded pixels.
-// Empty when there is no decoder.
+// The independent decoder's "width height pixel-hash" line of each file, in
+// one run; none without a decoder.
 std::vector<std::string> Decode(const std::vector<std::string>& paths) {
     std::vector<std::string> lines;
 #ifndef _WIN32

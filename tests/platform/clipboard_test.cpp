@@ -5,8 +5,7 @@
 
 #include <string>
 
-#include "brioutil.h"
-#include "brioutil_host.h"
+#include "bitmap/picture_fixtures.h"
 #include "platform/platform.h"
 #include "test_support.h"
 
@@ -14,17 +13,14 @@
 namespace {
 
 std::string TakeDib() {
-    std::string dib(BrioHostClipboardGetDib(nullptr, 0), '\0');
-    if (!dib.empty()) BrioHostClipboardGetDib(&dib[0], dib.size());
-    return dib;
+    return brio::test::Str(brio::test::Clipboard());
 }
 
-// A 2 x 2 24-bit bitmap: 40-byte header, two rows of 8 bytes.
+// A 2 x 2 24-bit bitmap: two rows of 8 bytes.
 std::string SmallDib() {
-    std::string dib(40, '\0');
-    const unsigned char header[] = {40, 0, 0, 0, 2, 0, 0, 0, 2, 0, 0, 0, 1, 0, 24, 0};
-    dib.replace(0, sizeof header, reinterpret_cast<const char*>(header), sizeof header);
-    return dib + std::string("\x11\x22\x33\x44\x55\x66\0\0\x77\x88\x99\xAA\xBB\xCC\0\0", 16);
+    return brio::test::Str(brio::test::MakeDib(
+        2, 2, 24, {},
+        {0x11, 0x22, 0x33, 0x44, 0x55, 0x66, 0, 0, 0x77, 0x88, 0x99, 0xAA, 0xBB, 0xCC, 0, 0}));
 }
 
 struct PrivateClipboard {

@@ -189,34 +189,18 @@ TEST(PlatformFiles, FileLayerCountsBytesFromTheStart) {
     EXPECT_EQ(LcbReadFid(in, buffer, 8), 2);  // short read reports its count
     EXPECT_STREQ(buffer, "89");
     FileClose(in);
-
-    FileName bad = FmNewSzDir(dir.File("no/such/dir/x").c_str(), 1);
-    EXPECT_EQ(FidCreateFm(bad, 3, 3), kFidNil);
-    EXPECT_EQ(RcGetFSError(), kRcNoExists);
-    DisposeFm(bad);
     EXPECT_EQ(FileOpenRead(dir.File("absent").c_str()), kFidNil);
 }
 
-TEST(PlatformClipboard, HostApiPutsAndTakesTheDibBlock) {
-    BrioHostClipboardClear();
-    EXPECT_EQ(BrioHostClipboardGetDib(nullptr, 0), 0u);
-    std::string block(100, '\0');
+// The exports' tests move whole blocks; here a short buffer and a bad block.
+TEST(PlatformClipboard, HostApiCopiesWhatFitsAndReportsTheSize) {
+    std::string block(100, '\0'), small(10, '\0');
     for (size_t i = 0; i < block.size(); ++i) block[i] = static_cast<char>(i);
     ASSERT_EQ(BrioHostClipboardSetDib(block.data(), block.size()), 0);
-    std::string small(10, '\0'), all(BrioHostClipboardGetDib(nullptr, 0), '\0');
-    ASSERT_GE(all.size(), block.size());
-    // The full size, though only 10 bytes are copied.
-    EXPECT_EQ(BrioHostClipboardGetDib(&small[0], small.size()), all.size());
+    size_t size = BrioHostClipboardGetDib(nullptr, 0);
+    ASSERT_GE(size, block.size());
+    EXPECT_EQ(BrioHostClipboardGetDib(&small[0], small.size()), size);
     EXPECT_EQ(small, block.substr(0, 10));
-    BrioHostClipboardGetDib(&all[0], all.size());
-    EXPECT_EQ(all.substr(0, block.size()), block);
-    // The library's side sees the same block.
-    ASSERT_TRUE(ClipboardOpen());
-    GlobalHandle h = ClipboardGetDib();
-    ASSERT_NE(h, nullptr);
-    EXPECT_EQ(static_cast<const char*>(PlatGlobalLock(h))[99], 99);
-    PlatGlobalUnlock(h);
-    ClipboardClose();
     BrioHostClipboardClear();
     EXPECT_EQ(BrioHostClipboardGetDib(nullptr, 0), 0u);
     EXPECT_NE(BrioHostClipboardSetDib(nullptr, 4), 0);
