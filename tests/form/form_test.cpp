@@ -180,6 +180,25 @@ TEST(FormCorpus, OpenCloseGivesEveryFileBack) {
     EXPECT_GT(unterminated, 0);
 }
 
+// A zero byte in a line is kept: the value runs to the end of the line and
+// the file comes back whole.
+TEST(Form, ValuesMayHoldZeroBytes) {
+    const char raw[] = "Begin Form Main\n   Caption = a\0b \nEnd\n";
+    const std::string input(raw, sizeof raw - 1);
+    TempDir dir;
+    std::string path = dir.File("form.frm");
+    ASSERT_TRUE(WriteFile(path, input));
+    FormFile* form = FormOpen(path.c_str());
+    ASSERT_NE(form, nullptr);
+    const char* value = nullptr;
+    int32_t length = -7;
+    ASSERT_EQ(FormGetProperty(form, "Form", "Main", "Caption", &value, &length), BRIO_OK);
+    EXPECT_EQ(std::string(value, static_cast<size_t>(length)), std::string("a\0b ", 4));
+    EXPECT_EQ(value[length], '\0');
+    EXPECT_EQ(FormClose(form), BRIO_OK);
+    EXPECT_EQ(ReadFile(path), input);
+}
+
 TEST(Form, RefusedCalls) {
     TempDir dir;
     std::string path = dir.File("f.frm");
