@@ -106,10 +106,13 @@ uint32_t AutolinkDictionary::HashKey(uint32_t parent, uint32_t caseInsensitive,
     return h;
 }
 
-AutolinkDictionary::Key AutolinkDictionary::MakeKey(uint32_t caseInsensitive,
+AutolinkDictionary::Key AutolinkDictionary::MakeKey(uint32_t parent, uint32_t caseInsensitive,
                                                     std::string_view word) {
-    Key k{static_cast<uint32_t>(word.size() << 1 | caseInsensitive), {0, 0}};
-    std::memcpy(k.key, word.data(), word.size() < sizeof k.key ? word.size() : sizeof k.key);
+    Key k;
+    std::memcpy(k.prefix, word.data(),
+                word.size() < sizeof k.prefix ? word.size() : sizeof k.prefix);
+    k.parent = parent;
+    k.lengthCase = static_cast<uint32_t>(word.size() << 1 | caseInsensitive);
     return k;
 }
 
@@ -117,17 +120,15 @@ uint32_t AutolinkDictionary::Lookup(uint32_t parent, uint32_t caseInsensitive,
                                     std::string_view word) const {
     uint32_t h = HashKey(parent, caseInsensitive, word);
     if (!filter_.empty() && !FilterHas(h)) return kNoNode;
-    Key k = MakeKey(caseInsensitive, word);
+    Key k = MakeKey(parent, caseInsensitive, word);
+    constexpr size_t skip = sizeof k.prefix;
     size_t mask = slots_.size() - 1;
     for (size_t i = h & mask;; i = (i + 1) & mask) {
         const Slot& s = slots_[i];
         if (s.node == 0) return kNoNode;
-        if (s.hash != h || s.parent != parent || s.lengthCase != k.lengthCase ||
-            s.key[0] != k.key[0] || s.key[1] != k.key[1])
-            continue;
-        if (word.size() <= sizeof k.key) return s.node;
-        size_t skip = sizeof k.key;
-        if (std::memcmp(words_.data() + nodes_[s.node].wordOffset + skip, word.data() + skip,
+        if (s.hash != h || !(s.key == k)) continue;
+        if (word.size() <= skip ||
+            std::memcmp(words_.data() + nodes_[s.node].wordOffset + skip, word.data() + skip,
                         word.size() - skip) == 0)
             return s.node;
     }
@@ -187,14 +188,7 @@ uint32_t AutolinkDictionary::AddChild(uint32_t parent, uint32_t caseInsensitive,
     size_t mask = slots_.size() - 1;
     size_t i = h & mask;
     while (slots_[i].node != 0) i = (i + 1) & mask;
-    Key k = MakeKey(caseInsensitive, word);
-    Slot& slot = slots_[i];
-    slot.hash = h;
-    slot.node = index;
-    slot.parent = parent;
-    slot.lengthCase = k.lengthCase;
-    slot.key[0] = k.key[0];
-    slot.key[1] = k.key[1];
+    slots_[i] = Slot{h, index, MakeKey(parent, caseInsensitive, word)};
     ++used_;
     ++(caseInsensitive ? foldedNodes_ : exactNodes_);
     if (!filter_.empty())

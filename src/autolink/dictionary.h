@@ -143,18 +143,22 @@ struct AutolinkDictionary {
     // A slot holds what a lookup compares, the first 16 bytes of the word
     // included, so that a probe reads one cache line for most words instead
     // of the slot, the node and the word arena.
+    struct Key {
+        uint64_t prefix[2] = {0, 0};  // the word's first 16 bytes, zero-padded
+        uint32_t parent = 0;
+        uint32_t lengthCase = 0;  // word length << 1 | FlagCaseInsensitive
+        bool operator==(const Key& o) const {
+            return prefix[0] == o.prefix[0] && prefix[1] == o.prefix[1] && parent == o.parent &&
+                   lengthCase == o.lengthCase;
+        }
+    };
     struct Slot {
         uint32_t hash = 0;
         uint32_t node = 0;  // 0 (the root, never a child) marks an empty slot
-        uint32_t parent = 0;
-        uint32_t lengthCase = 0;  // word length << 1 | FlagCaseInsensitive
-        uint64_t key[2] = {0, 0};
+        Key key;
     };
-    struct Key {
-        uint32_t lengthCase;
-        uint64_t key[2];
-    };
-    static Key MakeKey(uint32_t caseInsensitive, std::string_view word);
+    static_assert(sizeof(Slot) == 32, "two slots to a cache line");
+    static Key MakeKey(uint32_t parent, uint32_t caseInsensitive, std::string_view word);
 
     static uint32_t HashKey(uint32_t parent, uint32_t caseInsensitive, std::string_view word);
     uint32_t Lookup(uint32_t parent, uint32_t caseInsensitive, std::string_view word) const;
