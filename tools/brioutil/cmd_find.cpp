@@ -7,17 +7,17 @@
 
 #include "brioutil.h"
 #include "cli.h"
+#include "files.h"
 #include "helpdoc.h"
 
 namespace cli {
 
 int RunFind(const std::vector<std::string>& argv) {
-    Args args(argv, {});
+    Args args(argv, {}, {});
     args.Expect(2, SIZE_MAX, "brioutil find PHRASE FILE... [--json]");
     const auto& p = args.Positional();
     const std::string& phrase = p[0];
-    if (phrase.find_first_not_of(" \t") == std::string::npos)
-        Fail(kUsage, "the phrase is empty");
+    if (phrase.find_first_not_of(" \t") == std::string::npos) Fail(kUsage, "the phrase is empty");
     std::vector<std::string> files;
     for (size_t i = 1; i < p.size(); ++i) {
         if (IsFolder(p[i])) {
@@ -31,10 +31,11 @@ int RunFind(const std::vector<std::string>& argv) {
     std::ostringstream out;
     size_t found = 0;
     if (json) out << "[";
-    Progress progress("find", files.size());
+    Progress progress("find", args.Quiet() ? 0 : files.size());
     for (const auto& file : files) {
         progress.Step(file);
         std::string rtf = ReadInput(file);
+        RequireRtf(rtf, file);
         std::vector<Topic> topics;
         if (IsHelpCompilerRtf(rtf)) {
             topics = SplitTopics(rtf, file);
@@ -52,15 +53,14 @@ int RunFind(const std::vector<std::string>& argv) {
             if (!hit) continue;
             if (json) {
                 out << (found ? ",\n " : "\n ") << "{\"file\": " << JsonString(file)
-                          << ", \"topic\": " << i + 1 << ", \"context\": "
-                          << JsonString(t.context) << ", \"title\": " << JsonString(t.title)
-                          << "}";
+                    << ", \"topic\": " << i + 1 << ", \"context\": " << JsonString(t.context)
+                    << ", \"title\": " << JsonString(t.title) << "}";
             } else {
-                out << file;
+                out << Printable(file);
                 if (topics.size() > 1 || !t.context.empty()) {
                     out << ": topic " << i + 1;
-                    if (!t.context.empty()) out << " " << t.context;
-                    if (!t.title.empty()) out << " (" << t.title << ")";
+                    if (!t.context.empty()) out << " " << Printable(t.context);
+                    if (!t.title.empty()) out << " (" << Printable(t.title) << ")";
                 }
                 out << "\n";
             }

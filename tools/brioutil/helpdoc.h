@@ -24,13 +24,17 @@ struct Topic {
 };
 
 // True for RTF written for the help compiler: topics separated by \page or
-// help footnotes (#, $, K, +, ! right before the footnote group). Anything else is one topic in the authoring form.
+// help footnotes (#, $, K, +, ! right before the footnote group). Anything else is one topic in the
+// authoring form.
 bool IsHelpCompilerRtf(const std::string& rtf);
 
 // Offset where a document's body starts: after "{\rtf1", the document
 // control words and the header groups (font table, colour table, style
 // sheet, information, ...). npos when the text is not an RTF document.
 size_t BodyStart(const std::string& rtf);
+
+// Fails (kInput) naming `name` unless the text is an RTF document.
+void RequireRtf(const std::string& rtf, const std::string& name);
 
 // Splits a help-compiler file into its topics; fails (kInput) naming
 // `name` and the topic that could not be read.
@@ -66,14 +70,14 @@ void MakeFolders(const std::string& path);
 // A progress line on standard error while many items are worked on, when
 // standard error is a terminal.
 class Progress {
-public:
+  public:
     Progress(const std::string& what, size_t total);
     ~Progress();
     void Step(const std::string& item);
     // Clears the line (before the command prints its results).
     void Done();
 
-private:
+  private:
     std::string what_;
     size_t total_, done_ = 0;
     bool shown_;
