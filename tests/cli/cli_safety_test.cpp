@@ -224,5 +224,168 @@ TEST(CliTopics, JoinReadsOnlyFilesInItsTablesFolder) {
     EXPECT_NE(ReadFile(d.File("j.rtf")).find("The pond."), std::string::npos);
 }
 
+TEST(CliPictureStreams, EveryPictureCommandReadsAndWritesStandardStreams) {
+    Project d;
+    std::string bmp = d.File("q.bmp"), shg = d.File("q.shg");
+    RunOk({"picture", "build", bmp, d.File("h.txt"), "-o", shg});
+    std::string picture = ReadFile(shg);
+    struct Case {
+        Args streamed, named;
+        std::string input;
+    };
+    for (const Case& c : std::vector<Case>{
+             {{"picture", "build", "-", d.File("h.txt"), "-o", "-"},
+              {"picture", "build", bmp, d.File("h.txt"), "-o", shg},
+              TinyBitmap()},
+             {{"picture", "build", bmp, "-", "-o", "-"},
+              {"picture", "build", bmp, d.File("h.txt"), "-o", shg},
+              "0 0 1 1 jump A\n"},
+             {{"picture", "extract", "-", "-o", "-"},
+              {"picture", "extract", shg, "-o", "-"},
+              picture},
+             {{"picture", "preview", "-", "-o", "-"},
+              {"picture", "preview", shg, "-o", "-"},
+              picture},
+             {{"picture", "info", "-", "--json"}, {"picture", "info", shg, "--json"}, picture},
+         }) {
+        ToolRun run = RunTool(c.streamed, {}, c.input);
+        EXPECT_EQ(run.exitCode, 0) << run.err;
+        RunOk(c.named);
+        std::string expected = c.named[1] == "build" ? ReadFile(shg) : RunOk(c.named);
+        // The file's name differs: compare what follows it.
+        if (c.named[1] == "info") expected.replace(10, shg.size(), "-");
+        if (c.named[1] == "preview") {
+            size_t at = expected.find(shg);
+            expected.replace(at, shg.size(), "-");
+        }
+        EXPECT_EQ(run.out, expected) << c.streamed[1];
+    }
+    ExpectFailures({{{"picture", "build", "-", "-", "-o", "-"}, 1, "read only once"}});
+}
+
+TEST(CliPicture, InfoFeedsBuildAndOutsideHotspotsWarn) {
+    CliDir d({{"q.bmp", TinyBitmap()}, {"out.txt", "0 0 3 1 jump A\n1 1 2 2 macro\n"}});
+    // A corpus picture with a hotspot whose binding is empty.
+    std::string corpus = CorpusDir("bitmap-group/024.bin");
+    std::string info = RunOk({"picture", "info", corpus});
+    std::string list = info.substr(info.find("# left"));
+    WriteFile(d.File("spots.txt"), list);
+    RunOk({"picture", "build", corpus, d.File("spots.txt"), "-o", d.File("again.shg")});
+    std::string again = RunOk({"picture", "info", d.File("again.shg")});
+    EXPECT_EQ(again.substr(again.find("# left")), list);
+    EXPECT_NE(list.find("\tjump\t\n"), std::string::npos) << list;
+
+    ToolRun run =
+        RunTool({"picture", "build", d.File("q.bmp"), d.File("out.txt"), "-o", d.File("o.shg")});
+    EXPECT_EQ(run.exitCode, 0);
+    EXPECT_EQ(run.err, "brioutil picture build: warning: " + d.File("out.txt") +
+                           ":1: the hotspot reaches outside the 2 x 2 picture\n");
+}
+
+TEST(CliText, ControlBytesFromFilesAreEscapedInHumanOutput) {
+    CliDir d({{"h.rtf", "{\\rtf1\n#{\\footnote # A}\n${\\footnote $ Al\x1b[2Jpha}\nText.\\par\n}"},
+              {"q.bmp", TinyBitmap()},
+              {"spots.txt", "0 0 1 1 jump A\x1b]0;x\x07\n"}});
+    EXPECT_EQ(RunOk({"topics", "list", d.File("h.rtf")}),
+              "#  CONTEXT  TITLE         KEYWORDS  BROWSE  REGION  FIRST LINE\n"
+              "1  A        Al\\x1B[2Jpha                    0       Text.\n");
+    EXPECT_EQ(RunOk({"find", "text", d.File("h.rtf")}),
+              d.File("h.rtf") + ": topic 1 A (Al\\x1B[2Jpha)\n");
+    RunOk({"picture", "build", d.File("q.bmp"), d.File("spots.txt"), "-o", d.File("q.shg")});
+    std::string info = RunOk({"picture", "info", d.File("q.shg")});
+    EXPECT_EQ(info.substr(info.find("\n0\t")), "\n0\t0\t1\t1\tjump\tA\\x1B]0;x\\x07\n");
+    // JSON keeps the text, escaped its own way.
+    EXPECT_NE(RunOk({"picture", "info", d.File("q.shg"), "--json"}).find("A\\u001b]0;x\\u0007"),
+              std::string::npos);
+}
+
+TEST(CliAppPath, SaysWhichRegistryItReadAndWhatIsWrongWithIt) {
+    std::string examples = std::string(BRIOUTIL_EXAMPLES_DIR) + "/apps.reg";
+    struct Case {
+        std::string env, message;
+    };
+    for (const Case& c : std::vector<Case>{
+             {"BRIOUTIL_REGISTRY=",
+              "no registry to read: BRIOUTIL_REGISTRY is not set (it names a .reg file)"},
+             {"BRIOUTIL_REGISTRY=/nonexistent/apps.reg",
+              "/nonexistent/apps.reg: the registry file (BRIOUTIL_REGISTRY) does not exist"},
+             {"BRIOUTIL_REGISTRY=" + examples, "'none.exe' is not registered in " + examples},
+         }) {
+        ToolRun run = RunTool({"apppath", "none.exe"}, {c.env});
+        EXPECT_EQ(run.exitCode, 2);
+        EXPECT_EQ(run.err, "brioutil apppath: " + c.message + "\n");
+    }
+}
+
+TEST(CliReports, JsonQuietAndVerboseReportsOfEveryCommand) {
+    const std::string sheet = "{\\rtf1{\\stylesheet{\\*\\cs9 \\additive Autolink;}}";
+    CliDir d({{"g.rtf", sheet + "The pond.\\par}"},
+              {"t.txt", "pond\t\tPOND\n"},
+              {"f.frm", kForm},
+              {"q.bmp", TinyBitmap()},
+              {"h.txt", "0 0 1 1 popup A\n"},
+              {"help.rtf", kHelp}});
+    std::string g = d.File("g.rtf"), l = d.File("l.rtf"), f = d.File("f.frm");
+    std::string registry = "BRIOUTIL_REGISTRY=" + std::string(BRIOUTIL_EXAMPLES_DIR) + "/apps.reg";
+    const std::string link = "{\"text\": \"pond\", \"target\": \"POND\", \"kind\": \"jump\"}";
+    struct Case {
+        Args args;
+        std::string out;
+    };
+    for (const Case& c : std::vector<Case>{
+             {{"autolink", d.File("t.txt"), g, "--dry-run", "--json"},
+              "{\"dryRun\": true, \"count\": 1, \"files\": [\n  {\"file\": \"" + g +
+                  "\", \"output\": null, \"written\": false, \"topics\": 1, \"count\": 1, "
+                  "\"links\": [" +
+                  link + "]}\n]}\n"},
+             {{"autolink", d.File("t.txt"), g, "-o", l, "-q"}, ""},
+             {{"autolink", d.File("t.txt"), g, "-o", l, "-v"},
+              g + ": \"pond\" -> POND (jump)\n" + g + ": 1 link made -> " + l + "\n"},
+             {{"unlink", l, "--dry-run", "--json"},
+              "{\"dryRun\": true, \"count\": 1, \"files\": [\n  {\"file\": \"" + l +
+                  "\", \"output\": null, \"written\": false, \"count\": 1, \"links\": [" + link +
+                  "]}\n]}\n"},
+             {{"unlink", l, "--in-place", "-q"}, ""},
+             {{"form", "get", f, "Form", "Main", "Caption", "--json"},
+              "{\"file\": \"" + f +
+                  "\", \"type\": \"Form\", \"name\": \"Main\", \"key\": \"Caption\", "
+                  "\"value\": \"\\\"A\\\"\"}\n"},
+             {{"form", "set", f, "Form", "Main", "Caption", "B", "-o", d.File("g.frm"), "--json"},
+              "{\"file\": \"" + f + "\", \"output\": \"" + d.File("g.frm") +
+                  "\", \"written\": true, \"type\": \"Form\", \"name\": \"Main\", \"key\": "
+                  "\"Caption\", \"old\": \"\\\"A\\\"\", \"new\": \"B\"}\n"},
+             {{"form", "set", f, "Form", "Main", "Width", "9", "-o", d.File("g.frm")},
+              f + ": 'Form Main' Width added: \"9\" -> " + d.File("g.frm") + "\n"},
+             {{"form", "set", f, "Form", "Main", "Caption", "\"A\"", "--in-place"},
+              f + ": 'Form Main' Caption: \"\"A\"\" -> \"\"A\"\" (unchanged)\n"},
+             {{"form", "delete", f, "Form", "Main", "-o", d.File("g.frm"), "--json"},
+              "{\"file\": \"" + f + "\", \"output\": \"" + d.File("g.frm") +
+                  "\", \"written\": true, \"type\": \"Form\", \"name\": \"Main\", "
+                  "\"lines\": 3}\n"},
+             {{"topics", "split", d.File("help.rtf"), "--out-dir", d.File("sp"), "--json"},
+              "{\"file\": \"" + d.File("help.rtf") + "\", \"outDir\": \"" + d.File("sp") +
+                  "\", \"topics\": 2, \"files\": [\"001-A.rtf\", \"002-B.rtf\", "
+                  "\"topics.tsv\"]}\n"},
+             {{"topics", "join", d.File("sp/topics.tsv"), "-o", d.File("j.rtf"), "--json"},
+              "{\"properties\": \"" + d.File("sp/topics.tsv") + "\", \"output\": \"" +
+                  d.File("j.rtf") + "\", \"topics\": 2}\n"},
+             {{"picture", "build", d.File("q.bmp"), d.File("h.txt"), "-o", d.File("q.shg"),
+               "--json"},
+              "{\"bitmap\": \"" + d.File("q.bmp") + "\", \"hotspots\": 1, \"output\": \"" +
+                  d.File("q.shg") + "\", \"warnings\": []}\n"},
+             {{"picture", "extract", d.File("q.shg"), "-o", d.File("x.bmp"), "--json"},
+              "{\"file\": \"" + d.File("q.shg") + "\", \"output\": \"" + d.File("x.bmp") +
+                  "\", \"width\": 2, \"height\": 2}\n"},
+         }) {
+        ToolRun run = RunTool(c.args, {registry});
+        EXPECT_EQ(run.exitCode, 0) << run.err;
+        EXPECT_EQ(run.out, c.out) << c.args[0] << " " << c.args[1];
+    }
+    EXPECT_EQ(RunTool({"apppath", "helpc.exe", "--json"}, {registry}).out,
+              "{\"name\": \"helpc.exe\", \"path\": \"C:\\\\Tools\\\\Help\\\\helpc.exe\", "
+              "\"registry\": \"" +
+                  std::string(BRIOUTIL_EXAMPLES_DIR) + "/apps.reg\"}\n");
+}
+
 }  // namespace
 #endif

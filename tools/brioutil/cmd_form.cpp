@@ -134,9 +134,11 @@ int RunForm(const std::vector<std::string>& argv) {
     std::string old;
     bool had = set && form.Get(p[2], p[3], p[4], &old);
     int32_t lines = form.Lines();
-    int32_t status =
-        set ? FormSetProperty(form.Handle(), p[2].c_str(), p[3].c_str(), p[4].c_str(), p[5].c_str())
-            : FormDeleteSection(form.Handle(), p[2].c_str(), p[3].c_str());
+    // A value set to what it already is leaves the line as it was written.
+    int32_t status = set && had && old == p[5] ? BRIO_OK
+                     : set ? FormSetProperty(form.Handle(), p[2].c_str(), p[3].c_str(),
+                                             p[4].c_str(), p[5].c_str())
+                           : FormDeleteSection(form.Handle(), p[2].c_str(), p[3].c_str());
     if (status == BRIO_ERR_NOT_FOUND)
         Fail(kInput, file + ": no section '" + p[2] + " " + p[3] + "'");
     if (status == BRIO_ERR_BAD_VALUE) Fail(kInput, "a value cannot hold a line break");

@@ -215,7 +215,10 @@ void PrintOverview() {
                  "usage: brioutil COMMAND [ARGS...]\n\ncommands:\n";
     for (const auto& c : Commands()) std::printf("  %-10s %s\n", c.name, c.summary);
     std::cout << "\n'brioutil COMMAND --help' explains a command, with an example.\n"
-                 "Exit codes: 0 done, 1 usage error, 2 input problem, 3 internal error.\n";
+                 "Every command takes -q (nothing but errors), -v (more detail) and --json\n"
+                 "(its report as JSON). Exit codes: 0 done, 1 usage error, 2 input problem\n"
+                 "(an unknown option, a file the command cannot use or must not replace),\n"
+                 "3 internal error.\n";
 }
 
 }  // namespace
