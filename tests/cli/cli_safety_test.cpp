@@ -200,7 +200,7 @@ TEST(CliFiles, AFailedSplitLeavesNothingHalfDone) {
     EXPECT_EQ(Snapshot(d.File("out")),
               (std::map<std::string, std::string>{{d.File("out/002-B.rtf"), "<dir>"}}));
     // A new folder appears whole.
-    RunOk({"topics", "split", d.File("help.rtf"), "--out-dir", d.File("new")});
+    RunOk({"topics", "split", d.File("help.rtf"), "--out-dir", d.File("new/")});
     EXPECT_EQ(Snapshot(d.File("new")).size(), 3u);
     fs::create_directory(d.File("plain"));
     EXPECT_EQ(fs::status(d.File("new")).permissions(), fs::status(d.File("plain")).permissions());
@@ -294,6 +294,11 @@ TEST(CliText, ControlBytesFromFilesAreEscapedInHumanOutput) {
     RunOk({"picture", "build", d.File("q.bmp"), d.File("spots.txt"), "-o", d.File("q.shg")});
     std::string info = RunOk({"picture", "info", d.File("q.shg")});
     EXPECT_EQ(info.substr(info.find("\n0\t")), "\n0\t0\t1\t1\tjump\tA\\x1B]0;x\\x07\n");
+    // Messages too.
+    WriteFile(d.File("bad.tsv"), "file\tcon\x1b[31mtext\n");
+    ExpectFailures({{{"topics", "join", d.File("bad.tsv"), "-o", d.File("j.rtf")},
+                     2,
+                     "bad.tsv:1: unknown column 'con\\x1B[31mtext'"}});
     // JSON keeps the text, escaped its own way.
     EXPECT_NE(RunOk({"picture", "info", d.File("q.shg"), "--json"}).find("A\\u001b]0;x\\u0007"),
               std::string::npos);

@@ -101,19 +101,29 @@ void CheckOutputFile(const std::string& path, const std::string& option) {
         Fail(kInput, path + ": the folder " + parent + " does not exist (it is not created)");
 }
 
+namespace {
+
+// The folder without a trailing separator ("guide/" is "guide").
+fs::path FolderPath(const std::string& folder) {
+    fs::path path = fs::u8path(folder).lexically_normal();
+    if (path.filename().empty() && path.has_relative_path()) path = path.parent_path();
+    return path;
+}
+
+}  // namespace
+
 void CheckOutputFolder(const std::string& path, const std::string& option) {
     if (path.empty()) Fail(kInput, option + " needs a folder name, not an empty one");
     std::error_code ec;
     if (fs::exists(fs::u8path(path), ec) && !IsDirectory(path))
         Fail(kInput, path + ": exists and is not a folder");
-    std::string parent = ParentOf(fs::u8path(path).lexically_normal().u8string());
+    std::string parent = ParentOf(FolderPath(path).u8string());
     if (!IsDirectory(path) && !IsDirectory(parent))
         Fail(kInput, path + ": the folder " + parent + " does not exist (it is not created)");
 }
 
 Staging::Staging(const std::string& folder) : folder_(folder) {
-    fs::path target = fs::u8path(folder).lexically_normal();
-    if (target.filename().empty()) target = target.parent_path();
+    fs::path target = FolderPath(folder);
     whole_ = !IsDirectory(folder);
     std::string prefix =
         whole_ ? ParentOf(target.u8string()) + "/." + target.filename().u8string() + ".brioutil-"
@@ -151,7 +161,7 @@ void Staging::Commit() {
         umask(mask);
         chmod(stage_.c_str(), 0777 & ~mask);
 #endif
-        fs::rename(fs::u8path(stage_), fs::u8path(folder_), ec);
+        fs::rename(fs::u8path(stage_), FolderPath(folder_), ec);
         if (ec) Fail(kInput, folder_ + ": cannot create: " + ec.message());
         stage_.clear();
         return;

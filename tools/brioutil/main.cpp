@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "cli.h"
+#include "files.h"
 #include "platform/platform.h"
 
 #ifdef _WIN32
@@ -264,7 +265,7 @@ int main(int argc, char** argv) {
         try {
             return c.run(rest);
         } catch (const Failure& f) {
-            std::cerr << "brioutil " << c.name << ": " << f.message << "\n";
+            std::cerr << "brioutil " << c.name << ": " << Printable(f.message) << "\n";
             if (f.code == kUsage) std::cerr << "(see 'brioutil " << c.name << " --help')\n";
             return f.code;
         } catch (const std::exception& e) {
