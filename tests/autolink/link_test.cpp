@@ -349,6 +349,12 @@ TEST(AutolinkRemoveTest, StripsLinksOfTheStyle) {
          Linked99("\\par Hello\\par  World")},
         {"blank where a dropped style word separated", Linked99("{\\cs99\\b\\cf2 Note}"),
          Linked99("{\\b Note}")},
+        {"one blank where the underline word had one",
+         Linked99("{\\cs99\\b\\uldb bold link}{\\cs99\\v BL}"), Linked99("{\\b bold link}")},
+        {"a cut never glues a word to the next letter", Linked99("\\b{\\cs99\\v T}y"),
+         Linked99("\\b y")},
+        {"an escaped backslash ends no word", Linked99("\\\\b{\\cs99\\v T}y"),
+         Linked99("\\\\by")},
     };
     for (const Case& c : cases) {
         Result r = Remove(c.input);
