@@ -289,6 +289,33 @@ TEST(AutolinkReferenceTest, ResultsAndWhatTheyLeave) {
     AutolinkDone(nullptr);
 }
 
+// Text that a case-sensitive and a case-insensitive term both match links
+// to one target: the second registration of another target conflicts.
+TEST(AutolinkReferenceTest, BothCaseKindsOfOneSpellingShareATarget) {
+    const int32_t kConflict = BRIO_ERR_TERM_CONFLICT;
+    struct Case {
+        std::vector<Ref> refs;
+        std::vector<int32_t> results;
+        std::string expected;
+    } cases[] = {
+        {{{"PRINT", "A", "", 0, 1}, {"print", "B"}}, {0, kConflict},
+         "{\\rtf1 {\\uldb PRINT}{\\v A} print}"},
+        {{{"print", "B"}, {"PRINT", "A", "", 0, 1}}, {0, kConflict},
+         "{\\rtf1 {\\uldb PRINT}{\\v B} {\\uldb print}{\\v B}}"},
+        {{{"print", "B"}, {"PRINT", "b", "", 0, 1}}, {0, 0},
+         "{\\rtf1 {\\uldb PRINT}{\\v b} {\\uldb print}{\\v B}}"},
+        {{{"x", "X", "Print  Setup", 0, 1}, {"print setup", "B"}}, {0, kConflict},
+         "{\\rtf1 PRINT print}"},
+        {{{"PRINT", "A", "", 0, 1}, {"print setup", "B"}, {"print", "", "", 1}}, {0, 0, kConflict},
+         "{\\rtf1 {\\uldb PRINT}{\\v A} print}"},
+    };
+    for (const Case& c : cases) {
+        AutolinkDictionary* d = MakeDictionary(c.refs, c.results);
+        EXPECT_EQ(Link(d, "{\\rtf1 PRINT print}").text, c.expected) << c.refs[0].term;
+        AutolinkDone(d);
+    }
+}
+
 // A failure while adding to a dictionary reports 2005 and keeps it usable.
 TEST(AutolinkReferenceTest, AllocationFailureKeepsTheDictionary) {
     AutolinkDictionary* d = MakeDictionary({{"one", "ONE"}});
