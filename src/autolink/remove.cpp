@@ -212,9 +212,12 @@ int32_t AutolinkStrip(const char* rtf, char** output, size_t* outputLength) {
         } else if (c.tokenKind == kRtfControlWord && c.keywordClass == kRtfDestination) {
             if (c.keywordId == kRtfIdStylesheet) {
                 // Without memory for the style table no link would be found,
-                // and the text would come back unchanged as if stripped.
-                if (RtfReadStylesheet(&c, 0) == BRIO_ERR_NO_MEMORY ||
-                    !RtfCharStyleRef(&c, kRtfAutolinkStyleName, nullptr))
+                // and the text would come back unchanged as if stripped. A
+                // sheet that cannot be read is no such failure: the styles
+                // read before the fault are used.
+                int32_t read = RtfReadStylesheet(&c, 0);
+                if (read == BRIO_ERR_NO_MEMORY ||
+                    (read == 0 && !RtfCharStyleRef(&c, kRtfAutolinkStyleName, nullptr)))
                     status = BRIO_ERR_NO_MEMORY;
                 break;
             }

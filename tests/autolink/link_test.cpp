@@ -180,6 +180,10 @@ TEST(AutolinkTest, WritesLinksByteForByte) {
          "{\\rtf1 {\\uldb x}{\\v " + kLongTarget + "}}"},
         {"a term 100,000 words deep", {{kBang.c_str(), "BANG", "", 0, 1}}, "{\\rtf1 " + kBang + " x}",
          "{\\rtf1 {\\uldb " + kBang + "}{\\v BANG} x}"},
+        {"a paragraph style of the name: a character style is added and used", {{"a", "A"}},
+         "{\\rtf1{\\stylesheet{\\s99 Autolink;}}a}",
+         "{\\rtf1{\\stylesheet{\\s99 Autolink;}{\\*\\cs100 \\additive Autolink;}}{\\cs100\\uldb "
+         "a}{\\cs100\\v A}}"},
         {"long context footnote cut, not overflowed", kPrintSetup,
          "{\\rtf1 \\page #{\\footnote " + kLongContext + "} print setup}",
          "{\\rtf1 \\page #{\\footnote " + kLongContext +
@@ -380,6 +384,14 @@ TEST(AutolinkRemoveTest, StripsLinksOfTheStyle) {
          Linked99("{\\cs99\\b\\uldb bold link}{\\cs99\\v BL}"), Linked99("{\\b bold link}")},
         {"a cut never glues a word to the next letter", Linked99("\\b{\\cs99\\v T}y"),
          Linked99("\\b y")},
+        {"a style sheet that cannot be read: the text, nothing a link",
+         "{\\rtf1{\\stylesheet{\\s0 N;}\\b}{\\cs99\\uldb a}{\\cs99\\v A}}",
+         "{\\rtf1{\\stylesheet{\\s0 N;}\\b}{\\cs99\\uldb a}{\\cs99\\v A}}"},
+        {"a paragraph style of the name is no link style",
+         "{\\rtf1{\\stylesheet{\\s99 Autolink;}{\\*\\cs100 \\additive Autolink;}}{\\s99 "
+         "{\\cs100\\uldb a}{\\cs100\\v A}{\\cs99\\uldb b}}}",
+         "{\\rtf1{\\stylesheet{\\s99 Autolink;}{\\*\\cs100 \\additive Autolink;}}{\\s99 "
+         "{a}{\\cs99\\uldb b}}}"},
         {"an escaped backslash ends no word", Linked99("\\\\b{\\cs99\\v T}y"),
          Linked99("\\\\by")},
     };

@@ -108,6 +108,10 @@ TEST(TopicEmitRtfFile, BodyRules) {
          "{\\rtf1{\\stylesheet}\r\n\r\nx{\\ul P}{\\cs99\\ul Q}}"},
         {"{\\rtf1{\\stylesheet{\\*\\cs300 \\additive Autolink;}}x{\\cs300\\ul P}}", 0, 0,
          "{\\rtf1{\\stylesheet}\r\n\r\nx{\\ul P}}"},
+        // A paragraph style of the name is the document's own.
+        {"{\\rtf1{\\stylesheet{\\s99 Autolink;}{\\*\\cs100 \\additive Autolink;}}{\\s99 "
+         "x{\\cs100\\ul P}}}",
+         0, 0, "{\\rtf1{\\stylesheet{\\s99 Autolink;}}{\\s99 \r\n\r\nx{\\ul P}}}"},
         // Lower case names the style for its uses, not as the definition.
         {"{\\rtf1{\\stylesheet{\\*\\cs7 autolink;}}x{\\cs7\\ul P}}", 0, 0,
          "{\\rtf1{\\stylesheet{\\*\\cs7 autolink;}}\r\n\r\nx{\\ul P}}"},

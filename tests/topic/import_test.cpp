@@ -105,6 +105,9 @@ TEST(TopicImportString, StyleSheetGainsAFreeAutolinkStyle) {
         {"{\\*\\cs99 Mine;}", "{\\*\\cs100 \\additive Autolink;}"},
         {"{\\s100 A;}{\\s99 B;}{\\*\\cs102 C;}", "{\\*\\cs101 \\additive Autolink;}"},
         {"{\\*\\ts99 T;}", "{\\*\\cs100 \\additive Autolink;}"},
+        // A paragraph style of the name does not define the links' style.
+        {"{\\s99 Autolink;}", "{\\*\\cs100 \\additive Autolink;}"},
+        {"{\\*\\cs10 D;}{\\*\\s98 Autolink;}", added},
         {"{\\*\\cs7 autolink;}", added},  // lower case is not the definition
         // A nested group's text is not part of the name.
         {"{\\*\\cs5{\\*\\x Q}\\additive Autolink;}", ""},
