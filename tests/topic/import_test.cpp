@@ -64,6 +64,7 @@ TEST(TopicImportString, TakesTheTopicApart) {
          "{\\rtf1 T\\par B\\keepn\\par\\pard C}", 2, "", "T"},
         {"{\\rtf1 \\keepn T\\par}", 0, "{\\rtf1 T\\par}", 2, "", "T"},  // to the end
         {"{\\rtf1 \\keepn T\\keepn\\par\\pard B}", 0, "{\\rtf1 T\\par B}", 2, "", "T"},
+        {"{\\rtf1 #{\\footnote c}\\keepn T\\par\\pard B}", 0, "{\\rtf1 T\\par B}", 2, "#c", "T"},
         // A \'hh escape is one character: its digits are no footnote mark.
         {"{\\rtf1 caf\\'e9{\\footnote note}s}", 0, "{\\rtf1 caf\\'e9{\\footnote note}s}", 0, "",
          "caf'e9s"},
