@@ -94,6 +94,29 @@ class Importer {
     }
     void Forget() { previous_ = last_ = Written(); }
 
+    // The plain characters after a plain one, written in one piece: each
+    // would be a counted text token of its own that changes nothing but
+    // the count once the first line is full. The last may be a mark.
+    int32_t PlainRun() {
+        if (!c_->inIsString || c_->pendingLiteral) return 0;
+        const auto* p = reinterpret_cast<const unsigned char*>(c_->inPos);
+        size_t n = 0;
+        while (kRtfBytes.plain[p[n]]) ++n;
+        if (n == 0) return 0;
+        int32_t rc = w_.Write(c_->inPos, n, false);
+        if (rc != 0) return rc;
+        c_->tokenText[0] = static_cast<char>(p[n - 1]);
+        c_->inPos += n;
+        c_->inOffset += static_cast<uint32_t>(n);
+        c_->consumed += static_cast<uint32_t>(n);
+        textCount_ += static_cast<int32_t>(n);
+        // The last character stands for the run: a mark is always one.
+        last_.end = OutLength();
+        last_.start = last_.end - 1;
+        last_.regionBefore = region_;
+        return 0;
+    }
+
     int32_t Token(bool* stop) {
         int32_t rc = 0;
         switch (c_->tokenKind) {
@@ -129,7 +152,10 @@ class Importer {
                 bool mark = counted && single && !escaped && !hexDigit;
                 regionBefore_ = region_;
                 if (counted && region_ == Region::kBeforeText) region_ = Region::kDone;
-                return Write(mark ? Written::kMark : Written::kOther, counted);
+                rc = Write(mark ? Written::kMark : Written::kOther, counted);
+                if (rc == 0 && mark && hexLeft_ == 0 && textCount_ >= kFirstLineSize - 1)
+                    rc = PlainRun();
+                return rc;
             }
             default:
                 return 0;  // line ends are dropped

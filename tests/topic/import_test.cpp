@@ -54,6 +54,8 @@ TEST(TopicImportString, TakesTheTopicApart) {
         {"{\\rtf1 \\keepn A\\par\\widctlpar B\\par\\pard C}", 0,
          "{\\rtf1 A\\par\\widctlpar B\\par C}", 4, "", "A"},
         {"{\\rtf1 " + sixty + "}", 0, "{\\rtf1 " + sixty + "}", 0, "", std::string(49, 'x')},
+        {"{\\rtf1 " + sixty + "K{\\footnote kw}\\keepn}", 0, "{\\rtf1 " + sixty + "\\keepn}", 0,
+         "Kkw", std::string(49, 'x')},
         {"{\\rtf1 #{\\footnote a}#{\\footnote " + wide + "}}", 0, "{\\rtf1 \\{#" + wide + "\\}}", 0,
          "#a", ""},
         // Only a \keepn before the first text makes the region; later ones
