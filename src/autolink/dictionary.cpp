@@ -229,12 +229,14 @@ bool AutolinkDictionary::ConflictsAcrossCase(std::string_view text, std::string_
                !EqualIgnoreCase(terms_[nodes_[node].term].target, target);
     };
     if (ci) {
+        if (exactByFolded_.empty()) return false;
         auto range = exactByFolded_.equal_range(folded);
         for (auto it = range.first; it != range.second; ++it)
             if (differs(it->second)) return true;
         return false;
     }
     // The case-insensitive path of the same words, if there is one.
+    if (foldedNodes_ == 0) return false;
     uint32_t node = kRootNode;
     char stack[128];
     BrioString heap;
@@ -253,7 +255,8 @@ int32_t AutolinkDictionary::InsertTerm(std::string_view text, std::string_view t
     // the other kind matches.
     uint32_t ci = flags & FlagCaseInsensitive;
     // Text that both kinds match can link to one target only.
-    BrioString folded = FoldedSpelling(text);
+    BrioString folded;
+    if (!ci || !exactByFolded_.empty()) folded = FoldedSpelling(text);
     if (ConflictsAcrossCase(text, target, ci, folded)) return BRIO_ERR_TERM_CONFLICT;
     uint32_t node = kRootNode;
     char stack[128];
