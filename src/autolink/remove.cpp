@@ -26,11 +26,17 @@ class Stripper {
     }
     // Writes a brace and keeps the group stack; *opened tells which it was.
     int32_t EchoBrace(bool* opened) {
-        int32_t rc = WriteToken();
         *opened = c_->tokenText[0] == '{';
+        if (!*opened && RtfIsStrayClose(c_)) {
+            Drop();
+            return 0;
+        }
+        int32_t rc = WriteToken();
         if (rc == 0) {
-            if (*opened) rc = RtfPushGroup(c_);
-            else RtfPopGroup(c_);
+            if (*opened)
+                rc = RtfPushGroup(c_);
+            else
+                RtfPopGroup(c_);
         }
         return rc;
     }
@@ -88,7 +94,7 @@ int32_t Stripper::Run(bool* failed) {
                 }
                 break;
             case kRtfControlWord:
-                if (c_->keywordClass == kRtfDestination && c_->depth >= 2) {
+                if (RtfIsSkippedDestination(c_)) {
                     rc = CopyDestination();
                     if (rc) {
                         *failed = true;
@@ -141,8 +147,10 @@ int32_t Stripper::StripGroup(bool* failed) {
                     *failed = true;
                     return rc;
                 }
-                if (opened) ++level;
-                else if (--level == 0) return 0;
+                if (opened)
+                    ++level;
+                else if (--level == 0)
+                    return 0;
                 break;
             }
             case kRtfText:
@@ -157,7 +165,7 @@ int32_t Stripper::StripGroup(bool* failed) {
                 break;
             default: {
                 int32_t id = c_->keywordId;
-                if (c_->keywordClass == kRtfDestination && c_->depth >= 2) {
+                if (RtfIsSkippedDestination(c_)) {
                     rc = CopyDestination();
                     if (rc) {
                         *failed = true;
@@ -169,7 +177,8 @@ int32_t Stripper::StripGroup(bool* failed) {
                     Drop();
                     break;
                 }
-                if (id == kRtfIdUl || id == kRtfIdUldb) {
+                RtfSpotFormat format = RtfSpotFormatOf(c_);
+                if (format == kRtfUnderlineOn) {
                     Drop();
                     const char* text = RtfTokenText(c_);
                     bool blank = text[c_->tokenLength - 1] == ' ';
@@ -183,9 +192,7 @@ int32_t Stripper::StripGroup(bool* failed) {
                     }
                     return 0;
                 }
-                bool hidden =
-                    id == kRtfIdV && level == 1 && std::strncmp(RtfTokenText(c_), "\\v0", 3) != 0;
-                if (hidden) {
+                if (format == kRtfHiddenOn && level == 1) {
                     // The hidden target part goes with its braces.
                     c_->outFree += static_cast<int32_t>((c_->outPos - c_->outBuffer) - brace);
                     c_->outPos = c_->outBuffer + brace;
@@ -223,9 +230,7 @@ int32_t AutolinkStrip(const char* rtf, char** output, size_t* outputLength) {
     *outputLength = 0;
     RtfContext c;
     std::memset(&c, 0, sizeof c);
-    c.inText = rtf;
-    c.inPos = rtf;
-    c.inIsString = 1;
+    RtfOpenText(&c, rtf);
     c.outIsBuffer = 0;
 
     // First pass, only for the style sheet.
@@ -239,7 +244,7 @@ int32_t AutolinkStrip(const char* rtf, char** output, size_t* outputLength) {
             if (c.tokenText[0] == '{') {
                 status = RtfPushGroup(&c);
                 if (status) break;
-            } else {
+            } else if (!RtfIsStrayClose(&c)) {
                 RtfPopGroup(&c);
             }
         } else if (c.tokenKind == kRtfControlWord && c.keywordClass == kRtfDestination) {
@@ -251,7 +256,7 @@ int32_t AutolinkStrip(const char* rtf, char** output, size_t* outputLength) {
                     status = BRIO_ERR_NO_MEMORY;
                 break;
             }
-            if (c.depth >= 2) {
+            if (RtfIsSkippedDestination(&c)) {
                 status = RtfCopyGroup(&c);
                 if (status) break;
             }
@@ -262,7 +267,7 @@ int32_t AutolinkStrip(const char* rtf, char** output, size_t* outputLength) {
     if (status == 0) status = RtfSeek(&c, 0);
     bool failed = status != 0;
     if (!failed) {
-        c.depth = 0;
+        c.depth = c.baseDepth;
         Stripper stripper(&c);
         RtfCharStyleRef(&c, kRtfAutolinkStyleName, stripper.styleRef);
         status = stripper.Run(&failed);

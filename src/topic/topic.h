@@ -17,8 +17,7 @@ extern const uint32_t kTopicTemplateLength;
 // document after an earlier topic: it starts inside the document group.
 // (A later topic may well open with a group of its own, "{\b Title}...".)
 inline bool TopicIsContinuation(const char* text) {
-    while (*text == ' ' || *text == '\t' || *text == '\r' || *text == '\n') ++text;
-    return std::strncmp(text, "{\\rtf", 5) != 0;
+    return RtfStartDepth(text) > 0;
 }
 
 // The last character of a control word written without its delimiter, or 0
@@ -39,7 +38,7 @@ inline char TopicOpenWordEnd(const char* text, size_t length) {
 // follows it once a token between them was left out: a blank is written
 // where the next character would otherwise join the word.
 class TopicWriter {
-public:
+  public:
     explicit TopicWriter(RtfContext* c) : c_(c) {}
 
     int32_t Write(const char* data, size_t length, bool controlWord) {
@@ -60,7 +59,7 @@ public:
     void Reset(char openEnd = 0) { openEnd_ = openEnd; }
     char OpenEnd() const { return openEnd_; }
 
-private:
+  private:
     RtfContext* c_;
     char openEnd_ = 0;
 };
