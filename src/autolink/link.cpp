@@ -440,8 +440,12 @@ int32_t AutolinkRun(AutolinkDictionary* dictionary, const char* rtf, uint32_t li
                 RtfSkipPlain(&c, n);
             }
         }
-        if (status == 0 && c.depth != c.baseDepth) status = BRIO_ERR_GROUPS_OPEN;
+        // A fragment is a piece of a document: as its start may close groups
+        // opened before it, its end may leave groups for the text after it.
+        if (status == 0 && (c.baseDepth == 0 ? c.depth != 0 : c.depth < c.baseDepth))
+            status = BRIO_ERR_GROUPS_OPEN;
         if (status == 0) status = scan.spots.Finish(&c);
+        if (status == 0) status = RtfFragmentStyles(&c);
         // The reader always leaves the link style in the table; its absence
         // after a style sheet means there was no memory to add it.
         if (status == 0 && scan.sawStylesheet &&

@@ -262,6 +262,7 @@ int32_t AutolinkStrip(const char* rtf, char** output, size_t* outputLength) {
             }
         }
     }
+    if (status == 0) status = RtfFragmentStyles(&c);
     if (status == 0) status = RtfStartBufferOutput(&c);
     if (status == 0) status = RtfReserveOutput(&c, std::strlen(rtf) + 1);
     if (status == 0) status = RtfSeek(&c, 0);

@@ -78,6 +78,11 @@ void RtfOpenText(RtfContext* c, const char* text) {
     c->codePage = RtfFindCodePage(text);
 }
 
+int32_t RtfFragmentStyles(RtfContext* c) {
+    if (c->baseDepth == 0 || c->charStyleCount > 0) return 0;
+    return RtfAddCharStyle(c, kRtfAutolinkStyleName, kRtfAutolinkDefaultStyle);
+}
+
 bool RtfIsExtraDestination(const char* letters, size_t length) {
     for (const char* word : kExtraDestinations)
         if (std::strlen(word) == length && std::memcmp(word, letters, length) == 0) return true;

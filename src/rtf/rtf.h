@@ -297,6 +297,11 @@ void RtfOpenText(RtfContext* c, const char* text);
 inline bool RtfIsStrayClose(const RtfContext* c) {
     return c->depth <= c->baseDepth && c->baseDepth > 0;
 }
+// A fragment carries no style sheet: its links are those of the "Autolink;"
+// style with the default number, as in a document whose sheet lacks it, so
+// that what Autolink writes there removal and emission can take out. 0 or
+// 2005; nothing for a document or a fragment with a sheet of its own.
+int32_t RtfFragmentStyles(RtfContext* c);
 // A destination word whose group the passes skip whole.
 inline bool RtfIsSkippedDestination(const RtfContext* c) {
     return c->keywordClass == kRtfDestination && c->depth >= 2;

@@ -52,6 +52,7 @@ class Emitter {
         if (rc != 0) return rc;
         if ((rc = Footnotes(contextString, title, entryMacro, keywords, browseSequence)) != 0)
             return rc;
+        if ((rc = RtfFragmentStyles(c_)) != 0) return rc;
         if (!RtfCharStyleRef(c_, kRtfAutolinkStyleName, bodyRef_)) bodyRef_[0] = 0;
         if (haveToken && (rc = Body()) != 0) return rc;
         if (haveToken) {
