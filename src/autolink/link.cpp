@@ -205,8 +205,16 @@ int32_t LinkWriter::AddToWord(std::string_view content, uint32_t unitStart) {
 
 int32_t LinkWriter::HandleText(uint32_t tokenStart) {
     RtfUnit unit;
-    int32_t rc = RtfReadUnit(c_, &unit);
-    if (rc) return rc;
+    int32_t rc = 0;
+    unsigned char first = static_cast<unsigned char>(c_->tokenText[0]);
+    if (c_->tokenLength == 1 && first != '\\' && !RtfIsLeadByte(c_->codePage, first)) {
+        // The common case, one plain character, without the call.
+        unit.kind = RtfUnit::kPlain;
+        unit.content[0] = static_cast<char>(first);
+        unit.contentLength = 1;
+    } else if ((rc = RtfReadUnit(c_, &unit)) != 0) {
+        return rc;
+    }
     bool rewound = false;
     std::string_view content(unit.content, static_cast<size_t>(unit.contentLength));
     if (unit.kind == RtfUnit::kOptionalHyphen) {

@@ -123,6 +123,20 @@ class Search {
     size_t matched_ = 0;
 };
 
+// The plain characters (no backslash, brace, line end or the end) at the
+// input position, and moving past some of them.
+size_t PlainRun(const RtfContext* c) {
+    const unsigned char* p = reinterpret_cast<const unsigned char*>(c->inPos);
+    size_t n = 0;
+    while (kRtfBytes.plain[p[n]]) ++n;
+    return n;
+}
+void Advance(RtfContext* c, size_t n) {
+    c->inPos += n;
+    c->inOffset += static_cast<uint32_t>(n);
+    c->consumed += static_cast<uint32_t>(n);
+}
+
 // Reads the topic's visible text and feeds its words to the search: not
 // destinations, hidden text or references. 1 found, 0 not; the status
 // receives the code that stopped the reading, if any.
@@ -130,6 +144,7 @@ int32_t Scan(RtfContext* c, Search& search, int32_t* status) {
     const Folding& f = Fold();
     const unsigned char* wordBytes = RtfWordBytes(c->codePage);
     RtfSpotFinder finder(false);
+    const bool doubleByte = RtfIsLeadByte(c->codePage, 0x81);
     Bytes word;
     bool begun = false;
     bool hidden = false;
@@ -173,10 +188,25 @@ int32_t Scan(RtfContext* c, Search& search, int32_t* status) {
                         break;
                     }
                 } else if (hidden) {
+                    Advance(c, PlainRun(c));  // hidden characters, all of them
                     break;
-                } else if (wordBytes[ch] && !RtfIsLeadByte(c->codePage, ch)) {
-                    begun = true;
-                    if (!word.Push(static_cast<char>(f.upper[ch]))) step = -2;
+                } else if (!doubleByte) {
+                    // This character and the plain ones after it, in one loop.
+                    const unsigned char* p = reinterpret_cast<const unsigned char*>(c->inPos) - 1;
+                    size_t n = 0;
+                    for (unsigned char b = ch; kRtfBytes.plain[b]; b = p[++n]) {
+                        if (wordBytes[b]) {
+                            begun = true;
+                            if (!word.Push(static_cast<char>(f.upper[b]))) {
+                                step = -2;
+                                break;
+                            }
+                        } else if (begun && endWord(false)) {
+                            step = 1;
+                            break;
+                        }
+                    }
+                    if (n > 0) Advance(c, n - 1);
                     break;
                 }
                 RtfUnit unit;
