@@ -119,14 +119,6 @@ struct RtfContext {
     RtfCharStyle* charStyles;
     int32_t* pageRecords;
     uint32_t pageRecordCount;
-    int32_t underlineOn;
-    int32_t hiddenOn;
-    int32_t underlineId;
-    int32_t hiddenId;
-    int32_t spotStart;
-    int32_t spotEnd;
-    int32_t underlineDepth;
-    int32_t hiddenDepth;
     int32_t* linkRecords;
     int32_t linkCapacity;
     int32_t linkCount;
@@ -136,7 +128,6 @@ struct RtfContext {
     int32_t* candidates;
     int32_t candidateCapacity;
     int32_t candidateLast;
-    int32_t wordState;
     uint32_t consumed;
     int32_t keepnFirst;
     int32_t keepnOpen;

@@ -31,8 +31,8 @@ Emitted Emit(const std::string& rtf, int32_t count, const char* context = nullpt
              const char* browse = nullptr) {
     TempDir dir;
     std::string path = dir.File("topic.rtf");
-    int32_t status = TopicEmitRtfFile(rtf.c_str(), context, title, macro, keywords, browse,
-                                      path.c_str(), count);
+    int32_t status =
+        TopicEmitRtfFile(rtf.c_str(), context, title, macro, keywords, browse, path.c_str(), count);
     return {status, ReadFile(path)};
 }
 
@@ -54,9 +54,13 @@ TEST(TopicEmitRtfFile, TemplateWithEveryFootnote) {
     EXPECT_EQ(e.text, header +
                           "\r\n"
                           "\r\n#{\\footnote {\\super #}ctx}"
-                          "\r\n${\\footnote {\\super $}" + title + "}"
+                          "\r\n${\\footnote {\\super $}" +
+                          title +
+                          "}"
                           "\r\n!{\\footnote {\\super !}Run(a\\\\b)\\\\}"
-                          "\r\nK{\\footnote {\\super K}" + alpha + "}"
+                          "\r\nK{\\footnote {\\super K}" +
+                          alpha +
+                          "}"
                           "\r\nK{\\footnote {\\super K}b\\eta}"  // keywords as they are
                           "\r\nK{\\footnote {\\super K}gamma}"
                           "\r\n+{\\footnote {\\super +}seq:010}"
@@ -89,7 +93,8 @@ TEST(TopicEmitRtfFile, BodyRules) {
         {"{\\rtf1\\pard\\par Title\\par}", 3, 0,
          "{\\rtf1\\pard\\keepn\r\n\r\n\r\n\\par Ti\\pard tle\\par}"},
         // \keepn after text, as import gave it (see the import table).
-        {"{\\rtf1 A\\par\\pard B\\par C}", 4, 0, "{\\rtf1 \\keepn\r\n\r\n\r\nA\\par\\pard B\\par \\pard C}"},
+        {"{\\rtf1 A\\par\\pard B\\par C}", 4, 0,
+         "{\\rtf1 \\keepn\r\n\r\n\r\nA\\par\\pard B\\par \\pard C}"},
         // \ul ends the header but is not counted.
         {"{\\rtf1 {\\ul AB}C}", 1, 0, "{\\rtf1 {\\keepn\r\n\r\n\r\n\\ul A\\pard B}C}"},
         // Inline context markers, exactly as import writes them.
@@ -129,6 +134,10 @@ TEST(TopicEmitRtfFile, BodyRules) {
         // A continuation starts inside the document.
         {"\\pard Title\\par more", 6, 0, "\\pard \\keepn\r\n\r\n\r\nTitle\\par \\pard more"},
         {"\\pard Ti", 9, 0, "\\pard \\keepn\r\n\r\n\r\nTi\\pard "},
+        // Braces that close groups opened before it are not its own; its
+        // links are those of the default style.
+        {"x}}", 0, 0, "\r\n\r\nx"},
+        {"{\\cs99\\ul P}{\\cs99\\v T}", 0, 0, "{\r\n\r\n\\ul P}{\\v T}"},
     };
     for (const auto& k : cases) {
         Emitted e = Emit(k.rtf, k.count);
@@ -184,20 +193,21 @@ TEST(TopicDummyFile, WritesPlaceholderTopics) {
     char three[] = "a||b";
     EXPECT_EQ(TopicDummy(file, "", nullptr, "Run(\"c:\\x\")", three, "s:1", "C:\\temp {x}", 0), 0);
     for (const char* body : {"Hello", " x", "\\x", "-1"})
-        EXPECT_EQ(TopicDummy(file, nullptr, nullptr, nullptr, nullptr, nullptr, body, body[0] == ' '), 0);
+        EXPECT_EQ(
+            TopicDummy(file, nullptr, nullptr, nullptr, nullptr, nullptr, body, body[0] == ' '), 0);
     EXPECT_EQ(TopicCloseDummyFile(file), 0);
-    EXPECT_EQ(ReadFile(path),
-              kHeader + "\\page\\keepn" + kNl + "#{\\footnote {\\super #}intro}" + kNl +
-                  "${\\footnote {\\super $}Introduction}" + kNl + "K{\\footnote {\\super K}start}" +
-                  kNl + "K{\\footnote {\\super K}begin}" + kNl + "\\par\\pard" + kNl +
-                  // macro as given; empty keyword kept; body escaped
-                  "\\page" + kNl + "!{\\footnote {\\super !}Run(\"c:\\x\")}" + kNl +
-                  "K{\\footnote {\\super K}a}" + kNl + "K{\\footnote {\\super K}}" + kNl +
-                  "K{\\footnote {\\super K}b}" + kNl + "+{\\footnote {\\super +}s:1}" +
-                  "C:\\\\temp \\{x\\}" +
-                  // a blank keeps the body out of the control word
-                  "\\page Hello" + "\\page\\keepn  x" + kNl + "\\par\\pard" + kNl + "\\page\\\\x" +
-                  "\\page -1" + "}" + kNl);
+    EXPECT_EQ(ReadFile(path), kHeader + "\\page\\keepn" + kNl + "#{\\footnote {\\super #}intro}" +
+                                  kNl + "${\\footnote {\\super $}Introduction}" + kNl +
+                                  "K{\\footnote {\\super K}start}" + kNl +
+                                  "K{\\footnote {\\super K}begin}" + kNl + "\\par\\pard" + kNl +
+                                  // macro as given; empty keyword kept; body escaped
+                                  "\\page" + kNl + "!{\\footnote {\\super !}Run(\"c:\\x\")}" + kNl +
+                                  "K{\\footnote {\\super K}a}" + kNl + "K{\\footnote {\\super K}}" +
+                                  kNl + "K{\\footnote {\\super K}b}" + kNl +
+                                  "+{\\footnote {\\super +}s:1}" + "C:\\\\temp \\{x\\}" +
+                                  // a blank keeps the body out of the control word
+                                  "\\page Hello" + "\\page\\keepn  x" + kNl + "\\par\\pard" + kNl +
+                                  "\\page\\\\x" + "\\page -1" + "}" + kNl);
 }
 
 TEST(TopicDummyFile, ReportsFailures) {
