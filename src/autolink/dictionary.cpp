@@ -130,8 +130,9 @@ uint32_t AutolinkDictionary::Lookup(uint32_t parent, uint32_t caseInsensitive,
         const Slot& s = slots_[i];
         if (s.node == 0) return kNoNode;
         if (s.hash != h || !(s.key == k)) continue;
-        if (word.size() <= skip || std::memcmp(words_.data() + nodes_[s.node].wordOffset + skip,
-                                               word.data() + skip, word.size() - skip) == 0)
+        if (word.size() <= skip ||
+            std::memcmp(words_.data() + nodes_[s.node].wordOffset + skip, word.data() + skip,
+                        word.size() - skip) == 0)
             return s.node;
     }
 }

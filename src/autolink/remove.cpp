@@ -33,10 +33,8 @@ class Stripper {
         }
         int32_t rc = WriteToken();
         if (rc == 0) {
-            if (*opened)
-                rc = RtfPushGroup(c_);
-            else
-                RtfPopGroup(c_);
+            if (*opened) rc = RtfPushGroup(c_);
+            else RtfPopGroup(c_);
         }
         return rc;
     }
@@ -147,10 +145,8 @@ int32_t Stripper::StripGroup(bool* failed) {
                     *failed = true;
                     return rc;
                 }
-                if (opened)
-                    ++level;
-                else if (--level == 0)
-                    return 0;
+                if (opened) ++level;
+                else if (--level == 0) return 0;
                 break;
             }
             case kRtfText:

@@ -272,13 +272,13 @@ TEST(AutolinkReferenceTest, ResultsAndWhatTheyLeave) {
         {{"Print", "PRINT_TOPIC"},
          {"PRINT", "print_topic", nullptr, 0, 0, 1},  // same target up to case: replaced
          {"print", "OTHER"},
-         {"print", "X", "", 1},      // excluded, against a target
-         {"m", "M", "s1;print;s2"},  // synonyms before the conflict stay
-         {"main", "T", "a;;b"},      // an empty synonym ends the list
+         {"print", "X", "", 1},             // excluded, against a target
+         {"m", "M", "s1;print;s2"},         // synonyms before the conflict stay
+         {"main", "T", "a;;b"},             // an empty synonym ends the list
          {"k", "K", ";c"},
          {"n", "N", "d;e;"},
          {"page setup", "PS", "printer setup"},
-         {"page setup", "ps"}},  // the synonym keeps its target
+         {"page setup", "ps"}},             // the synonym keeps its target
         {0, 0, BRIO_ERR_TERM_CONFLICT, BRIO_ERR_TERM_CONFLICT, BRIO_ERR_TERM_CONFLICT, 0, 0, 0, 0,
          0});
     EXPECT_EQ(Link(d, "{\\rtf1 print m s1 s2 a b c d e Printer SETUP page Setup}").text,
