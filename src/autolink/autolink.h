@@ -11,22 +11,16 @@
 
 namespace brio {
 
-// An existing hot spot: from the { that opens it to just past the } that
-// closes its hidden text.
-struct AutolinkLinkRecord {
-    int32_t start;
-    int32_t end;
-};
-
 struct AutolinkPageRecord {
     uint32_t offset;
     int32_t status;  // 0 not examined, 1 accepted, 2 not accepted
 };
 
 // What the scan pass leaves for the writing pass, beside the context's
-// character-style table.
+// character-style table: the hot spots, hidden text and references that the
+// writing pass copies as they stand.
 struct AutolinkScanState {
-    BrioVector<AutolinkLinkRecord> links;
+    RtfSpotFinder spots;
     BrioVector<AutolinkPageRecord> pages;
     bool sawStylesheet = false;
 };
@@ -53,12 +47,11 @@ inline void RtfSkipPlain(RtfContext* c, size_t n) {
     c->consumed += static_cast<uint32_t>(n);
 }
 
-// Hot-spot state of the context to its reset values.
-void RtfResetHotspot(RtfContext* c);
-// Commits the hot spot in progress, if complete, and resets the state.
-int32_t RtfRecordHotspot(RtfContext* c, AutolinkScanState* scan);
-// The scan pass's treatment of the current token; 0 or an error code.
-int32_t AutolinkScanToken(RtfContext* c, AutolinkScanState* scan);
+// Before the first token: a fragment starts a topic, as after a \page.
+int32_t AutolinkScanBegin(RtfContext* c, AutolinkScanState* scan);
+// The scan pass's treatment of the current token, which began at
+// `tokenStart`; 0 or an error code.
+int32_t AutolinkScanToken(RtfContext* c, AutolinkScanState* scan, uint32_t tokenStart);
 
 // Both passes over `rtf`. On return *output is the written text (malloc
 // heap, the caller's), or null when the scan pass failed. 0 or a code.

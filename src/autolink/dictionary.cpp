@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "brioutil.h"
+#include "rtf/rtf.h"
 
 namespace brio {
 
@@ -58,9 +59,11 @@ std::string_view SplitWord(std::string_view* text) {
     size_t i = 0;
     while (i < t.size() && IsSpaceByte(static_cast<unsigned char>(t[i]))) ++i;
     size_t start = i;
+    // Terms are cut by the text's word rule (of a single-byte code page).
+    static const unsigned char* const wordBytes = RtfWordBytes(0);
     if (i < t.size()) {
-        if (IsAlnumByte(static_cast<unsigned char>(t[i]))) {
-            while (i < t.size() && IsAlnumByte(static_cast<unsigned char>(t[i]))) ++i;
+        if (wordBytes[static_cast<unsigned char>(t[i])]) {
+            while (i < t.size() && wordBytes[static_cast<unsigned char>(t[i])]) ++i;
         } else {
             ++i;
         }

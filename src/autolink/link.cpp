@@ -14,45 +14,21 @@ namespace {
 constexpr int32_t kMaxWord = 511;
 constexpr size_t kContextTextSize = 512;
 
-// What one unit of text does to the word being collected.
-enum class UnitAction { WordChar, Space, Alone, Hyphen };
-
 struct Candidate {
     uint32_t start;  // input offset of the word's first character
     uint32_t end;    // just past its last character
     int32_t depth;   // group depth at its last character
 };
 
-bool IsHexDigit(char ch) {
-    return (ch >= '0' && ch <= '9') || (ch >= 'a' && ch <= 'f') || (ch >= 'A' && ch <= 'F');
-}
-
-int HexValue(char ch) {
-    if (ch >= '0' && ch <= '9') return ch - '0';
-    if (ch >= 'a' && ch <= 'f') return ch - 'a' + 10;
-    return ch - 'A' + 10;
-}
-
-// One unit of text: a character, the optional hyphen, a control symbol or a
-// hexadecimal escape, as it stands (raw) and as it is matched (content).
-struct Unit {
-    char raw[4];
-    size_t rawLength = 0;
-    char content[4];
-    size_t contentLength = 0;
-    int kind = 0;
-    std::string_view Raw() const { return std::string_view(raw, rawLength); }
-    std::string_view Content() const { return std::string_view(content, contentLength); }
-    void Append(const char* text, size_t length) {
-        for (size_t i = 0; i < length && rawLength < sizeof raw; ++i) raw[rawLength++] = text[i];
-    }
-};
-
 class LinkWriter {
   public:
     LinkWriter(RtfContext* c, AutolinkDictionary* d, const AutolinkScanState* scan,
                size_t inputLength)
-        : c_(c), d_(d), scan_(scan), inputLength_(inputLength) {
+        : c_(c),
+          d_(d),
+          scan_(scan),
+          inputLength_(inputLength),
+          wordBytes_(RtfWordBytes(c->codePage)) {
         RtfCharStyleRef(c, kRtfAutolinkStyleName, styleRef_);
     }
 
@@ -61,8 +37,6 @@ class LinkWriter {
   private:
     int32_t HandleToken(uint32_t tokenStart);
     int32_t HandleText(uint32_t tokenStart);
-    int32_t ReadUnit(Unit* unit);
-    UnitAction Classify(int kind, std::string_view raw, char ch);
     int32_t AddToWord(std::string_view content, uint32_t unitStart);
     int32_t FlushWord(bool* rewound);
     // Flushes and ends a run held back at the token in hand.
@@ -74,36 +48,41 @@ class LinkWriter {
     int32_t WritePiece(const std::string& text, MatchVerdict verdict);
     int32_t Write(const char* data, size_t length) { return RtfWriteBytes(c_, data, length); }
     int32_t Write(const std::string& text) { return Write(text.data(), text.size()); }
-    bool InLinkRecord(uint32_t brace);
-    int32_t CopyLinkRecord();
+    // Whether a token that begins at `at` lies in a stretch copied as it
+    // stands, and that copy.
+    bool InProtected(uint32_t at);
+    int32_t CopyProtected(uint32_t at);
+    // Where the next protected stretch starts (the end of the input if none).
+    uint32_t NextProtected() const {
+        const RtfSpotFinder& s = scan_->spots;
+        return protectedIndex_ < s.count()
+                   ? static_cast<uint32_t>(s.ranges()[protectedIndex_].start)
+                   : static_cast<uint32_t>(inputLength_);
+    }
     void ClearRun() {
         candidates_.clear();
         c_->suppressOutput = 0;
         c_->candidateLast = -1;
-        c_->wordState = 0;
     }
 
     RtfContext* c_;
     AutolinkDictionary* d_;
     const AutolinkScanState* scan_;
     size_t inputLength_;
+    const unsigned char* wordBytes_;
     char styleRef_[kRtfStyleRefSize] = {0};
     std::string word_;
     BrioVector<Candidate> candidates_;
-    size_t linkIndex_ = 0;
+    int32_t protectedIndex_ = 0;
     uint32_t tokenStart_ = 0;  // where the token in hand began
 };
-
-// Unit kinds read by ReadUnit.
-enum UnitKind { kPlain = 0, kSymbol, kHex, kOptionalHyphen };
 
 int32_t LinkWriter::Run() {
     int32_t rc = RtfSeek(c_, 0);
     if (rc) return rc;
-    c_->depth = 0;
+    c_->depth = c_->baseDepth;
     c_->suppressOutput = 0;
     c_->candidateLast = -1;
-    c_->wordState = 0;
     for (;;) {
         uint32_t tokenStart = c_->inOffset;
         rc = RtfNextToken(c_);
@@ -125,28 +104,25 @@ int32_t LinkWriter::Run() {
     }
 }
 
-bool LinkWriter::InLinkRecord(uint32_t brace) {
-    const auto& links = scan_->links;
-    while (linkIndex_ < links.size() && static_cast<uint32_t>(links[linkIndex_].end) <= brace)
-        ++linkIndex_;
-    // Only the { at the hot spot's own start enters it.
-    return linkIndex_ < links.size() && static_cast<uint32_t>(links[linkIndex_].start) == brace;
+bool LinkWriter::InProtected(uint32_t at) {
+    const RtfSpotFinder& s = scan_->spots;
+    while (protectedIndex_ < s.count() &&
+           static_cast<uint32_t>(s.ranges()[protectedIndex_].end) <= at)
+        ++protectedIndex_;
+    return protectedIndex_ < s.count() &&
+           static_cast<uint32_t>(s.ranges()[protectedIndex_].start) <= at;
 }
 
-int32_t LinkWriter::CopyLinkRecord() {
-    const AutolinkLinkRecord& r = scan_->links[linkIndex_];
-    // The { has been read; the copy never runs past the input.
-    size_t from = c_->inOffset;
+int32_t LinkWriter::CopyProtected(uint32_t at) {
+    const RtfProtected& r = scan_->spots.ranges()[protectedIndex_];
+    // The copy never runs past the input.
     size_t to = static_cast<size_t>(r.end);
     if (to > inputLength_) to = inputLength_;
-    int32_t rc = Write("{", 1);
-    if (rc) return rc;
-    if (to > from) {
-        rc = Write(c_->inText + from, to - from);
-        if (rc) return rc;
-        rc = RtfSeek(c_, static_cast<uint32_t>(to));
-    }
-    ++linkIndex_;
+    int32_t rc = 0;
+    if (to > at) rc = Write(c_->inText + at, to - at);
+    if (rc == 0) rc = RtfSeek(c_, static_cast<uint32_t>(to));
+    c_->depth = r.endDepth;
+    ++protectedIndex_;
     return rc;
 }
 
@@ -160,24 +136,30 @@ int32_t LinkWriter::EndRunHere(bool* rewound) {
 
 int32_t LinkWriter::HandleToken(uint32_t tokenStart) {
     tokenStart_ = tokenStart;
+    if (InProtected(tokenStart)) {
+        // A hot spot, hidden text or a reference: copied as it stands. A run
+        // held before it ends here; when it rewinds, this token comes again.
+        bool rewound = false;
+        int32_t rc = EndRunHere(&rewound);
+        if (rc || rewound) return rc;
+        return CopyProtected(tokenStart);
+    }
     switch (c_->tokenKind) {
         case kRtfGroup: {
             // A brace ends the run; when the run rewinds, the brace is read
             // again later.
             bool rewound = false;
+            bool stray = false;
             if (c_->tokenText[0] == '{') {
-                if (InLinkRecord(tokenStart)) {
-                    int32_t rc = EndRunHere(&rewound);
-                    if (rc || rewound) return rc;
-                    return CopyLinkRecord();
-                }
                 RtfPushGroup(c_);
+            } else if (RtfIsStrayClose(c_)) {
+                stray = true;
             } else {
                 RtfPopGroup(c_);
             }
             int32_t rc = EndRunHere(&rewound);
             if (rc || rewound) return rc;
-            return RtfWriteToken(c_);
+            return stray ? 0 : RtfWriteToken(c_);
         }
         case kRtfControlWord: {
             if (c_->keywordClass == kRtfSymbol) {
@@ -187,7 +169,7 @@ int32_t LinkWriter::HandleToken(uint32_t tokenStart) {
             }
             int32_t rc = RtfWriteToken(c_);
             if (rc) return rc;
-            if (c_->keywordClass == kRtfDestination && c_->depth >= 2) {
+            if (RtfIsSkippedDestination(c_)) {
                 if (c_->keywordId == kRtfIdStylesheet) {
                     // Only a full output buffer is worth reporting here.
                     return RtfCopyStylesheet(c_) == BRIO_ERR_NO_MEMORY ? BRIO_ERR_NO_MEMORY : 0;
@@ -201,119 +183,6 @@ int32_t LinkWriter::HandleToken(uint32_t tokenStart) {
         default:
             return RtfWriteToken(c_);
     }
-}
-
-// A control symbol is one unit: its backslash and the character after it
-// (and the two digits of a hexadecimal escape) are never parted.
-int32_t LinkWriter::ReadUnit(Unit* unit) {
-    unit->Append(RtfTokenText(c_), static_cast<size_t>(c_->tokenLength));
-    if (c_->tokenLength == 2 && unit->Raw() == "\\-") {
-        unit->kind = kOptionalHyphen;
-        return 0;
-    }
-    if (!(c_->tokenLength == 1 && unit->raw[0] == '\\' && c_->pendingLiteral)) {
-        unit->kind = kPlain;
-        unit->content[0] = unit->raw[0];
-        unit->contentLength = 1;
-        return 0;
-    }
-    int32_t rc = RtfNextToken(c_);
-    if (rc == -1) return BRIO_ERR_UNEXPECTED_END;
-    if (rc) return rc;
-    unit->Append(RtfTokenText(c_), static_cast<size_t>(c_->tokenLength));
-    if (unit->raw[1] == '\'' && IsHexDigit(c_->inPos[0]) && IsHexDigit(c_->inPos[1])) {
-        char hi = c_->inPos[0];
-        char lo = c_->inPos[1];
-        for (int i = 0; i < 2; ++i) {
-            rc = RtfNextToken(c_);
-            if (rc) return rc == -1 ? BRIO_ERR_UNEXPECTED_END : rc;
-            unit->Append(RtfTokenText(c_), static_cast<size_t>(c_->tokenLength));
-        }
-        // Matched as the character it stands for.
-        unit->kind = kHex;
-        unit->content[0] = static_cast<char>(HexValue(hi) * 16 + HexValue(lo));
-        unit->contentLength = 1;
-        return 0;
-    }
-    unit->kind = kSymbol;
-    unit->contentLength = unit->rawLength;
-    for (size_t i = 0; i < unit->rawLength; ++i) unit->content[i] = unit->raw[i];
-    return 0;
-}
-
-// The recogniser of bitmap and embedded-window references ('\{bmc x.bmp\}',
-// likewise bml, bmr, ewc, ewl, ewr) keeps each one together as one word,
-// which never matches a term.
-UnitAction LinkWriter::Classify(int kind, std::string_view raw, char ch) {
-    int32_t& s = c_->wordState;
-    if (kind == kOptionalHyphen) return UnitAction::Hyphen;
-    if (kind == kSymbol || kind == kHex) {
-        char second = raw[1];
-        if (kind == kSymbol && second == '{') {
-            if (s != 7 && !word_.empty()) return UnitAction::Alone;  // flushes first
-            s = 2;
-            return UnitAction::WordChar;
-        }
-        if (kind == kSymbol && second == '}') {
-            bool inside = s == 7;
-            s = 0;
-            return inside ? UnitAction::WordChar : UnitAction::Alone;
-        }
-        if (s == 7) return UnitAction::WordChar;
-        s = 0;
-        return UnitAction::Alone;
-    }
-    unsigned char u = static_cast<unsigned char>(ch);
-    if (s == 0) {
-        if (IsAlnumByte(u)) return UnitAction::WordChar;
-        return ch == ' ' || ch == '\t' ? UnitAction::Space : UnitAction::Alone;
-    }
-    if (s == 7) {
-        return UnitAction::WordChar;
-    }
-    switch (ch) {
-        case ' ':
-        case '\t':
-            if (s == 2) return UnitAction::WordChar;
-            break;
-        case 'b':
-            if (s == 2) {
-                s = 5;
-                return UnitAction::WordChar;
-            }
-            break;
-        case 'e':
-            if (s == 2) {
-                s = 3;
-                return UnitAction::WordChar;
-            }
-            break;
-        case 'm':
-            if (s == 5) {
-                s = 6;
-                return UnitAction::WordChar;
-            }
-            break;
-        case 'w':
-            if (s == 3) {
-                s = 4;
-                return UnitAction::WordChar;
-            }
-            break;
-        case 'c':
-        case 'l':
-        case 'r':
-            if (s == 4 || s == 6) {
-                s = 7;
-                return UnitAction::WordChar;
-            }
-            break;
-        default:
-            break;
-    }
-    s = 0;
-    if (IsAlnumByte(u)) return UnitAction::WordChar;
-    return ch == ' ' || ch == '\t' ? UnitAction::Space : UnitAction::Alone;
 }
 
 int32_t LinkWriter::AddToWord(std::string_view content, uint32_t unitStart) {
@@ -335,63 +204,54 @@ int32_t LinkWriter::AddToWord(std::string_view content, uint32_t unitStart) {
 }
 
 int32_t LinkWriter::HandleText(uint32_t tokenStart) {
-    Unit unit;
-    int32_t rc = ReadUnit(&unit);
-    if (rc) return rc;
-    const int kind = unit.kind;
-    const std::string_view raw = unit.Raw();
-    const std::string_view content = unit.Content();
-    char ch = raw[0];
-    bool startsBitmapRef = kind == kSymbol && raw[1] == '{' && c_->wordState != 7;
-    UnitAction action = Classify(kind, raw, ch);
-    bool rewound = false;
-    switch (action) {
-        case UnitAction::Hyphen:
-            // Not part of the word ('auto\-link' matches 'autolink'); held
-            // back with a run, else written where it stands.
-            if (c_->suppressOutput) return 0;
-            return RtfWriteToken(c_);
-        case UnitAction::WordChar:
-            if (startsBitmapRef) {
-                // The reference starts a word of its own.
-                rc = FlushWord(&rewound);
-                if (rc || rewound) return rc;
-                c_->wordState = 2;
-            }
-            rc = AddToWord(content, tokenStart);
-            if (rc == 0 && kind == kPlain && c_->wordState == 0) {
-                // The letters and digits that follow belong to the same word.
-                const char* p = c_->inPos;
-                size_t n = 0;
-                while (IsAlnumByte(static_cast<unsigned char>(p[n])) && !c_->pendingLiteral) ++n;
-                if (n && word_.size() + n <= static_cast<size_t>(kMaxWord)) {
-                    word_.append(p, n);
-                    RtfSkipPlain(c_, n);
-                    candidates_.back().end = c_->inOffset;
-                    c_->wordLength = static_cast<int32_t>(word_.size());
-                }
-            }
-            return rc;
-        case UnitAction::Space:
-            rc = FlushWord(&rewound);
-            if (rc || rewound) return rc;
-            return RtfWriteToken(c_);
-        case UnitAction::Alone:
-            rc = FlushWord(&rewound);
-            if (rc || rewound) return rc;
-            if (startsBitmapRef) {
-                c_->wordState = 2;
-                return AddToWord(content, tokenStart);
-            }
-            if (kind == kSymbol && raw[1] == '}') {
-                // Outside a reference a closing escaped brace starts a word.
-                return AddToWord(content, tokenStart);
-            }
-            rc = AddToWord(content, tokenStart);
-            if (rc) return rc;
-            return FlushWord(&rewound);
+    RtfUnit unit;
+    int32_t rc = 0;
+    unsigned char first = static_cast<unsigned char>(c_->tokenText[0]);
+    if (c_->tokenLength == 1 && first != '\\' && !RtfIsLeadByte(c_->codePage, first)) {
+        // The common case, one plain character, without the call.
+        unit.kind = RtfUnit::kPlain;
+        unit.content[0] = static_cast<char>(first);
+        unit.contentLength = 1;
+    } else if ((rc = RtfReadUnit(c_, &unit)) != 0) {
+        return rc;
     }
-    return 0;
+    bool rewound = false;
+    std::string_view content(unit.content, static_cast<size_t>(unit.contentLength));
+    if (unit.kind == RtfUnit::kOptionalHyphen) {
+        // Not part of the word ('auto\-link' matches 'autolink'); held back
+        // with a run, else written where it stands.
+        if (c_->suppressOutput) return 0;
+        return RtfWriteToken(c_);
+    }
+    if (RtfUnitIsWordChar(unit, wordBytes_)) {
+        rc = AddToWord(content, tokenStart);
+        if (rc == 0 && !c_->pendingLiteral) {
+            // The word characters that follow belong to the same word, up to
+            // a protected stretch.
+            size_t n = RtfPlainWordBytes(c_->inPos, c_->codePage, wordBytes_);
+            uint32_t limit = NextProtected();
+            if (limit > c_->inOffset && n > limit - c_->inOffset) n = limit - c_->inOffset;
+            if (n && word_.size() + n <= static_cast<size_t>(kMaxWord)) {
+                word_.append(c_->inPos, n);
+                RtfSkipPlain(c_, n);
+                candidates_.back().end = c_->inOffset;
+                c_->wordLength = static_cast<int32_t>(word_.size());
+            }
+        }
+        return rc;
+    }
+    char ch = unit.content[0];
+    if (unit.kind == RtfUnit::kPlain && (ch == ' ' || ch == '\t')) {
+        rc = FlushWord(&rewound);
+        if (rc || rewound) return rc;
+        return RtfWriteToken(c_);
+    }
+    // Punctuation and symbols are words of their own.
+    rc = FlushWord(&rewound);
+    if (rc || rewound) return rc;
+    rc = AddToWord(content, tokenStart);
+    if (rc) return rc;
+    return FlushWord(&rewound);
 }
 
 int32_t LinkWriter::FlushWord(bool* rewound) {
@@ -557,9 +417,7 @@ int32_t AutolinkRun(AutolinkDictionary* dictionary, const char* rtf, uint32_t li
     *outputLength = 0;
     RtfContext c;
     std::memset(&c, 0, sizeof c);
-    c.inText = rtf;
-    c.inPos = rtf;
-    c.inIsString = 1;
+    RtfOpenText(&c, rtf);
     c.outIsBuffer = 1;
     c.userData = reinterpret_cast<uintptr_t>(dictionary);
     c.linkColour = linkColour;
@@ -567,15 +425,16 @@ int32_t AutolinkRun(AutolinkDictionary* dictionary, const char* rtf, uint32_t li
     char contextText[kContextTextSize] = {0};
     c.contextText = contextText;
     c.contextTextSize = static_cast<int32_t>(kContextTextSize);
-    RtfResetHotspot(&c);
 
     int32_t status = 0;
     try {
         AutolinkScanState scan;
-        for (;;) {
+        status = AutolinkScanBegin(&c, &scan);
+        for (; status == 0;) {
+            uint32_t tokenStart = c.inOffset;
             int32_t rc = RtfNextToken(&c);
             if (rc == -1) break;
-            if (rc == 0) rc = AutolinkScanToken(&c, &scan);
+            if (rc == 0) rc = AutolinkScanToken(&c, &scan, tokenStart);
             if (rc) {
                 status = rc;
                 break;
@@ -585,11 +444,16 @@ int32_t AutolinkRun(AutolinkDictionary* dictionary, const char* rtf, uint32_t li
                 size_t n = RtfPlainRun(&c);
                 for (size_t i = 0; i < n; ++i)
                     c.footnoteMode = c.footnoteMode == 0 && c.inPos[i] == '#' ? 1 : 0;
+                status = scan.spots.Text(&c, c.inOffset, c.inOffset + static_cast<uint32_t>(n));
                 RtfSkipPlain(&c, n);
             }
         }
-        if (status == 0 && c.depth != 0) status = BRIO_ERR_GROUPS_OPEN;
-        if (status == 0) status = RtfRecordHotspot(&c, &scan);
+        // A fragment is a piece of a document: as its start may close groups
+        // opened before it, its end may leave groups for the text after it.
+        if (status == 0 && (c.baseDepth == 0 ? c.depth != 0 : c.depth < c.baseDepth))
+            status = BRIO_ERR_GROUPS_OPEN;
+        if (status == 0) status = scan.spots.Finish(&c);
+        if (status == 0) status = RtfFragmentStyles(&c);
         // The reader always leaves the link style in the table; its absence
         // after a style sheet means there was no memory to add it.
         if (status == 0 && scan.sawStylesheet &&

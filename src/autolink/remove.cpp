@@ -26,8 +26,9 @@ class Stripper {
     int32_t WriteToken() { return w_.WriteToken(); }
     // Writes a brace and keeps the group stack; *opened tells which it was.
     int32_t EchoBrace(bool* opened) {
-        int32_t rc = WriteToken();
         *opened = c_->tokenText[0] == '{';
+        if (!*opened && RtfIsStrayClose(c_)) return 0;
+        int32_t rc = WriteToken();
         if (rc == 0) {
             if (*opened)
                 rc = RtfPushGroup(c_);
@@ -75,7 +76,7 @@ int32_t Stripper::Run(bool* failed) {
                 }
                 break;
             case kRtfControlWord:
-                if (c_->keywordClass == kRtfDestination && c_->depth >= 2) {
+                if (RtfIsSkippedDestination(c_)) {
                     rc = CopyDestination();
                     if (rc) {
                         *failed = true;
@@ -142,7 +143,7 @@ int32_t Stripper::StripGroup(bool* failed) {
                 break;
             default: {
                 int32_t id = c_->keywordId;
-                if (c_->keywordClass == kRtfDestination && c_->depth >= 2) {
+                if (RtfIsSkippedDestination(c_)) {
                     rc = CopyDestination();
                     if (rc) {
                         *failed = true;
@@ -153,10 +154,9 @@ int32_t Stripper::StripGroup(bool* failed) {
                 if (id == kRtfIdCs || id == kRtfIdCf) break;
                 // The rest of the group, the link text, is the main loop's;
                 // the writer keeps it apart from a word written before.
-                if (id == kRtfIdUl || id == kRtfIdUldb) return 0;
-                bool hidden =
-                    id == kRtfIdV && level == 1 && std::strncmp(RtfTokenText(c_), "\\v0", 3) != 0;
-                if (hidden) {
+                RtfSpotFormat format = RtfSpotFormatOf(c_);
+                if (format == kRtfUnderlineOn) return 0;
+                if (format == kRtfHiddenOn && level == 1) {
                     // The hidden target part goes with its braces.
                     w_.CutBack(brace);
                     while (level > 0) {
@@ -190,9 +190,7 @@ int32_t AutolinkStrip(const char* rtf, char** output, size_t* outputLength) {
     *outputLength = 0;
     RtfContext c;
     std::memset(&c, 0, sizeof c);
-    c.inText = rtf;
-    c.inPos = rtf;
-    c.inIsString = 1;
+    RtfOpenText(&c, rtf);
     c.outIsBuffer = 0;
 
     // First pass, only for the style sheet.
@@ -206,7 +204,7 @@ int32_t AutolinkStrip(const char* rtf, char** output, size_t* outputLength) {
             if (c.tokenText[0] == '{') {
                 status = RtfPushGroup(&c);
                 if (status) break;
-            } else {
+            } else if (!RtfIsStrayClose(&c)) {
                 RtfPopGroup(&c);
             }
         } else if (c.tokenKind == kRtfControlWord && c.keywordClass == kRtfDestination) {
@@ -221,18 +219,19 @@ int32_t AutolinkStrip(const char* rtf, char** output, size_t* outputLength) {
                     status = BRIO_ERR_NO_MEMORY;
                 break;
             }
-            if (c.depth >= 2) {
+            if (RtfIsSkippedDestination(&c)) {
                 status = RtfCopyGroup(&c);
                 if (status) break;
             }
         }
     }
+    if (status == 0) status = RtfFragmentStyles(&c);
     if (status == 0) status = RtfStartBufferOutput(&c);
     if (status == 0) status = RtfReserveOutput(&c, std::strlen(rtf) + 1);
     if (status == 0) status = RtfSeek(&c, 0);
     bool failed = status != 0;
     if (!failed) {
-        c.depth = 0;
+        c.depth = c.baseDepth;
         Stripper stripper(&c);
         RtfCharStyleRef(&c, kRtfAutolinkStyleName, stripper.styleRef);
         status = stripper.Run(&failed);

@@ -1,6 +1,7 @@
 // The Autolink scan pass: reads the whole input once without output to find
-// the hot spots it already holds (underlined text followed by hidden text),
-// to read the style sheet, and to check # footnotes against \page breaks.
+// the stretches that must not be linked into (hot spots, hidden text,
+// references), to read the style sheet, and to check # footnotes against
+// \page breaks.
 #include <climits>
 #include <cstring>
 #include <new>
@@ -11,11 +12,9 @@ namespace brio {
 
 namespace {
 
-int32_t RecordPage(RtfContext* c, AutolinkScanState* scan) {
+int32_t RecordPage(AutolinkScanState* scan, uint32_t offset) {
     try {
-        // The \page token has been read: its offset is where it started.
-        scan->pages.push_back(
-            AutolinkPageRecord{c->inOffset - static_cast<uint32_t>(c->tokenLength), 0});
+        scan->pages.push_back(AutolinkPageRecord{offset, 0});
     } catch (const std::bad_alloc&) {
         return BRIO_ERR_NO_MEMORY;
     }
@@ -31,94 +30,33 @@ int32_t CheckContext(RtfContext* c, AutolinkScanState* scan, const char* text) {
     return 0;
 }
 
-int32_t NoteUnderline(RtfContext* c, AutolinkScanState* scan) {
-    if (c->hiddenOn) return 0;
-    // Outside every group there is no opening brace to record.
-    if (c->depth <= 0 || !c->groupStack) return 0;
-    // An underline nested inside the one noted is part of it; but once that
-    // hot spot is complete (its hidden group closed), a deeper underline
-    // starts the next one, as where a link directly follows another.
-    bool complete = c->hiddenId && c->spotEnd >= 0;
-    if (c->underlineId && c->underlineDepth < c->depth && !complete) return 0;
-    if (c->hiddenId) {
-        int32_t rc = RtfRecordHotspot(c, scan);
-        if (rc) return rc;
-    }
-    if (c->underlineId) {
-        if (c->keywordId == c->underlineId) c->underlineOn = 1;
-        return 0;
-    }
-    c->underlineId = c->keywordId;
-    c->underlineOn = 1;
-    c->spotStart = static_cast<int32_t>(c->groupStack[c->depth]);
-    c->underlineDepth = c->depth;
-    return 0;
-}
-
-void NoteHidden(RtfContext* c) {
-    if (!c->underlineId) return;
-    if (c->hiddenId && c->hiddenDepth < c->depth) return;
-    c->hiddenOn = 1;
-    c->hiddenId = kRtfIdV;
-    c->hiddenDepth = c->depth;
-}
-
 }  // namespace
 
-void RtfResetHotspot(RtfContext* c) {
-    c->underlineOn = 0;
-    c->hiddenOn = 0;
-    c->underlineId = 0;
-    c->hiddenId = 0;
-    c->spotStart = -1;
-    c->spotEnd = -1;
-    c->underlineDepth = -1;
-    c->hiddenDepth = -1;
+int32_t AutolinkScanBegin(RtfContext* c, AutolinkScanState* scan) {
+    // A fragment is a later topic: a page break stands before it.
+    return c->baseDepth > 0 ? RecordPage(scan, 0) : 0;
 }
 
-int32_t RtfRecordHotspot(RtfContext* c, AutolinkScanState* scan) {
-    int32_t rc = 0;
-    // A hot spot cut off before its hidden group closed has no end, and one
-    // that starts inside the previous record would be copied twice: neither
-    // is recorded.
-    if (c->underlineId && c->hiddenId && c->spotEnd > c->spotStart &&
-        (scan->links.empty() || c->spotStart >= scan->links.back().end)) {
-        try {
-            scan->links.push_back(AutolinkLinkRecord{c->spotStart, c->spotEnd});
-        } catch (const std::bad_alloc&) {
-            rc = BRIO_ERR_NO_MEMORY;
-        }
-    }
-    RtfResetHotspot(c);
-    return rc;
-}
-
-int32_t AutolinkScanToken(RtfContext* c, AutolinkScanState* scan) {
+int32_t AutolinkScanToken(RtfContext* c, AutolinkScanState* scan, uint32_t tokenStart) {
     switch (c->tokenKind) {
         case kRtfGroup:
             if (c->tokenText[0] == '{') {
                 int32_t rc = RtfPushGroup(c);
                 if (rc) return rc;
                 if (c->footnoteMode == 1) c->footnoteMode = 2;
-                return 0;
             } else {
+                if (RtfIsStrayClose(c)) return 0;
                 RtfPopGroup(c);
                 if (c->footnoteMode != 2) c->footnoteMode = 0;
-                int32_t closed = c->depth + 1;
-                if (c->hiddenId && closed > c->hiddenDepth) return 0;
-                if (c->underlineId && closed > c->underlineDepth) return 0;
-                if (c->hiddenId && c->hiddenOn) c->spotEnd = static_cast<int32_t>(c->inOffset);
-                c->underlineOn = 0;
-                c->hiddenOn = 0;
-                return 0;
             }
+            return scan->spots.Token(c, tokenStart);
         case kRtfControlWord: {
             if (c->keywordId == kRtfIdStylesheet && c->keywordClass == kRtfDestination) {
                 scan->sawStylesheet = true;
                 return RtfReadStylesheet(c, 0);
             }
             int32_t rc = 0;
-            if (c->keywordClass == kRtfDestination && c->depth >= 2) {
+            if (RtfIsSkippedDestination(c)) {
                 bool footnote = c->footnoteMode == 2 && c->tokenLength == 10 &&
                                 std::memcmp(c->tokenText, "\\footnote ", 10) == 0;
                 if (footnote && c->contextText && c->contextTextSize > 0) {
@@ -133,14 +71,9 @@ int32_t AutolinkScanToken(RtfContext* c, AutolinkScanState* scan) {
                     while (*text == ' ' || *text == '\t') ++text;
                     rc = CheckContext(c, scan, text);
                 }
-            } else if (c->keywordId == kRtfIdUl || c->keywordId == kRtfIdUldb) {
-                rc = NoteUnderline(c, scan);
-            } else if (c->keywordId == kRtfIdV) {
-                NoteHidden(c);
-            } else if (c->keywordId == kRtfIdPar) {
-                rc = RtfRecordHotspot(c, scan);
-            } else if (c->keywordId == kRtfIdPage) {
-                rc = RecordPage(c, scan);
+            } else {
+                if (c->keywordId == kRtfIdPage) rc = RecordPage(scan, tokenStart);
+                if (rc == 0) rc = scan->spots.Token(c, tokenStart);
             }
             c->footnoteMode = 0;
             return rc;
@@ -151,10 +84,7 @@ int32_t AutolinkScanToken(RtfContext* c, AutolinkScanState* scan) {
             } else if (c->footnoteMode != 3) {
                 c->footnoteMode = 0;
             }
-            if (c->hiddenId && c->depth > c->hiddenDepth) return 0;
-            if (c->underlineId && c->depth > c->underlineDepth) return 0;
-            if (!c->underlineOn && !c->hiddenOn) return RtfRecordHotspot(c, scan);
-            return 0;
+            return scan->spots.Token(c, tokenStart);
         default:
             return 0;
     }

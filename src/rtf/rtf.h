@@ -66,8 +66,8 @@ enum RtfTokenKind : int32_t {
 };
 
 // Autolink's callbacks (the dictionary is passed as userData).
-using RtfLookupTermFn = int32_t (*)(uintptr_t userData, char* word, char* extra,
-                                    int32_t* verdict, int32_t* count);
+using RtfLookupTermFn = int32_t (*)(uintptr_t userData, char* word, char* extra, int32_t* verdict,
+                                    int32_t* count);
 using RtfCheckContextFn = int32_t (*)(uintptr_t userData, const char* contextString);
 
 constexpr int32_t kRtfTokenTextSize = 200;
@@ -119,14 +119,6 @@ struct RtfContext {
     RtfCharStyle* charStyles;
     int32_t* pageRecords;
     uint32_t pageRecordCount;
-    int32_t underlineOn;
-    int32_t hiddenOn;
-    int32_t underlineId;
-    int32_t hiddenId;
-    int32_t spotStart;
-    int32_t spotEnd;
-    int32_t underlineDepth;
-    int32_t hiddenDepth;
     int32_t* linkRecords;
     int32_t linkCapacity;
     int32_t linkCount;
@@ -136,7 +128,6 @@ struct RtfContext {
     int32_t* candidates;
     int32_t candidateCapacity;
     int32_t candidateLast;
-    int32_t wordState;
     uint32_t consumed;
     int32_t keepnFirst;
     int32_t keepnOpen;
@@ -149,6 +140,10 @@ struct RtfContext {
     char* tokenHeap;
     int32_t tokenHeapSize;
     int32_t charStyleCapacity;
+    // Depth the text was opened at (RtfOpenText): 1 for a fragment.
+    int32_t baseDepth;
+    // Code page of the document (\ansicpg), 0 when it names none.
+    int32_t codePage;
 };
 
 // The current token's text (tokenLength bytes; NUL-terminated unless the
@@ -278,6 +273,183 @@ inline bool RtfWordAbsorbs(char last, char next) {
     if (digit(last) || last == '-') return digit(next);
     return false;
 }
+
+// ---------------------------------------------------------------------------
+// Reading rules every pass over a topic's text shares
+
+// 0 for a document (it opens with "{\rtf" after white space); 1 for a
+// fragment, the text of a later topic as a host keeps it, which stands
+// inside the document group.
+int32_t RtfStartDepth(const char* text);
+// String input of `text`, read from its start depth, in its code page.
+void RtfOpenText(RtfContext* c, const char* text);
+// At a '}' token: a brace that would close a group below the start depth
+// (the document's own, in a fragment) is not the text's; passes drop it.
+inline bool RtfIsStrayClose(const RtfContext* c) {
+    return c->depth <= c->baseDepth && c->baseDepth > 0;
+}
+// A fragment carries no style sheet: its links are those of the "Autolink;"
+// style with the default number, as in a document whose sheet lacks it, so
+// that what Autolink writes there removal and emission can take out. 0 or
+// 2005; nothing for a document or a fragment with a sheet of its own.
+int32_t RtfFragmentStyles(RtfContext* c);
+// A destination word whose group the passes skip whole.
+inline bool RtfIsSkippedDestination(const RtfContext* c) {
+    return c->keywordClass == kRtfDestination && c->depth >= 2;
+}
+// Destinations written without \* that the table does not hold (list
+// bullets, shapes): the tokenizer gives them the destination class, id 0.
+bool RtfIsExtraDestination(const char* letters, size_t length);
+
+// The code page named by \ansicpg in the text, 0 for none.
+int32_t RtfFindCodePage(const char* text);
+// True when `b` starts a two-byte character in the code page.
+inline bool RtfIsLeadByte(int32_t codePage, unsigned char b) {
+    switch (codePage) {
+        case 932:
+            return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC);
+        case 936:
+        case 949:
+        case 950:
+            return b >= 0x81 && b <= 0xFE;
+        default:
+            return false;
+    }
+}
+// Word characters of a code page, 256 flags: ASCII letters and digits,
+// the letters of a single-byte code page's upper half (not its quotes,
+// dashes and signs), and every upper-half byte of a two-byte code page.
+const unsigned char* RtfWordBytes(int32_t codePage);
+// The plain word bytes at p (no backslash, brace or line end among them),
+// a two-byte character never cut: a lead byte whose trail is not plain
+// ends the count before it.
+inline size_t RtfPlainWordBytes(const char* text, int32_t codePage, const unsigned char* word) {
+    const unsigned char* p = reinterpret_cast<const unsigned char*>(text);
+    size_t n = 0;
+    for (;;) {
+        unsigned char b = p[n];
+        if (!word[b]) return n;
+        if (b >= 0x80 && RtfIsLeadByte(codePage, b)) {
+            if (!kRtfBytes.plain[p[n + 1]]) return n;
+            n += 2;
+        } else {
+            ++n;
+        }
+    }
+}
+
+// One unit of text: a character, a control symbol, a hexadecimal escape,
+// the optional hyphen, or a two-byte character made of any two of these.
+struct RtfUnit {
+    enum Kind : int32_t { kPlain, kSymbol, kHex, kOptionalHyphen, kDouble };
+    int32_t kind;
+    char raw[16];  // the input bytes
+    int32_t rawLength;
+    char content[4];  // the character(s) it stands for
+    int32_t contentLength;
+};
+// Reads the unit that the Text token in hand starts (string input). 0,
+// 2003 when the input ends inside it.
+int32_t RtfReadUnit(RtfContext* c, RtfUnit* unit);
+// Whether the unit is a word character in the context's code page.
+inline bool RtfUnitIsWordChar(const RtfUnit& u, const unsigned char* word) {
+    if (u.kind == RtfUnit::kDouble) return true;
+    if (u.kind == RtfUnit::kSymbol || u.kind == RtfUnit::kOptionalHyphen) return false;
+    return word[static_cast<unsigned char>(u.content[0])] != 0;
+}
+
+// What a control word does to the hot-spot formatting of its group. The
+// underline words the help compiler takes for a hot spot are \ul, \uld,
+// \uldb, \ulw and \strike; a parameter of 0 switches them off.
+enum RtfSpotFormat : int32_t {
+    kRtfFormatOther = 0,
+    kRtfUnderlineOn,
+    kRtfUnderlineOff,
+    kRtfHiddenOn,
+    kRtfHiddenOff,
+    kRtfFormatPlain,
+};
+RtfSpotFormat RtfSpotFormatOf(const RtfContext* c);
+
+// A help-compiler reference written in the text with escaped braces: a
+// picture or window ("\{bmc name\}", bml, bmr, ewc, ewl, ewr, in any case)
+// or a context marker ("\{#context\}"), also when a word processor split
+// it over groups or paragraphs. `p` points just past the "\{"; the result
+// is the length up to and with the closing "\}", 0 when there is no such
+// reference. *depthChange receives the groups it opens less those it
+// closes.
+size_t RtfReferenceLength(const char* p, int32_t* depthChange);
+
+// A stretch of the input that no pass links into: from `start` to just
+// before `end` (input offsets), with the group depth after it.
+struct RtfProtected {
+    int32_t start;
+    int32_t end;
+    int32_t endDepth;
+    int32_t kind;  // RtfProtectedKind
+};
+enum RtfProtectedKind : int32_t { kRtfHotspot = 1, kRtfHidden, kRtfReference };
+
+// The hot-spot recogniser. A hot spot is text in a hot-spot underline
+// followed by hidden text, whatever paragraph ends stand in either part;
+// hidden text that follows no such text, and references, are protected on
+// their own. Fed every token a pass reads (after the pass has pushed or
+// popped its group); destination groups the pass skips are never seen.
+class RtfSpotFinder {
+  public:
+    // A finder that does not collect stretches only follows the formatting
+    // and the references (for a pass that reads the visible text).
+    explicit RtfSpotFinder(bool collect = true) : collect_(collect) {}
+    ~RtfSpotFinder();
+    RtfSpotFinder(const RtfSpotFinder&) = delete;
+    RtfSpotFinder& operator=(const RtfSpotFinder&) = delete;
+
+    // The token in hand, which began at `tokenStart`. 0 or 2005.
+    int32_t Token(const RtfContext* c, uint32_t tokenStart);
+    // Text units from `start` to `end` in the formatting of the token in
+    // hand (a run of plain characters after it). 0 or 2005.
+    int32_t Text(const RtfContext* c, uint32_t start, uint32_t end);
+    // Commits what is open at the end of the text. 0 or 2005.
+    int32_t Finish(const RtfContext* c);
+    // Whether text at the current position is hidden or inside a reference:
+    // not part of the visible text.
+    bool Hidden(const RtfContext* c) const;
+    bool InReference(uint32_t offset) const { return offset < referenceEnd_; }
+
+    const RtfProtected* ranges() const { return ranges_; }
+    int32_t count() const { return count_; }
+
+  private:
+    struct Format {
+        int32_t underlineSince;  // offset of the word that switched it on, -1 off
+        int32_t hiddenSince;
+    };
+    Format* At(int32_t depth);
+    int32_t Unit(const RtfContext* c, uint32_t start, uint32_t end, int32_t depth);
+    int32_t Commit();
+    int32_t Push(int32_t start, int32_t end, int32_t endDepth, int32_t kind);
+
+    bool collect_;
+    Format* formats_ = nullptr;  // by depth
+    int32_t formatCapacity_ = 0;
+    int32_t formatDepth_ = 0;  // depth whose entry is current
+    RtfProtected* ranges_ = nullptr;
+    int32_t count_ = 0;
+    int32_t capacity_ = 0;
+    // The stretch being collected: kind 0 none, else a kind; for a hot spot
+    // `hiddenSeen` tells whether its hidden part has begun.
+    int32_t openKind_ = 0;
+    bool hiddenSeen_ = false;
+    int32_t openStart_ = -1;
+    int32_t openEnd_ = -1;
+    int32_t openEndDepth_ = 0;
+    int32_t lastEnd_ = 0;  // end of the last committed stretch
+    uint32_t referenceEnd_ = 0;
+    // References in underlined text not yet known to be a hot spot.
+    static constexpr int32_t kHeld = 8;
+    RtfProtected held_[kHeld];
+    int32_t heldCount_ = 0;
+};
 
 // ---------------------------------------------------------------------------
 // Help footnotes: CR LF, then "<mark>{\footnote {\super <mark>}<text>}"; the

@@ -41,6 +41,7 @@ inline void Classify(RtfContext* c, const char* letters, size_t length) {
         c->keywordClass = static_cast<int32_t>(row->keywordClass);
     } else {
         c->keywordId = 0;
+        if (RtfIsExtraDestination(letters, length)) c->keywordClass = kRtfDestination;
     }
 }
 

@@ -52,6 +52,7 @@ class Emitter {
         if (rc != 0) return rc;
         if ((rc = Footnotes(contextString, title, entryMacro, keywords, browseSequence)) != 0)
             return rc;
+        if ((rc = RtfFragmentStyles(c_)) != 0) return rc;
         if (!RtfCharStyleRef(c_, kRtfAutolinkStyleName, bodyRef_)) bodyRef_[0] = 0;
         if (haveToken && (rc = Body()) != 0) return rc;
         if (haveToken) {
@@ -92,6 +93,8 @@ class Emitter {
                     } else if (c_->depth == 1 && startDepth_ == 0) {
                         *haveToken = true;
                         return 0;
+                    } else if (RtfIsStrayClose(c_)) {
+                        break;
                     } else {
                         RtfPopGroup(c_);
                     }
@@ -114,7 +117,7 @@ class Emitter {
                         return 0;
                     } else {
                         if ((rc = w_.WriteToken()) != 0) return rc;
-                        if (c_->keywordClass == kRtfDestination && c_->depth >= 2) {
+                        if (RtfIsSkippedDestination(c_)) {
                             if ((rc = RtfCopyGroup(c_)) != 0) return rc;
                             w_.Reset();
                         }
@@ -168,7 +171,7 @@ class Emitter {
                     EqualsIgnoringCase(RtfTokenText(c_), static_cast<size_t>(c_->tokenLength),
                                        bodyRef_))
                     return 0;
-                if (c_->keywordClass == kRtfDestination && c_->depth >= 2) {
+                if (RtfIsSkippedDestination(c_)) {
                     // Import copies destinations whole and counts nothing in them.
                     if ((rc = w_.WriteToken()) != 0) return rc;
                     rc = RtfCopyGroup(c_);
@@ -181,6 +184,7 @@ class Emitter {
                 if (c_->tokenText[0] == '{') {
                     RtfPushGroup(c_);
                 } else {
+                    if (RtfIsStrayClose(c_)) return 0;
                     if (c_->depth == 1 && startDepth_ == 0 && regionOpen_) {
                         if ((rc = w_.WriteString("\\pard ")) != 0) return rc;
                         regionOpen_ = false;
@@ -286,8 +290,7 @@ extern "C" BRIOUTIL_EXPORT int32_t BRIOAPI TopicEmitRtfFile(
     if (!outputPath || !file.Open(outputPath)) return BRIO_ERR_CREATE_OUTPUT;
     RtfContext c;
     std::memset(&c, 0, sizeof c);
-    c.inText = c.inPos = rtfText;
-    c.inIsString = 1;
+    RtfOpenText(&c, rtfText);
     // The topic is built in memory and written in one piece, so a failure
     // never leaves half a topic in place of the old file.
     int32_t status = RtfStartBufferOutput(&c);
@@ -297,7 +300,7 @@ extern "C" BRIOUTIL_EXPORT int32_t BRIOAPI TopicEmitRtfFile(
     if (status == 0)
         status = RtfReserveOutput(&c, (inputLength < kDrainSize ? inputLength : kDrainSize) + 4096);
     if (status == 0) {
-        Emitter emitter(&c, &file, nonScrollingCount, TopicIsContinuation(rtfText));
+        Emitter emitter(&c, &file, nonScrollingCount, c.baseDepth > 0);
         status = emitter.Run(contextString, title, entryMacro, keywords, browseSequence);
     }
     if (status == 0 || status == BRIO_ERR_GROUPS_OPEN) {

@@ -12,30 +12,17 @@ namespace brio {
 
 namespace {
 
+// Upper case of the bytes of a single-byte character.
 struct Folding {
     unsigned char upper[256];
-    bool word[256];
     Folding() {
-        for (int b = 0; b < 256; ++b) {
-            upper[b] = PlatCharUpper(static_cast<unsigned char>(b));
-            // Bytes of the code page's upper half are letters of some
-            // language; treat them as word characters throughout.
-            word[b] = (b >= '0' && b <= '9') || (b >= 'a' && b <= 'z') || (b >= 'A' && b <= 'Z') ||
-                      b >= 0x80;
-        }
+        for (int b = 0; b < 256; ++b) upper[b] = PlatCharUpper(static_cast<unsigned char>(b));
     }
 };
 
 const Folding& Fold() {
     static const Folding folding;
     return folding;
-}
-
-int HexValue(int ch) {
-    if (ch >= '0' && ch <= '9') return ch - '0';
-    if (ch >= 'a' && ch <= 'f') return ch - 'a' + 10;
-    if (ch >= 'A' && ch <= 'F') return ch - 'A' + 10;
-    return -1;
 }
 
 // A growable byte buffer on the library heap.
@@ -62,9 +49,9 @@ struct Bytes {
 };
 
 struct PhraseWords {
-    Bytes text;       // the folded words, back to back
-    Bytes offsets;    // size_t start of each word, then the end
-    Bytes fallback;   // size_t partial-match table
+    Bytes text;      // the folded words, back to back
+    Bytes offsets;   // size_t start of each word, then the end
+    Bytes fallback;  // size_t partial-match table
     size_t count = 0;
     size_t Start(size_t i) const { return reinterpret_cast<const size_t*>(offsets.data)[i]; }
     size_t Length(size_t i) const { return Start(i + 1) - Start(i); }
@@ -83,15 +70,24 @@ bool Equal(const PhraseWords& p, size_t i, const char* word, size_t length) {
     return p.Length(i) == length && std::memcmp(p.Word(i), word, length) == 0;
 }
 
-// Cuts the phrase into folded words and builds the fallback table.
-int32_t SplitPhrase(const char* phrase, PhraseWords& p) {
+// Cuts the phrase into folded words, by the word rule of the topic's code
+// page, and builds the fallback table.
+int32_t SplitPhrase(const char* phrase, int32_t codePage, PhraseWords& p) {
     const Folding& f = Fold();
+    const unsigned char* word = RtfWordBytes(codePage);
     bool inWord = false;
     for (const unsigned char* s = reinterpret_cast<const unsigned char*>(phrase); *s; ++s) {
-        if (f.word[*s]) {
+        if (word[*s]) {
             if (!inWord && !PushOffset(p.offsets, p.text.size)) return BRIO_ERR_NO_MEMORY;
             if (!inWord) ++p.count;
             inWord = true;
+            if (RtfIsLeadByte(codePage, *s) && s[1]) {
+                // A two-byte character is compared as it stands.
+                if (!p.text.Push(static_cast<char>(s[0])) || !p.text.Push(static_cast<char>(s[1])))
+                    return BRIO_ERR_NO_MEMORY;
+                ++s;
+                continue;
+            }
             if (!p.text.Push(static_cast<char>(f.upper[*s]))) return BRIO_ERR_NO_MEMORY;
         } else {
             inWord = false;
@@ -111,7 +107,7 @@ int32_t SplitPhrase(const char* phrase, PhraseWords& p) {
 }
 
 class Search {
-public:
+  public:
     explicit Search(PhraseWords& phrase) : phrase_(phrase) {}
 
     // Takes one topic word; true when the phrase is now complete.
@@ -122,18 +118,36 @@ public:
         return matched_ == phrase_.count;
     }
 
-private:
+  private:
     PhraseWords& phrase_;
     size_t matched_ = 0;
 };
 
-// Reads the topic and feeds its words to the search. 1 found, 0 not; the
-// status receives the code that stopped the reading, if any.
+// The plain characters (no backslash, brace, line end or the end) at the
+// input position, and moving past some of them.
+size_t PlainRun(const RtfContext* c) {
+    const unsigned char* p = reinterpret_cast<const unsigned char*>(c->inPos);
+    size_t n = 0;
+    while (kRtfBytes.plain[p[n]]) ++n;
+    return n;
+}
+void Advance(RtfContext* c, size_t n) {
+    c->inPos += n;
+    c->inOffset += static_cast<uint32_t>(n);
+    c->consumed += static_cast<uint32_t>(n);
+}
+
+// Reads the topic's visible text and feeds its words to the search: not
+// destinations, hidden text or references. 1 found, 0 not; the status
+// receives the code that stopped the reading, if any.
 int32_t Scan(RtfContext* c, Search& search, int32_t* status) {
     const Folding& f = Fold();
+    const unsigned char* wordBytes = RtfWordBytes(c->codePage);
+    RtfSpotFinder finder(false);
+    const bool doubleByte = RtfIsLeadByte(c->codePage, 0x81);
     Bytes word;
     bool begun = false;
-    bool afterBackslash = false;
+    bool hidden = false;
     auto endWord = [&](bool evenEmpty) {
         bool found = false;
         if (begun || evenEmpty) found = search.Feed(word.data, word.size);
@@ -141,12 +155,17 @@ int32_t Scan(RtfContext* c, Search& search, int32_t* status) {
         begun = false;
         return found;
     };
-    auto addByte = [&](unsigned char b) -> int32_t {
-        if (!f.word[b]) return endWord(false) ? 1 : 0;
+    auto addUnit = [&](const RtfUnit& u) -> int32_t {
+        if (!RtfUnitIsWordChar(u, wordBytes)) return endWord(false) ? 1 : 0;
         begun = true;
-        return word.Push(static_cast<char>(f.upper[b])) ? 0 : -2;
+        bool ok =
+            u.kind == RtfUnit::kDouble
+                ? word.Push(u.content[0]) && word.Push(u.content[1])
+                : word.Push(static_cast<char>(f.upper[static_cast<unsigned char>(u.content[0])]));
+        return ok ? 0 : -2;
     };
     for (;;) {
+        uint32_t tokenStart = c->inOffset;
         int32_t rc = RtfNextToken(c);
         if (rc == -1) return endWord(false) ? 1 : 0;
         if (rc != 0) {
@@ -156,37 +175,46 @@ int32_t Scan(RtfContext* c, Search& search, int32_t* status) {
         int32_t step = 0;
         switch (c->tokenKind) {
             case kRtfText: {
+                if (finder.InReference(tokenStart) || c->tokenLength == 2) break;  // or \-
                 unsigned char ch = static_cast<unsigned char>(c->tokenText[0]);
-                if (afterBackslash) {
-                    afterBackslash = false;
-                    if (ch == '\'') {
-                        // A hexadecimal escape stands for its byte.
-                        int h1 = RtfGetChar(c);
-                        int v1 = HexValue(h1);
-                        if (v1 < 0) {
-                            RtfUngetChar(c, h1);
-                            step = addByte(ch);
-                            break;
-                        }
-                        int h2 = RtfGetChar(c);
-                        int v2 = HexValue(h2);
-                        if (v2 < 0) {
-                            RtfUngetChar(c, h2);
-                            step = addByte(static_cast<unsigned char>(v1));
-                        } else {
-                            step = addByte(static_cast<unsigned char>(v1 * 16 + v2));
-                        }
+                if (ch == '\\') {
+                    if ((rc = finder.Token(c, tokenStart)) != 0) {
+                        *status = rc;
+                        return 0;
+                    }
+                    if (finder.InReference(tokenStart)) {
+                        // A picture or a context marker: no visible word.
+                        step = endWord(false) ? 1 : 0;
                         break;
                     }
-                    step = addByte(ch);
+                } else if (hidden) {
+                    Advance(c, PlainRun(c));  // hidden characters, all of them
+                    break;
+                } else if (!doubleByte) {
+                    // This character and the plain ones after it, in one loop.
+                    const unsigned char* p = reinterpret_cast<const unsigned char*>(c->inPos) - 1;
+                    size_t n = 0;
+                    for (unsigned char b = ch; kRtfBytes.plain[b]; b = p[++n]) {
+                        if (wordBytes[b]) {
+                            begun = true;
+                            if (!word.Push(static_cast<char>(f.upper[b]))) {
+                                step = -2;
+                                break;
+                            }
+                        } else if (begun && endWord(false)) {
+                            step = 1;
+                            break;
+                        }
+                    }
+                    if (n > 0) Advance(c, n - 1);
                     break;
                 }
-                if (ch == '\\') {
-                    // "\-" is the optional hyphen, invisible inside a word.
-                    if (c->tokenLength == 1) afterBackslash = true;
-                    break;
+                RtfUnit unit;
+                if ((rc = RtfReadUnit(c, &unit)) != 0) {
+                    *status = rc;
+                    return 0;
                 }
-                step = addByte(ch);
+                if (!hidden) step = addUnit(unit);
                 break;
             }
             case kRtfGroup:
@@ -196,18 +224,32 @@ int32_t Scan(RtfContext* c, Search& search, int32_t* status) {
                         *status = rc;
                         return 0;
                     }
-                } else {
+                } else if (!RtfIsStrayClose(c)) {
                     RtfPopGroup(c);
                 }
+                if ((rc = finder.Token(c, tokenStart)) != 0) {
+                    *status = rc;
+                    return 0;
+                }
+                hidden = finder.Hidden(c);
                 break;
             case kRtfControlWord:
-                if (c->keywordClass == kRtfDestination && c->depth >= 2) {
+                if (RtfIsSkippedDestination(c)) {
                     rc = RtfCopyGroup(c);
                     if (rc != 0) {
                         *status = rc;
                         return 0;
                     }
-                } else if (c->keywordId == kRtfIdPar) {
+                    hidden = finder.Hidden(c);
+                    break;
+                }
+                if ((rc = finder.Token(c, tokenStart)) != 0) {
+                    *status = rc;
+                    return 0;
+                }
+                hidden = finder.Hidden(c);
+                if (hidden || finder.InReference(tokenStart)) break;
+                if (c->keywordId == kRtfIdPar) {
                     step = endWord(true) ? 1 : 0;
                 } else if (c->keywordClass == kRtfSymbol) {
                     step = endWord(false) ? 1 : 0;
@@ -238,18 +280,17 @@ extern "C" BRIOUTIL_EXPORT int32_t BRIOAPI TopicFindText(const char* rtfText, co
     if (!status) status = &localStatus;
     *status = 0;
     if (!rtfText || !phrase) return 0;
+    RtfContext c;
+    std::memset(&c, 0, sizeof c);
+    RtfOpenText(&c, rtfText);
+    c.outIsBuffer = 1;  // and no buffer: nothing is written
     PhraseWords words;
-    int32_t rc = SplitPhrase(phrase, words);
+    int32_t rc = SplitPhrase(phrase, c.codePage, words);
     if (rc != 0) {
         *status = rc;
         return 0;
     }
     if (words.count == 0) return 0;
-    RtfContext c;
-    std::memset(&c, 0, sizeof c);
-    c.inText = c.inPos = rtfText;
-    c.inIsString = 1;
-    c.outIsBuffer = 1;  // and no buffer: nothing is written
     Search search(words);
     int32_t found = Scan(&c, search, status);
     RtfFreeContext(&c);

@@ -18,8 +18,7 @@ extern const uint32_t kTopicTemplateLength;
 // document after an earlier topic: it starts inside the document group.
 // (A later topic may well open with a group of its own, "{\b Title}...".)
 inline bool TopicIsContinuation(const char* text) {
-    while (*text == ' ' || *text == '\t' || *text == '\r' || *text == '\n') ++text;
-    return std::strncmp(text, "{\\rtf", 5) != 0;
+    return RtfStartDepth(text) > 0;
 }
 
 }  // namespace brio

@@ -16,6 +16,7 @@
 #include "platform/platform.h"
 #include "rtf/rtf.h"
 #include "test_support.h"
+#include "topic/topic.h"
 #include "topic/topic_support.h"
 
 using namespace brio;
@@ -103,7 +104,8 @@ std::string VisibleText(const std::string& rtf) {
 
 std::string StyleRef(const std::string& rtf) {
     size_t at = rtf.find(" \\additive Autolink;}");
-    if (at == std::string::npos) return "";
+    // A fragment (a later topic) links with the default style.
+    if (at == std::string::npos) return brio::TopicIsContinuation(rtf.c_str()) ? "\\cs99" : "";
     size_t cs = rtf.rfind("\\cs", at);
     return rtf.substr(cs, at - cs);
 }

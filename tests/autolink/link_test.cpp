@@ -160,20 +160,20 @@ TEST(AutolinkTest, WritesLinksByteForByte) {
         {"optional hyphen kept where no run is held", {{"x", "X"}}, "{\\rtf1 auto\\-link \\-x}",
          "{\\rtf1 auto\\-link \\-{\\uldb x}{\\v X}}"},
         {"text after the last match at the end of input", {{"a b", "AB"}}, "a b c",
-         "{\\uldb a b}{\\v AB} c"},
+         "{\\cs99\\uldb a b}{\\cs99\\v AB} c"},
         {"escaped backslash before a group", {{"x", "X"}}, "{\\rtf1 C:\\\\{\\b x}}",
          "{\\rtf1 C:\\\\{\\b {\\uldb x}{\\v X}}}"},
         {"escaped backslash before a hyphen", {{"b", "B"}}, "{\\rtf1 a\\\\-b}",
          "{\\rtf1 a\\\\-{\\uldb b}{\\v B}}"},
         {"no match inside a hexadecimal escape", {{"E1", "E"}}, "{\\rtf1 est\\'e1 e1}",
          "{\\rtf1 est\\'e1 {\\uldb e1}{\\v E}}"},
-        {"underline outside every group", kPrintSetup, "\\uldb a\\v b print setup",
-         "\\uldb a\\v b {\\uldb print setup}{\\v PRINT_SETUP}"},
+        {"hidden text of a fragment stays hidden", kPrintSetup, "\\uldb a\\v b print setup",
+         "\\uldb a\\v b print setup"},
         {"hot spot entered at its own brace only", {{"X", "T"}}, "{{\\uldb X}{\\v Y} X}",
-         "{{\\uldb X}{\\v Y} {\\uldb X}{\\v T}}"},
+         "{{\\uldb X}{\\v Y} {\\cs99\\uldb X}{\\cs99\\v T}}"},
         {"hot spot right after another, one group deeper", {{"B", "T"}},
          "{{\\uldb A}{\\v X}{\\b {\\uldb B}{\\v Y} B}}",
-         "{{\\uldb A}{\\v X}{\\b {\\uldb B}{\\v Y} {\\uldb B}{\\v T}}}"},
+         "{{\\uldb A}{\\v X}{\\b {\\uldb B}{\\v Y} {\\cs99\\uldb B}{\\cs99\\v T}}}"},
         {"record starting inside the previous one", {{"X", "T"}},
          "{{\\uldb A}{\\v B}\\uldb C{\\v D}}", "{{\\uldb A}{\\v B}\\uldb C{\\v D}}"},
         {"long target written whole", {{"x", kLongTarget.c_str()}}, "{\\rtf1 x}",
@@ -399,6 +399,112 @@ TEST(AutolinkRemoveTest, StripsLinksOfTheStyle) {
         Result r = Remove(c.input);
         EXPECT_EQ(r.text, c.expected) << c.name;
         EXPECT_EQ(r.status, c.status) << c.name;
+    }
+}
+
+// Real help files: nothing is linked inside an existing hot spot of any
+// kind, hidden text, a destination, a picture reference or a context marker;
+// a double-byte character is never split; linking the result again changes
+// nothing.
+TEST(AutolinkTest, LinksRealFilesOnlyWhereTheTextIsPlain) {
+    const std::vector<Ref> kSetup = {{"print setup", "PS"}, {"setup", "S"}};
+    // clang-format off
+    struct Case {
+        const char* name;
+        std::vector<Ref> refs;
+        std::string input;
+        std::string expected;
+        int32_t status = 0;
+    } cases[] = {
+        {"paragraph inside a hot spot", kSetup,
+         "{\\rtf1 {\\uldb \\par Print setup}{\\v PRINT_SETUP}}",
+         "{\\rtf1 {\\uldb \\par Print setup}{\\v PRINT_SETUP}}"},
+        {"paragraph inside the hidden part", kSetup,
+         "{\\rtf1 {\\uldb Print setup}{\\v PRINT\\par _SETUP} setup}",
+         "{\\rtf1 {\\uldb Print setup}{\\v PRINT\\par _SETUP} {\\uldb setup}{\\v S}}"},
+        {"strike hot spot", kSetup, "{\\rtf1 {\\strike setup}{\\v CTX}}",
+         "{\\rtf1 {\\strike setup}{\\v CTX}}"},
+        {"dotted underline popup", kSetup, "{\\rtf1 {\\uld setup}{\\v !PopupId(setup)}}",
+         "{\\rtf1 {\\uld setup}{\\v !PopupId(setup)}}"},
+        {"word underline hot spot", kSetup, "{\\rtf1 {\\ulw print setup}{\\v X}}",
+         "{\\rtf1 {\\ulw print setup}{\\v X}}"},
+        {"hot spot switched by words in one group", kSetup,
+         "{\\rtf1 \\uldb setup\\uldb0\\v X\\v0  setup}",
+         "{\\rtf1 \\uldb setup\\uldb0\\v X\\v0  {\\uldb setup}{\\v S}}"},
+        {"underline switched off is plain text", kSetup, "{\\rtf1 {\\ul0 setup}{\\v X}}",
+         "{\\rtf1 {\\ul0 {\\uldb setup}{\\v S}}{\\v X}}"},
+        {"underlined text without hidden text is linked", kSetup, "{\\rtf1 {\\ul setup}}",
+         "{\\rtf1 {\\ul {\\uldb setup}{\\v S}}}"},
+        {"hidden text of no hot spot", kSetup, "{\\rtf1 {\\v print setup} setup}",
+         "{\\rtf1 {\\v print setup} {\\uldb setup}{\\v S}}"},
+        {"list bullet", kSetup, "{\\rtf1 {\\listtext setup}x}", "{\\rtf1 {\\listtext setup}x}"},
+        {"picture reference split over groups", kSetup,
+         "{\\rtf1 {\\f7 \\{bmc }{\\f7 setup.bmp}{\\f7 \\}} setup}",
+         "{\\rtf1 {\\f7 \\{bmc }{\\f7 setup.bmp}{\\f7 \\}} {\\uldb setup}{\\v S}}"},
+        {"picture reference over a paragraph", {{"apple", "A"}},
+         "{\\rtf1 \\{bmc apple\\par apple\\}}", "{\\rtf1 \\{bmc apple\\par apple\\}}"},
+        {"picture in a hot spot", kSetup, "{\\rtf1 {\\uldb \\{bmc setup.bmp\\}}{\\v S2}}",
+         "{\\rtf1 {\\uldb \\{bmc setup.bmp\\}}{\\v S2}}"},
+        {"context marker", kSetup, "{\\rtf1 \\{#setup\\} setup}",
+         "{\\rtf1 \\{#setup\\} {\\uldb setup}{\\v S}}"},
+        {"escaped braces that are no reference", kSetup, "{\\rtf1 \\{setup\\}}",
+         "{\\rtf1 \\{{\\uldb setup}{\\v S}\\}}"},
+        {"bookmark of a fragment", {{"UserGuide", "ug_topic"}},
+         "{\\*\\bkmkstart UserGuide}{\\*\\bkmkend UserGuide}UserGuide",
+         "{\\*\\bkmkstart UserGuide}{\\*\\bkmkend UserGuide}{\\cs99\\uldb UserGuide}{\\cs99\\v ug_topic}"},
+        {"destination at a fragment's top level", kSetup, "{\\footnote setup}",
+         "{\\footnote setup}"},
+        {"document brace of a fragment dropped", kSetup, "setup}}",
+         "{\\cs99\\uldb setup}{\\cs99\\v S}"},
+        {"fragment leaving a group to the text after it", kSetup, "{\\b setup",
+         "{\\b {\\cs99\\uldb setup}{\\cs99\\v S}"},
+        {"trail byte of a double-byte character", {{"A", "X"}},
+         "{\\rtf1\\ansicpg932 \\'81\\'41 A}", "{\\rtf1\\ansicpg932 \\'81\\'41 {\\uldb A}{\\v X}}"},
+        {"raw double-byte character", {{"A", "X"}}, "{\\rtf1\\ansicpg936 \x81" "A A}",
+         "{\\rtf1\\ansicpg936 \x81" "A {\\uldb A}{\\v X}}"},
+        {"lead byte and escaped trail", {{"A", "X"}}, "{\\rtf1\\ansicpg950 \x81\\'41}",
+         "{\\rtf1\\ansicpg950 \x81\\'41}"},
+        {"single-byte letter escaped", {{"caf", "C"}}, "{\\rtf1 caf\\'e9 caf}",
+         "{\\rtf1 caf\\'e9 {\\uldb caf}{\\v C}}"},
+        {"single-byte letter raw", {{"caf", "C"}}, "{\\rtf1 caf\xe9 caf}",
+         "{\\rtf1 caf\xe9 {\\uldb caf}{\\v C}}"},
+        {"curly quotes still end words", {{"caf", "C"}}, "{\\rtf1 \\'93caf\\'94}",
+         "{\\rtf1 \\'93{\\uldb caf}{\\v C}\\'94}"},
+    };
+    // clang-format on
+    for (const Case& c : cases) {
+        AutolinkDictionary* d = MakeDictionary(c.refs);
+        Result out = Link(d, c.input);
+        EXPECT_EQ(out.text, c.expected) << c.name;
+        EXPECT_EQ(out.status, c.status) << c.name;
+        if (out.status == 0) {
+            EXPECT_EQ(Link(d, out.text).text, out.text) << c.name << " again";
+        }
+        AutolinkDone(d);
+    }
+    // A linked word is linked once: no link nests in another.
+    AutolinkDictionary* d = MakeDictionary({{"Board", "B"}});
+    Result once = Link(d, "{\\rtf1 Board}");
+    EXPECT_EQ(once.text, "{\\rtf1 {\\uldb Board}{\\v B}}");
+    EXPECT_EQ(Link(d, once.text).text, once.text);
+    AutolinkDone(d);
+}
+
+TEST(AutolinkRemoveTest, ReadsFragmentsAndHotSpotWordsAsTheOtherPasses) {
+    struct Case {
+        const char* name;
+        std::string input;
+        std::string expected;
+    } cases[] = {
+        {"fragment: links of the default style, destination copied whole",
+         "{\\*\\bkmkstart a}{\\cs99\\uldb x}{\\cs99\\v X}", "{\\*\\bkmkstart a}{x}"},
+        {"fragment: document brace dropped", "x}}", "x"},
+        {"any hot-spot underline", Linked99("{\\cs99\\uld x}{\\cs99\\v X}"), Linked99("{x}")},
+    };
+    for (const Case& c : cases) {
+        Result r = Remove(c.input);
+        EXPECT_EQ(r.text, c.expected) << c.name;
+        EXPECT_EQ(r.status, -1) << c.name;
     }
 }
 

@@ -134,6 +134,10 @@ TEST(TopicEmitRtfFile, BodyRules) {
         // A continuation starts inside the document.
         {"\\pard Title\\par more", 6, 0, "\\pard \\keepn\r\n\r\n\r\nTitle\\par \\pard more"},
         {"\\pard Ti", 9, 0, "\\pard \\keepn\r\n\r\n\r\nTi\\pard "},
+        // Braces that close groups opened before it are not its own; its
+        // links are those of the default style.
+        {"x}}", 0, 0, "\r\n\r\nx"},
+        {"{\\cs99\\ul P}{\\cs99\\v T}", 0, 0, "{\r\n\r\n\\ul P}{\\v T}"},
     };
     for (const auto& k : cases) {
         Emitted e = Emit(k.rtf, k.count);

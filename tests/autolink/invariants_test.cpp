@@ -1,0 +1,490 @@
+// Invariants of Autolink, AutolinkRemove and TopicFindText over every topic
+// of the real help files, as imported and as the raw fragments a host keeps:
+// a scanner of this test's own lists the stretches no link may touch, and a
+// dictionary of titles, contexts and phrases from every part of every topic
+// tries to link into them.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "brioutil.h"
+#include "rtf/rtf.h"
+#include "test_support.h"
+#include "topic/topic_support.h"
+
+namespace {
+
+enum Part { kVisible, kSpotText, kHidden, kDestination, kReference, kPartCount };
+
+struct TextUnit {
+    size_t start, end;
+    char ch;
+    Part part;
+};
+
+struct Reading {
+    std::vector<TextUnit> units;
+    std::vector<std::pair<size_t, size_t>> protect;  // no link may overlap these
+    std::string visible;                             // '\n' at paragraph ends, ' ' at other breaks
+    std::string parts[kPartCount];  // the text of each part, '\n' between stretches
+    std::string own;                // the text less the braces that close groups opened before it
+};
+
+bool IsFragment(const std::string& s) {
+    size_t at = s.find_first_not_of(" \t\r\n");
+    return at == std::string::npos || s.compare(at, 5, "{\\rtf") != 0;
+}
+
+bool Letter(unsigned char ch) {
+    return (ch >= 'a' && ch <= 'z') || (ch >= 'A' && ch <= 'Z');
+}
+bool Digit(unsigned char ch) {
+    return ch >= '0' && ch <= '9';
+}
+int Hex(unsigned char ch) {
+    if (Digit(ch)) return ch - '0';
+    if (ch >= 'a' && ch <= 'f') return ch - 'a' + 10;
+    if (ch >= 'A' && ch <= 'F') return ch - 'A' + 10;
+    return -1;
+}
+
+bool IsDestination(const std::string& name) {
+    static const char* const extra[] = {
+        "listtext", "listtable", "listoverridetable", "shp",          "shpinst",
+        "shprslt",  "shppict",   "nonshppict",        "latentstyles", "rsidtbl"};
+    for (const char* e : extra)
+        if (name == e) return true;
+    const brio::RtfKeyword* k = brio::RtfFindKeyword(name.data(), name.size());
+    return k && k->keywordClass == brio::kRtfDestination;
+}
+bool IsBreakWord(const std::string& name) {
+    const brio::RtfKeyword* k = brio::RtfFindKeyword(name.data(), name.size());
+    return k && k->keywordClass == brio::kRtfSymbol;
+}
+
+// The end of a picture reference or context marker that starts with the
+// "\{" at i, or 0.
+size_t ReferenceEnd(const std::string& s, size_t i) {
+    std::string head;
+    for (size_t j = i + 2; j < s.size() && j < i + 4096;) {
+        unsigned char ch = s[j];
+        if (ch == '{' || ch == '}' || ch == '\r' || ch == '\n') {
+            ++j;
+        } else if (ch == '\\' && j + 1 < s.size() && Letter(s[j + 1])) {
+            j += 2;
+            while (j < s.size() && (Letter(s[j]) || Digit(s[j]) || s[j] == '-')) ++j;
+            if (j < s.size() && s[j] == ' ') ++j;
+        } else if (ch == '\\' && j + 1 < s.size() && s[j + 1] == '}') {
+            std::string h = head.substr(0, 3);
+            for (char& c : h) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+            bool picture = h.size() == 3 &&
+                           (h.compare(0, 2, "BM") == 0 || h.compare(0, 2, "EW") == 0) &&
+                           (h[2] == 'C' || h[2] == 'L' || h[2] == 'R');
+            return picture || (!h.empty() && h[0] == '#') ? j + 2 : 0;
+        } else if (ch == '\\') {
+            if (j + 1 < s.size() && s[j + 1] == '{') return 0;
+            if (!(head.empty() && s[j + 1] == ' ')) head += s[j + 1];
+            j += 2;
+        } else {
+            if (!(head.empty() && (ch == ' ' || ch == '\t'))) head += static_cast<char>(ch);
+            ++j;
+        }
+    }
+    return 0;
+}
+
+// This test's own reading of a topic.
+Reading Read(const std::string& s) {
+    struct Group {
+        bool underline = false, hidden = false, destination = false;
+    };
+    std::vector<Group> stack(IsFragment(s) ? 2 : 1);
+    size_t floor = stack.size();
+    Reading r;
+    std::vector<size_t> strays;
+    size_t referenceEnd = 0;
+    auto unit = [&](size_t start, size_t end, char ch) {
+        const Group& g = stack.back();
+        Part part = g.destination          ? kDestination
+                    : start < referenceEnd ? kReference
+                    : g.hidden             ? kHidden
+                    : g.underline          ? kSpotText
+                                           : kVisible;
+        r.units.push_back({start, end, ch, part});
+    };
+    auto brk = [&](char ch) {
+        const Group& g = stack.back();
+        if (!g.destination && !g.hidden) r.units.push_back({0, 0, ch, kVisible});
+    };
+    for (size_t i = 0; i < s.size();) {
+        unsigned char ch = s[i];
+        if (ch == '{') {
+            stack.push_back(stack.back());
+            ++i;
+        } else if (ch == '}') {
+            if (stack.size() > floor) {
+                stack.pop_back();
+            } else {
+                strays.push_back(i);
+            }
+            ++i;
+        } else if (ch == '\r' || ch == '\n') {
+            ++i;
+        } else if (ch != '\\') {
+            unit(i, i + 1, static_cast<char>(ch));
+            ++i;
+        } else if (i + 1 < s.size() && Letter(s[i + 1])) {
+            size_t j = i + 1;
+            while (j < s.size() && Letter(s[j])) ++j;
+            std::string name = s.substr(i + 1, j - i - 1);
+            long param = -1;
+            if (j < s.size() && (s[j] == '-' || Digit(s[j]))) {
+                size_t k = j + (s[j] == '-');
+                param = 0;
+                while (k < s.size() && Digit(s[k])) param = param * 10 + (s[k++] - '0');
+                if (s[j] == '-') param = -1;
+                j = k;
+            }
+            if (j < s.size() && s[j] == ' ') ++j;
+            if (name == "bin" && param > 0) j += static_cast<size_t>(param);
+            Group& g = stack.back();
+            bool on = param != 0;
+            if (stack.size() >= 3 && IsDestination(name)) g.destination = true;
+            if (name == "ul" || name == "uld" || name == "uldb" || name == "ulw" ||
+                name == "strike")
+                g.underline = on;
+            if (name == "ulnone") g.underline = false;
+            if (name == "v") g.hidden = on;
+            if (name == "plain") g.underline = g.hidden = false;
+            if (IsBreakWord(name) && i >= referenceEnd) brk(name == "par" ? '\n' : ' ');
+            i = j;
+        } else if (i + 1 < s.size() && s[i + 1] == '*') {
+            if (stack.size() >= 3) stack.back().destination = true;
+            i += 2;
+        } else if (i + 1 < s.size() && s[i + 1] == '\'' && i + 3 < s.size() && Hex(s[i + 2]) >= 0 &&
+                   Hex(s[i + 3]) >= 0) {
+            unit(i, i + 4, static_cast<char>(Hex(s[i + 2]) * 16 + Hex(s[i + 3])));
+            i += 4;
+        } else if (i + 1 < s.size() && s[i + 1] == '-') {
+            i += 2;  // the optional hyphen is no character
+        } else {
+            if (s[i + 1] == '{' && i >= referenceEnd && !stack.back().destination) {
+                size_t end = ReferenceEnd(s, i);
+                if (end) referenceEnd = end;
+            }
+            char shown = s[i + 1] == '~' ? ' ' : s[i + 1];
+            unit(i, i + 2, shown);
+            i += 2;
+        }
+    }
+    for (size_t i = 0, k = 0; i < s.size(); ++i) {
+        if (k < strays.size() && strays[k] == i) {
+            ++k;
+            continue;
+        }
+        r.own += s[i];
+    }
+    // Hot spots: underlined text directly followed by hidden text; hidden
+    // text of its own; references; destinations.
+    const std::vector<TextUnit>& u = r.units;
+    for (size_t i = 0; i < u.size();) {
+        if (u[i].end == 0) {
+            r.visible += u[i].ch;
+            ++i;
+            continue;
+        }
+        size_t j = i;
+        Part part = u[i].part;
+        if (part == kSpotText) {
+            while (j < u.size() && (u[j].end == 0 || u[j].part == kSpotText ||
+                                    u[j].part == kDestination || u[j].part == kReference))
+                ++j;
+            if (j < u.size() && u[j].part == kHidden) {
+                size_t k = j;
+                while (k < u.size() && (u[k].end == 0 || u[k].part == kHidden ||
+                                        u[k].part == kDestination || u[k].part == kReference))
+                    ++k;
+                size_t last = k;
+                while (u[last - 1].end == 0) --last;
+                r.protect.push_back({u[i].start, u[last - 1].end});
+            }
+            for (size_t k = i; k < j; ++k) {
+                if (u[k].end == 0) r.visible += u[k].ch;
+                if (u[k].part == kSpotText) r.visible += u[k].ch, r.parts[kSpotText] += u[k].ch;
+                if (u[k].part == kReference && (k + 1 == j || u[k + 1].part != kReference)) {
+                    r.visible += ' ';
+                    r.protect.push_back({u[k].start, u[k].end});
+                }
+            }
+            r.parts[kSpotText] += '\n';
+            i = j;
+            continue;
+        }
+        while (j < u.size() && u[j].part == part && u[j].end != 0) ++j;
+        if (part != kVisible) r.protect.push_back({u[i].start, u[j - 1].end});
+        for (size_t k = i; k < j; ++k) {
+            r.parts[part] += u[k].ch;
+            if (part == kVisible) r.visible += u[k].ch;
+        }
+        if (part == kReference) r.visible += ' ';
+        r.parts[part] += '\n';
+        i = j;
+    }
+    return r;
+}
+
+bool Clean(unsigned char ch) {
+    return Letter(ch) || Digit(ch);
+}
+
+// Runs of ASCII letters and digits that no upper-half byte touches, in
+// lines of consecutive words.
+std::vector<std::vector<std::string>> Lines(const std::string& text) {
+    std::vector<std::vector<std::string>> lines(1);
+    for (size_t i = 0; i < text.size();) {
+        unsigned char ch = text[i];
+        if (ch == '\n') {
+            lines.emplace_back();
+            ++i;
+            continue;
+        }
+        if (ch >= 0x80) {
+            // A word the code page decides on ends the line.
+            size_t j = i;
+            while (j < text.size() &&
+                   (Clean(text[j]) || static_cast<unsigned char>(text[j]) >= 0x80))
+                ++j;
+            if (j == i) ++j;
+            lines.emplace_back();
+            i = j;
+            continue;
+        }
+        if (!Clean(ch)) {
+            ++i;
+            continue;
+        }
+        size_t j = i;
+        while (j < text.size() && Clean(text[j])) ++j;
+        if (j < text.size() && static_cast<unsigned char>(text[j]) >= 0x80) {
+            i = j;
+            continue;
+        }
+        lines.back().push_back(text.substr(i, j - i));
+        i = j;
+    }
+    return lines;
+}
+
+std::string Pick(const std::vector<std::vector<std::string>>& lines, std::mt19937& random) {
+    std::vector<const std::vector<std::string>*> usable;
+    for (const auto& l : lines)
+        if (!l.empty()) usable.push_back(&l);
+    if (usable.empty()) return "";
+    const std::vector<std::string>& line = *usable[random() % usable.size()];
+    size_t n = 1 + random() % 3;
+    if (n > line.size()) n = line.size();
+    size_t at = random() % (line.size() - n + 1);
+    std::string phrase;
+    for (size_t k = 0; k < n; ++k) phrase += (k ? " " : "") + line[at + k];
+    return phrase;
+}
+
+std::string Upper(std::string s) {
+    for (char& c : s) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    return s;
+}
+
+const char kColour[] = "\\cf77";
+constexpr uint32_t kColourIndex = 77;
+
+struct Link {
+    size_t start, end;  // input offsets of the linked text
+};
+
+// Takes Autolink's links out of its output: the input comes back, with the
+// links' places; `braced` receives the output with each piece left as a
+// plain group, as removal leaves it.
+std::string Unlink(const std::string& out, std::vector<Link>* links, std::string* braced) {
+    size_t at = out.find(" \\additive Autolink;}");
+    // A fragment links with the default style.
+    std::string ref = IsFragment(out) ? "\\cs99" : "";
+    if (at != std::string::npos)
+        ref = out.substr(out.rfind("\\cs", at), at - out.rfind("\\cs", at));
+    std::string open = "{" + ref + kColour, hidden = "{" + ref + "\\v ";
+    std::string plain;
+    bool inLink = false;
+    size_t pieceEnd = 0;
+    Link current{0, 0};
+    for (size_t i = 0; i < out.size();) {
+        if (inLink && i == pieceEnd && out.compare(i, hidden.size(), hidden) == 0) {
+            current.end = plain.size();
+            links->push_back(current);
+            inLink = false;
+            i = out.find('}', i) + 1;
+            continue;
+        }
+        size_t j = i + open.size();
+        size_t skip = out.compare(i, open.size(), open) != 0 ? 0
+                      : out.compare(j, 6, "\\uldb ") == 0    ? 6
+                      : out.compare(j, 4, "\\ul ") == 0      ? 4
+                                                             : 0;
+        if (!skip) {
+            plain += out[i];
+            *braced += out[i++];
+            continue;
+        }
+        size_t close = j + skip;
+        while (close < out.size() && out[close] != '}') close += out[close] == '\\' ? 2 : 1;
+        if (!inLink) current.start = plain.size();
+        inLink = true;
+        plain += out.substr(j + skip, close - j - skip);
+        *braced += "{" + out.substr(j + skip, close - j - skip) + "}";
+        i = pieceEnd = close + 1;
+    }
+    return plain;
+}
+
+std::string Remove(const std::string& rtf) {
+    int32_t length = 0, status = 0;
+    char* out = AutolinkRemove(rtf.c_str(), &length, &status);
+    EXPECT_EQ(status, -1);
+    std::string s = out ? std::string(out, static_cast<size_t>(length)) : "<null>";
+    std::free(out);
+    return s;
+}
+
+struct Topic {
+    std::string name;
+    std::string rtf;
+};
+
+TEST(AutolinkInvariants, NoLinkTouchesWhatIsNotPlainVisibleText) {
+    std::vector<Topic> topics;
+    std::vector<std::pair<std::string, std::string>> titles;
+    for (const std::string& path : brio::test::ListFiles(brio::test::CorpusDir("rtf"))) {
+        std::string file = brio::test::ReadFile(path);
+        std::string name = path.substr(path.rfind('/') + 1);
+        size_t pos = 0, n = 0;
+        for (const brio::test::Imported& t : brio::test::SplitTopics(file)) {
+            ++n;
+            if (t.status == 0 && !t.rtf.empty())
+                topics.push_back({name + " topic " + std::to_string(n), t.rtf});
+            // Later topics also as the raw text a host cuts at `consumed`.
+            if (pos > 0)
+                topics.push_back(
+                    {name + " fragment " + std::to_string(n), file.substr(pos, t.consumed)});
+            pos += t.consumed;
+            if (!t.title.empty() && !t.context.empty()) titles.push_back({t.title, t.context});
+        }
+    }
+    ASSERT_GT(topics.size(), 4000u);
+
+    std::mt19937 random(20261206);
+    std::vector<Reading> readings;
+    readings.reserve(topics.size());
+    AutolinkDictionary* d = nullptr;
+    int32_t result = 0, terms = 0;
+    auto add = [&](const std::string& term, const std::string& target) {
+        if (term.empty()) return;
+        d = AutolinkReference(d, term.c_str(), "", target.c_str(), 0, 0, "", 0, &result);
+        terms += result == 0;
+    };
+    for (const auto& [title, context] : titles) add(title, context);
+    for (const Topic& t : topics) {
+        // Offsets are those of the text less its stray braces, as passes
+        // drop them.
+        readings.push_back(Read(Read(t.rtf).own));
+        const Reading& r = readings.back();
+        for (int part = 0; part < kPartCount; ++part) {
+            auto lines = Lines(r.parts[part]);
+            for (int k = 0; k < 2; ++k) add(Pick(lines, random), "P" + std::to_string(terms));
+        }
+    }
+    ASSERT_NE(d, nullptr);
+    ASSERT_GT(terms, 5000);
+
+    size_t linked = 0, found = 0, hiddenPhrases = 0;
+    for (size_t i = 0; i < topics.size(); ++i) {
+        const Topic& t = topics[i];
+        const Reading& in = readings[i];
+        SCOPED_TRACE(t.name);
+        int32_t length = 0, status = -7;
+        char* out = Autolink(d, t.rtf.c_str(), "", "", 0, kColourIndex, &length, &status);
+        ASSERT_EQ(status, 0) << t.rtf.substr(0, 200) << "\n...\n"
+                             << t.rtf.substr(t.rtf.size() > 200 ? t.rtf.size() - 200 : 0);
+        ASSERT_NE(out, nullptr);
+        std::string output(out, static_cast<size_t>(length));
+
+        // The text outside the links is the input; no link touches a
+        // protected stretch; the visible text is the same.
+        std::vector<Link> links;
+        std::string braced;
+        EXPECT_TRUE(Unlink(output, &links, &braced) == in.own) << "text changed outside the links";
+        for (const Link& l : links)
+            for (const auto& p : in.protect)
+                EXPECT_FALSE(l.start < p.second && l.end > p.first)
+                    << "link " << in.own.substr(l.start, l.end - l.start) << " in "
+                    << in.own.substr(p.first, std::min<size_t>(p.second - p.first, 80));
+        linked += links.size();
+        EXPECT_TRUE(Read(output).visible == in.visible) << "visible text changed";
+
+        // Linking again changes nothing.
+        int32_t againLength = 0;
+        char* again = Autolink(d, output.c_str(), "", "", 0, kColourIndex, &againLength, &status);
+        ASSERT_NE(again, nullptr);
+        EXPECT_TRUE(std::string(again, static_cast<size_t>(againLength)) == output)
+            << "not idempotent";
+
+        // Removal takes out exactly the links (a document without a style
+        // sheet gets links of no style, which nothing can tell from its own).
+        bool styled =
+            output.find("{\\cs") != std::string::npos &&
+            (IsFragment(output) || output.find("\\additive Autolink;") != std::string::npos);
+        std::string removed = styled ? Remove(output) : Remove(t.rtf);
+        std::string expected = Remove(braced);
+        if (removed != Remove(t.rtf) && removed != expected) {
+            size_t at = 0;
+            while (at < removed.size() && at < expected.size() && removed[at] == expected[at]) ++at;
+            ADD_FAILURE() << "removal differs at " << at << ": "
+                          << removed.substr(at > 40 ? at - 40 : 0, 120) << "\n---\n"
+                          << expected.substr(at > 40 ? at - 40 : 0, 120);
+        }
+
+        // The search finds visible phrases, and none that stands only in a
+        // protected part.
+        auto lines = Lines(in.visible);
+        for (int k = 0; k < 3; ++k) {
+            std::string phrase = Pick(lines, random);
+            if (phrase.empty()) break;
+            EXPECT_EQ(TopicFindText(t.rtf.c_str(), phrase.c_str(), &status), 1) << phrase;
+            EXPECT_EQ(status, 0);
+            ++found;
+        }
+        const std::string visible = Upper(in.visible);
+        for (Part part : {kHidden, kDestination, kReference}) {
+            std::string phrase = Pick(Lines(in.parts[part]), random);
+            if (phrase.empty()) continue;
+            bool anyVisible = false;
+            for (const auto& line : Lines(phrase))
+                for (const std::string& w : line)
+                    anyVisible |= visible.find(Upper(w)) != std::string::npos;
+            if (anyVisible) continue;
+            EXPECT_EQ(TopicFindText(t.rtf.c_str(), phrase.c_str(), &status), 0) << phrase;
+            ++hiddenPhrases;
+        }
+        if (HasFailure()) break;
+    }
+    std::printf("%zu texts, %d terms, %zu links, %zu phrases found, %zu hidden phrases\n",
+                topics.size(), terms, linked, found, hiddenPhrases);
+    EXPECT_GT(linked, 10000u);
+    EXPECT_GT(hiddenPhrases, 1000u);
+    AutolinkDone(d);
+}
+
+}  // namespace
