@@ -2,6 +2,7 @@
 // plain properties and body text, written to a text-mode file.
 #include <cstdio>
 #include <cstring>
+#include <memory>
 
 #include "brioutil.h"
 #include "frame/guard.h"
@@ -65,14 +66,11 @@ static TopicFile* TopicOpenDummyFileBody(const char* path) {
     if (!path) return nullptr;
     // Written beside the file and put in its place on close, as every
     // file of the library is.
-    auto* file = new AtomicFile;
-    if (!file->Open(path, true)) {
-        delete file;
-        return nullptr;
-    }
+    auto file = std::make_unique<AtomicFile>();
+    if (!file->Open(path, true)) return nullptr;
     // The template less the brace that closes the document.
     file->Write(kTopicTemplate, kTopicTemplateLength - 1);
-    return reinterpret_cast<TopicFile*>(file);
+    return reinterpret_cast<TopicFile*>(file.release());
 }
 
 static int32_t TopicDummyBody(TopicFile* handle, const char* contextString, const char* title,
@@ -102,12 +100,10 @@ static int32_t TopicDummyBody(TopicFile* handle, const char* contextString, cons
 
 static int32_t TopicCloseDummyFileBody(TopicFile* handle) {
     if (!handle) return BRIO_ERR_WRITE;
-    auto* file = reinterpret_cast<brio::AtomicFile*>(handle);
+    std::unique_ptr<brio::AtomicFile> file(reinterpret_cast<brio::AtomicFile*>(handle));
     file->Write("}\n");
     // A write that failed earlier counts as much as a failed close.
-    bool ok = file->Commit();
-    delete file;
-    return ok ? 0 : BRIO_ERR_WRITE;
+    return file->Commit() ? 0 : BRIO_ERR_WRITE;
 }
 
 extern "C" BRIOUTIL_EXPORT TopicFile* BRIOAPI TopicOpenDummyFile(const char* path) {

@@ -5,9 +5,21 @@
 #include <new>
 
 #include "platform/platform.h"
+#include "reliability/new_hook.h"
+
+namespace {
+thread_local long tThrown = 0;
+}  // namespace
+
+long brio::test::ThrownAllocations() {
+    return tThrown;
+}
 
 void* operator new(std::size_t size) {
-    if (brio::InsideExport() && brio::AllocationShouldFail()) throw std::bad_alloc();
+    if (brio::InsideExport() && brio::AllocationShouldFail()) {
+        ++tThrown;
+        throw std::bad_alloc();
+    }
     if (void* block = std::malloc(size ? size : 1)) return block;
     throw std::bad_alloc();
 }
