@@ -438,4 +438,36 @@ void AtomicFile::Abort() {
     }
 }
 
+// A finished file put in the target's place by the same rules as AtomicFile:
+// through links, keeping mode and owner, in place where a rename would not do.
+bool PlatReplaceFile(const char* source, const char* target) {
+    if (!source || !target) return false;
+    std::string file = PlatResolveLinks(target);
+    PlatTarget kind = PlatTargetKind(file);
+    if (kind == PlatTarget::Missing || kind == PlatTarget::Regular) {
+        if (FILE* f = kind == PlatTarget::Regular ? PlatFileOpen(source, "r+b") : nullptr) {
+            PlatAdoptAttributes(f, file);
+            std::fclose(f);
+        }
+        if (PlatRenameOver(source, file)) return true;
+        if (kind == PlatTarget::Missing) return false;
+    }
+    FILE* in = PlatFileOpen(source, "rb");
+    if (!in) return false;
+    AtomicFile out;
+    bool ok = out.Open(file.c_str());
+    char buffer[16384];
+    size_t n;
+    while (ok && (n = std::fread(buffer, 1, sizeof buffer, in)) > 0) ok = out.Write(buffer, n);
+    ok = ok && !std::ferror(in);
+    std::fclose(in);
+    if (!ok) {
+        out.Abort();
+        return false;
+    }
+    if (!out.Commit()) return false;
+    PlatRemoveFile(source);
+    return true;
+}
+
 }  // namespace brio

@@ -224,7 +224,9 @@ private:
     bool failed_ = false;
 };
 
-// Replaces `target` by `source` (both on the same volume).
+// Puts the finished file `source` in the place of `target` by the rules of
+// AtomicFile (links followed, mode and owner kept, written in place where a
+// rename would not do); `source` is gone afterwards.
 bool PlatReplaceFile(const char* source, const char* target);
 bool PlatRemoveFile(const char* path);
 // Gives `target` the permission bits of `source` when `source` exists.

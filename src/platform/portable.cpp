@@ -234,9 +234,6 @@ int32_t PlatMulDiv(int32_t number, int32_t numerator, int32_t denominator) {
 // Files
 
 FILE* PlatFileOpen(const char* path, const char* mode) { return std::fopen(path, mode); }
-bool PlatReplaceFile(const char* source, const char* target) {
-    return std::rename(source, target) == 0;
-}
 bool PlatRemoveFile(const char* path) { return std::remove(path) == 0; }
 
 void PlatCopyFileMode(const char* source, const char* target) {

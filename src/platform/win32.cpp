@@ -239,8 +239,8 @@ FILE* PlatFileOpen(const char* path, const char* mode) {
     return ::_wfopen(WidePath(path).c_str(), Wide(mode).c_str());
 }
 
-bool PlatReplaceFile(const char* source, const char* target) {
-    if (::MoveFileExW(WidePath(source).c_str(), WidePath(target).c_str(),
+bool PlatRenameOver(const std::string& temp, const std::string& target) {
+    if (::MoveFileExW(WidePath(temp.c_str()).c_str(), WidePath(target.c_str()).c_str(),
                       MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
         return true;
     SetErrno();
@@ -343,10 +343,6 @@ void PlatAdoptAttributes(FILE* temp, const std::string& target) {
                       FILE_ATTRIBUTE_NOT_CONTENT_INDEXED);
     if (info.FileAttributes)
         ::SetFileInformationByHandle(Handle(temp), FileBasicInfo, &info, sizeof info);
-}
-
-bool PlatRenameOver(const std::string& temp, const std::string& target) {
-    return PlatReplaceFile(temp.c_str(), target.c_str());
 }
 
 uint64_t PlatRandom64() {

@@ -115,6 +115,23 @@ TEST(FileReplacement, HardLinkedFileIsWrittenInPlace) {
     EXPECT_EQ(dir.Entries(), (std::vector<std::string>{"a.txt", "b.txt"}));
 }
 
+// A finished file put in place (as the tool does with its work files).
+TEST(FileReplacement, FinishedFileGoesThroughLinksAndIntoHardLinks) {
+    TempDir dir;
+    ASSERT_TRUE(WriteFile(dir.File("tgt.txt"), "old"));
+    ASSERT_EQ(::symlink("tgt.txt", dir.File("link.txt").c_str()), 0);
+    ASSERT_TRUE(WriteFile(dir.File("a.txt"), "old"));
+    ASSERT_EQ(::link(dir.File("a.txt").c_str(), dir.File("b.txt").c_str()), 0);
+    for (const char* name : {"link.txt", "a.txt"}) {
+        ASSERT_TRUE(WriteFile(dir.File("work"), name));
+        EXPECT_TRUE(PlatReplaceFile(dir.File("work").c_str(), dir.File(name).c_str())) << name;
+    }
+    EXPECT_TRUE(S_ISLNK(Lstat(dir.File("link.txt")).st_mode));
+    EXPECT_EQ(ReadFile(dir.File("tgt.txt")), "link.txt");
+    EXPECT_EQ(ReadFile(dir.File("b.txt")), "a.txt");
+    EXPECT_EQ(dir.Entries(), (std::vector<std::string>{"a.txt", "b.txt", "link.txt", "tgt.txt"}));
+}
+
 TEST(FileReplacement, PipeAndDeviceStayWhatTheyAre) {
     TempDir dir;
     std::string fifo = dir.File("fifo");
