@@ -45,6 +45,26 @@ enum BrioStatus {
     BRIO_ERR_BAD_VALUE = 2015          /* FormSetProperty: a value holding CR or LF */
 };
 
+/* Threads. Every export runs on the caller's thread; the library starts
+ * none and no C++ exception leaves it (a lack of memory gives each export's
+ * out-of-memory result). Calls on different data may run at once:
+ * - CadenceDLL, TopicNew, TopicEmitRtfFile, TopicFindText, AutolinkRemove,
+ *   TopicImportString, TopicOpenDummyFile, FormOpen, GetAppPath,
+ *   FileGetBitmap of a metafile:
+ *   from any threads at once. Library buffers they hand out (*firstLine,
+ *   GetAppPath's *data) are the calling thread's own. Two writes of one
+ *   file at once each replace it whole; the later one stays.
+ * - TopicImportStringClose, TopicDummy, TopicCloseDummyFile,
+ *   AutolinkReference, Autolink, AutolinkDone, FileGetHotspot,
+ *   FileSetHotspot, FileWriteHotspots, FileCleanup, FormGetProperty,
+ *   FormSetProperty, FormDeleteSection, FormClose: one thread at a time per
+ *   handle, dictionary or form; different ones at once. FileGetHotspot's
+ *   *binding is the calling thread's own.
+ * - HotspotGetDIBBitmap, FileSetBitmap and FileGetBitmap of a bitmap use
+ *   the one clipboard: safe at once, but a call fails while another thread
+ *   holds the clipboard, and takes whichever bitmap was put there last.
+ *   Hosts that need a given bitmap serialize these calls. */
+
 /* Probe: returns 0. */
 BRIOUTIL_EXPORT int32_t BRIOAPI CadenceDLL(void);
 

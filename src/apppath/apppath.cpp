@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "brioutil.h"
+#include "frame/guard.h"
 #include "platform/platform.h"
 
 namespace brio {
@@ -28,7 +29,7 @@ thread_local unsigned char tResult[kResultSize + 1];
 
 }  // namespace brio
 
-extern "C" int32_t BRIOAPI GetAppPath(const char* appName, const char** data, uint32_t* size) {
+static int32_t GetAppPathBody(const char* appName, const char** data, uint32_t* size) {
     using namespace brio;
     if (!appName || !data || !size) return kErrorInvalidParameter;
     size_t nameLength = strnlen(appName, kMaxAppNameLength + 1);
@@ -67,4 +68,9 @@ extern "C" int32_t BRIOAPI GetAppPath(const char* appName, const char** data, ui
     *data = reinterpret_cast<const char*>(tResult);
     *size = got;
     return rc;
+}
+
+extern "C" int32_t BRIOAPI GetAppPath(const char* appName, const char** data, uint32_t* size) {
+    return brio::GuardExport([&] { return GetAppPathBody(appName, data, size); },
+                             [] { return int32_t{8}; });  // ERROR_NOT_ENOUGH_MEMORY
 }

@@ -3,13 +3,13 @@
 
 #include "autolink/autolink.h"
 #include "brioutil.h"
+#include "frame/guard.h"
 
 using namespace brio;
 
-extern "C" char* BRIOAPI Autolink(AutolinkDictionary* dictionary, const char* rtf,
-                                  const char* topicContext, const char* popupContext,
-                                  int32_t oncePerPass, uint32_t linkColour, int32_t* length,
-                                  int32_t* result) {
+static char* AutolinkBody(AutolinkDictionary* dictionary, const char* rtf, const char* topicContext,
+                          const char* popupContext, int32_t oncePerPass, uint32_t linkColour,
+                          int32_t* length, int32_t* result) {
     if (!dictionary || !rtf) {
         if (result) *result = BRIO_ERR_NOT_FOUND;
         return nullptr;
@@ -38,7 +38,7 @@ extern "C" char* BRIOAPI Autolink(AutolinkDictionary* dictionary, const char* rt
     return output;
 }
 
-extern "C" char* BRIOAPI AutolinkRemove(const char* rtf, int32_t* length, int32_t* result) {
+static char* AutolinkRemoveBody(const char* rtf, int32_t* length, int32_t* result) {
     if (!rtf) {
         if (result) *result = BRIO_ERR_NOT_FOUND;
         return nullptr;
@@ -54,4 +54,27 @@ extern "C" char* BRIOAPI AutolinkRemove(const char* rtf, int32_t* length, int32_
     if (result) *result = status;
     if (output && length) *length = static_cast<int32_t>(outputLength);
     return output;
+}
+
+extern "C" char* BRIOAPI Autolink(AutolinkDictionary* dictionary, const char* rtf,
+                                  const char* topicContext, const char* popupContext,
+                                  int32_t oncePerPass, uint32_t linkColour, int32_t* length,
+                                  int32_t* result) {
+    return GuardExport(
+        [&] {
+            return AutolinkBody(dictionary, rtf, topicContext, popupContext, oncePerPass,
+                                linkColour, length, result);
+        },
+        [&] {
+            if (result) *result = BRIO_ERR_NO_MEMORY;
+            return static_cast<char*>(nullptr);
+        });
+}
+
+extern "C" char* BRIOAPI AutolinkRemove(const char* rtf, int32_t* length, int32_t* result) {
+    return GuardExport([&] { return AutolinkRemoveBody(rtf, length, result); },
+                       [&] {
+                           if (result) *result = BRIO_ERR_NO_MEMORY;
+                           return static_cast<char*>(nullptr);
+                       });
 }

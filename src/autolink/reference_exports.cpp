@@ -4,6 +4,7 @@
 
 #include "autolink/dictionary.h"
 #include "brioutil.h"
+#include "frame/guard.h"
 
 using namespace brio;
 
@@ -15,11 +16,11 @@ std::string_view View(const char* text) {
 
 }  // namespace
 
-extern "C" AutolinkDictionary* BRIOAPI AutolinkReference(AutolinkDictionary* dictionary,
-                                                         const char* term, const char* synonyms,
-                                                         const char* target, int32_t exclude,
-                                                         int32_t caseSensitive, const char* extra,
-                                                         uint32_t popup, int32_t* result) {
+static AutolinkDictionary* AutolinkReferenceBody(AutolinkDictionary* dictionary, const char* term,
+                                                 const char* synonyms, const char* target,
+                                                 int32_t exclude, int32_t caseSensitive,
+                                                 const char* extra, uint32_t popup,
+                                                 int32_t* result) {
     int32_t status = BRIO_OK;
     bool created = false;
     try {
@@ -51,8 +52,28 @@ extern "C" AutolinkDictionary* BRIOAPI AutolinkReference(AutolinkDictionary* dic
     return dictionary;
 }
 
-extern "C" void BRIOAPI AutolinkDone(AutolinkDictionary* dictionary) {
+static void AutolinkDoneBody(AutolinkDictionary* dictionary) {
     if (!dictionary) return;
     dictionary->~AutolinkDictionary();
     BrioFree(dictionary);
+}
+
+extern "C" AutolinkDictionary* BRIOAPI AutolinkReference(AutolinkDictionary* dictionary,
+                                                         const char* term, const char* synonyms,
+                                                         const char* target, int32_t exclude,
+                                                         int32_t caseSensitive, const char* extra,
+                                                         uint32_t popup, int32_t* result) {
+    return GuardExport(
+        [&] {
+            return AutolinkReferenceBody(dictionary, term, synonyms, target, exclude, caseSensitive,
+                                         extra, popup, result);
+        },
+        [&] {
+            if (result) *result = BRIO_ERR_NO_MEMORY;
+            return dictionary;
+        });
+}
+
+extern "C" void BRIOAPI AutolinkDone(AutolinkDictionary* dictionary) {
+    GuardExport([&] { AutolinkDoneBody(dictionary); }, [] {});
 }

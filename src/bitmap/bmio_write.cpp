@@ -1,6 +1,7 @@
 // The picture writer: PictureRecords with their hotspots as a bitmap group
 // file. The file is written beside the target and renamed over it only when
 // every write succeeded, so a failure never destroys an existing file.
+#include <cerrno>
 #include <cstring>
 #include <string>
 
@@ -171,19 +172,17 @@ uint16_t WriteBitmapGroup(int count, unsigned char* const* pictures, const char*
     GlobalHandle indexHandle = MemAlloc(kGhnd, indexSize, kModule, __LINE__);
     if (!indexHandle) return kStatusNoMemory;
     auto* index = static_cast<unsigned char*>(MemLock(indexHandle, kModule, __LINE__));
-    std::string temp = TempNameBeside(path);
-    FileName fm = index ? FmNewSzDir(temp.c_str(), 1) : nullptr;
-    if (!fm) {
-        if (index) MemUnlock(indexHandle, kModule, __LINE__);
+    if (!index) {
         MemFree(indexHandle, kModule, __LINE__);
         return kStatusNoMemory;
     }
     uint16_t status = kStatusOk;
-    Fid fid = FidCreateFm(fm, 3, 3);
-    if (fid == kFidNil) {
-        int32_t rc = RcGetFSError();
+    AtomicFile file;
+    if (!file.Open(path)) {
+        int32_t rc = FsErrorFromErrno(errno);
         status = static_cast<uint16_t>(rc ? rc : kRcInvalid);
     } else {
+        Fid fid = reinterpret_cast<Fid>(file.Stream());
         PutU16(index, 0, kGroupMagic);
         PutU16(index, 2, static_cast<uint32_t>(count));
         if (LSeekFid(fid, static_cast<int32_t>(indexSize), 0) != static_cast<int32_t>(indexSize))
@@ -200,15 +199,15 @@ uint16_t WriteBitmapGroup(int count, unsigned char* const* pictures, const char*
         }
         if (status == kStatusOk && (LSeekFid(fid, 0, 0) != 0 || !WriteAll(fid, index, indexSize)))
             status = kStatusShortWrite;
-        int32_t closed = RcCloseFid(fid);
-        if (status == kStatusOk && closed != kRcOk) status = static_cast<uint16_t>(closed);
-        if (status == kStatusOk && !PlatReplaceFile(temp.c_str(), path))
-            status = static_cast<uint16_t>(kRcNoPermission);
-        if (status != kStatusOk) PlatRemoveFile(temp.c_str());
+        if (status != kStatusOk) {
+            file.Abort();
+        } else if (!file.Commit()) {
+            int32_t rc = FsErrorFromErrno(errno);
+            status = static_cast<uint16_t>(rc ? rc : kStatusShortWrite);
+        }
     }
     MemUnlock(indexHandle, kModule, __LINE__);
     MemFree(indexHandle, kModule, __LINE__);
-    DisposeFm(fm);
     return status;
 }
 

@@ -5,6 +5,7 @@
 
 #include "brioutil.h"
 #include "form/form.h"
+#include "frame/guard.h"
 #include "platform/platform.h"
 
 namespace brio {
@@ -71,7 +72,7 @@ const char* Terminator(LineEnd end) {
 
 using namespace brio;
 
-extern "C" FormFile* BRIOAPI FormOpen(const char* path) {
+static FormFile* FormOpenBody(const char* path) {
     if (!path) return nullptr;
     FILE* stream = PlatFileOpen(path, "rb");
     if (!stream) return nullptr;
@@ -96,9 +97,8 @@ extern "C" FormFile* BRIOAPI FormOpen(const char* path) {
     return form;
 }
 
-extern "C" int32_t BRIOAPI FormGetProperty(FormFile* form, const char* sectionType,
-                                           const char* sectionName, const char* key,
-                                           const char** value, int32_t* length) {
+static int32_t FormGetPropertyBody(FormFile* form, const char* sectionType, const char* sectionName,
+                                   const char* key, const char** value, int32_t* length) {
     if (!form || !sectionType || !sectionName || !key) return BRIO_ERR_NOT_FOUND;
     int32_t section = FormFindSection(form, sectionType, sectionName, nullptr);
     if (section < 0) return BRIO_ERR_NOT_FOUND;
@@ -113,9 +113,8 @@ extern "C" int32_t BRIOAPI FormGetProperty(FormFile* form, const char* sectionTy
     return BRIO_OK;
 }
 
-extern "C" int32_t BRIOAPI FormSetProperty(FormFile* form, const char* sectionType,
-                                           const char* sectionName, const char* key,
-                                           const char* value) {
+static int32_t FormSetPropertyBody(FormFile* form, const char* sectionType, const char* sectionName,
+                                   const char* key, const char* value) {
     if (!form || !sectionType || !sectionName || !key || !value) return BRIO_ERR_NOT_FOUND;
     // A line break would write new lines into the file.
     if (HasLineBreak(value) || HasLineBreak(key)) return BRIO_ERR_BAD_VALUE;
@@ -154,8 +153,8 @@ extern "C" int32_t BRIOAPI FormSetProperty(FormFile* form, const char* sectionTy
     return status;
 }
 
-extern "C" int32_t BRIOAPI FormDeleteSection(FormFile* form, const char* sectionType,
-                                             const char* sectionName) {
+static int32_t FormDeleteSectionBody(FormFile* form, const char* sectionType,
+                                     const char* sectionName) {
     if (!form || !sectionType || !sectionName) return BRIO_ERR_NOT_FOUND;
     int32_t section = FormFindSection(form, sectionType, sectionName, nullptr);
     if (section < 0) return BRIO_ERR_NOT_FOUND;
@@ -182,7 +181,7 @@ extern "C" int32_t BRIOAPI FormDeleteSection(FormFile* form, const char* section
     return BRIO_OK;
 }
 
-extern "C" int32_t BRIOAPI FormClose(FormFile* form) {
+static int32_t FormCloseBody(FormFile* form) {
     if (!form) return BRIO_ERR_NOT_FOUND;
     int32_t status = BRIO_OK;
     try {
@@ -206,4 +205,40 @@ extern "C" int32_t BRIOAPI FormClose(FormFile* form) {
     }
     ReleaseForm(form);
     return status;
+}
+
+namespace {
+int32_t NoMemory() {
+    return BRIO_ERR_NO_MEMORY;
+}
+}  // namespace
+
+extern "C" FormFile* BRIOAPI FormOpen(const char* path) {
+    return GuardExport([&] { return FormOpenBody(path); },
+                       [] { return static_cast<FormFile*>(nullptr); });
+}
+
+extern "C" int32_t BRIOAPI FormGetProperty(FormFile* form, const char* sectionType,
+                                           const char* sectionName, const char* key,
+                                           const char** value, int32_t* length) {
+    return GuardExport(
+        [&] { return FormGetPropertyBody(form, sectionType, sectionName, key, value, length); },
+        NoMemory);
+}
+
+extern "C" int32_t BRIOAPI FormSetProperty(FormFile* form, const char* sectionType,
+                                           const char* sectionName, const char* key,
+                                           const char* value) {
+    return GuardExport(
+        [&] { return FormSetPropertyBody(form, sectionType, sectionName, key, value); }, NoMemory);
+}
+
+extern "C" int32_t BRIOAPI FormDeleteSection(FormFile* form, const char* sectionType,
+                                             const char* sectionName) {
+    return GuardExport([&] { return FormDeleteSectionBody(form, sectionType, sectionName); },
+                       NoMemory);
+}
+
+extern "C" int32_t BRIOAPI FormClose(FormFile* form) {
+    return GuardExport([&] { return FormCloseBody(form); }, NoMemory);
 }

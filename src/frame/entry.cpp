@@ -1,6 +1,7 @@
 // Entry routine, the probe export and the assertion reporter.
 #include "brioutil.h"
 #include "frame/frame.h"
+#include "frame/guard.h"
 #include "platform/platform.h"
 
 #ifdef _WIN32
@@ -30,4 +31,6 @@ const char* LastAssertionText() { return gAssertionText; }
 
 }  // namespace brio
 
-extern "C" int32_t BRIOAPI CadenceDLL(void) { return 0; }
+extern "C" int32_t BRIOAPI CadenceDLL(void) {
+    return brio::GuardExport([] { return 0; }, [] { return 0; });
+}

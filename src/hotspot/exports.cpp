@@ -10,6 +10,7 @@
 #include "bitmap/picture.h"
 #include "brioutil.h"
 #include "frame/frame.h"
+#include "frame/guard.h"
 #include "hotspot/hotspot.h"
 
 using namespace brio;
@@ -307,7 +308,7 @@ GlobalHandle PictureFromClipboard() {
 
 extern "C" {
 
-BRIOUTIL_EXPORT int32_t BRIOAPI HotspotGetDIBBitmap(const char* path) {
+static int32_t HotspotGetDIBBitmapBody(const char* path) {
     try {
         FILE* file = path ? PlatFileOpen(path, "rb") : nullptr;
         if (!file) return BRIO_ERR_BITMAP_OPEN;
@@ -319,7 +320,7 @@ BRIOUTIL_EXPORT int32_t BRIOAPI HotspotGetDIBBitmap(const char* path) {
     }
 }
 
-BRIOUTIL_EXPORT intptr_t BRIOAPI FileGetBitmap(const char* path, int32_t release) {
+static intptr_t FileGetBitmapBody(const char* path, int32_t release) {
     const intptr_t failed = release ? 1 : 0;
     try {
         HotspotFile* f = NewObject();
@@ -352,9 +353,9 @@ BRIOUTIL_EXPORT intptr_t BRIOAPI FileGetBitmap(const char* path, int32_t release
     }
 }
 
-BRIOUTIL_EXPORT int32_t BRIOAPI FileGetHotspot(HotspotFile* f, int32_t* top, int32_t* bottom,
-                                               int32_t* left, int32_t* right, int32_t* kind,
-                                               const char** binding, int32_t* length) {
+static int32_t FileGetHotspotBody(HotspotFile* f, int32_t* top, int32_t* bottom, int32_t* left,
+                                  int32_t* right, int32_t* kind, const char** binding,
+                                  int32_t* length) {
     if (!f) return 0;
     f->cursor = ListNext(f->list, f->cursor);
     if (!f->cursor) {
@@ -375,7 +376,7 @@ BRIOUTIL_EXPORT int32_t BRIOAPI FileGetHotspot(HotspotFile* f, int32_t* top, int
     return 1;
 }
 
-BRIOUTIL_EXPORT HotspotFile* BRIOAPI FileSetBitmap(const char* path) {
+static HotspotFile* FileSetBitmapBody(const char* path) {
     try {
         HotspotFile* f = NewObject();
         if (!f) return nullptr;
@@ -396,9 +397,8 @@ BRIOUTIL_EXPORT HotspotFile* BRIOAPI FileSetBitmap(const char* path) {
     }
 }
 
-BRIOUTIL_EXPORT int32_t BRIOAPI FileSetHotspot(HotspotFile* f, int32_t top, int32_t bottom,
-                                               int32_t left, int32_t right, int32_t kind,
-                                               const char* binding) {
+static int32_t FileSetHotspotBody(HotspotFile* f, int32_t top, int32_t bottom, int32_t left,
+                                  int32_t right, int32_t kind, const char* binding) {
     if (!f) return 0;
     HotspotRecord r;
     std::memset(&r, 0, sizeof r);
@@ -414,7 +414,7 @@ BRIOUTIL_EXPORT int32_t BRIOAPI FileSetHotspot(HotspotFile* f, int32_t top, int3
     return 0;
 }
 
-BRIOUTIL_EXPORT int32_t BRIOAPI FileWriteHotspots(HotspotFile* f) {
+static int32_t FileWriteHotspotsBody(HotspotFile* f) {
     if (!f) return kStatusBadArg;
     uint16_t status;
     try {
@@ -427,9 +427,48 @@ BRIOUTIL_EXPORT int32_t BRIOAPI FileWriteHotspots(HotspotFile* f) {
     return status;
 }
 
-BRIOUTIL_EXPORT int32_t BRIOAPI FileCleanup(HotspotFile* f) {
+static int32_t FileCleanupBody(HotspotFile* f) {
     ReleaseObject(f);
     return 0;
+}
+
+int32_t BRIOAPI HotspotGetDIBBitmap(const char* path) {
+    return GuardExport([&] { return HotspotGetDIBBitmapBody(path); },
+                       [] { return int32_t{BRIO_ERR_READ}; });
+}
+
+intptr_t BRIOAPI FileGetBitmap(const char* path, int32_t release) {
+    return GuardExport([&] { return FileGetBitmapBody(path, release); },
+                       [&] { return intptr_t{release ? 1 : 0}; });
+}
+
+int32_t BRIOAPI FileGetHotspot(HotspotFile* f, int32_t* top, int32_t* bottom, int32_t* left,
+                               int32_t* right, int32_t* kind, const char** binding,
+                               int32_t* length) {
+    return GuardExport(
+        [&] { return FileGetHotspotBody(f, top, bottom, left, right, kind, binding, length); },
+        [] { return int32_t{0}; });
+}
+
+HotspotFile* BRIOAPI FileSetBitmap(const char* path) {
+    return GuardExport([&] { return FileSetBitmapBody(path); },
+                       [] { return static_cast<HotspotFile*>(nullptr); });
+}
+
+int32_t BRIOAPI FileSetHotspot(HotspotFile* f, int32_t top, int32_t bottom, int32_t left,
+                               int32_t right, int32_t kind, const char* binding) {
+    return GuardExport(
+        [&] { return FileSetHotspotBody(f, top, bottom, left, right, kind, binding); },
+        [] { return int32_t{0}; });
+}
+
+int32_t BRIOAPI FileWriteHotspots(HotspotFile* f) {
+    return GuardExport([&] { return FileWriteHotspotsBody(f); },
+                       [] { return int32_t{kStatusNoMemory}; });
+}
+
+int32_t BRIOAPI FileCleanup(HotspotFile* f) {
+    return GuardExport([&] { return FileCleanupBody(f); }, [] { return int32_t{0}; });
 }
 
 }  // extern "C"

@@ -11,17 +11,23 @@
 namespace brio {
 
 namespace {
-// A host is single-threaded by contract; the hook is a test facility.
-long gFailAt = 0;
-long gAllocations = 0;
+// Per thread: hosts may call from several threads, and a sweep counts the
+// allocations of its own calls only.
+thread_local long tFailAt = 0;
+thread_local long tAllocations = 0;
+thread_local int tExportDepth = 0;
 }  // namespace
 
-void FailAllocationAfter(long n) { gFailAt = n; }
-long AllocationCount() { return gAllocations; }
+ExportScope::ExportScope() { ++tExportDepth; }
+ExportScope::~ExportScope() { --tExportDepth; }
+bool InsideExport() { return tExportDepth > 0; }
+
+void FailAllocationAfter(long n) { tFailAt = n; }
+long AllocationCount() { return tAllocations; }
 
 bool AllocationShouldFail() {
-    ++gAllocations;
-    if (gFailAt > 0 && --gFailAt == 0) return true;
+    ++tAllocations;
+    if (tFailAt > 0 && --tFailAt == 0) return true;
     return false;
 }
 
@@ -189,6 +195,7 @@ struct FileNameObject {
 
 namespace {
 thread_local int32_t gFsError = kRcOk;
+}  // namespace
 
 int32_t FsErrorFromErrno(int e) {
     switch (e) {
@@ -200,6 +207,7 @@ int32_t FsErrorFromErrno(int e) {
         case EROFS:
             return kRcNoPermission;
         case ENOSPC:
+        case EFBIG:
             return kRcDiskFull;
         case ENOMEM:
             return kRcOutOfMemory;
@@ -208,6 +216,7 @@ int32_t FsErrorFromErrno(int e) {
     }
 }
 
+namespace {
 FILE* AsFile(Fid fid) { return reinterpret_cast<FILE*>(fid); }
 }  // namespace
 
@@ -303,10 +312,17 @@ void FileClose(Fid fid) {
 
 AtomicFile::~AtomicFile() { Abort(); }
 
+namespace {
+std::string TempCandidate(const std::string& target) {
+    return target + Format(".%08lx%08lx.tmp", static_cast<unsigned long>(PlatRandom64() >> 32),
+                           static_cast<unsigned long>(PlatRandom64() & 0xffffffffu));
+}
+}  // namespace
+
 std::string TempNameBeside(const std::string& target) {
     std::string name;
-    for (int attempt = 0; attempt < 1000; ++attempt) {
-        name = target + Format(".%u.%d.tmp", static_cast<unsigned>(std::rand() & 0xffff), attempt);
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        name = TempCandidate(target);
         FILE* probe = PlatFileOpen(name.c_str(), "rb");
         if (!probe) break;
         std::fclose(probe);
@@ -314,18 +330,50 @@ std::string TempNameBeside(const std::string& target) {
     return name;
 }
 
-bool AtomicFile::Open(const char* target) {
+bool AtomicFile::Open(const char* target, bool text) {
     Abort();
-    failed_ = false;
-    target_ = target;
-    // Beside the target, so the rename stays on one volume.
-    temp_ = TempNameBeside(target_);
-    stream_ = PlatFileOpen(temp_.c_str(), "wb");
-    if (!stream_) {
-        temp_.clear();
-        failed_ = true;
-        return false;
+    failed_ = true;
+    inPlace_ = false;
+    backup_.clear();
+    if (!target || !*target) return false;
+    target_ = PlatResolveLinks(target);
+    PlatTarget kind = PlatTargetKind(target_);
+    if (kind == PlatTarget::Missing || kind == PlatTarget::Regular) {
+        // Beside the target, so the rename stays on one volume.
+        PlatCreate result = PlatCreate::Exists;
+        for (int attempt = 0; attempt < 100 && result == PlatCreate::Exists; ++attempt) {
+            temp_ = TempCandidate(target_);
+            stream_ = PlatCreateExclusive(temp_, &result);
+        }
+        if (!stream_) temp_.clear();
+        // A folder that takes no new file may still hold a writable one.
+        if (stream_ || kind == PlatTarget::Missing || result != PlatCreate::Refused) {
+            failed_ = !stream_;
+            if (stream_ && text) PlatSetTextMode(stream_, true);
+            return stream_ != nullptr;
+        }
     }
+    inPlace_ = true;
+    restorable_ = false;
+    bool regular = kind != PlatTarget::Special;
+    stream_ = PlatOpenInPlace(target_, regular);
+    if (!stream_) return false;
+    if (regular) {
+        // The old bytes are kept before the file is emptied; until then
+        // there is nothing to put back.
+        char buffer[16384];
+        size_t n;
+        while ((n = std::fread(buffer, 1, sizeof buffer, stream_)) > 0) backup_.append(buffer, n);
+        bool read = !std::ferror(stream_);
+        std::rewind(stream_);
+        if (!read || !PlatTruncateFile(stream_, 0)) {
+            RestoreInPlace();
+            return false;
+        }
+        restorable_ = true;
+    }
+    if (text) PlatSetTextMode(stream_, true);
+    failed_ = false;
     return true;
 }
 
@@ -337,22 +385,50 @@ bool AtomicFile::Write(const void* data, size_t size) {
 
 bool AtomicFile::Write(const char* text) { return Write(text, std::strlen(text)); }
 
+// Puts an in-place target's old bytes back and closes it.
+bool AtomicFile::RestoreInPlace() {
+    bool ok = true;
+    if (restorable_) {
+        std::fflush(stream_);
+        PlatSetTextMode(stream_, false);
+        std::clearerr(stream_);
+        std::rewind(stream_);
+        ok = std::fwrite(backup_.data(), 1, backup_.size(), stream_) == backup_.size();
+        ok = PlatTruncateFile(stream_, static_cast<long>(backup_.size())) && ok;
+        ok = PlatSyncFile(stream_) && ok;
+    }
+    ok = std::fclose(stream_) == 0 && ok;
+    stream_ = nullptr;
+    std::string().swap(backup_);
+    return ok;
+}
+
 bool AtomicFile::Commit() {
     if (!stream_) return false;
-    if (std::fflush(stream_) != 0) failed_ = true;
-    if (std::ferror(stream_)) failed_ = true;
+    if (std::ferror(stream_) || !PlatSyncFile(stream_)) failed_ = true;
+    if (inPlace_) {
+        if (failed_) {
+            RestoreInPlace();
+            return false;
+        }
+        std::string().swap(backup_);
+        if (std::fclose(stream_) != 0) failed_ = true;
+        stream_ = nullptr;
+        return !failed_;
+    }
+    if (!failed_) PlatAdoptAttributes(stream_, target_);
     if (std::fclose(stream_) != 0) failed_ = true;
     stream_ = nullptr;
-    // A replaced file keeps its permissions.
-    if (!failed_) PlatCopyFileMode(target_.c_str(), temp_.c_str());
-    if (!failed_ && !PlatReplaceFile(temp_.c_str(), target_.c_str())) failed_ = true;
+    if (!failed_ && !PlatRenameOver(temp_, target_)) failed_ = true;
     if (failed_) PlatRemoveFile(temp_.c_str());
     temp_.clear();
     return !failed_;
 }
 
 void AtomicFile::Abort() {
-    if (stream_) {
+    if (stream_ && inPlace_) {
+        RestoreInPlace();
+    } else if (stream_) {
         std::fclose(stream_);
         stream_ = nullptr;
     }
@@ -360,6 +436,38 @@ void AtomicFile::Abort() {
         PlatRemoveFile(temp_.c_str());
         temp_.clear();
     }
+}
+
+// A finished file put in the target's place by the same rules as AtomicFile:
+// through links, keeping mode and owner, in place where a rename would not do.
+bool PlatReplaceFile(const char* source, const char* target) {
+    if (!source || !target) return false;
+    std::string file = PlatResolveLinks(target);
+    PlatTarget kind = PlatTargetKind(file);
+    if (kind == PlatTarget::Missing || kind == PlatTarget::Regular) {
+        if (FILE* f = kind == PlatTarget::Regular ? PlatFileOpen(source, "r+b") : nullptr) {
+            PlatAdoptAttributes(f, file);
+            std::fclose(f);
+        }
+        if (PlatRenameOver(source, file)) return true;
+        if (kind == PlatTarget::Missing) return false;
+    }
+    FILE* in = PlatFileOpen(source, "rb");
+    if (!in) return false;
+    AtomicFile out;
+    bool ok = out.Open(file.c_str());
+    char buffer[16384];
+    size_t n;
+    while (ok && (n = std::fread(buffer, 1, sizeof buffer, in)) > 0) ok = out.Write(buffer, n);
+    ok = ok && !std::ferror(in);
+    std::fclose(in);
+    if (!ok) {
+        out.Abort();
+        return false;
+    }
+    if (!out.Commit()) return false;
+    PlatRemoveFile(source);
+    return true;
 }
 
 }  // namespace brio

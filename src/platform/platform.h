@@ -57,6 +57,19 @@ void FailAllocationAfter(long n);
 long AllocationCount();
 // Consumes one allocation attempt; true when this one must fail.
 bool AllocationShouldFail();
+// The hook and the count belong to the calling thread, so a sweep on one
+// thread is not disturbed by work on others.
+
+// Marks the calling thread as inside an export while it lives: a test
+// harness fails its own operator new only there.
+class ExportScope {
+  public:
+    ExportScope();
+    ~ExportScope();
+    ExportScope(const ExportScope&) = delete;
+    ExportScope& operator=(const ExportScope&) = delete;
+};
+bool InsideExport();
 
 // ---------------------------------------------------------------------------
 // Clipboard, CF_DIB only. A block given to ClipboardSetDib belongs to the
@@ -156,18 +169,26 @@ constexpr int32_t kRcOutOfMemory = 8;
 constexpr int32_t kRcDiskFull = 11;
 constexpr int32_t kRcNoPermission = 13;
 constexpr int32_t kRcInvalid = 14;
+// The file-system code of a C library error number.
+int32_t FsErrorFromErrno(int e);
 
 // fopen with an 8-bit path as the host gave it (the ANSI code page on
 // Windows).
 FILE* PlatFileOpen(const char* path, const char* mode);
 
-// A name for a temporary file beside `target` that no file has yet, so a
-// temporary file never takes the place of someone's own.
+// A name for a temporary file beside `target` that no file has yet, drawn
+// from a random source. Creating it is still the caller's race: the
+// replacement below creates its own temporary file exclusively.
 std::string TempNameBeside(const std::string& target);
 
 // Writes a file so that a failed or interrupted write never leaves a
-// truncated file in place of the old one: the text goes to a temporary file
-// beside the target, which replaces the target only on Commit.
+// truncated file in place of the old one. A symbolic link at the target is
+// followed, so the file it names is the one replaced. A regular file is
+// replaced through a temporary file beside it, created exclusively, flushed
+// to disk and renamed over it with the old file's mode and owner. A target
+// that must keep its identity (not a regular file, or other hard links to
+// it) or whose folder refuses a new file is written in place, its old bytes
+// put back when the write fails.
 class AtomicFile {
 public:
     AtomicFile() = default;
@@ -175,27 +196,66 @@ public:
     AtomicFile(const AtomicFile&) = delete;
     AtomicFile& operator=(const AtomicFile&) = delete;
 
-    bool Open(const char* target);
+    // `text`: line feeds are written as the platform's line break.
+    bool Open(const char* target, bool text = false);
+    // Readable, writable and seekable while open.
     FILE* Stream() const { return stream_; }
     bool Write(const void* data, size_t size);
     bool Write(const char* text);
-    // Flushes, closes and renames over the target. False when any write,
-    // the close or the rename failed; the target is then untouched.
+    // Flushes, syncs and puts the text in place. False when any write, the
+    // close or the replacement failed; the target is then as it was.
     bool Commit();
     void Abort();
     bool Failed() const { return failed_; }
+    // Marks the text as failed: Commit will discard it.
+    void SetFailed() { failed_ = true; }
+    // Whether the target is written in place rather than replaced.
+    bool InPlace() const { return inPlace_; }
 
 private:
+    bool RestoreInPlace();
+
     FILE* stream_ = nullptr;
-    std::string target_;
+    std::string target_;  // the file itself, links followed
     std::string temp_;
+    std::string backup_;  // an in-place target's old bytes
+    bool inPlace_ = false;
+    bool restorable_ = false;
     bool failed_ = false;
 };
 
-// Replaces `target` by `source` (both on the same volume).
+// Puts the finished file `source` in the place of `target` by the rules of
+// AtomicFile (links followed, mode and owner kept, written in place where a
+// rename would not do); `source` is gone afterwards.
 bool PlatReplaceFile(const char* source, const char* target);
 bool PlatRemoveFile(const char* path);
 // Gives `target` the permission bits of `source` when `source` exists.
 void PlatCopyFileMode(const char* source, const char* target);
+
+// What AtomicFile asks of the system.
+// Linked: a regular file with other hard links; Special: a device, a pipe
+// or anything else that is not a regular file.
+enum class PlatTarget { Missing, Regular, Linked, Special };
+// The path with symbolic links of its last component followed.
+std::string PlatResolveLinks(const std::string& path);
+PlatTarget PlatTargetKind(const std::string& path);
+enum class PlatCreate { Created, Exists, Refused, Failed };
+// Creates a new file, never through a link, readable only by its owner;
+// opened for reading and writing.
+FILE* PlatCreateExclusive(const std::string& path, PlatCreate* result);
+// Opens an existing file for writing without truncating it; `readable`
+// for reading too.
+FILE* PlatOpenInPlace(const std::string& path, bool readable);
+// Flushes the stream and the system's buffers to the disk.
+bool PlatSyncFile(FILE* stream);
+bool PlatTruncateFile(FILE* stream, long size);
+// Text or binary translation of line breaks; nothing where they are the same.
+void PlatSetTextMode(FILE* stream, bool text);
+// Gives the temporary file the target's mode and, where permitted, its
+// owner; a new target gets the mode a plain create would give.
+void PlatAdoptAttributes(FILE* temp, const std::string& target);
+// Renames `temp` over `target` and makes the rename durable.
+bool PlatRenameOver(const std::string& temp, const std::string& target);
+uint64_t PlatRandom64();
 
 }  // namespace brio

@@ -1,6 +1,8 @@
 // Stand-ins for the Windows services on other systems: movable global-memory
 // blocks, one process-wide clipboard, debugger output on standard error,
 // Windows-1252 case mapping and PlatMulDiv. The registry is portable_registry.cpp.
+#include <atomic>
+#include <cerrno>
 #include <csignal>
 #include <cstdint>
 #include <cstdio>
@@ -8,13 +10,19 @@
 #include <cstring>
 #include <fstream>
 #include <mutex>
+#include <random>
 #include <string>
 
 #ifdef __linux__
 #include <sys/mman.h>
 #endif
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
+#ifdef __linux__
+#include <sys/random.h>
+#endif
 
 #include "brioutil_host.h"
 #include "platform/platform.h"
@@ -226,14 +234,138 @@ int32_t PlatMulDiv(int32_t number, int32_t numerator, int32_t denominator) {
 // Files
 
 FILE* PlatFileOpen(const char* path, const char* mode) { return std::fopen(path, mode); }
-bool PlatReplaceFile(const char* source, const char* target) {
-    return std::rename(source, target) == 0;
-}
 bool PlatRemoveFile(const char* path) { return std::remove(path) == 0; }
 
 void PlatCopyFileMode(const char* source, const char* target) {
     struct stat info;
     if (::stat(source, &info) == 0) ::chmod(target, info.st_mode & 07777);
+}
+
+namespace {
+std::string FolderOf(const std::string& path) {
+    size_t slash = path.rfind('/');
+    if (slash == std::string::npos) return ".";
+    return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+FILE* StreamOn(int fd, const char* mode) {
+    if (fd < 0) return nullptr;
+    FILE* f = ::fdopen(fd, mode);
+    if (!f) {
+        int e = errno;
+        ::close(fd);
+        errno = e;
+    }
+    return f;
+}
+
+// The permission bits a plain create gives: the process's umask is read
+// without changing it where the system tells it.
+mode_t CreateMode() {
+    mode_t mask = 022;
+    if (FILE* status = std::fopen("/proc/self/status", "r")) {
+        char line[256];
+        while (std::fgets(line, sizeof line, status))
+            if (std::strncmp(line, "Umask:", 6) == 0) {
+                mask = static_cast<mode_t>(std::strtoul(line + 6, nullptr, 8));
+                break;
+            }
+        std::fclose(status);
+    }
+    return 0666 & ~mask;
+}
+}  // namespace
+
+std::string PlatResolveLinks(const std::string& path) {
+    std::string at = path;
+    // Enough hops for any real chain; a loop stays where it is and fails later.
+    for (int hop = 0; hop < 40; ++hop) {
+        char link[4096];
+        ssize_t n = ::readlink(at.c_str(), link, sizeof link - 1);
+        if (n < 0) break;
+        std::string next(link, static_cast<size_t>(n));
+        if (next.empty()) break;
+        at = next[0] == '/' ? next : FolderOf(at) + "/" + next;
+    }
+    return at;
+}
+
+PlatTarget PlatTargetKind(const std::string& path) {
+    struct stat info;
+    if (::lstat(path.c_str(), &info) != 0) return PlatTarget::Missing;
+    if (!S_ISREG(info.st_mode)) return PlatTarget::Special;
+    return info.st_nlink > 1 ? PlatTarget::Linked : PlatTarget::Regular;
+}
+
+FILE* PlatCreateExclusive(const std::string& path, PlatCreate* result) {
+    int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+    if (fd < 0) {
+        int e = errno;
+        *result = e == EEXIST || e == ELOOP                 ? PlatCreate::Exists
+                  : e == EACCES || e == EPERM || e == EROFS ? PlatCreate::Refused
+                                                            : PlatCreate::Failed;
+        return nullptr;
+    }
+    FILE* f = StreamOn(fd, "w+b");
+    if (!f) ::unlink(path.c_str());
+    *result = f ? PlatCreate::Created : PlatCreate::Failed;
+    return f;
+}
+
+FILE* PlatOpenInPlace(const std::string& path, bool readable) {
+    int fd = ::open(path.c_str(), (readable ? O_RDWR : O_WRONLY) | O_CLOEXEC);
+    return StreamOn(fd, readable ? "r+b" : "wb");
+}
+
+bool PlatSyncFile(FILE* stream) {
+    if (std::fflush(stream) != 0) return false;
+    int fd = ::fileno(stream);
+    struct stat info;
+    // Devices and pipes have nothing to sync.
+    if (::fstat(fd, &info) == 0 && !S_ISREG(info.st_mode)) return true;
+    return ::fsync(fd) == 0;
+}
+
+bool PlatTruncateFile(FILE* stream, long size) {
+    return std::fflush(stream) == 0 && ::ftruncate(::fileno(stream), size) == 0;
+}
+
+void PlatSetTextMode(FILE*, bool) {}
+
+void PlatAdoptAttributes(FILE* temp, const std::string& target) {
+    int fd = ::fileno(temp);
+    struct stat info;
+    if (::stat(target.c_str(), &info) != 0) {
+        ::fchmod(fd, CreateMode());
+        return;
+    }
+    // Owner first: a change of owner clears the set-id bits the mode restores.
+    if (::fchown(fd, info.st_uid, info.st_gid) != 0)
+        (void)::fchown(fd, static_cast<uid_t>(-1), info.st_gid);
+    ::fchmod(fd, info.st_mode & 07777);
+}
+
+bool PlatRenameOver(const std::string& temp, const std::string& target) {
+    // Everything that may fail for want of memory comes before the rename.
+    std::string folderPath = FolderOf(target);
+    if (std::rename(temp.c_str(), target.c_str()) != 0) return false;
+    int folder = ::open(folderPath.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (folder >= 0) {
+        ::fsync(folder);
+        ::close(folder);
+    }
+    return true;
+}
+
+uint64_t PlatRandom64() {
+    uint64_t value = 0;
+#ifdef __linux__
+    if (::getrandom(&value, sizeof value, 0) == static_cast<ssize_t>(sizeof value)) return value;
+#endif
+    static std::atomic<uint64_t> counter{0};
+    std::random_device device;
+    value = (uint64_t(device()) << 32) ^ device();
+    return value ^ (++counter * 0x9E3779B97F4A7C15ull) ^ uint64_t(::getpid());
 }
 
 }  // namespace brio

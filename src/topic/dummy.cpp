@@ -1,9 +1,11 @@
 // Placeholder topic files: the template's header, then topics given as
-// plain properties and body text, written straight to a text-mode file.
+// plain properties and body text, written to a text-mode file.
 #include <cstdio>
 #include <cstring>
+#include <memory>
 
 #include "brioutil.h"
+#include "frame/guard.h"
 #include "platform/platform.h"
 #include "rtf/rtf.h"
 #include "topic/topic.h"
@@ -59,23 +61,24 @@ class DummyWriter {
 
 }  // namespace brio
 
-extern "C" BRIOUTIL_EXPORT TopicFile* BRIOAPI TopicOpenDummyFile(const char* path) {
+static TopicFile* TopicOpenDummyFileBody(const char* path) {
     using namespace brio;
     if (!path) return nullptr;
-    FILE* file = PlatFileOpen(path, "w");
-    if (!file) return nullptr;
+    // Written beside the file and put in its place on close, as every
+    // file of the library is.
+    auto file = std::make_unique<AtomicFile>();
+    if (!file->Open(path, true)) return nullptr;
     // The template less the brace that closes the document.
-    std::fwrite(kTopicTemplate, 1, kTopicTemplateLength - 1, file);
-    return reinterpret_cast<TopicFile*>(file);
+    file->Write(kTopicTemplate, kTopicTemplateLength - 1);
+    return reinterpret_cast<TopicFile*>(file.release());
 }
 
-extern "C" BRIOUTIL_EXPORT int32_t BRIOAPI TopicDummy(TopicFile* handle, const char* contextString,
-                                                      const char* title, const char* entryMacro,
-                                                      char* keywords, const char* browseSequence,
-                                                      const char* bodyText, int32_t keepn) {
+static int32_t TopicDummyBody(TopicFile* handle, const char* contextString, const char* title,
+                              const char* entryMacro, char* keywords, const char* browseSequence,
+                              const char* bodyText, int32_t keepn) {
     using namespace brio;
     if (!handle) return 0;
-    DummyWriter w(reinterpret_cast<FILE*>(handle));
+    DummyWriter w(reinterpret_cast<AtomicFile*>(handle)->Stream());
     w.Word("\\page");
     if (keepn) w.Word("\\keepn");
     if (contextString && *contextString) w.Footnote('#', contextString);
@@ -95,12 +98,32 @@ extern "C" BRIOUTIL_EXPORT int32_t BRIOAPI TopicDummy(TopicFile* handle, const c
     return 0;
 }
 
-extern "C" BRIOUTIL_EXPORT int32_t BRIOAPI TopicCloseDummyFile(TopicFile* handle) {
+static int32_t TopicCloseDummyFileBody(TopicFile* handle) {
     if (!handle) return BRIO_ERR_WRITE;
-    FILE* file = reinterpret_cast<FILE*>(handle);
-    std::fputs("}\n", file);
+    std::unique_ptr<brio::AtomicFile> file(reinterpret_cast<brio::AtomicFile*>(handle));
+    file->Write("}\n");
     // A write that failed earlier counts as much as a failed close.
-    bool failed = std::fflush(file) != 0 || std::ferror(file) != 0;
-    if (std::fclose(file) != 0) failed = true;
-    return failed ? BRIO_ERR_WRITE : 0;
+    return file->Commit() ? 0 : BRIO_ERR_WRITE;
+}
+
+extern "C" BRIOUTIL_EXPORT TopicFile* BRIOAPI TopicOpenDummyFile(const char* path) {
+    return brio::GuardExport([&] { return TopicOpenDummyFileBody(path); },
+                             [] { return static_cast<TopicFile*>(nullptr); });
+}
+
+extern "C" BRIOUTIL_EXPORT int32_t BRIOAPI TopicDummy(TopicFile* handle, const char* contextString,
+                                                      const char* title, const char* entryMacro,
+                                                      char* keywords, const char* browseSequence,
+                                                      const char* bodyText, int32_t keepn) {
+    return brio::GuardExport(
+        [&] {
+            return TopicDummyBody(handle, contextString, title, entryMacro, keywords,
+                                  browseSequence, bodyText, keepn);
+        },
+        [] { return int32_t{0}; });
+}
+
+extern "C" BRIOUTIL_EXPORT int32_t BRIOAPI TopicCloseDummyFile(TopicFile* handle) {
+    return brio::GuardExport([&] { return TopicCloseDummyFileBody(handle); },
+                             [] { return int32_t{BRIO_ERR_WRITE}; });
 }

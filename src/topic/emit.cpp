@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "brioutil.h"
+#include "frame/guard.h"
 #include "platform/platform.h"
 #include "rtf/buffer.h"
 #include "rtf/rtf.h"
@@ -275,15 +276,16 @@ class Emitter {
 
 }  // namespace brio
 
-extern "C" BRIOUTIL_EXPORT const char* BRIOAPI TopicNew(uint32_t* length, int32_t* status) {
+static const char* TopicNewBody(uint32_t* length, int32_t* status) {
     if (length) *length = brio::kTopicTemplateLength;
     if (status) *status = 0;
     return brio::kTopicTemplate;
 }
 
-extern "C" BRIOUTIL_EXPORT int32_t BRIOAPI TopicEmitRtfFile(
-    const char* rtfText, const char* contextString, const char* title, const char* entryMacro,
-    char* keywords, const char* browseSequence, const char* outputPath, int32_t nonScrollingCount) {
+static int32_t TopicEmitRtfFileBody(const char* rtfText, const char* contextString,
+                                    const char* title, const char* entryMacro, char* keywords,
+                                    const char* browseSequence, const char* outputPath,
+                                    int32_t nonScrollingCount) {
     using namespace brio;
     if (!rtfText) rtfText = "";
     AtomicFile file;
@@ -312,4 +314,20 @@ extern "C" BRIOUTIL_EXPORT int32_t BRIOAPI TopicEmitRtfFile(
     BrioFree(c.outBuffer);
     RtfFreeContext(&c);
     return status;
+}
+
+extern "C" BRIOUTIL_EXPORT const char* BRIOAPI TopicNew(uint32_t* length, int32_t* status) {
+    return brio::GuardExport([&] { return TopicNewBody(length, status); },
+                             [] { return brio::kTopicTemplate; });
+}
+
+extern "C" BRIOUTIL_EXPORT int32_t BRIOAPI TopicEmitRtfFile(
+    const char* rtfText, const char* contextString, const char* title, const char* entryMacro,
+    char* keywords, const char* browseSequence, const char* outputPath, int32_t nonScrollingCount) {
+    return brio::GuardExport(
+        [&] {
+            return TopicEmitRtfFileBody(rtfText, contextString, title, entryMacro, keywords,
+                                        browseSequence, outputPath, nonScrollingCount);
+        },
+        [] { return int32_t{BRIO_ERR_NO_MEMORY}; });
 }

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "brioutil.h"
+#include "frame/guard.h"
 #include "platform/platform.h"
 #include "rtf/rtf.h"
 
@@ -273,8 +274,7 @@ int32_t Scan(RtfContext* c, Search& search, int32_t* status) {
 
 }  // namespace brio
 
-extern "C" BRIOUTIL_EXPORT int32_t BRIOAPI TopicFindText(const char* rtfText, const char* phrase,
-                                                         int32_t* status) {
+static int32_t TopicFindTextBody(const char* rtfText, const char* phrase, int32_t* status) {
     using namespace brio;
     int32_t localStatus = 0;
     if (!status) status = &localStatus;
@@ -295,4 +295,13 @@ extern "C" BRIOUTIL_EXPORT int32_t BRIOAPI TopicFindText(const char* rtfText, co
     int32_t found = Scan(&c, search, status);
     RtfFreeContext(&c);
     return found;
+}
+
+extern "C" BRIOUTIL_EXPORT int32_t BRIOAPI TopicFindText(const char* rtfText, const char* phrase,
+                                                         int32_t* status) {
+    return brio::GuardExport([&] { return TopicFindTextBody(rtfText, phrase, status); },
+                             [&] {
+                                 if (status) *status = BRIO_ERR_NO_MEMORY;
+                                 return int32_t{0};
+                             });
 }

@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "brioutil.h"
+#include "frame/guard.h"
 #include "platform/platform.h"
 #include "rtf/buffer.h"
 #include "rtf/rtf.h"
@@ -337,7 +338,7 @@ void GiveText(bool have, RtfBuffer& text, char** out, uint32_t* length) {
 
 }  // namespace brio
 
-extern "C" BRIOUTIL_EXPORT TopicImport* BRIOAPI TopicImportString(
+static TopicImport* TopicImportStringBody(
     const char* rtfText, const char** rtfOut, uint32_t* rtfOutLength, int32_t* nonScrollingCount,
     char** contextString, uint32_t* contextLength, char** title, uint32_t* titleLength,
     char** browseSequence, uint32_t* browseLength, char** keywords, uint32_t* keywordsLength,
@@ -397,7 +398,7 @@ extern "C" BRIOUTIL_EXPORT TopicImport* BRIOAPI TopicImportString(
     return reinterpret_cast<TopicImport*>(c);
 }
 
-extern "C" BRIOUTIL_EXPORT void BRIOAPI TopicImportStringClose(TopicImport* handle) {
+static void TopicImportStringCloseBody(TopicImport* handle) {
     using namespace brio;
     if (!handle) return;
     auto* c = reinterpret_cast<RtfContext*>(handle);
@@ -405,4 +406,26 @@ extern "C" BRIOUTIL_EXPORT void BRIOAPI TopicImportStringClose(TopicImport* hand
     RtfCloseFiles(c);
     RtfFreeContext(c);
     BrioFree(c);
+}
+
+extern "C" BRIOUTIL_EXPORT TopicImport* BRIOAPI TopicImportString(
+    const char* rtfText, const char** rtfOut, uint32_t* rtfOutLength, int32_t* nonScrollingCount,
+    char** contextString, uint32_t* contextLength, char** title, uint32_t* titleLength,
+    char** browseSequence, uint32_t* browseLength, char** keywords, uint32_t* keywordsLength,
+    uint32_t* consumed, const char** firstLine, uint32_t* firstLineLength, int32_t* status) {
+    return brio::GuardExport(
+        [&] {
+            return TopicImportStringBody(rtfText, rtfOut, rtfOutLength, nonScrollingCount,
+                                         contextString, contextLength, title, titleLength,
+                                         browseSequence, browseLength, keywords, keywordsLength,
+                                         consumed, firstLine, firstLineLength, status);
+        },
+        [&] {
+            if (status) *status = BRIO_ERR_NOT_FOUND;
+            return static_cast<TopicImport*>(nullptr);
+        });
+}
+
+extern "C" BRIOUTIL_EXPORT void BRIOAPI TopicImportStringClose(TopicImport* handle) {
+    brio::GuardExport([&] { TopicImportStringCloseBody(handle); }, [] {});
 }

@@ -11,6 +11,7 @@
 
 #include "bitmap/picture_fixtures.h"
 #include "platform/platform.h"
+#include "reliability/new_hook.h"
 #include "test_support.h"
 #include "topic/topic_support.h"
 
@@ -21,9 +22,12 @@ using namespace brio::test;
 // Runs `run` once clean to count its allocations (some), then once per
 // allocation with that one failing. `run` gets the failing allocation's
 // number (0 for the clean run); `setup` runs before each run, unhooked.
+// `throwing`: some of the allocations are operator new's (on every
+// platform), which the exports must turn into their out-of-memory status.
 void Sweep(
     const char* name, const std::function<void(long)>& run,
-    const std::function<void()>& setup = [] {}) {
+    const std::function<void()>& setup = [] {}, bool throwing = false) {
+    long thrown = brio::test::ThrownAllocations();
     brio::FailAllocationAfter(0);
     setup();
     long before = brio::AllocationCount();
@@ -40,8 +44,10 @@ void Sweep(
         // The run is deterministic up to the failure: allocation k was tried.
         EXPECT_GE(brio::AllocationCount() - start, k);
     }
-    std::printf("[ sweep    ] %s: %ld allocations\n", name, total);
+    thrown = brio::test::ThrownAllocations() - thrown;
+    std::printf("[ sweep    ] %s: %ld allocations, %ld by operator new\n", name, total, thrown);
     EXPECT_GT(total, 0) << name;
+    EXPECT_TRUE(!throwing || thrown > 0) << name;
 }
 
 // What an export gave: its status and its output (text, file or clipboard).
@@ -57,20 +63,23 @@ std::ostream& operator<<(std::ostream& os, const Result& r) {
 // Sweeps `run`: the clean run ends in `ok`, every other run either exactly
 // so or in one of the `failed` results. Returns the clean run's result.
 Result SweepResult(const char* name, const std::function<Result(long)>& run, int32_t ok,
-                   const std::vector<Result>& failed) {
+                   const std::vector<Result>& failed, bool throwing = false) {
     Result reference{};
-    Sweep(name, [&](long k) {
-        Result got = run(k);
-        if (k == 0) {
-            reference = got;
-            EXPECT_EQ(got.status, ok);
-            EXPECT_FALSE(got.out.empty());
-        } else if (got.status == ok) {
-            EXPECT_EQ(got, reference);
-        } else {
-            EXPECT_TRUE(std::find(failed.begin(), failed.end(), got) != failed.end()) << got;
-        }
-    });
+    Sweep(
+        name,
+        [&](long k) {
+            Result got = run(k);
+            if (k == 0) {
+                reference = got;
+                EXPECT_EQ(got.status, ok);
+                EXPECT_FALSE(got.out.empty());
+            } else if (got.status == ok) {
+                EXPECT_EQ(got, reference);
+            } else {
+                EXPECT_TRUE(std::find(failed.begin(), failed.end(), got) != failed.end()) << got;
+            }
+        },
+        [] {}, throwing);
     return reference;
 }
 
@@ -117,7 +126,7 @@ TEST(OutOfMemorySweep, TopicEmitRtfFile) {
                                           "main:010", path.c_str(), 1);
         return Result{status, ReadFile(path)};  // nothing half-written on failure
     };
-    SweepResult("TopicEmitRtfFile", run, 0, {{BRIO_ERR_NO_MEMORY, ""}});
+    SweepResult("TopicEmitRtfFile", run, 0, {{BRIO_ERR_NO_MEMORY, ""}}, true);
 }
 
 TEST(OutOfMemorySweep, TopicImportString) {
@@ -175,7 +184,7 @@ TEST(OutOfMemorySweep, Autolink) {
         char* text = Autolink(d, kTopic, "doc", "", 0, 0x008000, &length, &result);
         return Result{result, result == 0 ? Text(text, length) : ""};  // not the text so far
     };
-    Result linked = SweepResult("Autolink", link, 0, {{BRIO_ERR_NO_MEMORY, ""}});
+    Result linked = SweepResult("Autolink", link, 0, {{BRIO_ERR_NO_MEMORY, ""}}, true);
     EXPECT_NE(linked.out.find("print_topic"), std::string::npos);
     AutolinkDone(d);
     auto remove = [&](long) {
@@ -255,7 +264,7 @@ TEST(OutOfMemorySweep, FileSetBitmapAndWriteHotspots) {
                 EXPECT_EQ(ReadFile(path), "");  // nothing half-written
             }
         },
-        [&] { ASSERT_EQ(BrioHostClipboardSetDib(dib.data(), dib.size()), 0); });
+        [&] { ASSERT_EQ(BrioHostClipboardSetDib(dib.data(), dib.size()), 0); }, true);
     std::vector<std::string> reference = OpenPicture(referencePath);
     ASSERT_EQ(reference.size(), 4u);
     for (const auto& path : written) {
@@ -276,36 +285,67 @@ TEST(OutOfMemorySweep, FormFile) {
     std::string source = ReadFile(CorpusDir("form/001.txt")), reference;
     ASSERT_FALSE(source.empty());
     TempDir dir;
-    Sweep("FormOpen/FormGetProperty/FormSetProperty/FormDeleteSection/FormClose", [&](long k) {
-        std::string path = dir.File("f" + std::to_string(k) + ".txt");
-        ASSERT_TRUE(WriteFile(path, source));
-        FormFile* form = FormOpen(path.c_str());
-        int32_t status = BRIO_ERR_NO_MEMORY;
-        bool failed = !form;  // a set failed: the file is not the reference
-        if (form) {
-            const char* value = nullptr;
-            int32_t length = 0;
-            FormGetProperty(form, "VB.Form", "Form1", "Caption", &value, &length);
-            for (int32_t rc : {FormSetProperty(form, "VB.Form", "Form1", "Caption", "New caption"),
-                               FormSetProperty(form, "VB.Form", "Form1", "Added", "1")}) {
-                EXPECT_TRUE(rc == 0 || rc == BRIO_ERR_NOT_FOUND || rc == BRIO_ERR_NO_MEMORY) << rc;
-                failed |= rc == BRIO_ERR_NO_MEMORY;
+    Sweep(
+        "FormOpen/FormGetProperty/FormSetProperty/FormDeleteSection/FormClose",
+        [&](long k) {
+            std::string path = dir.File("f" + std::to_string(k) + ".txt");
+            ASSERT_TRUE(WriteFile(path, source));
+            FormFile* form = FormOpen(path.c_str());
+            int32_t status = BRIO_ERR_NO_MEMORY;
+            bool failed = !form;  // a set failed: the file is not the reference
+            if (form) {
+                const char* value = nullptr;
+                int32_t length = 0;
+                FormGetProperty(form, "VB.Form", "Form1", "Caption", &value, &length);
+                for (int32_t rc :
+                     {FormSetProperty(form, "VB.Form", "Form1", "Caption", "New caption"),
+                      FormSetProperty(form, "VB.Form", "Form1", "Added", "1")}) {
+                    EXPECT_TRUE(rc == 0 || rc == BRIO_ERR_NOT_FOUND || rc == BRIO_ERR_NO_MEMORY)
+                        << rc;
+                    failed |= rc == BRIO_ERR_NO_MEMORY;
+                }
+                FormDeleteSection(form, "Menu", "x");
+                status = FormClose(form);
+                EXPECT_TRUE(status == 0 || status == BRIO_ERR_WRITE || status == BRIO_ERR_NO_MEMORY)
+                    << status;
             }
-            FormDeleteSection(form, "Menu", "x");
-            status = FormClose(form);
-            EXPECT_TRUE(status == 0 || status == BRIO_ERR_WRITE || status == BRIO_ERR_NO_MEMORY)
-                << status;
-        }
-        std::string written = ReadFile(path);
-        if (k == 0) {
-            ASSERT_EQ(status, 0);
-            reference = written;
-        } else if (status != 0) {
-            EXPECT_EQ(written, source);  // the file is kept as it was
-        } else if (!failed) {
-            EXPECT_EQ(written, reference);
-        }
-    });
+            std::string written = ReadFile(path);
+            if (k == 0) {
+                ASSERT_EQ(status, 0);
+                reference = written;
+            } else if (status != 0) {
+                EXPECT_EQ(written, source);  // the file is kept as it was
+            } else if (!failed) {
+                EXPECT_EQ(written, reference);
+            }
+        },
+        [] {}, true);
+}
+
+TEST(OutOfMemorySweep, PlaceholderTopicFile) {
+    TempDir dir;
+    auto run = [&](long k) {
+        std::string path = dir.File("dummy" + std::to_string(k) + ".rtf");
+        TopicFile* file = TopicOpenDummyFile(path.c_str());
+        if (!file) return Result{BRIO_ERR_NO_MEMORY, ReadFile(path)};
+        char keywords[] = "start|begin";
+        EXPECT_EQ(TopicDummy(file, "intro", "Introduction", "", keywords, "", "Body", 1), 0);
+        return Result{TopicCloseDummyFile(file), ReadFile(path)};
+    };
+    SweepResult("TopicOpenDummyFile/TopicDummy/TopicCloseDummyFile", run, 0,
+                {{BRIO_ERR_NO_MEMORY, ""}, {BRIO_ERR_WRITE, ""}}, true);
+}
+
+// Exports that allocate nothing still run in the guard and give their result.
+TEST(OutOfMemorySweep, AllocationFreeExports) {
+    long before = brio::AllocationCount();
+    uint32_t length = 0;
+    int32_t status = -7;
+    EXPECT_EQ(CadenceDLL(), 0);
+    EXPECT_NE(TopicNew(&length, &status), nullptr);
+    EXPECT_EQ(length, 577u);
+    EXPECT_EQ(status, 0);
+    EXPECT_EQ(brio::AllocationCount(), before);
 }
 
 }  // namespace

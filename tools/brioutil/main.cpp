@@ -1,6 +1,7 @@
 // brioutil: the library's jobs from the command line.
 #include <algorithm>
 #include <cctype>
+#include <csignal>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -239,6 +240,11 @@ int main(int argc, char** argv) {
     // Pictures pass through a clipboard; the system one is the user's, and
     // runs side by side would take each other's bitmaps.
     brio::ClipboardUsePrivate(true);
+#ifdef SIGXFSZ
+    // Past a file-size limit a write then fails with an error the tool
+    // reports, and the temporary file is removed, instead of a kill.
+    std::signal(SIGXFSZ, SIG_IGN);
+#endif
     std::vector<std::string> args(argv + 1, argv + argc);
     if (args.empty() || args[0] == "--help" || args[0] == "-h" || args[0] == "help") {
         if (args.size() >= 2)

@@ -1,0 +1,67 @@
+// A file replaced deep in folders, past the 260 characters of a classic
+// Windows path.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#ifdef _WIN32
+#define WIN32_LEAN_AND_MEAN
+#include <windows.h>
+#else
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
+#include "platform/platform.h"
+#include "test_support.h"
+
+namespace {
+
+#ifdef _WIN32
+std::wstring LongWide(const std::string& path) {
+    std::wstring wide = L"\\\\?\\";
+    for (char c : path) wide += c == '/' ? L'\\' : static_cast<wchar_t>(c);
+    return wide;
+}
+bool MakeFolder(const std::string& path) {
+    return ::CreateDirectoryW(LongWide(path).c_str(), nullptr) != 0;
+}
+void RemoveFolder(const std::string& path) { ::RemoveDirectoryW(LongWide(path).c_str()); }
+#else
+bool MakeFolder(const std::string& path) { return ::mkdir(path.c_str(), 0755) == 0; }
+void RemoveFolder(const std::string& path) { ::rmdir(path.c_str()); }
+#endif
+
+std::string ReadThrough(const std::string& path) {
+    std::string bytes;
+    if (FILE* f = brio::PlatFileOpen(path.c_str(), "rb")) {
+        char buffer[256];
+        size_t n;
+        while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0) bytes.append(buffer, n);
+        std::fclose(f);
+    }
+    return bytes;
+}
+
+TEST(PlatformFiles, AtomicFileWritesPastTheClassicPathLimit) {
+    brio::test::TempDir dir;
+    std::vector<std::string> folders = {dir.Path()};
+    while (folders.back().size() < 320) {
+        folders.push_back(folders.back() + "/" + std::string(40, 'd'));
+        ASSERT_TRUE(MakeFolder(folders.back())) << folders.back();
+    }
+    std::string target = folders.back() + "/out.txt";
+    for (const char* text : {"first", "second"}) {
+        brio::AtomicFile file;
+        ASSERT_TRUE(file.Open(target.c_str())) << text;
+        file.Write(text);
+        EXPECT_TRUE(file.Commit()) << text;
+        EXPECT_EQ(ReadThrough(target), text);
+    }
+    EXPECT_TRUE(brio::PlatRemoveFile(target.c_str()));
+    for (size_t i = folders.size() - 1; i > 0; --i) RemoveFolder(folders[i]);
+}
+
+}  // namespace

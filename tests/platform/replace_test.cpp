@@ -1,0 +1,219 @@
+// File replacement against what may stand at a target or beside it: links,
+// pipes, devices, folders that refuse new files, a file-size limit.
+#ifndef _WIN32
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <csignal>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "brioutil.h"
+#include "platform/platform.h"
+#include "test_support.h"
+
+namespace {
+
+using namespace brio;
+using brio::test::ReadFile;
+using brio::test::TempDir;
+using brio::test::WriteFile;
+
+bool WriteThrough(const std::string& path, const std::string& bytes) {
+    AtomicFile file;
+    return file.Open(path.c_str()) && file.Write(bytes.data(), bytes.size()) && file.Commit();
+}
+
+struct stat Lstat(const std::string& path) {
+    struct stat info = {};
+    EXPECT_EQ(::lstat(path.c_str(), &info), 0) << path;
+    return info;
+}
+
+// Runs `body` in a child process (as an unprivileged user when `drop`);
+// its exit code.
+int InChild(const std::function<int()>& body, bool drop = false) {
+    pid_t pid = ::fork();
+    if (pid == 0) {
+        if (drop && ::geteuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0)) _exit(90);
+        _exit(body());
+    }
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+}
+
+TEST(FileReplacement, LinksAtTheTargetLeadToTheFileTheyName) {
+    TempDir dir;
+    ASSERT_TRUE(WriteFile(dir.File("tgt.txt"), "old"));
+    ASSERT_EQ(::symlink("tgt.txt", dir.File("link.txt").c_str()), 0);
+    ASSERT_EQ(::symlink("link.txt", dir.File("chain.txt").c_str()), 0);
+    ASSERT_EQ(::symlink(dir.File("new.txt").c_str(), dir.File("dangling.txt").c_str()), 0);
+    struct Case {
+        const char* written;
+        const char* file;  // where the bytes must land
+    } cases[] = {{"link.txt", "tgt.txt"}, {"chain.txt", "tgt.txt"}, {"dangling.txt", "new.txt"}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.written);
+        ASSERT_TRUE(WriteThrough(dir.File(c.written), c.written));
+        EXPECT_TRUE(S_ISLNK(Lstat(dir.File(c.written)).st_mode));
+        EXPECT_EQ(ReadFile(dir.File(c.file)), c.written);
+    }
+    EXPECT_EQ(dir.Entries(), (std::vector<std::string>{"chain.txt", "dangling.txt", "link.txt",
+                                                       "new.txt", "tgt.txt"}));
+}
+
+// A link planted where the temporary file would go is never written through.
+TEST(FileReplacement, LinkAtTheTemporaryNameIsNotFollowed) {
+    TempDir dir;
+    ASSERT_TRUE(WriteFile(dir.File("out.rtf"), "old"));
+    // A dangling link at the name an unseeded rand() gives first.
+    ASSERT_EQ(::symlink(dir.File("elsewhere").c_str(), dir.File("out.rtf.17767.0.tmp").c_str()), 0);
+    char keywords[] = "";
+    ASSERT_EQ(TopicEmitRtfFile("{\\rtf1 Hi\\par}", "ctx", "", "", keywords, "",
+                               dir.File("out.rtf").c_str(), 0),
+              0);
+    EXPECT_EQ(::access(dir.File("elsewhere").c_str(), F_OK), -1);
+    EXPECT_TRUE(S_ISREG(Lstat(dir.File("out.rtf")).st_mode));
+    EXPECT_NE(ReadFile(dir.File("out.rtf")).find("Hi"), std::string::npos);
+
+    PlatCreate result = PlatCreate::Created;
+    ASSERT_EQ(::symlink(dir.File("made").c_str(), dir.File("planted").c_str()), 0);
+    EXPECT_EQ(PlatCreateExclusive(dir.File("planted"), &result), nullptr);
+    EXPECT_EQ(result, PlatCreate::Exists);
+    EXPECT_EQ(::access(dir.File("made").c_str(), F_OK), -1);
+    // The temporary file is its owner's alone until it is complete.
+    AtomicFile open;
+    ASSERT_TRUE(open.Open(dir.File("out.rtf").c_str()));
+    struct stat info;
+    ASSERT_EQ(::fstat(::fileno(open.Stream()), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0600u);
+}
+
+TEST(FileReplacement, HardLinkedFileIsWrittenInPlace) {
+    TempDir dir;
+    ASSERT_TRUE(WriteFile(dir.File("a.txt"), "old and longer"));
+    ASSERT_EQ(::link(dir.File("a.txt").c_str(), dir.File("b.txt").c_str()), 0);
+    ino_t inode = Lstat(dir.File("a.txt")).st_ino;
+    ASSERT_TRUE(WriteThrough(dir.File("a.txt"), "new"));
+    EXPECT_EQ(ReadFile(dir.File("b.txt")), "new");
+    EXPECT_EQ(Lstat(dir.File("a.txt")).st_ino, inode);
+    // A write abandoned in place puts the old bytes back.
+    {
+        AtomicFile file;
+        ASSERT_TRUE(file.Open(dir.File("a.txt").c_str()));
+        EXPECT_TRUE(file.InPlace());
+        file.Write("half", 4);
+    }
+    EXPECT_EQ(ReadFile(dir.File("b.txt")), "new");
+    EXPECT_EQ(dir.Entries(), (std::vector<std::string>{"a.txt", "b.txt"}));
+}
+
+// A finished file put in place (as the tool does with its work files).
+TEST(FileReplacement, FinishedFileGoesThroughLinksAndIntoHardLinks) {
+    TempDir dir;
+    ASSERT_TRUE(WriteFile(dir.File("tgt.txt"), "old"));
+    ASSERT_EQ(::symlink("tgt.txt", dir.File("link.txt").c_str()), 0);
+    ASSERT_TRUE(WriteFile(dir.File("a.txt"), "old"));
+    ASSERT_EQ(::link(dir.File("a.txt").c_str(), dir.File("b.txt").c_str()), 0);
+    for (const char* name : {"link.txt", "a.txt"}) {
+        ASSERT_TRUE(WriteFile(dir.File("work"), name));
+        EXPECT_TRUE(PlatReplaceFile(dir.File("work").c_str(), dir.File(name).c_str())) << name;
+    }
+    EXPECT_TRUE(S_ISLNK(Lstat(dir.File("link.txt")).st_mode));
+    EXPECT_EQ(ReadFile(dir.File("tgt.txt")), "link.txt");
+    EXPECT_EQ(ReadFile(dir.File("b.txt")), "a.txt");
+    EXPECT_EQ(dir.Entries(), (std::vector<std::string>{"a.txt", "b.txt", "link.txt", "tgt.txt"}));
+}
+
+TEST(FileReplacement, PipeAndDeviceStayWhatTheyAre) {
+    TempDir dir;
+    std::string fifo = dir.File("fifo");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    int reader = ::open(fifo.c_str(), O_RDONLY | O_NONBLOCK);
+    ASSERT_GE(reader, 0);
+    ASSERT_TRUE(WriteThrough(fifo, "through the pipe"));
+    char buffer[64] = {};
+    EXPECT_EQ(::read(reader, buffer, sizeof buffer), 16);
+    EXPECT_STREQ(buffer, "through the pipe");
+    ::close(reader);
+    EXPECT_TRUE(S_ISFIFO(Lstat(fifo).st_mode));
+
+    // A device of our own (the null device's numbers), where allowed.
+    std::string device = dir.File("null");
+    if (::mknod(device.c_str(), S_IFCHR | 0666, ::makedev(1, 3)) == 0) {
+        ASSERT_TRUE(WriteThrough(device, "gone"));
+        EXPECT_TRUE(S_ISCHR(Lstat(device).st_mode));
+    }
+    EXPECT_EQ(dir.Entries().size(), ::access(device.c_str(), F_OK) == 0 ? 2u : 1u);
+}
+
+TEST(FileReplacement, ModeAndOwnerAreKept) {
+    TempDir dir;
+    std::string path = dir.File("kept.txt");
+    ASSERT_TRUE(WriteFile(path, "old"));
+    ASSERT_EQ(::chmod(path.c_str(), 0640), 0);
+    bool root = ::geteuid() == 0;
+    if (root) {
+        ASSERT_EQ(::chown(path.c_str(), 1234, 5678), 0);
+    }
+    ASSERT_TRUE(WriteThrough(path, "new"));
+    struct stat info = Lstat(path);
+    EXPECT_EQ(info.st_mode & 07777, 0640u);
+    if (root) {
+        EXPECT_EQ(info.st_uid, 1234u);
+        EXPECT_EQ(info.st_gid, 5678u);
+    }
+}
+
+// A folder that takes no new file: its writable file is written in place.
+TEST(FileReplacement, ReadOnlyFolderWithAWritableFile) {
+    TempDir dir;
+    std::string folder = dir.File("ro"), path = dir.File("ro/form.txt");
+    ASSERT_EQ(::mkdir(folder.c_str(), 0755), 0);
+    ASSERT_TRUE(WriteFile(path, "old"));
+    ASSERT_EQ(::chmod(dir.Path().c_str(), 0755), 0);
+    if (::geteuid() == 0) {
+        ASSERT_EQ(::chown(folder.c_str(), 65534, 65534), 0);
+        ASSERT_EQ(::chown(path.c_str(), 65534, 65534), 0);
+    }
+    ASSERT_EQ(::chmod(path.c_str(), 0644), 0);
+    ASSERT_EQ(::chmod(folder.c_str(), 0555), 0);
+    int code = InChild([&] { return WriteThrough(path, "new") ? 0 : 1; }, true);
+    ::chmod(folder.c_str(), 0755);
+    EXPECT_EQ(code, 0);
+    EXPECT_EQ(ReadFile(path), "new");
+    EXPECT_EQ(dir.Entries(), std::vector<std::string>{"ro"});
+}
+
+// Past a file-size limit the write fails (the host ignores SIGXFSZ), the old
+// file stays whole and no temporary file is left.
+TEST(FileReplacement, FileSizeLimitLeavesTheOldFile) {
+    for (bool linked : {false, true}) {
+        SCOPED_TRACE(linked ? "hard-linked" : "replaced");
+        TempDir dir;
+        std::string path = dir.File("big.txt");
+        ASSERT_TRUE(WriteFile(path, "old"));
+        if (linked) {
+            ASSERT_EQ(::link(path.c_str(), dir.File("other").c_str()), 0);
+        }
+        int code = InChild([&] {
+            std::signal(SIGXFSZ, SIG_IGN);
+            struct rlimit limit = {4096, 4096};
+            if (::setrlimit(RLIMIT_FSIZE, &limit) != 0) return 3;
+            return WriteThrough(path, std::string(100000, 'x')) ? 0 : 1;
+        });
+        EXPECT_EQ(code, 1);
+        EXPECT_EQ(ReadFile(path), "old");
+        EXPECT_EQ(dir.Entries().size(), linked ? 2u : 1u);
+    }
+}
+
+}  // namespace
+#endif

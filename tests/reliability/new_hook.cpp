@@ -1,0 +1,41 @@
+// The test binary's operator new: inside an export it obeys the library's
+// allocation-failure hook, so the sweeps reach the paths where a container
+// throws as well as those where the library's allocator returns null.
+#include <cstdlib>
+#include <new>
+
+#include "platform/platform.h"
+#include "reliability/new_hook.h"
+
+namespace {
+thread_local long tThrown = 0;
+}  // namespace
+
+long brio::test::ThrownAllocations() {
+    return tThrown;
+}
+
+void* operator new(std::size_t size) {
+    if (brio::InsideExport() && brio::AllocationShouldFail()) {
+        ++tThrown;
+        throw std::bad_alloc();
+    }
+    if (void* block = std::malloc(size ? size : 1)) return block;
+    throw std::bad_alloc();
+}
+
+void* operator new[](std::size_t size) {
+    return ::operator new(size);
+}
+void operator delete(void* block) noexcept {
+    std::free(block);
+}
+void operator delete[](void* block) noexcept {
+    std::free(block);
+}
+void operator delete(void* block, std::size_t) noexcept {
+    std::free(block);
+}
+void operator delete[](void* block, std::size_t) noexcept {
+    std::free(block);
+}
