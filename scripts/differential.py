@@ -1,10 +1,10 @@
 #!/usr/bin/env python3
-"""Runs two builds of the brioutil tool over the same random inputs and
-compares what they give: exit code, standard output, standard error and every
-file written, byte for byte.
+"""Runs builds of the brioutil tool over the same random inputs and compares
+what each later build gives with what the first gives: exit code, standard
+output, standard error and every file written, byte for byte.
 
-usage: differential.py --first CMD... --second CMD... [--seed N] [--cases N]
-                       [--work DIR] [--jobs N]
+usage: differential.py --first CMD --second CMD [--second CMD...] [--seed N]
+                       [--cases N] [--work DIR] [--jobs N]
 
 Each side's command is given as a JSON list (the program and any launcher in
 front of it, e.g. ["/usr/lib/wine/wine64", "brioutil.exe"]). Both sides run in
@@ -122,32 +122,41 @@ def describe(a, b):
         len(a), len(b), at, a[lo:at + 40], b[lo:at + 40])
 
 
-def compare_case(case, first_dir, second_dir, run, first, second):
+def compare_case(case, side, first_dir, second_dir, run, first, second):
+    """Mismatches of one case between the first build and the one named side."""
     mismatches = []
+    tag = "case %03d [%s]" % (case, side)
     for (name, args, _, outputs), r1, r2 in zip(run, first, second):
         what = "brioutil " + " ".join(args)
         for label, v1, v2 in zip(("exit code", "stdout", "stderr"), r1, r2):
             if v1 != v2:
                 detail = describe(v1, v2) if isinstance(v1, bytes) else "%s vs %s" % (v1, v2)
-                mismatches.append("case %03d: %s: %s differs: %s" % (case, what, label, detail))
+                mismatches.append("%s: %s: %s differs: %s" % (tag, what, label, detail))
     f1, f2 = files_under(first_dir), files_under(second_dir)
     for rel in sorted(set(f1) | set(f2)):
         if rel not in f1 or rel not in f2:
-            mismatches.append("case %03d: %s written by one build only (%s)" %
-                              (case, rel, "first" if rel in f1 else "second"))
+            mismatches.append("%s: %s written by one build only (%s)" %
+                              (tag, rel, "first" if rel in f1 else side))
             continue
         a, b = read(f1[rel]), read(f2[rel])
         if a != b and rel in TEXT_MODE_OUTPUTS:
             a, b = a.replace(b"\r\n", b"\n"), b.replace(b"\r\n", b"\n")
         if a != b:
-            mismatches.append("case %03d: %s differs: %s" % (case, rel, describe(a, b)))
+            mismatches.append("%s: %s differs: %s" % (tag, rel, describe(a, b)))
     return mismatches
+
+
+def side_name(command, fallback):
+    """A side's name: its build folder (BUILD/tools/brioutil/PROGRAM)."""
+    parts = os.path.normpath(command[-1]).split(os.sep)
+    return parts[-4] if len(parts) >= 4 and parts[-3] == "tools" else fallback
 
 
 def main():
     parser = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
     parser.add_argument("--first", required=True, help="JSON list: the first build's command")
-    parser.add_argument("--second", required=True, help="JSON list: the second build's command")
+    parser.add_argument("--second", required=True, action="append",
+                        help="JSON list: a build's command compared with the first (repeatable)")
     parser.add_argument("--seed", type=int, default=1)
     parser.add_argument("--cases", type=int, default=16)
     parser.add_argument("--work", default="build/differential")
@@ -156,7 +165,9 @@ def main():
     parser.add_argument("--corpus", default=os.path.join(
         os.path.dirname(os.path.abspath(__file__)), "..", "..", "shared", "corpus"))
     args = parser.parse_args()
-    first, second = json.loads(args.first), json.loads(args.second)
+    first = json.loads(args.first)
+    seconds = [json.loads(s) for s in args.second]
+    names = [side_name(s, "second-%d" % (i + 1)) for i, s in enumerate(seconds)]
 
     shutil.rmtree(args.work, ignore_errors=True)
     words, fonts = random_inputs.corpus_pieces(args.corpus)
@@ -166,15 +177,18 @@ def main():
         inputs = os.path.join(args.work, "inputs", "%03d" % case)
         random_inputs.make_case(args.seed, case, words, fonts, inputs)
         dirs = []
-        for side in ("first", "second"):
+        for side in ["first"] + names:
             d = os.path.join(args.work, side, "%03d" % case)
             shutil.copytree(inputs, d)
             os.makedirs(os.path.join(d, "out"), exist_ok=True)
             dirs.append(d)
         run = commands(inputs)
         r1 = run_side(first, dirs[0], run, env, args.timeout)
-        r2 = run_side(second, dirs[1], run, env, args.timeout)
-        return run, r1, compare_case(case, dirs[0], dirs[1], run, r1, r2)
+        found = []
+        for name, second, d in zip(names, seconds, dirs[1:]):
+            r2 = run_side(second, d, run, env, args.timeout)
+            found += compare_case(case, name, dirs[0], d, run, r1, r2)
+        return run, r1, found
 
     total, mismatches, codes = 0, [], {}
     with concurrent.futures.ThreadPoolExecutor(max_workers=args.jobs) as pool:
@@ -192,8 +206,9 @@ def main():
         print("  %-28s %s" % (name, ", ".join(
             "exit %s: %d" % (c, n) for c, n in sorted(codes[name].items(), key=str))))
     print("inputs and outputs kept in %s (seed %d)" % (args.work, args.seed))
-    print("differential: %d cases, %d commands, %d mismatches" %
-          (args.cases, total, len(mismatches)))
+    print("differential: %d cases, %d commands, %d mismatches (%s against %s)" %
+          (args.cases, total, len(mismatches), ", ".join(names),
+           side_name(first, "first")))
     return 1 if mismatches else 0
 
 

@@ -29,6 +29,18 @@ need_windows_packages() {
     need_packages g++-mingw-w64-i686 g++-mingw-w64-x86-64 wine64
 }
 
+# What the 32-bit leg needs: the i386 Wine, after enabling that architecture.
+# Returns 1 when it cannot be installed.
+need_wine32_packages() {
+    dpkg -s wine32:i386 >/dev/null 2>&1 && return 0
+    if ! dpkg --print-foreign-architectures | grep -qx i386; then
+        local sudo=""
+        [ "$(id -u)" -eq 0 ] || sudo="sudo"
+        $sudo dpkg --add-architecture i386 || return 1
+    fi
+    need_packages wine32:i386
+}
+
 # Builds TARGETS of the windows-x64 preset in BUILD (default build/windows-x64).
 build_windows_x64() {
     local build=${1:-build/windows-x64}
@@ -37,11 +49,14 @@ build_windows_x64() {
     cmake --build "$build" -j2 --target "$@"
 }
 
-# Sets up wine64 for the windows-x64 programs: quiet, with the project's own
-# prefix under build/ (made on first use). Runs them as "$WINE64" PROGRAM.
+# Sets up Wine: quiet, with the project's own prefix under build/ (made on
+# first use; a 64-bit prefix, which also runs i686 programs when the i386
+# Wine is installed). Runs x64 programs as "$WINE64" PROGRAM and i686 ones
+# as "$WINE32" PROGRAM.
 setup_wine() {
     export WINEDEBUG=-all
     export WINEPREFIX=${WINEPREFIX:-$PWD/build/wineprefix}
     WINE64=/usr/lib/wine/wine64
+    WINE32=/usr/lib/wine/wine
     "$WINE64" wineboot --init >/dev/null 2>&1 || true
 }

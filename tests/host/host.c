@@ -1,0 +1,570 @@
+/* A host of the shipped 32-bit BRIOUTIL.dll, as the authoring tool uses it:
+ * loads the DLL by path, takes every export by name and calls each through a
+ * __stdcall pointer declared here from the documented argument lists (not
+ * from the public header, so a fault of the header cannot hide one of the
+ * DLL). Every call goes through a probe that checks the callee removed
+ * exactly its arguments and kept the registers a caller may rely on.
+ *   host.exe PATH-TO-BRIOUTIL.dll      (run in an empty scratch folder) */
+#include <windows.h>
+
+#include <stdint.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+
+typedef int32_t(__stdcall* CadenceDLLFn)(void);
+typedef const char*(__stdcall* TopicNewFn)(uint32_t*, int32_t*);
+typedef int32_t(__stdcall* TopicEmitRtfFileFn)(const char*, const char*, const char*, const char*,
+                                               char*, const char*, const char*, int32_t);
+typedef void*(__stdcall* TopicImportStringFn)(const char*, const char**, uint32_t*, int32_t*,
+                                              char**, uint32_t*, char**, uint32_t*, char**,
+                                              uint32_t*, char**, uint32_t*, uint32_t*, const char**,
+                                              uint32_t*, int32_t*);
+typedef void(__stdcall* TopicImportStringCloseFn)(void*);
+typedef int32_t(__stdcall* TopicFindTextFn)(const char*, const char*, int32_t*);
+typedef void*(__stdcall* TopicOpenDummyFileFn)(const char*);
+typedef int32_t(__stdcall* TopicDummyFn)(void*, const char*, const char*, const char*, char*,
+                                         const char*, const char*, int32_t);
+typedef int32_t(__stdcall* TopicCloseDummyFileFn)(void*);
+typedef void*(__stdcall* AutolinkReferenceFn)(void*, const char*, const char*, const char*, int32_t,
+                                              int32_t, const char*, uint32_t, int32_t*);
+typedef char*(__stdcall* AutolinkFn)(void*, const char*, const char*, const char*, int32_t,
+                                     uint32_t, int32_t*, int32_t*);
+typedef char*(__stdcall* AutolinkRemoveFn)(const char*, int32_t*, int32_t*);
+typedef void(__stdcall* AutolinkDoneFn)(void*);
+typedef int32_t(__stdcall* HotspotGetDIBBitmapFn)(const char*);
+typedef void*(__stdcall* FileGetBitmapFn)(const char*, int32_t);
+typedef int32_t(__stdcall* FileGetHotspotFn)(void*, int32_t*, int32_t*, int32_t*, int32_t*,
+                                             int32_t*, const char**, int32_t*);
+typedef void*(__stdcall* FileSetBitmapFn)(const char*);
+typedef int32_t(__stdcall* FileSetHotspotFn)(void*, int32_t, int32_t, int32_t, int32_t, int32_t,
+                                             const char*);
+typedef int32_t(__stdcall* FileWriteHotspotsFn)(void*);
+typedef int32_t(__stdcall* FileCleanupFn)(void*);
+typedef void*(__stdcall* FormOpenFn)(const char*);
+typedef int32_t(__stdcall* FormGetPropertyFn)(void*, const char*, const char*, const char*,
+                                              const char**, uint32_t*);
+typedef int32_t(__stdcall* FormSetPropertyFn)(void*, const char*, const char*, const char*,
+                                              const char*);
+typedef int32_t(__stdcall* FormDeleteSectionFn)(void*, const char*, const char*);
+typedef int32_t(__stdcall* FormCloseFn)(void*);
+typedef int32_t(__stdcall* GetAppPathFn)(const char*, const char**, uint32_t*);
+
+/* Export name and documented argument count, in one list. */
+/* clang-format off */
+#define EXPORTS(X)                                                                                \
+    X(CadenceDLL, 0)                                                                              \
+    X(TopicNew, 2) X(TopicEmitRtfFile, 8) X(TopicImportString, 16) X(TopicImportStringClose, 1)   \
+    X(TopicFindText, 3) X(TopicOpenDummyFile, 1) X(TopicDummy, 8) X(TopicCloseDummyFile, 1)       \
+    X(AutolinkReference, 9) X(Autolink, 8) X(AutolinkRemove, 3) X(AutolinkDone, 1)                \
+    X(HotspotGetDIBBitmap, 1) X(FileGetBitmap, 2) X(FileGetHotspot, 8) X(FileSetBitmap, 1)        \
+    X(FileSetHotspot, 7) X(FileWriteHotspots, 1) X(FileCleanup, 1)                                \
+    X(FormOpen, 1) X(FormGetProperty, 6) X(FormSetProperty, 5) X(FormDeleteSection, 3)            \
+    X(FormClose, 1) X(GetAppPath, 3)
+/* clang-format on */
+
+#define AS_ENUM(name, count) E_##name,
+enum { EXPORTS(AS_ENUM) ExportCount };
+#define AS_ROW(name, count) {#name, count, NULL, 0},
+static struct {
+    const char* name;
+    int argCount;
+    FARPROC address;
+    int calls;
+} exportsTable[] = {EXPORTS(AS_ROW)};
+
+/* The probe, entered through the typed pointer in place of the export: it
+ * notes the stack pointer and the callee-saved registers, makes the export
+ * return to it, notes them again, then puts the stack where the declared
+ * argument count says the caller expects it (so a fault is reported, not
+ * crashed on) and returns to the caller. Not reentrant; the exports never
+ * call back. */
+void ProbeThunk(void);
+/* Called through a variable, so the compiler calls it as each export's type. */
+void (*probeEntry)(void);
+uintptr_t probeTarget, probeReturn, probeArgBytes, probeEntryEsp, probeExitEsp;
+uintptr_t probeEntryRegs[4], probeExitRegs[4];
+__asm__(
+    ".text\n"
+    ".globl _ProbeThunk\n"
+    "_ProbeThunk:\n"
+    "  movl %esp, _probeEntryEsp\n"
+    "  movl %ebx, _probeEntryRegs\n"
+    "  movl %esi, _probeEntryRegs+4\n"
+    "  movl %edi, _probeEntryRegs+8\n"
+    "  movl %ebp, _probeEntryRegs+12\n"
+    "  movl (%esp), %ecx\n"
+    "  movl %ecx, _probeReturn\n"
+    "  movl $ProbeResume, (%esp)\n"
+    "  jmp *_probeTarget\n"
+    "ProbeResume:\n"
+    "  movl %esp, _probeExitEsp\n"
+    "  movl %ebx, _probeExitRegs\n"
+    "  movl %esi, _probeExitRegs+4\n"
+    "  movl %edi, _probeExitRegs+8\n"
+    "  movl %ebp, _probeExitRegs+12\n"
+    "  movl _probeEntryEsp, %ecx\n"
+    "  addl _probeArgBytes, %ecx\n"
+    "  leal 4(%ecx), %esp\n"
+    "  jmp *_probeReturn\n");
+
+/* Runs fn with the stack pointer moved down by shift bytes: a 32-bit host
+ * promises only 4-byte stack alignment, so the exports must not rely on more. */
+void CallWithStackShift(void (*fn)(void), uintptr_t shift);
+__asm__(
+    ".text\n"
+    ".globl _CallWithStackShift\n"
+    "_CallWithStackShift:\n"
+    "  pushl %ebp\n"
+    "  movl %esp, %ebp\n"
+    "  andl $-16, %esp\n"
+    "  subl 12(%ebp), %esp\n"
+    "  call *8(%ebp)\n"
+    "  movl %ebp, %esp\n"
+    "  popl %ebp\n"
+    "  ret\n");
+
+static int failures;
+static int checks;
+
+static void Fail(int line, const char* what) {
+    ++failures;
+    printf("host.c:%d: FAILED: %s\n", line, what);
+}
+#define CHECK(cond) (++checks, (cond) ? (void)0 : Fail(__LINE__, #cond))
+
+/* Exact bytes, with the actual text shown on a mismatch. */
+static void CheckBytes(int line, const char* actual, size_t actualLength, const char* expected,
+                       size_t expectedLength) {
+    ++checks;
+    if (actual && actualLength == expectedLength && !memcmp(actual, expected, expectedLength))
+        return;
+    Fail(line, "bytes differ; actual:");
+    if (!actual) {
+        printf("  (null)\n");
+        return;
+    }
+    printf("  \"");
+    for (size_t i = 0; i < actualLength; ++i) {
+        unsigned char c = (unsigned char)actual[i];
+        if (c == '\\' || c == '"')
+            printf("\\%c", c);
+        else if (c >= 32 && c < 127)
+            putchar(c);
+        else
+            printf("\\x%02x", c);
+    }
+    printf("\" (%u bytes)\n", (unsigned)actualLength);
+}
+#define CHECK_BYTES(actual, length, literal) \
+    CheckBytes(__LINE__, actual, length, literal, sizeof(literal) - 1)
+#define CHECK_STR(actual, literal) \
+    CheckBytes(__LINE__, actual, (actual) ? strlen(actual) : 0, literal, sizeof(literal) - 1)
+
+static void Arm(int e) {
+    probeTarget = (uintptr_t)exportsTable[e].address;
+    probeArgBytes = 4u * (uintptr_t)exportsTable[e].argCount;
+}
+
+/* The stack alignments (esp mod 16, in steps of 4) the exports were called at. */
+static unsigned alignmentsSeen;
+
+static void Settle(int e, int line) {
+    ++exportsTable[e].calls;
+    alignmentsSeen |= 1u << (probeEntryEsp & 12) / 4;
+    ++checks;
+    intptr_t popped = (intptr_t)(probeExitEsp - probeEntryEsp) - 4;
+    if (popped != (intptr_t)probeArgBytes) {
+        char text[160];
+        snprintf(text, sizeof text, "%s removed %d bytes of arguments, not %d",
+                 exportsTable[e].name, (int)popped, (int)probeArgBytes);
+        Fail(line, text);
+    }
+    ++checks;
+    if (memcmp(probeEntryRegs, probeExitRegs, sizeof probeEntryRegs)) {
+        char text[160];
+        snprintf(text, sizeof text, "%s changed a callee-saved register", exportsTable[e].name);
+        Fail(line, text);
+    }
+}
+
+#define CALL(result, name, ...)                       \
+    do {                                              \
+        Arm(E_##name);                                \
+        result = ((name##Fn)probeEntry)(__VA_ARGS__); \
+        Settle(E_##name, __LINE__);                   \
+    } while (0)
+#define CALL_VOID(name, ...)                 \
+    do {                                     \
+        Arm(E_##name);                       \
+        ((name##Fn)probeEntry)(__VA_ARGS__); \
+        Settle(E_##name, __LINE__);          \
+    } while (0)
+
+static char* ReadWhole(const char* path, size_t* length) {
+    FILE* f = fopen(path, "rb");
+    if (!f) {
+        *length = 0;
+        return NULL;
+    }
+    static char buffer[8192];
+    *length = fread(buffer, 1, sizeof buffer, f);
+    fclose(f);
+    return buffer;
+}
+
+static void WriteWhole(const char* path, const void* bytes, size_t length) {
+    FILE* f = fopen(path, "wb");
+    if (!f || fwrite(bytes, 1, length, f) != length || fclose(f)) {
+        printf("cannot write %s\n", path);
+        exit(2);
+    }
+}
+
+#define CHECK_FILE(path, literal)                                                  \
+    do {                                                                           \
+        size_t fileLength;                                                         \
+        const char* fileBytes = ReadWhole(path, &fileLength);                      \
+        CheckBytes(__LINE__, fileBytes, fileLength, literal, sizeof(literal) - 1); \
+    } while (0)
+
+static const char kTemplate[] =
+    "{\\rtf1\\ansi \\deff4\\deflang1033{\\fonttbl{\\f4\\froman\\fcharset0\\fprq2 Times New "
+    "Roman;}}{\\colortbl;\\red0\\green0\\blue0;\\red0\\green0\\blue255;\\red0\\green255\\blue255;"
+    "\\red0\\green255\\blue0;\\red255\\green0\\blue255;\\red255\\green0\\blue0;\\red255\\green255"
+    "\\blue0;\\red255\\green255\\blue255;\\red0\\green0\\blue128;\\red0\\green128\\blue128;\\red0"
+    "\\green128\\blue0;\\red128\\green0\\blue128;\\red128\\green0\\blue0;\\red128\\green128\\blue0;"
+    "\\red128\\green128\\blue128;\\red192\\green192\\blue192;}{\\stylesheet{\\widctlpar\\f4\\fs20 "
+    "\\snext0 Normal;}{\\*\\cs10 \\additive Default Paragraph Font;}{\\*\\cs99 \\additive "
+    "Autolink;}}}";
+
+static void Topics(void) {
+    uint32_t length = 1;
+    int32_t status = 1;
+    const char* text;
+    CALL(text, TopicNew, &length, &status);
+    CHECK(length == 577 && status == 0);
+    CHECK_STR(text, kTemplate);
+
+    int32_t found;
+    CALL(found, TopicFindText, "{\\rtf1 Hello {\\b big} world\\par}", "BIG World", &status);
+    CHECK(found == 1 && status == 0);
+    CALL(found, TopicFindText, "{\\rtf1 Hello big world\\par}", "world hello", &status);
+    CHECK(found == 0 && status == 0);
+    CALL(found, TopicFindText, "{\\rtf1 Hello\\", "nothing", &status);
+    CHECK(found == 0 && status == 2003);
+
+    char keywords[] = "alpha|beta";
+    int32_t result;
+    CALL(result, TopicEmitRtfFile, "{\\rtf1\\ansi First\\par Body\\par}", "CTX", "Title", "Mac()",
+         keywords, "seq:1", "emit.rtf", 1);
+    CHECK(result == 0);
+    CHECK(!memcmp(keywords, "alpha\0beta", sizeof keywords));
+    CHECK_FILE("emit.rtf",
+               "{\\rtf1\\ansi \\keepn\r\n\r\n\r\n#{\\footnote {\\super #}CTX}\r\n"
+               "${\\footnote {\\super $}Title}\r\n!{\\footnote {\\super !}Mac()}\r\n"
+               "K{\\footnote {\\super K}alpha}\r\nK{\\footnote {\\super K}beta}\r\n"
+               "+{\\footnote {\\super +}seq:1}\r\nF\\pard irst\\par Body\\par}");
+    CALL(result, TopicEmitRtfFile, "{\\rtf1 open", "", "", "", NULL, "", "open.rtf", 0);
+    CHECK(result == 2012);
+
+    const char* rtf = NULL;
+    uint32_t rtfLength = 0, contextLength = 0, titleLength = 0, browseLength = 0,
+             keywordsLength = 0, consumed = 0, firstLineLength = 0;
+    int32_t nonScrolling = 0;
+    char *context = NULL, *title = NULL, *browse = NULL, *words = NULL;
+    const char* firstLine = NULL;
+    static const char kImport[] =
+        "{\\rtf1\\ansi{\\stylesheet{\\*\\cs99 \\additive Autolink;}}\\keepn #{\\footnote CTX}"
+        "${\\footnote Title}+{\\footnote seq:1}K{\\footnote alpha}K{\\footnote beta}"
+        "First line\\par\\pard Body\\par}";
+    void* import;
+    CALL(import, TopicImportString, kImport, &rtf, &rtfLength, &nonScrolling, &context,
+         &contextLength, &title, &titleLength, &browse, &browseLength, &words, &keywordsLength,
+         &consumed, &firstLine, &firstLineLength, &status);
+    CHECK(import != NULL && status == 0);
+    CHECK_BYTES(
+        rtf, rtfLength,
+        "{\\rtf1\\ansi{\\stylesheet{\\*\\cs99 \\additive Autolink;}}First line\\par Body\\par}");
+    CHECK(nonScrolling == 11);
+    CHECK_BYTES(context, contextLength, "CTX");
+    CHECK_BYTES(title, titleLength, "Title");
+    CHECK_BYTES(browse, browseLength, "seq:1");
+    CHECK_BYTES(words, keywordsLength, "alpha|beta");
+    CHECK(consumed == sizeof kImport - 1);
+    CHECK_BYTES(firstLine, firstLineLength, "First line");
+    /* The footnote texts come from the C runtime heap the host shares. */
+    free(context);
+    free(title);
+    free(browse);
+    free(words);
+    CALL_VOID(TopicImportStringClose, import);
+
+    void* dummy;
+    CALL(dummy, TopicOpenDummyFile, "dummy.rtf");
+    CHECK(dummy != NULL);
+    char dummyKeywords[] = "one|two";
+    CALL(result, TopicDummy, dummy, "CTX", "Title", "Mac()", dummyKeywords, "seq:1", "a {b} \\c",
+         1);
+    CHECK(result == 0);
+    CHECK(!memcmp(dummyKeywords, "one\0two", sizeof dummyKeywords));
+    CALL(result, TopicCloseDummyFile, dummy);
+    CHECK(result == 0);
+    /* Text mode: each line feed is stored as CR LF. */
+    CHECK_FILE(
+        "dummy.rtf",
+        "{\\rtf1\\ansi \\deff4\\deflang1033{\\fonttbl{\\f4\\froman\\fcharset0\\fprq2 Times New "
+        "Roman;}}{\\colortbl;\\red0\\green0\\blue0;\\red0\\green0\\blue255;"
+        "\\red0\\green255\\blue255;"
+        "\\red0\\green255\\blue0;\\red255\\green0\\blue255;\\red255\\green0\\blue0;"
+        "\\red255\\green255"
+        "\\blue0;\\red255\\green255\\blue255;\\red0\\green0\\blue128;\\red0\\green128\\blue128;"
+        "\\red0"
+        "\\green128\\blue0;\\red128\\green0\\blue128;\\red128\\green0\\blue0;"
+        "\\red128\\green128\\blue0;"
+        "\\red128\\green128\\blue128;\\red192\\green192\\blue192;}{\\stylesheet{"
+        "\\widctlpar\\f4\\fs20 "
+        "\\snext0 Normal;}{\\*\\cs10 \\additive Default Paragraph Font;}{\\*\\cs99 \\additive "
+        "Autolink;}}\\page\\keepn\r\n#{\\footnote {\\super #}CTX}\r\n${\\footnote {\\super "
+        "$}Title}\r\n"
+        "!{\\footnote {\\super !}Mac()}\r\nK{\\footnote {\\super K}one}\r\n"
+        "K{\\footnote {\\super K}two}\r\n+{\\footnote {\\super +}seq:1}a \\{b\\} \\\\c\r\n"
+        "\\par\\pard\r\n}\r\n");
+}
+
+static void Autolinks(void) {
+    int32_t result = 1, length = 0;
+    void* dictionary;
+    CALL(dictionary, AutolinkReference, NULL, "help file", "helpfile", "HelpCtx", 0, 0, "x", 0,
+         &result);
+    CHECK(dictionary != NULL && result == 0);
+    void* same;
+    CALL(same, AutolinkReference, dictionary, "Index", "", "IdxCtx", 0, 1, "", 1, &result);
+    CHECK(same == dictionary && result == 0);
+    CALL(same, AutolinkReference, dictionary, "help file", "", "OtherCtx", 0, 0, "", 0, &result);
+    CHECK(same == dictionary && result == 2013);
+
+    static const char kPlain[] =
+        "{\\rtf1\\ansi{\\stylesheet{\\*\\cs99 \\additive Autolink;}}"
+        "See the Help File and the index, or Index.\\par}";
+    char* linked;
+    CALL(linked, Autolink, dictionary, kPlain, "", "", 0, 2, &length, &result);
+    CHECK(result == 0);
+    CHECK_BYTES(linked, (size_t)length,
+                "{\\rtf1\\ansi{\\stylesheet{\\*\\cs99 \\additive Autolink;}}See the "
+                "{\\cs99\\cf2\\uldb Help File}{\\cs99\\v HelpCtx} and the index, or "
+                "{\\cs99\\cf2\\ul Index}{\\cs99\\v IdxCtx}.\\par}");
+    char* unlinked;
+    CALL(unlinked, AutolinkRemove, linked, &length, &result);
+    CHECK(result == -1);
+    CHECK_BYTES(unlinked, (size_t)length,
+                "{\\rtf1\\ansi{\\stylesheet{\\*\\cs99 \\additive Autolink;}}See the {Help File} "
+                "and the index, or {Index}.\\par}");
+    free(unlinked);
+    CALL(linked, Autolink, dictionary, kPlain, "HelpCtx", "", 1, 0, &length, &result);
+    CHECK(result == 0);
+    CHECK_BYTES(linked, (size_t)length,
+                "{\\rtf1\\ansi{\\stylesheet{\\*\\cs99 \\additive Autolink;}}See the Help File "
+                "and the index, or {\\cs99\\ul Index}{\\cs99\\v IdxCtx}.\\par}");
+    CALL_VOID(AutolinkDone, dictionary);
+    CALL_VOID(AutolinkDone, NULL);
+}
+
+/* A 2x2 24-bit bitmap file with its image-size field left 0. */
+static const unsigned char
+    kBitmapFile[] = {'B',  'M',  70, 0, 0,    0,    0, 0, 0, 0, 54, 0,  0,  0, /* file header */
+                     40,   0,    0,  0, 2,    0,    0, 0, 2, 0, 0,  0,  1,  0, 24, 0, 0,
+                     0,    0,    0,  0, 0,    0,    0, /* info header */
+                     0x13, 0x0b, 0,  0, 0x13, 0x0b, 0, 0, 0, 0, 0,  0,  0,  0, 0,  0, 1,
+                     2,    3,    4,  5, 6,    0,    0, 7, 8, 9, 10, 11, 12, 0, 0}; /* two rows of
+                                                                                      two pixels */
+
+/* The clipboard's CF_DIB block, or empty. */
+static size_t ClipboardDib(unsigned char* out, size_t capacity) {
+    size_t size = 0;
+    if (!OpenClipboard(NULL)) return 0;
+    HANDLE block = GetClipboardData(CF_DIB);
+    if (block) {
+        const void* bytes = GlobalLock(block);
+        size = GlobalSize(block);
+        if (bytes && size <= capacity)
+            memcpy(out, bytes, size);
+        else
+            size = 0;
+        GlobalUnlock(block);
+    }
+    CloseClipboard();
+    return size;
+}
+
+static void Pictures(void) {
+    WriteWhole("picture.bmp", kBitmapFile, sizeof kBitmapFile);
+    /* The block on the clipboard: the file less its header, the image size
+     * filled in (two rows of 8 bytes). */
+    unsigned char expectedDib[sizeof kBitmapFile - 14];
+    memcpy(expectedDib, kBitmapFile + 14, sizeof expectedDib);
+    expectedDib[20] = 16;
+
+    int32_t result;
+    CALL(result, HotspotGetDIBBitmap, "picture.bmp");
+    CHECK(result == 0);
+    unsigned char dib[256];
+    size_t dibSize = ClipboardDib(dib, sizeof dib);
+    CheckBytes(__LINE__, (const char*)dib, dibSize, (const char*)expectedDib, sizeof expectedDib);
+    CALL(result, HotspotGetDIBBitmap, "missing.bmp");
+    CHECK(result == 2001);
+
+    void* file;
+    CALL(file, FileSetBitmap, "picture.shg");
+    CHECK(file != NULL);
+    CALL(result, FileSetHotspot, file, 1, 2, 3, 4, 0, "JumpCtx");
+    CHECK(result == 0);
+    CALL(result, FileSetHotspot, file, -5, 60, 7, 80, 2, "Macro(1)");
+    CHECK(result == 0);
+    CALL(result, FileWriteHotspots, file);
+    CHECK(result == 0);
+    CALL(result, FileCleanup, file);
+    CHECK(result == 0);
+    CALL(result, FileCleanup, NULL);
+    CHECK(result == 0);
+
+    if (OpenClipboard(NULL)) {
+        EmptyClipboard();
+        CloseClipboard();
+    }
+    CALL(file, FileGetBitmap, "picture.shg", 0);
+    CHECK(file != NULL);
+    /* A picture read from a group file carries 96 in both resolution fields. */
+    memset(expectedDib + 24, 0, 8);
+    expectedDib[24] = expectedDib[28] = 96;
+    dibSize = ClipboardDib(dib, sizeof dib);
+    CheckBytes(__LINE__, (const char*)dib, dibSize, (const char*)expectedDib, sizeof expectedDib);
+    int32_t top = 0, bottom = 0, left = 0, right = 0, kind = 9, bindingLength = 0;
+    const char* binding = NULL;
+    CALL(result, FileGetHotspot, file, &top, &bottom, &left, &right, &kind, &binding,
+         &bindingLength);
+    CHECK(result == 1 && top == 1 && bottom == 2 && left == 3 && right == 4 && kind == 0);
+    CHECK_BYTES(binding, (size_t)bindingLength, "JumpCtx");
+    CALL(result, FileGetHotspot, file, &top, &bottom, &left, &right, &kind, &binding,
+         &bindingLength);
+    CHECK(result == 1 && top == -5 && bottom == 60 && left == 7 && right == 80 && kind == 2);
+    CHECK_BYTES(binding, (size_t)bindingLength, "Macro(1)");
+    CALL(result, FileGetHotspot, file, &top, &bottom, &left, &right, &kind, &binding,
+         &bindingLength);
+    CHECK(result == 0);
+
+    CALL(file, FileGetBitmap, "picture.shg", 1);
+    CHECK(file == NULL);
+    CALL(file, FileGetBitmap, "missing.shg", 1);
+    CHECK(file == (void*)1);
+    CALL(file, FileGetBitmap, "missing.shg", 0);
+    CHECK(file == NULL);
+}
+
+static void Forms(void) {
+    static const char kForm[] =
+        "VERSION 5.00\nBegin Form Main\n   Caption = Hello there\n"
+        "   Begin Button Ok\n      Text = OK\n   End\nEnd\n";
+    WriteWhole("form.frm", kForm, sizeof kForm - 1);
+    void* form;
+    CALL(form, FormOpen, "form.frm");
+    CHECK(form != NULL);
+    const char* value = NULL;
+    uint32_t length = 0;
+    int32_t result;
+    CALL(result, FormGetProperty, form, "FORM", "main", "caption", &value, &length);
+    CHECK(result == 0);
+    CHECK_BYTES(value, length, "Hello there");
+    CALL(result, FormGetProperty, form, "Button", "Ok", "Caption", &value, &length);
+    CHECK(result == 2008);
+    CALL(result, FormSetProperty, form, "Form", "Main", "Caption", "Bye");
+    CHECK(result == 0);
+    CALL(result, FormSetProperty, form, "Button", "Ok", "Width", "10");
+    CHECK(result == 0);
+    CALL(result, FormSetProperty, form, "Button", "Cancel", "Width", "10");
+    CHECK(result == 2008);
+    CALL(result, FormDeleteSection, form, "Button", "Cancel");
+    CHECK(result == 2008);
+    CALL(result, FormDeleteSection, form, "button", "OK");
+    CHECK(result == 0);
+    CALL(result, FormClose, form);
+    CHECK(result == 0);
+    /* Lines keep the ends they were read with. */
+    CHECK_FILE("form.frm", "VERSION 5.00\nBegin Form Main\n   Caption =   Bye\nEnd\n");
+    CALL(form, FormOpen, "missing.frm");
+    CHECK(form == NULL);
+}
+
+static void AppPaths(void) {
+    static const char kKey[] =
+        "Software\\Microsoft\\Windows\\CurrentVersion\\App Paths\\brioutil-host.exe";
+    static const char kPath[] = "C:\\Tools\\brioutil-host.exe";
+    HKEY key;
+    if (RegCreateKeyA(HKEY_LOCAL_MACHINE, kKey, &key) != ERROR_SUCCESS ||
+        RegSetValueExA(key, NULL, 0, REG_SZ, (const BYTE*)kPath, sizeof kPath) != ERROR_SUCCESS) {
+        Fail(__LINE__, "cannot set up the App Paths key");
+        return;
+    }
+    RegCloseKey(key);
+    const char* data = NULL;
+    uint32_t size = 0;
+    int32_t result;
+    CALL(result, GetAppPath, "brioutil-host.exe", &data, &size);
+    CHECK(result == 0 && size == sizeof kPath);
+    CHECK_STR(data, "C:\\Tools\\brioutil-host.exe");
+    const char* untouched = "kept";
+    size = 77;
+    CALL(result, GetAppPath, "brioutil-no-such-app.exe", &untouched, &size);
+    CHECK(result == ERROR_FILE_NOT_FOUND && size == 77 && !strcmp(untouched, "kept"));
+    RegDeleteKeyA(HKEY_LOCAL_MACHINE, kKey);
+}
+
+static void Everything(void) {
+    Topics();
+    Autolinks();
+    Pictures();
+    Forms();
+    AppPaths();
+}
+
+int main(int argc, char** argv) {
+    if (argc != 2) {
+        printf("usage: host PATH-TO-BRIOUTIL.dll\n");
+        return 2;
+    }
+    probeEntry = ProbeThunk;
+    HMODULE dll = LoadLibraryA(argv[1]);
+    if (!dll) {
+        printf("LoadLibrary(%s) failed: %lu\n", argv[1], GetLastError());
+        return 1;
+    }
+    for (int e = 0; e < ExportCount; ++e) {
+        exportsTable[e].address = GetProcAddress(dll, exportsTable[e].name);
+        if (!exportsTable[e].address) {
+            printf("no export named %s\n", exportsTable[e].name);
+            return 1;
+        }
+    }
+
+    int32_t probe = 1;
+    CALL(probe, CadenceDLL);
+    CHECK(probe == 0);
+    for (uintptr_t shift = 0; shift < 16; shift += 4) CallWithStackShift(Everything, shift);
+    probe = 1;
+    CALL(probe, CadenceDLL);
+    CHECK(probe == 0);
+
+    int calls = 0;
+    for (int e = 0; e < ExportCount; ++e) {
+        calls += exportsTable[e].calls;
+        if (!exportsTable[e].calls) {
+            printf("%s was never called\n", exportsTable[e].name);
+            ++failures;
+        }
+    }
+    CHECK(alignmentsSeen == 15);
+    CHECK(FreeLibrary(dll));
+    printf("host: %d exports, %d calls, %d checks, %d failed\n", (int)ExportCount, calls, checks,
+           failures);
+    return failures ? 1 : 0;
+}
