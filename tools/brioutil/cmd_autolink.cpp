@@ -103,9 +103,7 @@ std::string ContextFromProperties(const std::string& file) {
     fs::path path = fs::u8path(file);
     fs::path props = path.parent_path() / "topics.tsv";
     if (!Exists(props.u8string())) return "";
-    Table table =
-        ReadTable(ReadInput(props.u8string()), props.u8string(),
-                  {"file", "context", "title", "macro", "keywords", "browse", "nonscroll"});
+    Table table = ReadTable(ReadInput(props.u8string()), props.u8string(), kTopicColumns);
     for (size_t r = 0; r < table.rows.size(); ++r)
         if (table.Cell(r, "file") == path.filename().u8string()) return table.Cell(r, "context");
     return "";

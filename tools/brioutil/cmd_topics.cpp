@@ -18,10 +18,8 @@ namespace cli {
 
 namespace {
 
-const std::vector<std::string> kJoinColumns = {"file", "context", "title", "macro",
-                                               "keywords", "browse", "nonscroll"};
 const std::vector<std::string> kDummyColumns = {"context", "title", "macro", "keywords",
-                                                "browse", "body", "keepn"};
+                                                "browse",  "body",  "keepn"};
 
 std::vector<std::string> SplitKeywords(const std::string& keywords) {
     std::vector<std::string> out;
@@ -102,16 +100,19 @@ int Split(const Args& args) {
     const std::string& file = args.Positional()[1];
     std::string dir = args.Value("--out-dir");
     std::vector<Topic> topics = SplitTopics(ReadInput(file), file);
-    std::string properties = "file\tcontext\ttitle\tmacro\tkeywords\tbrowse\tnonscroll\n";
+    std::string properties;
+    for (const auto& c : kTopicColumns)
+        properties += c + (&c == &kTopicColumns.back() ? "\n" : "\t");
     std::vector<std::string> names;
     for (size_t i = 0; i < topics.size(); ++i) {
         const Topic& t = topics[i];
         names.push_back(FileName(i + 1, t.context));
         properties += names.back() + "\t" + Cell(t.context, "context string", i + 1) + "\t" +
                       Cell(t.title, "title", i + 1) + "\t" + Cell(t.macro, "entry macro", i + 1) +
-                      "\t" + Cell(t.keywords, "keywords", i + 1) +
-                      "\t" + Cell(t.browse, "browse sequence", i + 1) + "\t" +
-                      std::to_string(t.nonScrolling) + "\n";
+                      "\t" + Cell(t.keywords, "keywords", i + 1) + "\t" +
+                      Cell(t.browse, "browse sequence", i + 1) + "\t" +
+                      std::to_string(t.nonScrolling) + "\t" +
+                      Cell(FootnotesCell(t.others), "footnotes", i + 1) + "\n";
     }
     MakeFolders(dir);
     Progress progress("split", topics.size());
@@ -121,8 +122,8 @@ int Split(const Args& args) {
     }
     WriteOutput(dir + "/topics.tsv", properties);
     progress.Done();
-    std::cout << file << ": " << topics.size() << " topics -> " << dir << "/ (properties in "
-              << dir << "/topics.tsv)\n";
+    std::cout << file << ": " << topics.size() << " topics -> " << dir << "/ (properties in " << dir
+              << "/topics.tsv)\n";
     return kOk;
 }
 
@@ -143,7 +144,7 @@ int Join(const Args& args) {
     if (!args.Has("-o")) Fail(kUsage, "give the output file: -o OUT");
     const std::string& props = args.Positional()[1];
     std::string out = args.Value("-o");
-    Table table = ReadTable(ReadInput(props), props, kJoinColumns);
+    Table table = ReadTable(ReadInput(props), props, kTopicColumns);
     if (std::find(table.columns.begin(), table.columns.end(), "file") == table.columns.end())
         Fail(kInput, props + ": no 'file' column");
     std::vector<std::string> documents;
@@ -162,6 +163,7 @@ int Join(const Args& args) {
         t.keywords = table.Cell(r, "keywords");
         t.browse = table.Cell(r, "browse");
         t.nonScrolling = Number(table.Cell(r, "nonscroll"), where);
+        t.others = ParseFootnotesCell(table.Cell(r, "footnotes"), where);
         documents.push_back(EmitTopic(t));
     }
     progress.Done();

@@ -15,16 +15,39 @@ std::string Count(size_t n, const std::string& word);
 // Text of a library status code, for messages.
 std::string StatusText(int32_t status);
 
+// A help footnote: its reference mark and its text (as RTF text: control
+// words left out, escapes such as \'e9 kept).
+struct Footnote {
+    char mark = 0;
+    std::string text;
+    bool operator==(const Footnote& o) const { return mark == o.mark && text == o.text; }
+};
+
 // One topic as the authoring model keeps it.
 struct Topic {
     std::string rtf;  // a whole RTF document (later topics get the first one's header)
     std::string context, title, browse, keywords, macro;
     int32_t nonScrolling = 0;
     std::string firstLine;
+    // Footnotes that import does not keep (A, @, a second !, ...), in order.
+    std::vector<Footnote> others;
 };
 
+// The columns of a topics table (topics.tsv).
+extern const std::vector<std::string> kTopicColumns;
+
+// The help footnotes of a topic's source text, in order: a mark right
+// before "{\footnote", blanks and line breaks allowed between.
+std::vector<Footnote> HelpFootnotes(const std::string& source);
+
+// The `footnotes` cell of a topics table: "<mark><text>" items joined by
+// '|' (a '|' in a text is written \'7c), and back.
+std::string FootnotesCell(const std::vector<Footnote>& notes);
+std::vector<Footnote> ParseFootnotesCell(const std::string& cell, const std::string& where);
+
 // True for RTF written for the help compiler: topics separated by \page or
-// help footnotes (#, $, K, +, ! right before the footnote group). Anything else is one topic in the authoring form.
+// help footnotes (#, $, K, +, ! right before the footnote group). Anything else is one topic in the
+// authoring form.
 bool IsHelpCompilerRtf(const std::string& rtf);
 
 // Offset where a document's body starts: after "{\rtf1", the document
@@ -66,14 +89,14 @@ void MakeFolders(const std::string& path);
 // A progress line on standard error while many items are worked on, when
 // standard error is a terminal.
 class Progress {
-public:
+  public:
     Progress(const std::string& what, size_t total);
     ~Progress();
     void Step(const std::string& item);
     // Clears the line (before the command prints its results).
     void Done();
 
-private:
+  private:
     std::string what_;
     size_t total_, done_ = 0;
     bool shown_;
