@@ -2,6 +2,7 @@
 // every topic of a help-compiler file, or every .rtf file under a folder.
 #include <filesystem>
 #include <iostream>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -10,6 +11,7 @@
 #include "cli.h"
 #include "helpdoc.h"
 #include "links.h"
+#include "textcode.h"
 
 namespace fs = std::filesystem;
 
@@ -33,10 +35,31 @@ struct DictionaryDone {
 };
 using Dictionary = std::unique_ptr<AutolinkDictionary, DictionaryDone>;
 
+// The term, synonyms and target of a terms line in the documents' code
+// page; false (with a warning) when that code page cannot hold them.
+bool InCodePage(std::vector<std::string>* f, int input, int codePage, const std::string& where) {
+    if (input == codePage) return true;
+    for (size_t k = 0; k < 3; ++k) {
+        std::string out, bad;
+        if (ConvertText((*f)[k], input, codePage, &out, &bad)) {
+            (*f)[k] = out;
+            continue;
+        }
+        if (input == kUtf8 && !IsUtf8((*f)[k]))
+            Fail(kInput,
+                 where + ": not UTF-8 (" + bad + "): name the file's encoding with --encoding");
+        std::cerr << "brioutil autolink: " << where << ": '" << ToUtf8((*f)[0], input)
+                  << "' is left out: code page " << codePage << " has no '" << bad << "'\n";
+        return false;
+    }
+    return true;
+}
+
 // Reads a terms file: term, synonyms (";"-separated), target, jump or popup,
-// case-sensitive, exclude; tab-separated, '#' starts a comment line.
-Dictionary ReadTerms(const std::string& path) {
-    std::string text = ReadInput(path);
+// case-sensitive, exclude; tab-separated, '#' starts a comment line. The
+// file is in the `input` encoding; the dictionary is in `codePage`, and a
+// term that code page cannot hold is reported and left out.
+Dictionary ReadTerms(const std::string& path, const std::string& text, int input, int codePage) {
     Dictionary dictionary;
     size_t pos = 0;
     int line = 0, terms = 0;
@@ -67,16 +90,20 @@ Dictionary ReadTerms(const std::string& path) {
         else if (f[3] != "jump" && !f[3].empty())
             Fail(kInput, where + ": the link kind must be jump or popup, not '" + f[3] + "'");
         bool caseSensitive = YesNo(f[4], where, "case-sensitive");
+        ++terms;
+        if (!InCodePage(&f, input, codePage, where)) continue;
         int32_t result = 0;
         AutolinkDictionary* d =
             AutolinkReference(dictionary.get(), f[0].c_str(), f[1].c_str(), f[2].c_str(), exclude,
                               caseSensitive, "", popup, &result);
         if (!d) Fail(kInternal, where + ": out of memory");
         if (!dictionary) dictionary.reset(d);
-        if (result != BRIO_OK) Fail(kInput, where + ": '" + f[0] + "': " + StatusText(result));
-        ++terms;
+        if (result != BRIO_OK)
+            Fail(kInput, where + ": '" + ToUtf8(f[0], codePage) + "': " + StatusText(result));
     }
     if (terms == 0) Fail(kInput, path + ": no terms");
+    if (!dictionary)
+        Fail(kInput, path + ": no term can be written in code page " + std::to_string(codePage));
     return dictionary;
 }
 
@@ -117,22 +144,33 @@ uint32_t Colour(const Args& args) {
     return static_cast<uint32_t>(std::stoi(v));
 }
 
-void Report(std::ostream& out, const std::string& where, const std::vector<Link>& links) {
+void Report(std::ostream& out, const std::string& where, const std::vector<Link>& links,
+            int codePage) {
     for (const auto& l : links)
-        out << where << ": \"" << l.text << "\" -> " << l.target
+        out << where << ": \"" << ToUtf8(l.text, codePage) << "\" -> " << ToUtf8(l.target, codePage)
             << (l.popup ? " (popup)" : " (jump)") << "\n";
 }
 
 }  // namespace
 
 int RunAutolink(const std::vector<std::string>& argv) {
-    Args args(argv, {"-o", "--out-dir", "--colour", "--context"});
+    Args args(argv, {"-o", "--out-dir", "--colour", "--context", "--encoding"});
     args.Expect(2, 2, "brioutil autolink TERMS INPUT (--in-place | -o OUT | --out-dir DIR)");
     bool dryRun = args.Flag("--dry-run");
     const std::string& input = args.Positional()[1];
     std::vector<Job> jobs = PlanJobs(args, input, dryRun);
-    Dictionary dictionary = ReadTerms(args.Positional()[0]);
-    Settings s{dictionary.get(), args.Flag("--once"), Colour(args), args.Value("--context")};
+    const std::string& termsFile = args.Positional()[0];
+    std::string termsText = ReadInput(termsFile);
+    int encoding = InputCodePage(args);
+    // One dictionary for each code page the documents are in.
+    std::map<int, Dictionary> dictionaries;
+    auto dictionaryFor = [&](const std::string& rtf) {
+        int codePage = DocumentCodePage(rtf);
+        Dictionary& d = dictionaries[codePage];
+        if (!d) d = ReadTerms(termsFile, termsText, encoding, codePage);
+        return d.get();
+    };
+    Settings s{nullptr, args.Flag("--once"), Colour(args), args.Value("--context")};
     bool toStdout = jobs.size() == 1 && jobs[0].destination == "-";
     std::ostream& log = toStdout ? std::cerr : std::cout;
 
@@ -143,6 +181,7 @@ int RunAutolink(const std::vector<std::string>& argv) {
     for (const auto& job : jobs) {
         progress.Step(job.source);
         std::string rtf = ReadInput(job.source);
+        s.dictionary = dictionaryFor(rtf);
         size_t links = 0, topicCount = 1;
         if (IsHelpCompilerRtf(rtf)) {
             std::vector<Topic> topics = SplitTopics(rtf, job.source);
@@ -158,7 +197,7 @@ int RunAutolink(const std::vector<std::string>& argv) {
                 std::vector<Link> added = NewLinks(AutolinkLinks(t.rtf), AutolinkLinks(linked));
                 links += added.size();
                 if (dryRun) {
-                    Report(log, where, added);
+                    Report(log, where, added, DocumentCodePage(rtf));
                     continue;
                 }
                 t.rtf = linked;
@@ -172,7 +211,7 @@ int RunAutolink(const std::vector<std::string>& argv) {
             std::string linked = LinkTopic(s, rtf, context, job.source);
             std::vector<Link> added = NewLinks(AutolinkLinks(rtf), AutolinkLinks(linked));
             links = added.size();
-            if (dryRun) Report(log, job.source, added);
+            if (dryRun) Report(log, job.source, added, DocumentCodePage(rtf));
             results.push_back(dryRun ? "" : linked);
         }
         total += links;

@@ -7,6 +7,7 @@
 #include "brioutil.h"
 #include "cli.h"
 #include "platform/platform.h"
+#include "textcode.h"
 
 namespace cli {
 
@@ -38,7 +39,8 @@ int EditCopy(const std::string& source, const std::string& destination,
         if (status == BRIO_ERR_NOT_FOUND)
             Fail(kInput, source + ": no section '" + what[0] + " " + what[1] + "'");
         if (status == BRIO_ERR_BAD_VALUE) Fail(kInput, "a value cannot hold a line break");
-        Fail(kInternal, "cannot write the edited file (status " + std::to_string(status ? status : closed) + ")");
+        Fail(kInternal, "cannot write the edited file (status " +
+                            std::to_string(status ? status : closed) + ")");
     }
     if (destination == "-") {
         std::string result = ReadInput(work);
@@ -66,11 +68,23 @@ std::string Destination(const Args& args, const std::string& file) {
     return inPlace ? file : args.Value("-o");
 }
 
+// The code page of the form file: Windows-1252 unless --code-page says.
+int FormCodePage(const Args& args) {
+    std::string v = args.Value("--code-page", "1252");
+    if (v.empty() || v.size() > 5 || v.find_first_not_of("0123456789") != std::string::npos)
+        Fail(kUsage, "--code-page takes a code page number such as 1252, not '" + v + "'");
+    return std::stoi(v);
+}
+
 }  // namespace
 
 int RunForm(const std::vector<std::string>& argv) {
-    Args args(argv, {"-o"});
-    const auto& p = args.Positional();
+    Args args(argv, {"-o", "--encoding", "--code-page"});
+    const auto& given = args.Positional();
+    std::vector<std::string> p = given;
+    // What follows FILE goes into the form in its code page.
+    for (size_t i = 2; i < p.size(); ++i)
+        p[i] = ToDocument(p[i], InputCodePage(args), FormCodePage(args), "'" + p[i] + "'");
     if (p.empty()) Fail(kUsage, "usage: brioutil form get|set|delete FILE ...");
     const std::string& action = p[0];
     if (action == "get") {
@@ -90,8 +104,9 @@ int RunForm(const std::vector<std::string>& argv) {
         FormClose(form);
         brio::PlatRemoveFile(work.c_str());
         if (status != BRIO_OK)
-            Fail(kInput, p[1] + ": no property '" + p[4] + "' in section '" + p[2] + " " + p[3] + "'");
-        std::cout << text << "\n";
+            Fail(kInput, p[1] + ": no property '" + given[4] + "' in section '" + given[2] + " " +
+                             given[3] + "'");
+        std::cout << ToUtf8(text, FormCodePage(args)) << "\n";
         return kOk;
     }
     if (action == "set") {

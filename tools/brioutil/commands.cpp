@@ -26,7 +26,10 @@ const std::vector<Command>& Commands() {
          "  --colour N     colour links with entry N of the document's colour table\n"
          "  --context CTX  the context string of a topic file (no links to itself); by\n"
          "                 default the one a topics.tsv beside the file gives it\n"
-         "  --dry-run      print the links that would be made; write nothing\n\n"
+         "  --dry-run      print the links that would be made; write nothing\n"
+         "  --encoding ENC the encoding of TERMS: utf-8 (default) or a code page such\n"
+         "                 as 1252; terms go into each document's code page, and a\n"
+         "                 term it cannot hold is reported and left out\n\n"
          "example:\n"
          "  brioutil autolink terms.txt help/guide.rtf --once -o build/guide.rtf\n",
          RunAutolink},
@@ -68,11 +71,13 @@ const std::vector<Command>& Commands() {
          "brioutil topics join guide/topics.tsv -o guide2.rtf\n",
          RunTopics},
         {"find", "which topics contain a phrase",
-         "usage: brioutil find PHRASE FILE... [--json]\n\n"
+         "usage: brioutil find PHRASE FILE... [--json] [--encoding ENC]\n\n"
          "Prints each topic whose text contains the words of PHRASE as consecutive\n"
          "words (whole words, any case). A FILE may be a topic file, a help-compiler\n"
          "file (each topic is searched) or a folder (every .rtf file under it). Finding\n"
          "nothing is not an error: the output is then empty.\n\n"
+         "PHRASE is UTF-8 unless --encoding names its code page (1252, cp932, ...);\n"
+         "it is compared with each document's text in that document's code page.\n\n"
          "example:\n"
          "  brioutil find \"print setup\" guide.rtf topics/\n",
          RunFind},
@@ -108,7 +113,11 @@ const std::vector<Command>& Commands() {
          "  delete  removes the section, its nested sections included\n\n"
          "options:\n"
          "  -o OUT      write the edited file to OUT ('-' for standard output)\n"
-         "  --in-place  replace FILE itself (written atomically)\n\n"
+         "  --in-place  replace FILE itself (written atomically)\n"
+         "  --code-page N   the form file's code page (default 1252)\n"
+         "  --encoding ENC  the encoding of the arguments: utf-8 (default) or a code\n"
+         "                  page; a character the form's code page cannot hold is\n"
+         "                  refused. get prints the value in UTF-8.\n\n"
          "example:\n"
          "  brioutil form set main.frm Form Main Caption \"Hello there\" --in-place\n",
          RunForm},

@@ -13,6 +13,7 @@
 #include "cli.h"
 #include "links.h"
 #include "platform/platform.h"
+#include "textcode.h"
 
 namespace fs = std::filesystem;
 
@@ -220,6 +221,18 @@ std::string FootnoteText(const std::string& s, size_t begin, size_t end, char ma
                     while (j < end && std::isdigit(static_cast<unsigned char>(s[j]))) ++j;
                 }
                 if (j < end && s[j] == ' ') ++j;
+                // Unicode characters are kept, with their blank.
+                std::string word = s.substr(i + 1, j - i - 1);
+                if (word.compare(0, 1, "u") == 0 && word.size() > 1 &&
+                    (word[1] == '-' || std::isdigit(static_cast<unsigned char>(word[1])))) {
+                    word.erase(word.find_last_not_of(' ') + 1);
+                    text += "\\" + word + " ";
+                    markSeen = true;
+                } else if (word.compare(0, 2, "uc") == 0 && word.size() > 2 &&
+                           std::isdigit(static_cast<unsigned char>(word[2]))) {
+                    word.erase(word.find_last_not_of(' ') + 1);
+                    text += "\\" + word + " ";
+                }
                 i = j - 1;
                 continue;
             }
@@ -318,6 +331,7 @@ std::vector<Topic> SplitTopics(const std::string& rtf, const std::string& name) 
     std::vector<Topic> topics;
     std::string header;
     size_t pos = 0;
+    int codePage = DocumentCodePage(rtf);
     while (pos < rtf.size()) {
         // Nothing but white space and the document's closing brace left.
         if (!topics.empty() && rtf.find_first_not_of(" \t\r\n}", pos) == std::string::npos) break;
@@ -326,6 +340,7 @@ std::vector<Topic> SplitTopics(const std::string& rtf, const std::string& name) 
         uint32_t outLength = 0, n = 0, consumed = 0, firstLength = 0;
         char *context = nullptr, *title = nullptr, *browse = nullptr, *keywords = nullptr;
         Topic t;
+        t.codePage = codePage;
         int32_t status = 0;
         TopicImport* h = TopicImportString(rtf.c_str() + pos, &out, &outLength, &t.nonScrolling,
                                            &context, &n, &title, &n, &browse, &n, &keywords, &n,
@@ -341,6 +356,7 @@ std::vector<Topic> SplitTopics(const std::string& rtf, const std::string& name) 
         // Import keeps #, $, K and +; the first entry macro and every other
         // footnote are taken from the source.
         for (auto& note : HelpFootnotes(rtf.substr(pos, consumed ? consumed : std::string::npos))) {
+            t.notes.push_back(note);
             if (std::strchr("#$Kk+", note.mark)) continue;
             if (note.mark == '!' && t.macro.empty() && !note.text.empty())
                 t.macro = PlainText(note.text);
@@ -384,6 +400,89 @@ std::string WithOtherFootnotes(std::string text, const Topic& topic) {
 }
 
 }  // namespace
+
+namespace {
+
+// Groups whose text is not part of the topic's visible text.
+bool HiddenGroup(const std::string& s, size_t open) {
+    static const char* const kHidden[] = {
+        "fldinst",  "pict",       "object",   "bkmkstart",  "bkmkend", "xe",
+        "tc",       "footnote",   "header",   "footer",     "headerl", "headerr",
+        "footerl",  "footerr",    "shppict",  "nonshppict", "info",    "fonttbl",
+        "colortbl", "stylesheet", "listtext", "pntext",     "pntxta",  "pntxtb"};
+    if (s.compare(open + 1, 2, "\\*") == 0) return true;
+    if (open + 1 >= s.size() || s[open + 1] != '\\') return false;
+    std::string word = WordAt(s, open + 2);
+    for (const char* h : kHidden)
+        if (word == h) return true;
+    return false;
+}
+
+// The topic's text up to its first paragraph mark, at most 49 characters.
+std::string FirstLineOf(const std::string& rtf, int codePage) {
+    size_t i = BodyStart(rtf);
+    if (i == std::string::npos) return "";
+    std::string raw;
+    while (i < rtf.size()) {
+        char c = rtf[i];
+        if (c == '{' && HiddenGroup(rtf, i)) {
+            size_t end = GroupEnd(rtf, i);
+            if (end == std::string::npos) break;
+            i = end;
+            continue;
+        }
+        if (c == '\\' && i + 1 < rtf.size() &&
+            std::isalpha(static_cast<unsigned char>(rtf[i + 1]))) {
+            std::string word = WordAt(rtf, i + 1);
+            if (word == "par" || word == "page") break;
+        }
+        if (c == '\\' && i + 1 < rtf.size()) {
+            raw += rtf.substr(i, 2);
+            i += 2;
+            continue;
+        }
+        raw += c;
+        ++i;
+    }
+    std::string text = RtfTextToUtf8(raw, codePage);
+    text.erase(0, text.find_first_not_of(" \t"));
+    size_t at = 0;
+    for (int n = 0; n < 49 && at < text.size(); ++n)
+        at += std::max<size_t>(1, Utf8Length(text, at));
+    return text.substr(0, at);
+}
+
+}  // namespace
+
+ShownTopic Shown(const Topic& t) {
+    // From the footnotes as the source has them (import drops \uN characters).
+    std::string context = t.context, title = t.title, browse = t.browse;
+    std::vector<std::string> keywords;
+    bool firstContext = true;
+    for (const auto& n : t.notes) {
+        if (n.mark == '#' && firstContext) context = n.text, firstContext = false;
+        if (n.mark == '$') title = n.text;
+        if (n.mark == '+') browse = n.text;
+        if (n.mark == 'K' || n.mark == 'k') keywords.push_back(n.text);
+    }
+    if (t.notes.empty() && !t.keywords.empty()) {
+        for (size_t start = 0;;) {
+            size_t bar = t.keywords.find('|', start);
+            keywords.push_back(
+                t.keywords.substr(start, bar == std::string::npos ? bar : bar - start));
+            if (bar == std::string::npos) break;
+            start = bar + 1;
+        }
+    }
+    ShownTopic s;
+    s.context = RtfTextToUtf8(context, t.codePage);
+    s.title = RtfTextToUtf8(title, t.codePage);
+    s.browse = RtfTextToUtf8(browse, t.codePage);
+    s.macro = ToUtf8(t.macro, t.codePage);
+    s.firstLine = FirstLineOf(t.rtf, t.codePage);
+    for (const auto& k : keywords) s.keywords.push_back(RtfTextToUtf8(k, t.codePage));
+    return s;
+}
 
 std::string EmitTopic(const Topic& topic) {
     // A work file in the temporary folder: the destination's folder may not

@@ -31,7 +31,16 @@ struct Topic {
     std::string firstLine;
     // Footnotes that import does not keep (A, @, a second !, ...), in order.
     std::vector<Footnote> others;
+    int codePage = 1252;          // of the document the topic comes from
+    std::vector<Footnote> notes;  // every help footnote of its source, as written
 };
+
+// A topic's properties as the user reads them: UTF-8, escapes decoded.
+struct ShownTopic {
+    std::string context, title, macro, browse, firstLine;
+    std::vector<std::string> keywords;
+};
+ShownTopic Shown(const Topic& topic);
 
 // The columns of a topics table (topics.tsv).
 extern const std::vector<std::string> kTopicColumns;
