@@ -7,12 +7,13 @@ namespace {
 
 using namespace brio::test;
 
-// Spanish in Windows-1252: escapes, a \u character and a raw byte.
+// Spanish in Windows-1252: escapes, a \u character, a raw byte and an
+// escaped zero byte in a destination.
 const std::string kSpanish =
     "{\\rtf1\\ansi\\ansicpg1252 #{\\footnote # NUEVO}${\\footnote $ Comando Nuevo (men\\'fa "
     "Archivo)}K{\\footnote K men\\'fa;a\\u241?o}\\pard Men\\'fa Archivo: a\\u241?o\\par\\page "
     "#{\\footnote # RAW}${\\footnote $ Cuadr\xed"
-    "cula}Cuadr\xed"
+    "cula}{\\*\\leveltext\\'02\\'00.;}Cuadr\xed"
     "cula\\par}";
 
 // Japanese in code page 932, written as escapes the way editors write it.

@@ -418,8 +418,14 @@ std::string SearchableRtf(const std::string& s, int codePage) {
                 PutSearchable(c, &out, &afterWord);
                 continue;
             }
-            if (c == '{' || c == '}' || c == '\\') out += '\\';
-            out += static_cast<char>(c);
+            if (c < 0x20) {  // kept escaped: a zero byte would end the text
+                char hex[8];
+                std::snprintf(hex, sizeof hex, "\\'%02x", static_cast<unsigned>(c));
+                out += hex;
+            } else {
+                if (c == '{' || c == '}' || c == '\\') out += '\\';
+                out += static_cast<char>(c);
+            }
             afterWord = false;
         }
         bytes.clear();
