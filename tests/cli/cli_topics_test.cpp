@@ -105,12 +105,12 @@ TEST(CliTopics, SplitAndJoinCarryEveryFootnote) {
     }
 }
 
-// Help footnotes of each mark in a help file: the mark, blanks, "{\footnote".
+// Help footnotes of each mark in a help file: the mark, line breaks, "{\footnote".
 std::map<char, int> MarkCounts(const std::string& rtf) {
     std::map<char, int> counts;
     for (size_t at = rtf.find("{\\footnote"); at != std::string::npos;
          at = rtf.find("{\\footnote", at + 1)) {
-        size_t m = rtf.find_last_not_of(" \r\n", at - 1);
+        size_t m = rtf.find_last_not_of("\r\n", at - 1);
         if (m != std::string::npos && std::strchr("#$!K+A@", rtf[m])) ++counts[rtf[m]];
     }
     return counts;

@@ -20,7 +20,7 @@ int RunFind(const std::vector<std::string>& argv) {
     if (phrase.find_first_not_of(" \t") == std::string::npos) Fail(kUsage, "the phrase is empty");
     // The phrase and each topic meet in one form that the library's
     // ASCII word search can compare, whatever the code pages.
-    int input = InputCodePage(args);
+    int input = InputCodePage(args, true);
     std::string utf8;
     if (!ConvertText(phrase, input, kUtf8, &utf8))
         Fail(kUsage, "the phrase is not " +

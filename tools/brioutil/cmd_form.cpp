@@ -84,7 +84,7 @@ int RunForm(const std::vector<std::string>& argv) {
     std::vector<std::string> p = given;
     // What follows FILE goes into the form in its code page.
     for (size_t i = 2; i < p.size(); ++i)
-        p[i] = ToDocument(p[i], InputCodePage(args), FormCodePage(args), "'" + p[i] + "'");
+        p[i] = ToDocument(p[i], InputCodePage(args, true), FormCodePage(args), "'" + p[i] + "'");
     if (p.empty()) Fail(kUsage, "usage: brioutil form get|set|delete FILE ...");
     const std::string& action = p[0];
     if (action == "get") {

@@ -267,7 +267,7 @@ std::vector<Footnote> HelpFootnotes(const std::string& s) {
         if (after < s.size() && std::isalpha(static_cast<unsigned char>(s[after]))) continue;
         if (Escaped(s, at)) continue;
         size_t m = at;
-        while (m > 0 && IsBlank(s[m - 1])) --m;
+        while (m > 0 && (s[m - 1] == '\r' || s[m - 1] == '\n')) --m;
         if (m == 0) continue;
         char mark = s[--m];
         if (!std::isgraph(static_cast<unsigned char>(mark)) || std::strchr("{}\\", mark) ||

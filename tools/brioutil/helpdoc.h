@@ -46,7 +46,7 @@ ShownTopic Shown(const Topic& topic);
 extern const std::vector<std::string> kTopicColumns;
 
 // The help footnotes of a topic's source text, in order: a mark right
-// before "{\footnote", blanks and line breaks allowed between.
+// before "{\footnote", line breaks allowed between.
 std::vector<Footnote> HelpFootnotes(const std::string& source);
 
 // The `footnotes` cell of a topics table: "<mark><text>" items joined by

@@ -319,7 +319,12 @@ std::string RtfTextToUtf8(const std::string& s, int codePage) {
     return out;
 }
 
-int InputCodePage(const Args& args) {
+int InputCodePage(const Args& args, bool arguments) {
+#ifdef _WIN32
+    if (arguments && !args.Has("--encoding")) return static_cast<int>(GetACP());
+#else
+    (void)arguments;
+#endif
     std::string v = args.Value("--encoding", "utf-8");
     std::string lower;
     for (char c : v) lower += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));

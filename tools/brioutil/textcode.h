@@ -33,9 +33,9 @@ std::string ToUtf8(const std::string& bytes, int codePage);
 // characters, escaped characters; control words left out.
 std::string RtfTextToUtf8(const std::string& rtf, int codePage);
 
-// The encoding of what the user types and the tool's text files hold:
-// UTF-8 unless --encoding names a code page (1252, cp932, utf-8).
-int InputCodePage(const Args& args);
+// The encoding of what the user gives: --encoding (utf-8, 1252, cp932...),
+// else UTF-8; command-line arguments on Windows come in the ANSI code page.
+int InputCodePage(const Args& args, bool arguments = false);
 
 // Text the user gave (phrase, term, value) in the document's code page;
 // fails naming `what` when it cannot be converted.
