@@ -15,12 +15,14 @@ constexpr size_t kKeyPathSize = 512;
 constexpr size_t kMaxAppNameLength = kKeyPathSize - (sizeof(kAppPathsKey) - 1) - 1;
 static_assert(kMaxAppNameLength == 459, "App Paths key prefix changed");
 
+// The data the buffer takes; the byte for the terminator comes on top, so
+// a 511-character path with its zero fits.
 constexpr size_t kResultSize = 512;
 // Longest value name the registry allows, plus its zero.
 constexpr size_t kValueNameSize = 16384;
 
 // Library-owned result, valid until this thread's next call.
-thread_local unsigned char tResult[kResultSize];
+thread_local unsigned char tResult[kResultSize + 1];
 
 }  // namespace
 
@@ -40,23 +42,23 @@ extern "C" int32_t BRIOAPI GetAppPath(const char* appName, const char** data, ui
     int32_t rc = PlatRegOpenMachineKey(keyPath, &key);
     if (rc != kErrorSuccess) return rc;
 
-    // One byte stays spare so the result is always zero-terminated, even
-    // when the data is not a string or was stored without its zero.
+    // The spare byte keeps the result zero-terminated, even when the data
+    // is not a string or was stored without its zero.
     uint32_t type = 0;
-    uint32_t got = kResultSize - 1;
+    uint32_t got = kResultSize;
     rc = PlatRegQueryValue(key, "", &type, tResult, &got);
     if (rc == kErrorFileNotFound) {
         // No default value: fall back on the first value the key lists.
         char valueName[kValueNameSize];
         uint32_t valueNameSize = kValueNameSize;
-        got = kResultSize - 1;
+        got = kResultSize;
         rc = PlatRegEnumValue(key, 0, valueName, &valueNameSize, &type, tResult, &got);
     }
     PlatRegCloseKey(key);
 
     // A failed read leaves an empty text. Only a value too large for the
     // buffer has a size worth reporting: the one the caller would need.
-    if (rc == kErrorSuccess && got < kResultSize) {
+    if (rc == kErrorSuccess && got <= kResultSize) {
         tResult[got] = 0;
     } else {
         tResult[0] = 0;

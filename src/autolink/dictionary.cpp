@@ -127,9 +127,8 @@ uint32_t AutolinkDictionary::Lookup(uint32_t parent, uint32_t caseInsensitive,
         const Slot& s = slots_[i];
         if (s.node == 0) return kNoNode;
         if (s.hash != h || !(s.key == k)) continue;
-        if (word.size() <= skip ||
-            std::memcmp(words_.data() + nodes_[s.node].wordOffset + skip, word.data() + skip,
-                        word.size() - skip) == 0)
+        if (word.size() <= skip || std::memcmp(words_.data() + nodes_[s.node].wordOffset + skip,
+                                               word.data() + skip, word.size() - skip) == 0)
             return s.node;
     }
 }
@@ -206,6 +205,48 @@ uint32_t AutolinkDictionary::FindChild(uint32_t node, std::string_view word) con
     return Lookup(node, FlagCaseInsensitive, UpperCase(word, stack, sizeof stack, &heap));
 }
 
+namespace {
+
+// A term's words upper-cased, one blank between them.
+BrioString FoldedSpelling(std::string_view text) {
+    BrioString folded;
+    char stack[128];
+    BrioString heap;
+    for (std::string_view word = SplitWord(&text); !word.empty(); word = SplitWord(&text)) {
+        if (!folded.empty()) folded += ' ';
+        std::string_view upper = UpperCase(word, stack, sizeof stack, &heap);
+        folded.append(upper.data(), upper.size());
+    }
+    return folded;
+}
+
+}  // namespace
+
+bool AutolinkDictionary::ConflictsAcrossCase(std::string_view text, std::string_view target,
+                                             uint32_t ci, const BrioString& folded) const {
+    auto differs = [&](uint32_t node) {
+        return node != kNoNode && EndsTerm(node) &&
+               !EqualIgnoreCase(terms_[nodes_[node].term].target, target);
+    };
+    if (ci) {
+        if (exactByFolded_.empty()) return false;
+        auto range = exactByFolded_.equal_range(folded);
+        for (auto it = range.first; it != range.second; ++it)
+            if (differs(it->second)) return true;
+        return false;
+    }
+    // The case-insensitive path of the same words, if there is one.
+    if (foldedNodes_ == 0) return false;
+    uint32_t node = kRootNode;
+    char stack[128];
+    BrioString heap;
+    for (std::string_view word = SplitWord(&text); !word.empty(); word = SplitWord(&text)) {
+        node = Lookup(node, FlagCaseInsensitive, UpperCase(word, stack, sizeof stack, &heap));
+        if (node == kNoNode) return false;
+    }
+    return node != kRootNode && differs(node);
+}
+
 int32_t AutolinkDictionary::InsertTerm(std::string_view text, std::string_view target,
                                        std::string_view extra, uint32_t popup, uint32_t flags,
                                        uint32_t* endNode) {
@@ -213,6 +254,10 @@ int32_t AutolinkDictionary::InsertTerm(std::string_view text, std::string_view t
     // case-insensitive one only upper-cased edges: neither can change how
     // the other kind matches.
     uint32_t ci = flags & FlagCaseInsensitive;
+    // Text that both kinds match can link to one target only.
+    BrioString folded;
+    if (!ci || !exactByFolded_.empty()) folded = FoldedSpelling(text);
+    if (ConflictsAcrossCase(text, target, ci, folded)) return BRIO_ERR_TERM_CONFLICT;
     uint32_t node = kRootNode;
     char stack[128];
     BrioString heap;
@@ -237,6 +282,8 @@ int32_t AutolinkDictionary::InsertTerm(std::string_view text, std::string_view t
         old = std::move(fresh);
     } else {
         if (terms_.size() >= kNoNode - 1) throw std::bad_alloc();
+        // Indexed first: an entry whose node ends no term is ignored.
+        if (!ci && node != kRootNode) exactByFolded_.emplace(std::move(folded), node);
         terms_.push_back(std::move(fresh));
         nodes_[node].term = static_cast<uint32_t>(terms_.size() - 1);
     }

@@ -9,6 +9,7 @@
 #include <new>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "brioutil.h"
@@ -202,6 +203,20 @@ struct AutolinkDictionary {
     // FlagEndsTerm of every node, a bit each: small enough to stay in the
     // cache while the nodes are not.
     brio::BrioVector<uint64_t> endsTerm_;
+    // Where each case-sensitive term ends, by its upper-cased spelling: a
+    // case-insensitive term of that spelling matches the same text.
+    struct FoldedHash {
+        size_t operator()(const brio::BrioString& s) const {
+            return std::hash<std::string_view>()(std::string_view(s.data(), s.size()));
+        }
+    };
+    std::unordered_multimap<brio::BrioString, uint32_t, FoldedHash, std::equal_to<brio::BrioString>,
+                            brio::BrioAllocator<std::pair<const brio::BrioString, uint32_t>>>
+        exactByFolded_;
+    // Whether a term of the other letter-case kind matches the same text as
+    // `text` with a target other than `target`.
+    bool ConflictsAcrossCase(std::string_view text, std::string_view target, uint32_t ci,
+                             const brio::BrioString& folded) const;
     uint32_t fallback_ = brio::kNoNode;
     int32_t runLength_ = 0;
 };

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "autolink/autolink.h"
+#include "rtf/writer.h"
 
 namespace brio {
 
@@ -11,7 +12,7 @@ namespace {
 
 class Stripper {
   public:
-    explicit Stripper(RtfContext* c) : c_(c) {}
+    explicit Stripper(RtfContext* c) : c_(c), w_(c) {}
 
     int32_t Run(bool* failed);
     // "\cs<n>" of the "Autolink;" style, or empty: then nothing is a link.
@@ -19,18 +20,19 @@ class Stripper {
 
   private:
     int32_t StripGroup(bool* failed);
-    int32_t Write(const char* data, size_t length, bool controlWord);
-    int32_t WriteToken() {
-        return Write(RtfTokenText(c_), static_cast<size_t>(c_->tokenLength),
-                     c_->tokenKind == kRtfControlWord);
+    int32_t Write(const char* data, size_t length, bool controlWord) {
+        return w_.Write(data, length, controlWord);
     }
+    int32_t WriteToken() { return w_.WriteToken(); }
     // Writes a brace and keeps the group stack; *opened tells which it was.
     int32_t EchoBrace(bool* opened) {
         int32_t rc = WriteToken();
         *opened = c_->tokenText[0] == '{';
         if (rc == 0) {
-            if (*opened) rc = RtfPushGroup(c_);
-            else RtfPopGroup(c_);
+            if (*opened)
+                rc = RtfPushGroup(c_);
+            else
+                RtfPopGroup(c_);
         }
         return rc;
     }
@@ -38,7 +40,7 @@ class Stripper {
     int32_t CopyDestination() {
         int32_t rc = WriteToken();
         if (rc == 0) rc = RtfCopyGroup(c_);
-        bareWord_ = false;
+        w_.Reset();
         return rc;
     }
     // The text token and the ordinary text characters after it.
@@ -51,27 +53,12 @@ class Stripper {
         }
         return rc;
     }
-    void Drop() { gap_ = true; }
-    char LastWritten() const { return c_->outPos > c_->outBuffer ? c_->outPos[-1] : '\0'; }
 
     RtfContext* c_;
-    bool bareWord_ = false;  // the output ends in a control word without its blank
-    bool gap_ = false;       // tokens were dropped since the last write
+    // A dropped token never lets the control word before it swallow the
+    // text after it.
+    RtfWordWriter w_;
 };
-
-// A dropped token never lets the control word before it swallow the text
-// after it.
-int32_t Stripper::Write(const char* data, size_t length, bool controlWord) {
-    if (length == 0) return 0;
-    if (gap_ && bareWord_ && RtfWordAbsorbs(LastWritten(), data[0])) {
-        int32_t rc = RtfWriteBytes(c_, " ", 1);
-        if (rc) return rc;
-    }
-    gap_ = false;
-    int32_t rc = RtfWriteBytes(c_, data, length);
-    bareWord_ = controlWord && data[length - 1] != ' ' && data[length - 1] != '*';
-    return rc;
-}
 
 int32_t Stripper::Run(bool* failed) {
     bool afterOpenBrace = false;
@@ -98,7 +85,6 @@ int32_t Stripper::Run(bool* failed) {
                            c_->tokenLength == static_cast<int32_t>(std::strlen(styleRef)) &&
                            std::strcmp(c_->tokenText, styleRef) == 0) {
                     // A link group: the style word is the first thing in it.
-                    Drop();
                     rc = StripGroup(failed);
                     if (rc) return rc;
                 } else {
@@ -117,9 +103,7 @@ int32_t Stripper::Run(bool* failed) {
                 }
                 break;
             default:
-                // Line ends of the input do not reach the output.
-                Drop();
-                break;
+                break;  // line ends of the input do not reach the output
         }
         afterOpenBrace = opened;
     }
@@ -141,8 +125,10 @@ int32_t Stripper::StripGroup(bool* failed) {
                     *failed = true;
                     return rc;
                 }
-                if (opened) ++level;
-                else if (--level == 0) return 0;
+                if (opened)
+                    ++level;
+                else if (--level == 0)
+                    return 0;
                 break;
             }
             case kRtfText:
@@ -153,7 +139,6 @@ int32_t Stripper::StripGroup(bool* failed) {
                 }
                 break;
             case kRtfLineEnd:
-                Drop();
                 break;
             default: {
                 int32_t id = c_->keywordId;
@@ -165,33 +150,15 @@ int32_t Stripper::StripGroup(bool* failed) {
                     }
                     break;
                 }
-                if (id == kRtfIdCs || id == kRtfIdCf) {
-                    Drop();
-                    break;
-                }
-                if (id == kRtfIdUl || id == kRtfIdUldb) {
-                    Drop();
-                    const char* text = RtfTokenText(c_);
-                    bool blank = text[c_->tokenLength - 1] == ' ';
-                    char last = LastWritten();
-                    if (blank && last != '{' && last != ' ') {
-                        rc = Write(" ", 1, false);
-                        if (rc) {
-                            *failed = true;
-                            return rc;
-                        }
-                    }
-                    return 0;
-                }
+                if (id == kRtfIdCs || id == kRtfIdCf) break;
+                // The rest of the group, the link text, is the main loop's;
+                // the writer keeps it apart from a word written before.
+                if (id == kRtfIdUl || id == kRtfIdUldb) return 0;
                 bool hidden =
                     id == kRtfIdV && level == 1 && std::strncmp(RtfTokenText(c_), "\\v0", 3) != 0;
                 if (hidden) {
                     // The hidden target part goes with its braces.
-                    c_->outFree += static_cast<int32_t>((c_->outPos - c_->outBuffer) - brace);
-                    c_->outPos = c_->outBuffer + brace;
-                    *c_->outPos = 0;
-                    bareWord_ = false;
-                    gap_ = true;
+                    w_.CutBack(brace);
                     while (level > 0) {
                         rc = RtfNextToken(c_);
                         if (rc) return rc;
@@ -245,9 +212,12 @@ int32_t AutolinkStrip(const char* rtf, char** output, size_t* outputLength) {
         } else if (c.tokenKind == kRtfControlWord && c.keywordClass == kRtfDestination) {
             if (c.keywordId == kRtfIdStylesheet) {
                 // Without memory for the style table no link would be found,
-                // and the text would come back unchanged as if stripped.
-                if (RtfReadStylesheet(&c, 0) == BRIO_ERR_NO_MEMORY ||
-                    !RtfCharStyleRef(&c, kRtfAutolinkStyleName, nullptr))
+                // and the text would come back unchanged as if stripped. A
+                // sheet that cannot be read is no such failure: the styles
+                // read before the fault are used.
+                int32_t read = RtfReadStylesheet(&c, 0);
+                if (read == BRIO_ERR_NO_MEMORY ||
+                    (read == 0 && !RtfCharStyleRef(&c, kRtfAutolinkStyleName, nullptr)))
                     status = BRIO_ERR_NO_MEMORY;
                 break;
             }

@@ -218,6 +218,15 @@ uint16_t SaveHotspotBitmap(const char* path, GlobalHandle* picture, GlobalHandle
     if (!rec) return kStatusBadArg;
     bool consistent = RecordConsistent(*picture, rec);
     uint32_t cut = GetU32(rec, kPicHotspotOffset);
+    if (consistent && cut == 0 && rec[kPicType] == kPictureMetafile) {
+        // A metafile made from a file has no place for hotspots yet: it
+        // is behind the header, or behind bits held in the record, never
+        // over the header at offset 0.
+        uint32_t dataOffset = GetU32(rec, kPicDataOffset);
+        cut = dataOffset != 0 ? dataOffset + GetU32(rec, kPicDataSize)
+                              : static_cast<uint32_t>(kMetafileRecordSize);
+        PutU32(rec, kPicHotspotOffset, cut);
+    }
     if (consistent && cut > PlatGlobalSize(*picture)) consistent = false;
     MemUnlock(*picture, kModule, __LINE__);
     if (!consistent) return kStatusBadArg;

@@ -73,8 +73,8 @@ bool ParseProperty(const char* text, size_t length, PropertyParts* parts) {
     if (keyEnd == key) return false;
     size_t sign = SkipWhite(text, length, keyEnd);
     if (sign == length || text[sign] != '=') return false;
+    // Nothing after the sign is an empty value: a set of "" must read back.
     size_t value = SkipWhite(text, length, sign + 1);
-    if (value == length) return false;
     if (parts) *parts = PropertyParts{key, keyEnd, sign, value};
     return true;
 }

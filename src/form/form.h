@@ -26,7 +26,7 @@ enum class FormLineKind { Other, Property, Begin, End };
 struct PropertyParts {
     size_t keyBegin, keyEnd;  // the key: up to white space or '='
     size_t sign;              // the '=' that follows the key
-    size_t valueBegin;        // first non-white byte after the sign
+    size_t valueBegin;        // first non-white byte after the sign, or the line's end
 };
 
 struct BeginParts {
@@ -35,7 +35,7 @@ struct BeginParts {
 };
 
 // "key = value": a key (ends at white space or '='), optional white space,
-// '=', optional white space, at least one more non-white byte.
+// '=', and the value, which may be empty.
 bool ParseProperty(const char* text, size_t length, PropertyParts* parts);
 // "Begin" (this case), optional white space, a type word, white space, a name
 // word; anything after the name is ignored. A property line is never one.

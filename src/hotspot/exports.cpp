@@ -268,8 +268,11 @@ GlobalHandle PictureFromDib(const unsigned char* dib, size_t size) {
     PutU16(rec, kBiPlanes, 1);
     PutU16(rec, kBiBitCount, bits);
     PutU32(rec, kBiSizeImage, static_cast<uint32_t>(image));
-    PutU32(rec, kBiXPels, GetU32(dib, 24));
-    PutU32(rec, kBiYPels, GetU32(dib, 28));
+    // A negative density means nothing and a group file cannot hold it:
+    // it is kept as 0, "not given", rather than refusing the picture.
+    int32_t xPels = GetI32(dib, 24), yPels = GetI32(dib, 28);
+    PutU32(rec, kBiXPels, static_cast<uint32_t>(xPels < 0 ? 0 : xPels));
+    PutU32(rec, kBiYPels, static_cast<uint32_t>(yPels < 0 ? 0 : yPels));
     PutU32(rec, kBiClrUsed, colours);
     uint32_t important = GetU32(dib, 36);
     PutU32(rec, kBiClrImportant, important <= colours ? important : 0);

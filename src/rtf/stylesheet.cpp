@@ -19,7 +19,7 @@ namespace {
 // Style numbers in use in one style sheet, so a missing "Autolink;" style
 // gets a number no other style has.
 class StyleNumbers {
-public:
+  public:
     ~StyleNumbers() { BrioFree(numbers_); }
     void Add(int32_t n) {
         if (count_ == capacity_) {
@@ -41,7 +41,7 @@ public:
         return n;
     }
 
-private:
+  private:
     int32_t* numbers_ = nullptr;
     size_t count_ = 0;
     size_t capacity_ = 0;
@@ -51,8 +51,8 @@ private:
 int32_t Parameter(const RtfContext* c) {
     const char* text = RtfTokenText(c);
     int32_t i = 1;
-    while (i < c->tokenLength && ((text[i] >= 'a' && text[i] <= 'z') ||
-                                  (text[i] >= 'A' && text[i] <= 'Z')))
+    while (i < c->tokenLength &&
+           ((text[i] >= 'a' && text[i] <= 'z') || (text[i] >= 'A' && text[i] <= 'Z')))
         ++i;
     bool negative = i < c->tokenLength && text[i] == '-';
     if (negative) ++i;
@@ -74,7 +74,19 @@ bool IsStyleNumber(const RtfContext* c) {
            text[3] <= '9';
 }
 
-bool IsGroup(const RtfContext* c, char brace) { return RtfTokenIs(c, kRtfGroup, brace); }
+// \cs itself, by its text: "\*" and unknown words keep the id of the word
+// before them.
+bool IsCharStyleWord(const RtfContext* c) {
+    if (c->tokenKind != kRtfControlWord || c->tokenLength < 3) return false;
+    const char* text = RtfTokenText(c);
+    char next = c->tokenLength > 3 ? text[3] : 0;
+    return std::strncmp(text, "\\cs", 3) == 0 &&
+           !((next >= 'a' && next <= 'z') || (next >= 'A' && next <= 'Z'));
+}
+
+bool IsGroup(const RtfContext* c, char brace) {
+    return RtfTokenIs(c, kRtfGroup, brace);
+}
 
 int32_t WriteCurrent(RtfContext* c) {
     return RtfWriteBytes(c, RtfTokenText(c), static_cast<size_t>(c->tokenLength));
@@ -110,7 +122,7 @@ int32_t ReadEntry(RtfContext* c, int32_t echo, StyleNumbers& numbers) {
             // The name ends the entry: only its closing brace may follow.
             if (nameBegun) return BRIO_ERR_UNBALANCED;
             if (IsStyleNumber(c)) numbers.Add(Parameter(c));
-            if (c->keywordId == kRtfIdCs) {
+            if (IsCharStyleWord(c)) {
                 isCharStyle = true;
                 number = Parameter(c);
             }
@@ -122,7 +134,8 @@ int32_t ReadEntry(RtfContext* c, int32_t echo, StyleNumbers& numbers) {
     if (!ok) return BRIO_ERR_NO_MEMORY;
     int32_t rc = 0;
     if (isCharStyle) rc = RtfAddCharStyle(c, name.Text(), number);
-    if (echo && !name.Equals(kRtfAutolinkStyleName)) {
+    // A paragraph style of that name is the document's own.
+    if (echo && !(isCharStyle && name.Equals(kRtfAutolinkStyleName))) {
         int32_t w = RtfWriteBytes(c, entry.Text(), entry.Size());
         if (rc == 0) rc = w;
     }
@@ -205,6 +218,7 @@ int32_t RtfCopyStylesheet(RtfContext* c) {
         if ((rc = WriteCurrent(c)) != 0) return rc;
         if (!IsGroup(c, '{')) continue;
         name.Clear();
+        bool isCharStyle = false;
         int32_t level = 1;
         while (level > 0) {
             if (RtfNextToken(c) != 0) break;  // abandoned; the outer read reports it
@@ -213,12 +227,15 @@ int32_t RtfCopyStylesheet(RtfContext* c) {
                 level += c->tokenText[0] == '{' ? 1 : -1;
             } else if (level == 1 && c->tokenKind == kRtfControlWord) {
                 if (IsStyleNumber(c)) numbers.Add(Parameter(c));
+                if (IsCharStyleWord(c)) isCharStyle = true;
             } else if (level == 1 && c->tokenKind == kRtfText) {
                 if (!name.Append(RtfTokenText(c), static_cast<size_t>(c->tokenLength)))
                     return BRIO_ERR_NO_MEMORY;
             }
         }
-        if (level == 0 && name.Equals(kRtfAutolinkStyleName)) haveAutolink = true;
+        // Only a character style of the name defines the links' style; a
+        // paragraph style "Autolink;" leaves it to be added.
+        if (level == 0 && isCharStyle && name.Equals(kRtfAutolinkStyleName)) haveAutolink = true;
     }
     int32_t rc = 0;
     if (!haveAutolink) {

@@ -15,17 +15,17 @@ namespace {
 // Writes to the file, and a blank after "\page" or "\keepn" when the next
 // character would otherwise be read as part of that word.
 class DummyWriter {
-public:
+  public:
     explicit DummyWriter(FILE* file) : file_(file) {}
     void Word(const char* word) {
         Put(word);
-        wordOpen_ = true;
+        openEnd_ = RtfOpenWordEnd(word, std::strlen(word));
     }
     void Put(const char* text) { Put(text, std::strlen(text)); }
     void Put(const char* text, size_t length) {
         if (length == 0) return;
-        if (wordOpen_ && RtfWordAbsorbs('n', text[0])) std::fputc(' ', file_);
-        wordOpen_ = false;
+        if (openEnd_ && RtfWordAbsorbs(openEnd_, text[0])) std::fputc(' ', file_);
+        openEnd_ = 0;
         std::fwrite(text, 1, length, file_);
     }
     void Footnote(char mark, const char* text) {
@@ -50,9 +50,9 @@ public:
         }
     }
 
-private:
+  private:
     FILE* file_;
-    bool wordOpen_ = false;
+    char openEnd_ = 0;
 };
 
 }  // namespace

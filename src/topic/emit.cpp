@@ -259,7 +259,7 @@ class Emitter {
 
     RtfContext* c_;
     AtomicFile* file_;
-    TopicWriter w_;
+    RtfWordWriter w_;
     int32_t count_;
     int32_t startDepth_;
     int32_t counter_ = 0;

@@ -22,13 +22,22 @@ bool IsWhite(char ch) {
     return ch == ' ' || ch == '\t' || ch == '\n' || ch == '\v' || ch == '\f' || ch == '\r';
 }
 
+bool IsHex(char ch) {
+    return (ch >= '0' && ch <= '9') || (ch >= 'a' && ch <= 'f') || (ch >= 'A' && ch <= 'F');
+}
+
+// Where the topic stands with its non-scrolling region: only a \keepn that
+// comes before the first body text opens it, and the next \pard closes it.
+// Any other \keepn and \pard belong to the body.
+enum class Region { kBeforeText, kOpen, kDone };
+
 // What the pass wrote last, enough to recognise "<mark>{" before \footnote.
 struct Written {
     enum Kind { kNone, kOpenBrace, kMark, kOther } kind = kNone;
-    size_t offset = 0;     // where the token starts in the output
-    char openBefore = 0;   // the writer's state before it
+    size_t start = 0;      // output length before it, a delimiting blank included
+    size_t end = 0;        // output length after it
     bool counted = false;  // the mark was counted as text
-    int32_t keepnOpenBefore = 0;
+    Region regionBefore = Region::kBeforeText;
 };
 
 struct Texts {
@@ -57,6 +66,9 @@ class Importer {
     }
 
     int32_t TextCount() const { return textCount_; }
+    // A region that no \pard closed runs to the end of the topic; its
+    // \keepn was taken out, so its size must still be reported.
+    int32_t RegionToEnd() const { return region_ == Region::kOpen ? textCount_ : 0; }
 
   private:
     size_t OutLength() const { return static_cast<size_t>(RtfOutputLength(c_)); }
@@ -65,11 +77,11 @@ class Importer {
     int32_t Write(Written::Kind kind, bool counted = false) {
         Written now;
         now.kind = kind;
-        now.openBefore = w_.OpenEnd();
+        now.start = OutLength();
         now.counted = counted;
-        now.keepnOpenBefore = keepnOpenBefore_;
+        now.regionBefore = regionBefore_;
         int32_t rc = w_.WriteToken();
-        now.offset = OutLength() - static_cast<size_t>(c_->tokenLength);
+        now.end = OutLength();
         previous_ = last_;
         last_ = now;
         return rc;
@@ -82,10 +94,34 @@ class Importer {
     }
     void Forget() { previous_ = last_ = Written(); }
 
+    // The plain characters after a plain one, written in one piece: each
+    // would be a counted text token of its own that changes nothing but
+    // the count once the first line is full. The last may be a mark.
+    int32_t PlainRun() {
+        if (!c_->inIsString || c_->pendingLiteral) return 0;
+        const auto* p = reinterpret_cast<const unsigned char*>(c_->inPos);
+        size_t n = 0;
+        while (kRtfBytes.plain[p[n]]) ++n;
+        if (n == 0) return 0;
+        int32_t rc = w_.Write(c_->inPos, n, false);
+        if (rc != 0) return rc;
+        c_->tokenText[0] = static_cast<char>(p[n - 1]);
+        c_->inPos += n;
+        c_->inOffset += static_cast<uint32_t>(n);
+        c_->consumed += static_cast<uint32_t>(n);
+        textCount_ += static_cast<int32_t>(n);
+        // The last character stands for the run: a mark is always one.
+        last_.end = OutLength();
+        last_.start = last_.end - 1;
+        last_.regionBefore = region_;
+        return 0;
+    }
+
     int32_t Token(bool* stop) {
         int32_t rc = 0;
         switch (c_->tokenKind) {
             case kRtfGroup:
+                hexLeft_ = 0;
                 if (c_->tokenText[0] == '{') {
                     if ((rc = Write(Written::kOpenBrace)) != 0) return rc;
                     return RtfPushGroup(c_);
@@ -100,17 +136,26 @@ class Importer {
                 return ControlWord(stop);
             case kRtfText: {
                 char ch = c_->tokenText[0];
-                keepnOpenBefore_ = c_->keepnOpen;
-                c_->keepnOpen = 0;
                 if (textCount_ < kFirstLineSize - 1)
                     gFirstLine[textCount_] = ch;
                 else
                     gFirstLine[kFirstLineSize - 1] = 0;
                 bool counted = ch != '\\';
                 if (counted) ++textCount_;
-                bool mark = counted && c_->tokenLength == 1 && !afterBackslash_;
-                afterBackslash_ = ch == '\\' && c_->tokenLength == 1;
-                return Write(mark ? Written::kMark : Written::kOther, counted);
+                // The second half of a control symbol, and the two digits of
+                // a \'hh escape, are part of one character: never a mark.
+                bool single = c_->tokenLength == 1;
+                bool escaped = afterBackslash_;
+                bool hexDigit = hexLeft_ > 0 && single && IsHex(ch);
+                hexLeft_ = escaped && ch == '\'' ? 2 : hexDigit ? hexLeft_ - 1 : 0;
+                afterBackslash_ = ch == '\\' && single && !escaped;
+                bool mark = counted && single && !escaped && !hexDigit;
+                regionBefore_ = region_;
+                if (counted && region_ == Region::kBeforeText) region_ = Region::kDone;
+                rc = Write(mark ? Written::kMark : Written::kOther, counted);
+                if (rc == 0 && mark && hexLeft_ == 0 && textCount_ >= kFirstLineSize - 1)
+                    rc = PlainRun();
+                return rc;
             }
             default:
                 return 0;  // line ends are dropped
@@ -120,6 +165,7 @@ class Importer {
     int32_t ControlWord(bool* stop) {
         int32_t rc = 0;
         afterBackslash_ = false;
+        hexLeft_ = 0;
         if (c_->keywordClass == kRtfDestination && c_->depth >= 2) {
             if (c_->keywordId == kRtfIdStylesheet) {
                 if ((rc = Write(Written::kOther)) != 0) return rc;
@@ -137,12 +183,12 @@ class Importer {
         }
         switch (c_->keywordId) {
             case kRtfIdKeepn:
-                c_->keepnFirst = textCount_ == 0 ? 1 : 0;
-                c_->keepnOpen = 1;
+                if (region_ == Region::kDone) return Write(Written::kOther);
+                region_ = Region::kOpen;
                 return 0;
             case kRtfIdPard:
-                if (c_->keepnOpen || c_->keepnFirst) {
-                    c_->keepnOpen = c_->keepnFirst = 0;
+                if (region_ == Region::kOpen) {
+                    region_ = Region::kDone;
                     *nonScrolling_ = textCount_;
                     return 0;
                 }
@@ -150,6 +196,7 @@ class Importer {
             case kRtfIdPar:
                 if (textCount_ < kFirstLineSize - 1) gFirstLine[textCount_] = 0;
                 ++textCount_;
+                if (region_ == Region::kBeforeText) region_ = Region::kDone;
                 return Write(Written::kOther);
             case kRtfIdPage:
                 while (c_->depth > startDepth_) {
@@ -166,21 +213,18 @@ class Importer {
     // A help footnote only when the output really ends with a one-character
     // mark followed by the "{" that opened this footnote's group.
     bool IsHelpFootnote() const {
-        size_t end = OutLength();
         return last_.kind == Written::kOpenBrace && previous_.kind == Written::kMark &&
-               last_.offset + 1 == end && previous_.offset + 1 == last_.offset;
+               last_.end == OutLength() && last_.start + 1 == last_.end &&
+               previous_.end == last_.start;
     }
 
     int32_t Footnote() {
-        // Take the mark and the brace back out of the output.
-        char mark = c_->outBuffer[previous_.offset];
-        size_t keep = previous_.offset;
-        c_->outFree += static_cast<int32_t>(OutLength() - keep);
-        c_->outPos = c_->outBuffer + keep;
-        *c_->outPos = 0;
+        // Take the mark and the brace back out of the output, with the
+        // blank that kept the mark out of a control word before it.
+        char mark = c_->outBuffer[previous_.end - 1];
+        w_.CutBack(previous_.start);
         if (previous_.counted) --textCount_;
-        c_->keepnOpen = previous_.keepnOpenBefore;
-        w_.Reset(previous_.openBefore);
+        region_ = previous_.regionBefore;
         Forget();
 
         RtfBuffer text;
@@ -259,11 +303,13 @@ class Importer {
     }
 
     RtfContext* c_;
-    TopicWriter w_;
+    RtfWordWriter w_;
     int32_t startDepth_;
     int32_t textCount_ = 0;
     bool afterBackslash_ = false;
-    int32_t keepnOpenBefore_ = 0;
+    int32_t hexLeft_ = 0;  // digits of a \'hh escape still to come
+    Region region_ = Region::kBeforeText;
+    Region regionBefore_ = Region::kBeforeText;
     Written last_, previous_;
     Texts* texts_ = nullptr;
     int32_t* nonScrolling_ = nullptr;
@@ -331,6 +377,7 @@ extern "C" BRIOUTIL_EXPORT TopicImport* BRIOAPI TopicImportString(
         Importer importer(c, TopicIsContinuation(rtfText));
         rc = importer.Run(texts, &nonScrolling);
         textCount = importer.TextCount();
+        if (nonScrolling == 0) nonScrolling = importer.RegionToEnd();
     }
     if (status) *status = rc;
     if (nonScrollingCount) *nonScrollingCount = nonScrolling;

@@ -180,6 +180,10 @@ TEST(AutolinkTest, WritesLinksByteForByte) {
          "{\\rtf1 {\\uldb x}{\\v " + kLongTarget + "}}"},
         {"a term 100,000 words deep", {{kBang.c_str(), "BANG", "", 0, 1}}, "{\\rtf1 " + kBang + " x}",
          "{\\rtf1 {\\uldb " + kBang + "}{\\v BANG} x}"},
+        {"a paragraph style of the name: a character style is added and used", {{"a", "A"}},
+         "{\\rtf1{\\stylesheet{\\s99 Autolink;}}a}",
+         "{\\rtf1{\\stylesheet{\\s99 Autolink;}{\\*\\cs100 \\additive Autolink;}}{\\cs100\\uldb "
+         "a}{\\cs100\\v A}}"},
         {"long context footnote cut, not overflowed", kPrintSetup,
          "{\\rtf1 \\page #{\\footnote " + kLongContext + "} print setup}",
          "{\\rtf1 \\page #{\\footnote " + kLongContext +
@@ -289,6 +293,33 @@ TEST(AutolinkReferenceTest, ResultsAndWhatTheyLeave) {
     AutolinkDone(nullptr);
 }
 
+// Text that a case-sensitive and a case-insensitive term both match links
+// to one target: the second registration of another target conflicts.
+TEST(AutolinkReferenceTest, BothCaseKindsOfOneSpellingShareATarget) {
+    const int32_t kConflict = BRIO_ERR_TERM_CONFLICT;
+    struct Case {
+        std::vector<Ref> refs;
+        std::vector<int32_t> results;
+        std::string expected;
+    } cases[] = {
+        {{{"PRINT", "A", "", 0, 1}, {"print", "B"}}, {0, kConflict},
+         "{\\rtf1 {\\uldb PRINT}{\\v A} print}"},
+        {{{"print", "B"}, {"PRINT", "A", "", 0, 1}}, {0, kConflict},
+         "{\\rtf1 {\\uldb PRINT}{\\v B} {\\uldb print}{\\v B}}"},
+        {{{"print", "B"}, {"PRINT", "b", "", 0, 1}}, {0, 0},
+         "{\\rtf1 {\\uldb PRINT}{\\v b} {\\uldb print}{\\v B}}"},
+        {{{"x", "X", "Print  Setup", 0, 1}, {"print setup", "B"}}, {0, kConflict},
+         "{\\rtf1 PRINT print}"},
+        {{{"PRINT", "A", "", 0, 1}, {"print setup", "B"}, {"print", "", "", 1}}, {0, 0, kConflict},
+         "{\\rtf1 {\\uldb PRINT}{\\v A} print}"},
+    };
+    for (const Case& c : cases) {
+        AutolinkDictionary* d = MakeDictionary(c.refs, c.results);
+        EXPECT_EQ(Link(d, "{\\rtf1 PRINT print}").text, c.expected) << c.refs[0].term;
+        AutolinkDone(d);
+    }
+}
+
 // A failure while adding to a dictionary reports 2005 and keeps it usable.
 TEST(AutolinkReferenceTest, AllocationFailureKeepsTheDictionary) {
     AutolinkDictionary* d = MakeDictionary({{"one", "ONE"}});
@@ -349,6 +380,20 @@ TEST(AutolinkRemoveTest, StripsLinksOfTheStyle) {
          Linked99("\\par Hello\\par  World")},
         {"blank where a dropped style word separated", Linked99("{\\cs99\\b\\cf2 Note}"),
          Linked99("{\\b Note}")},
+        {"one blank where the underline word had one",
+         Linked99("{\\cs99\\b\\uldb bold link}{\\cs99\\v BL}"), Linked99("{\\b bold link}")},
+        {"a cut never glues a word to the next letter", Linked99("\\b{\\cs99\\v T}y"),
+         Linked99("\\b y")},
+        {"a style sheet that cannot be read: the text, nothing a link",
+         "{\\rtf1{\\stylesheet{\\s0 N;}\\b}{\\cs99\\uldb a}{\\cs99\\v A}}",
+         "{\\rtf1{\\stylesheet{\\s0 N;}\\b}{\\cs99\\uldb a}{\\cs99\\v A}}"},
+        {"a paragraph style of the name is no link style",
+         "{\\rtf1{\\stylesheet{\\s99 Autolink;}{\\*\\cs100 \\additive Autolink;}}{\\s99 "
+         "{\\cs100\\uldb a}{\\cs100\\v A}{\\cs99\\uldb b}}}",
+         "{\\rtf1{\\stylesheet{\\s99 Autolink;}{\\*\\cs100 \\additive Autolink;}}{\\s99 "
+         "{a}{\\cs99\\uldb b}}}"},
+        {"an escaped backslash ends no word", Linked99("\\\\b{\\cs99\\v T}y"),
+         Linked99("\\\\by")},
     };
     for (const Case& c : cases) {
         Result r = Remove(c.input);

@@ -211,6 +211,33 @@ TEST(SaveHotspotBitmap, MetafileRoundTripsWithHotspots) {
     EXPECT_EQ(o.spots, spots);
 }
 
+// A metafile read from its own file has hotspot offset 0: the block goes
+// behind the header, which stays as it was.
+TEST(SaveHotspotBitmap, MetafileFromAFileGetsItsHotspotsBehindTheHeader) {
+    const std::string bits = "\x01\x00\x09\x00\x00\x03";
+    TempDir dir;
+    ASSERT_TRUE(WriteFile(dir.File("m.wmf"), MakeMetafile(0, 0, 1440, 720, 1440, bits)));
+    brio::Fid fid = brio::FileOpenRead(dir.File("m.wmf").c_str());
+    GlobalHandle pic = brio::ReadPictureFile(fid);
+    brio::FileClose(fid);
+    ASSERT_TRUE(brio::IsPicture(pic));
+    Bytes before = Block(pic);
+    ASSERT_EQ(U32s(before, {14}), std::vector<uint32_t>{0});
+    std::vector<HotspotRecord> spots = {Record(231, 0, 0, 3, 7, "topic_1", "n")};
+    ASSERT_EQ(Save(dir.File("m.shg"), &pic, spots), 0);
+    Bytes after = Block(pic);
+    ASSERT_EQ(after.size(), 66u);
+    EXPECT_EQ(U32s(after, {14}), std::vector<uint32_t>{66});
+    EXPECT_EQ(Sub(after, 0, 10), Sub(before, 0, 10));
+    EXPECT_EQ(Sub(after, 18), Sub(before, 18));
+    brio::FreePicture(pic);
+    Opened o = Open(dir.File("m.shg"));
+    ASSERT_EQ(o.status, 0);
+    EXPECT_EQ(o.width, 2540);
+    EXPECT_EQ(Str(o.bits), bits);
+    EXPECT_EQ(o.spots, spots);
+}
+
 TEST(SaveHotspotBitmap, FailuresKeepTheOldFile) {
     TempDir dir;
     std::string path = dir.File("keep.shg");

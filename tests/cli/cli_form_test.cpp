@@ -41,7 +41,7 @@ TEST(CliForm, FailuresNameTheProblemAndChangeNothing) {
         {{"form", "delete", file, "Form"}, 1, "usage"},
         {{"form", "rename", file}, 1, "unknown action"},
         {{"frobnicate"}, 1, "unknown command 'frobnicate'"},
-        {{"topics", "list", file, "-o"}, 1, "option -o needs a value"},
+        {{"topics", "list", file, "-o"}, 2, "option -o needs a value"},
     });
     EXPECT_EQ(ReadFile(file), kForm);
     EXPECT_EQ(dir.Entries(), Args{"main.frm"});

@@ -139,6 +139,8 @@ TEST(FileSetBitmap, ClipboardBitmapsAreCheckedAndRoundTripWithHotspots) {
           wrongSize = MakeDib(1, 2, 24, {}, rows);
     std::copy(masks555.begin(), masks555.end(), v5Fields.begin() + 40);  // inside the header
     Put32(wrongSize, {{20, 1}});  // computed from the rows instead
+    Bytes negativeDensity = MakeDib(1, 2, 24, {}, rows);
+    Put32(negativeDensity, {{24, 0xFFFFFFFF}, {28, 0x80000000}});  // kept as 0
     struct Case {
         const char* name;
         Bytes dib;
@@ -153,6 +155,7 @@ TEST(FileSetBitmap, ClipboardBitmapsAreCheckedAndRoundTripWithHotspots) {
         {"bit fields in a 124-byte header", v5Fields, rows},
         {"colours 0 at 8 bits", MakeDib(4, 2, 8, Bytes(1024, 0x10), rows, 40, 0, 0), rows, 256},
         {"image size wrong", wrongSize, rows},
+        {"negative resolution", negativeDensity, rows},
         {"run-length compressed", MakeDib(4, 2, 8, {}, rows, 40, 1, 0), {}},
         {"core header", MakeDib(4, 2, 8, {}, rows, 12, 0, 0), {}},
         {"block too short", MakeDib(1, 2, 24, {}, Bytes(7, 1)), {}},

@@ -88,8 +88,9 @@ TEST(TopicEmitRtfFile, BodyRules) {
         // A \par before the text is the first counted token.
         {"{\\rtf1\\pard\\par Title\\par}", 3, 0,
          "{\\rtf1\\pard\\keepn\r\n\r\n\r\n\\par Ti\\pard tle\\par}"},
-        // \keepn after text, as import gave it (see the import table).
-        {"{\\rtf1 A\\par\\pard B\\par C}", 4, 0, "{\\rtf1 \\keepn\r\n\r\n\r\nA\\par\\pard B\\par \\pard C}"},
+        // A later \keepn paragraph is body text like any other.
+        {"{\\rtf1 T\\par B\\keepn\\par\\pard C}", 2, 0,
+         "{\\rtf1 \\keepn\r\n\r\n\r\nT\\par \\pard B\\keepn\\par\\pard C}"},
         // \ul ends the header but is not counted.
         {"{\\rtf1 {\\ul AB}C}", 1, 0, "{\\rtf1 {\\keepn\r\n\r\n\r\n\\ul A\\pard B}C}"},
         // Inline context markers, exactly as import writes them.
@@ -107,6 +108,10 @@ TEST(TopicEmitRtfFile, BodyRules) {
          "{\\rtf1{\\stylesheet}\r\n\r\nx{\\ul P}{\\cs99\\ul Q}}"},
         {"{\\rtf1{\\stylesheet{\\*\\cs300 \\additive Autolink;}}x{\\cs300\\ul P}}", 0, 0,
          "{\\rtf1{\\stylesheet}\r\n\r\nx{\\ul P}}"},
+        // A paragraph style of the name is the document's own.
+        {"{\\rtf1{\\stylesheet{\\s99 Autolink;}{\\*\\cs100 \\additive Autolink;}}{\\s99 "
+         "x{\\cs100\\ul P}}}",
+         0, 0, "{\\rtf1{\\stylesheet{\\s99 Autolink;}}{\\s99 \r\n\r\nx{\\ul P}}}"},
         // Lower case names the style for its uses, not as the definition.
         {"{\\rtf1{\\stylesheet{\\*\\cs7 autolink;}}x{\\cs7\\ul P}}", 0, 0,
          "{\\rtf1{\\stylesheet{\\*\\cs7 autolink;}}\r\n\r\nx{\\ul P}}"},

@@ -26,8 +26,8 @@ TEST(TopicImportString, TakesTheTopicApart) {
         {"{\\rtf1 {\\keepn Title\\par}\\pard Body\\page More}", 0, "{\\rtf1 {Title\\par}Body}", 6,
          "", "Title"},
         {"{\\rtf1 #{\\footnote a}x#{\\footnote b}y}", 0, "{\\rtf1 x\\{#b\\}y}", 0, "#a", "xy"},
-        {"{\\rtf1 K{\\footnote x}K{\\footnote y}k{\\footnote z}+{\\footnote s:1}}", 0, "{\\rtf1 }", 0,
-         "+s:1 Kx|y|z", ""},
+        {"{\\rtf1 K{\\footnote x}K{\\footnote y}k{\\footnote z}+{\\footnote s:1}}", 0, "{\\rtf1 }",
+         0, "+s:1 Kx|y|z", ""},
         {"{\\rtf1 K{\\footnote " + a + "}K{\\footnote " + b + "}}", 0, "{\\rtf1 }", 0,
          "K" + a + "|" + b, ""},
         {"{\\rtf1 !{\\footnote Macro()}A{\\footnote x}z}", 0, "{\\rtf1 z}", 0, "", "z"},
@@ -51,15 +51,28 @@ TEST(TopicImportString, TakesTheTopicApart) {
         {"{\\rtf1\\b#{\\footnote c}Title}", 0, "{\\rtf1\\b Title}", 0, "#c", "Title"},
         {"{\\rtf1\\f1\r\n1}", 0, "{\\rtf1\\f1 1}", 0, "", "1"},
         // Unknown words are no paragraph.
-        {"{\\rtf1 \\keepn A\\par\\widctlpar B\\par\\pard C}", 0, "{\\rtf1 A\\par\\widctlpar B\\par C}",
-         4, "", "A"},
+        {"{\\rtf1 \\keepn A\\par\\widctlpar B\\par\\pard C}", 0,
+         "{\\rtf1 A\\par\\widctlpar B\\par C}", 4, "", "A"},
         {"{\\rtf1 " + sixty + "}", 0, "{\\rtf1 " + sixty + "}", 0, "", std::string(49, 'x')},
-        {"{\\rtf1 #{\\footnote a}#{\\footnote " + wide + "}}", 0, "{\\rtf1 \\{#" + wide + "\\}}",
-         0, "#a", ""},
-        // \keepn after text: the region runs to the next \pard. Emitted
-        // back, \keepn goes first and the \pard in the body ends it early.
-        {"{\\rtf1 A\\par\\pard B\\keepn\\par\\pard C}", 0, "{\\rtf1 A\\par\\pard B\\par C}", 4, "",
-         "A"},
+        {"{\\rtf1 " + sixty + "K{\\footnote kw}\\keepn}", 0, "{\\rtf1 " + sixty + "\\keepn}", 0,
+         "Kkw", std::string(49, 'x')},
+        {"{\\rtf1 #{\\footnote a}#{\\footnote " + wide + "}}", 0, "{\\rtf1 \\{#" + wide + "\\}}", 0,
+         "#a", ""},
+        // Only a \keepn before the first text makes the region; later ones
+        // (table rows, keep-with-next) and their \pard stay in the body.
+        {"{\\rtf1 A\\par\\pard B\\keepn\\par\\pard C}", 0,
+         "{\\rtf1 A\\par\\pard B\\keepn\\par\\pard C}", 0, "", "A"},
+        {"{\\rtf1 \\keepn T\\par\\pard B\\keepn\\par\\pard C}", 0,
+         "{\\rtf1 T\\par B\\keepn\\par\\pard C}", 2, "", "T"},
+        {"{\\rtf1 \\keepn T\\par}", 0, "{\\rtf1 T\\par}", 2, "", "T"},  // to the end
+        {"{\\rtf1 \\keepn T\\keepn\\par\\pard B}", 0, "{\\rtf1 T\\par B}", 2, "", "T"},
+        {"{\\rtf1 #{\\footnote c}\\keepn T\\par\\pard B}", 0, "{\\rtf1 T\\par B}", 2, "#c", "T"},
+        // A \'hh escape is one character: its digits are no footnote mark.
+        {"{\\rtf1 caf\\'e9{\\footnote note}s}", 0, "{\\rtf1 caf\\'e9{\\footnote note}s}", 0, "",
+         "caf'e9s"},
+        {"{\\rtf1 \\\\K{\\footnote kw}}", 0, "{\\rtf1 \\\\}", 0, "Kkw", ""},
+        // A mark taken back takes the blank that delimited it with it.
+        {"{\\rtf1\\b\r\nK{\\footnote kw}Title}", 0, "{\\rtf1\\b Title}", 0, "Kkw", "Title"},
         {"{\\rtf1 \\keepn\r\n\r\n\r\nA\\par\\pard B\\par \\pard C}", 0,
          "{\\rtf1 A\\par B\\par \\pard C}", 2, "", "A"},
         // The input ending inside a group.
@@ -95,6 +108,9 @@ TEST(TopicImportString, StyleSheetGainsAFreeAutolinkStyle) {
         {"{\\*\\cs99 Mine;}", "{\\*\\cs100 \\additive Autolink;}"},
         {"{\\s100 A;}{\\s99 B;}{\\*\\cs102 C;}", "{\\*\\cs101 \\additive Autolink;}"},
         {"{\\*\\ts99 T;}", "{\\*\\cs100 \\additive Autolink;}"},
+        // A paragraph style of the name does not define the links' style.
+        {"{\\s99 Autolink;}", "{\\*\\cs100 \\additive Autolink;}"},
+        {"{\\*\\cs10 D;}{\\*\\s98 Autolink;}", added},
         {"{\\*\\cs7 autolink;}", added},  // lower case is not the definition
         // A nested group's text is not part of the name.
         {"{\\*\\cs5{\\*\\x Q}\\additive Autolink;}", ""},
@@ -131,7 +147,7 @@ TEST(TopicImportString, MegabyteFootnoteIsCollectedWhole) {
 TEST(TopicCorpus, EveryTopicSurvivesEmissionAndImportAndIsFoundByItsFirstLine) {
     TempDir dir;
     std::string path = dir.File("topic.rtf");
-    int topics = 0, later = 0, laterWithProperties = 0, withRegion = 0, lateRegions = 0, found = 0;
+    int topics = 0, later = 0, laterWithProperties = 0, withRegion = 0, laterKeepn = 0, found = 0;
     for (const auto& file : ListFiles(CorpusDir("rtf"))) {
         std::vector<Imported> split = SplitTopics(ReadFile(file));
         ASSERT_FALSE(split.empty()) << file;
@@ -143,6 +159,7 @@ TEST(TopicCorpus, EveryTopicSurvivesEmissionAndImportAndIsFoundByItsFirstLine) {
             later += i > 0;
             laterWithProperties += i > 0 && (first.hasContext || first.hasTitle);
             withRegion += first.count > 0;
+            laterKeepn += first.rtf.find("\\keepn") != std::string::npos;
             // The words of the first line that stand in the RTF as they are
             // (the last may be cut short) are found in any case; with a word
             // no topic has, not.
@@ -167,25 +184,16 @@ TEST(TopicCorpus, EveryTopicSurvivesEmissionAndImportAndIsFoundByItsFirstLine) {
                       0);
             Imported second = ImportTopic(ReadFile(path));
             EXPECT_EQ(second.status, 0);
-            EXPECT_EQ(second.hasContext, first.hasContext);
-            EXPECT_EQ(second.context, first.context);
-            EXPECT_EQ(second.title, first.title);
-            EXPECT_EQ(second.keywords, first.keywords);
-            EXPECT_EQ(second.browse, first.browse);
-            // A region whose \keepn came after text ends early (the
-            // "\keepn after text" rows of the import and emission tables).
-            if (second.count < first.count) {
-                ++lateRegions;
-                continue;
-            }
+            EXPECT_EQ(Properties(second), Properties(first));
             EXPECT_EQ(second.count, first.count);
             EXPECT_TRUE(second.rtf == first.rtf);
         }
     }
-    std::printf("topics %d, later %d with properties %d, with a region %d (%d late)\n", topics,
-                later, laterWithProperties, withRegion, lateRegions);
-    EXPECT_LE(lateRegions, 5);
+    std::printf(
+        "topics %d, later %d with properties %d, with a region %d, %d with \\keepn in the body\n",
+        topics, later, laterWithProperties, withRegion, laterKeepn);
     EXPECT_GT(withRegion, 30);
+    EXPECT_GT(laterKeepn, 400);
     EXPECT_GT(topics, 2000);
     EXPECT_GT(found, 400);
     EXPECT_GT(laterWithProperties, later * 9 / 10);

@@ -21,11 +21,17 @@ struct Failure {
 [[noreturn]] void Fail(int code, const std::string& message);
 
 // Arguments of one command: options (--name or --name=value, -o value)
-// and the positional arguments in order.
+// and the positional arguments in order. An option the command does not
+// know, or one without its value, fails (exit 2) naming it and the known
+// option closest to it. Every command also knows -q, -v and --json.
 class Args {
   public:
-    // `valued` lists the options that take a value.
-    Args(const std::vector<std::string>& argv, const std::vector<std::string>& valued);
+    // `flags` take no value, `valued` take one.
+    Args(const std::vector<std::string>& argv, const std::vector<std::string>& flags,
+         const std::vector<std::string>& valued);
+    // Fails unless every option given is one of `allowed` (or common to all
+    // commands): options of a command that one of its actions has no use for.
+    void Only(const std::string& action, const std::vector<std::string>& allowed) const;
     bool Flag(const std::string& name) const;
     // The option's value, or `fallback` when absent.
     std::string Value(const std::string& name, const std::string& fallback = "") const;
@@ -33,6 +39,9 @@ class Args {
     const std::vector<std::string>& Positional() const { return positional_; }
     // Fails with a usage error unless between min and max positionals.
     void Expect(size_t min, size_t max, const std::string& usage) const;
+    bool Quiet() const { return Has("-q") || Has("--quiet"); }
+    bool Verbose() const { return Has("-v") || Has("--verbose"); }
+    bool Json() const { return Has("--json"); }
 
   private:
     std::vector<std::pair<std::string, std::string>> options_;

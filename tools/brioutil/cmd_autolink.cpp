@@ -9,6 +9,7 @@
 
 #include "brioutil.h"
 #include "cli.h"
+#include "files.h"
 #include "helpdoc.h"
 #include "links.h"
 #include "textcode.h"
@@ -147,47 +148,88 @@ uint32_t Colour(const Args& args) {
 void Report(std::ostream& out, const std::string& where, const std::vector<Link>& links,
             int codePage) {
     for (const auto& l : links)
-        out << where << ": \"" << ToUtf8(l.text, codePage) << "\" -> " << ToUtf8(l.target, codePage)
-            << (l.popup ? " (popup)" : " (jump)") << "\n";
+        out << Printable(where) << ": \"" << Printable(ToUtf8(l.text, codePage)) << "\" -> "
+            << Printable(ToUtf8(l.target, codePage)) << (l.popup ? " (popup)" : " (jump)") << "\n";
 }
 
 }  // namespace
 
+std::string JsonLinks(const std::vector<Link>& links, size_t topic, const std::string& context,
+                      int codePage) {
+    std::string out;
+    for (const auto& l : links) {
+        out += out.empty() ? "" : ", ";
+        out += "{";
+        if (topic)
+            out += "\"topic\": " + std::to_string(topic) + ", \"context\": " + JsonString(context) +
+                   ", ";
+        out += "\"text\": " + JsonString(ToUtf8(l.text, codePage)) +
+               ", \"target\": " + JsonString(ToUtf8(l.target, codePage)) + ", \"kind\": \"" +
+               (l.popup ? "popup" : "jump") + "\"}";
+    }
+    return out;
+}
+
+std::string JsonFileReport(const Job& job, bool written, size_t topics, size_t count,
+                           const std::string& links) {
+    return "{\"file\": " + JsonString(job.source) +
+           ", \"output\": " + (job.destination.empty() ? "null" : JsonString(job.destination)) +
+           ", \"written\": " + (written ? "true" : "false") +
+           (topics ? ", \"topics\": " + std::to_string(topics) : "") +
+           ", \"count\": " + std::to_string(count) + ", \"links\": [" + links + "]}";
+}
+
+std::string JsonRunReport(bool dryRun, size_t total, const std::vector<std::string>& files) {
+    std::string out = "{\"dryRun\": " + std::string(dryRun ? "true" : "false") +
+                      ", \"count\": " + std::to_string(total) + ", \"files\": [";
+    for (size_t i = 0; i < files.size(); ++i) out += (i ? ",\n  " : "\n  ") + files[i];
+    return out + (files.empty() ? "]}\n" : "\n]}\n");
+}
+
 int RunAutolink(const std::vector<std::string>& argv) {
-    Args args(argv, {"-o", "--out-dir", "--colour", "--context", "--encoding"});
+    Args args(argv, {"--in-place", "--once", "--dry-run"},
+              {"-o", "--out-dir", "--colour", "--context", "--encoding"});
     args.Expect(2, 2, "brioutil autolink TERMS INPUT (--in-place | -o OUT | --out-dir DIR)");
     bool dryRun = args.Flag("--dry-run");
+    const std::string& termsPath = args.Positional()[0];
     const std::string& input = args.Positional()[1];
-    std::vector<Job> jobs = PlanJobs(args, input, dryRun);
-    const std::string& termsFile = args.Positional()[0];
-    std::string termsText = ReadInput(termsFile);
+    if (termsPath == "-" && input == "-") Fail(kUsage, "standard input can be read only once");
+    std::string root;
+    std::vector<Job> jobs = PlanJobs(args, input, dryRun, {termsPath}, &root);
+    std::string termsText = ReadInput(termsPath);
     int encoding = InputCodePage(args);
     // One dictionary for each code page the documents are in.
     std::map<int, Dictionary> dictionaries;
     auto dictionaryFor = [&](const std::string& rtf) {
         int codePage = DocumentCodePage(rtf);
         Dictionary& d = dictionaries[codePage];
-        if (!d) d = ReadTerms(termsFile, termsText, encoding, codePage);
+        if (!d) d = ReadTerms(termsPath, termsText, encoding, codePage);
         return d.get();
     };
     Settings s{nullptr, args.Flag("--once"), Colour(args), args.Value("--context")};
     bool toStdout = jobs.size() == 1 && jobs[0].destination == "-";
     std::ostream& log = toStdout ? std::cerr : std::cout;
+    // Links are listed for a dry run, and with -v.
+    bool list = (dryRun || args.Verbose()) && !args.Json();
 
-    std::vector<std::string> results;
-    std::vector<std::string> summaries;
+    std::vector<std::string> inputs, results, summaries, json;
+    std::vector<size_t> topicCounts, linkCounts;
+    std::vector<std::string> jsonLinks;
     size_t total = 0;
-    Progress progress("autolink", jobs.size());
+    Progress progress("autolink", args.Quiet() ? 0 : jobs.size());
     for (const auto& job : jobs) {
         progress.Step(job.source);
         std::string rtf = ReadInput(job.source);
+        RequireRtf(rtf, job.source);
         s.dictionary = dictionaryFor(rtf);
+        int codePage = DocumentCodePage(rtf);
         size_t links = 0, topicCount = 1;
+        std::string linksJson;
         if (IsHelpCompilerRtf(rtf)) {
             std::vector<Topic> topics = SplitTopics(rtf, job.source);
             topicCount = topics.size();
             std::vector<std::string> documents;
-            Progress topicProgress("topic", jobs.size() == 1 ? topics.size() : 0);
+            Progress topicProgress("topic", jobs.size() == 1 && !args.Quiet() ? topics.size() : 0);
             for (size_t i = 0; i < topics.size(); ++i) {
                 Topic& t = topics[i];
                 topicProgress.Step(t.context);
@@ -196,10 +238,10 @@ int RunAutolink(const std::vector<std::string>& argv) {
                 std::string linked = LinkTopic(s, t.rtf, t.context, where);
                 std::vector<Link> added = NewLinks(AutolinkLinks(t.rtf), AutolinkLinks(linked));
                 links += added.size();
-                if (dryRun) {
-                    Report(log, where, added, DocumentCodePage(rtf));
-                    continue;
-                }
+                if (list) Report(log, where, added, codePage);
+                std::string j = JsonLinks(added, i + 1, t.context, codePage);
+                if (!j.empty()) linksJson += (linksJson.empty() ? "" : ", ") + j;
+                if (dryRun) continue;
                 t.rtf = linked;
                 documents.push_back(EmitTopic(t));
             }
@@ -211,18 +253,36 @@ int RunAutolink(const std::vector<std::string>& argv) {
             std::string linked = LinkTopic(s, rtf, context, job.source);
             std::vector<Link> added = NewLinks(AutolinkLinks(rtf), AutolinkLinks(linked));
             links = added.size();
-            if (dryRun) Report(log, job.source, added, DocumentCodePage(rtf));
+            if (list) Report(log, job.source, added, codePage);
+            linksJson = JsonLinks(added, 0, "", codePage);
             results.push_back(dryRun ? "" : linked);
         }
+        inputs.push_back(std::move(rtf));
         total += links;
-        std::string summary =
-            job.source + ": " + Count(links, "link") + (dryRun ? " would be made" : " made");
-        if (topicCount > 1) summary += " in " + Count(topicCount, "topic");
-        if (!dryRun) summary += job.destination == "-" ? "" : " -> " + job.destination;
-        summaries.push_back(summary);
+        topicCounts.push_back(topicCount);
+        linkCounts.push_back(links);
+        jsonLinks.push_back(linksJson);
     }
     progress.Done();
-    WriteResults(jobs, results);
+    WriteResults(jobs, results, inputs, root);
+    for (size_t i = 0; i < jobs.size(); ++i) {
+        const Job& job = jobs[i];
+        bool written = !dryRun && !(job.destination == job.source && results[i] == inputs[i]);
+        json.push_back(JsonFileReport(job, written, topicCounts[i], linkCounts[i], jsonLinks[i]));
+        std::string summary = Printable(job.source) + ": " + Count(linkCounts[i], "link") +
+                              (dryRun ? " would be made" : " made");
+        if (topicCounts[i] > 1) summary += " in " + Count(topicCounts[i], "topic");
+        if (!written && !dryRun)
+            summary += " (unchanged)";
+        else if (!dryRun && job.destination != "-")
+            summary += " -> " + Printable(job.destination);
+        summaries.push_back(summary);
+    }
+    if (args.Json()) {
+        log << JsonRunReport(dryRun, total, json);
+        return kOk;
+    }
+    if (args.Quiet() && !dryRun) return kOk;
     for (const auto& line : summaries) log << line << "\n";
     if (jobs.size() > 1)
         log << Count(total, "link") << (dryRun ? " would be made in " : " made in ")

@@ -7,13 +7,14 @@
 
 #include "brioutil.h"
 #include "cli.h"
+#include "files.h"
 #include "helpdoc.h"
 #include "textcode.h"
 
 namespace cli {
 
 int RunFind(const std::vector<std::string>& argv) {
-    Args args(argv, {"--encoding"});
+    Args args(argv, {}, {"--encoding"});
     args.Expect(2, SIZE_MAX, "brioutil find PHRASE FILE... [--json] [--encoding ENC]");
     const auto& p = args.Positional();
     const std::string& phrase = p[0];
@@ -40,10 +41,11 @@ int RunFind(const std::vector<std::string>& argv) {
     std::ostringstream out;
     size_t found = 0;
     if (json) out << "[";
-    Progress progress("find", files.size());
+    Progress progress("find", args.Quiet() ? 0 : files.size());
     for (const auto& file : files) {
         progress.Step(file);
         std::string rtf = ReadInput(file);
+        RequireRtf(rtf, file);
         std::vector<Topic> topics;
         if (IsHelpCompilerRtf(rtf)) {
             topics = SplitTopics(rtf, file);
@@ -67,11 +69,11 @@ int RunFind(const std::vector<std::string>& argv) {
                     << ", \"topic\": " << i + 1 << ", \"context\": " << JsonString(shown.context)
                     << ", \"title\": " << JsonString(shown.title) << "}";
             } else {
-                out << file;
+                out << Printable(file);
                 if (topics.size() > 1 || !t.context.empty()) {
                     out << ": topic " << i + 1;
-                    if (!t.context.empty()) out << " " << shown.context;
-                    if (!t.title.empty()) out << " (" << shown.title << ")";
+                    if (!t.context.empty()) out << " " << Printable(shown.context);
+                    if (!t.title.empty()) out << " (" << Printable(shown.title) << ")";
                 }
                 out << "\n";
             }

@@ -1,11 +1,15 @@
 // brioutil form: get, set and delete on form files.
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <iostream>
 #include <string>
 
 #include "brioutil.h"
 #include "cli.h"
+#include "files.h"
+#include "form/form.h"
+#include "helpdoc.h"
 #include "platform/platform.h"
 #include "textcode.h"
 
@@ -13,59 +17,84 @@ namespace cli {
 
 namespace {
 
-// Copies `source` to a work file beside `beside`; returns its path.
-std::string WorkCopy(const std::string& source, const std::string& beside) {
-    std::string bytes = ReadInput(source);
-    std::string work = brio::TempNameBeside(beside);
-    WriteOutput(work, bytes);
-    return work;
-}
-
-// An edit works on a copy beside the destination, which replaces the
-// destination only when the edit succeeded.
-int EditCopy(const std::string& source, const std::string& destination,
-             int32_t (*edit)(FormFile*, const std::vector<std::string>&),
-             const std::vector<std::string>& what) {
-    std::string work = WorkCopy(source, destination == "-" ? source : destination);
-    FormFile* form = FormOpen(work.c_str());
-    if (!form) {
-        brio::PlatRemoveFile(work.c_str());
-        Fail(kInput, source + ": cannot read");
+// A form read into memory, never written back by the library: results are
+// the tool's to write, so no work file is needed.
+class Form {
+  public:
+    explicit Form(const std::string& path) {
+#ifdef _WIN32
+        form_.defaultEnd = brio::LineEnd::CrLf;
+#else
+        form_.defaultEnd = brio::LineEnd::Lf;
+#endif
+        FILE* f = path == "-" ? stdin : brio::PlatFileOpen(path.c_str(), "rb");
+        if (!f) Fail(kInput, path + ": cannot open: " + std::strerror(errno));
+        int32_t status = brio::FormReadLines(&form_, f);
+        if (f != stdin) std::fclose(f);
+        if (status == BRIO_ERR_NO_MEMORY) Fail(kInternal, path + ": out of memory");
+        if (status != BRIO_OK) Fail(kInput, path + ": read error");
     }
-    int32_t status = edit(form, what);
-    int32_t closed = FormClose(form);
-    if (status != BRIO_OK || closed != BRIO_OK) {
-        brio::PlatRemoveFile(work.c_str());
-        if (status == BRIO_ERR_NOT_FOUND)
-            Fail(kInput, source + ": no section '" + what[0] + " " + what[1] + "'");
-        if (status == BRIO_ERR_BAD_VALUE) Fail(kInput, "a value cannot hold a line break");
-        Fail(kInternal, "cannot write the edited file (status " +
-                            std::to_string(status ? status : closed) + ")");
+    ~Form() {
+        for (int32_t i = 0; i < form_.lineCount; ++i) brio::BrioFree(form_.lines[i].text);
+        brio::BrioFree(form_.lines);
     }
-    if (destination == "-") {
-        std::string result = ReadInput(work);
-        brio::PlatRemoveFile(work.c_str());
-        WriteOutput("-", result);
-    } else if (!brio::PlatReplaceFile(work.c_str(), destination.c_str())) {
-        brio::PlatRemoveFile(work.c_str());
-        Fail(kInput, destination + ": cannot replace: " + std::strerror(errno));
+    Form(const Form&) = delete;
+    Form& operator=(const Form&) = delete;
+    FormFile* Handle() {
+        return &form_;
     }
-    return kOk;
-}
+    int32_t Lines() const {
+        return form_.lineCount;
+    }
+    // The lines as the library writes a form back.
+    std::string Text() const {
+        std::string out;
+        for (int32_t i = 0; i < form_.lineCount; ++i) {
+            const brio::FormLine& line = form_.lines[i];
+            out.append(line.text, line.length);
+            brio::LineEnd end = line.end != brio::LineEnd::None ? line.end : form_.defaultEnd;
+            out += end == brio::LineEnd::CrLf ? "\r\n" : "\n";
+        }
+        return out;
+    }
+    // The property's value, or false when there is none.
+    bool Get(const std::string& type, const std::string& name, const std::string& key,
+             std::string* value) {
+        const char* text = nullptr;
+        int32_t length = 0;
+        if (FormGetProperty(&form_, type.c_str(), name.c_str(), key.c_str(), &text, &length) !=
+            BRIO_OK)
+            return false;
+        value->assign(text, static_cast<size_t>(length));
+        return true;
+    }
 
-int32_t SetEdit(FormFile* form, const std::vector<std::string>& w) {
-    return FormSetProperty(form, w[0].c_str(), w[1].c_str(), w[2].c_str(), w[3].c_str());
-}
-
-int32_t DeleteEdit(FormFile* form, const std::vector<std::string>& w) {
-    return FormDeleteSection(form, w[0].c_str(), w[1].c_str());
-}
+  private:
+    FormFile form_{nullptr, nullptr, 0, 0, brio::LineEnd::Lf};
+};
 
 std::string Destination(const Args& args, const std::string& file) {
     bool inPlace = args.Flag("--in-place");
     bool out = args.Has("-o");
     if (inPlace == out) Fail(kUsage, "give either --in-place or -o OUT");
-    return inPlace ? file : args.Value("-o");
+    if (inPlace && file == "-") Fail(kUsage, "standard input can only go to -o OUT");
+    if (inPlace) return file;
+    std::string destination = args.Value("-o");
+    CheckOutputFile(destination, "-o");
+    RefuseOverwrite({file}, destination, "--in-place");
+    return destination;
+}
+
+// Writes the edited form; false when it is the file itself, unchanged.
+bool Write(const std::string& file, const std::string& destination, const std::string& before,
+           const std::string& after) {
+    if (destination == file && destination != "-" && before == after) return false;
+    WriteOutput(destination, after);
+    return true;
+}
+
+std::string JsonOrNull(bool present, const std::string& text) {
+    return present ? JsonString(text) : "null";
 }
 
 // The code page of the form file: Windows-1252 unless --code-page says.
@@ -79,7 +108,7 @@ int FormCodePage(const Args& args) {
 }  // namespace
 
 int RunForm(const std::vector<std::string>& argv) {
-    Args args(argv, {"-o", "--encoding", "--code-page"});
+    Args args(argv, {"--in-place"}, {"-o", "--encoding", "--code-page"});
     const auto& given = args.Positional();
     std::vector<std::string> p = given;
     // What follows FILE goes into the form in its code page.
@@ -88,36 +117,83 @@ int RunForm(const std::vector<std::string>& argv) {
     if (p.empty()) Fail(kUsage, "usage: brioutil form get|set|delete FILE ...");
     const std::string& action = p[0];
     if (action == "get") {
+        args.Only("form get", {});
         args.Expect(5, 5, "brioutil form get FILE TYPE NAME KEY");
-        // Closing a form writes it back: read a copy so the file is never touched.
-        std::string work = WorkCopy(p[1], p[1]);
-        FormFile* form = FormOpen(work.c_str());
-        if (!form) {
-            brio::PlatRemoveFile(work.c_str());
-            Fail(kInput, p[1] + ": cannot read");
-        }
-        const char* value = nullptr;
-        int32_t length = 0;
-        int32_t status =
-            FormGetProperty(form, p[2].c_str(), p[3].c_str(), p[4].c_str(), &value, &length);
-        std::string text = status == BRIO_OK ? std::string(value, length) : "";
-        FormClose(form);
-        brio::PlatRemoveFile(work.c_str());
-        if (status != BRIO_OK)
+        Form form(p[1]);
+        std::string value;
+        if (!form.Get(p[2], p[3], p[4], &value))
             Fail(kInput, p[1] + ": no property '" + given[4] + "' in section '" + given[2] + " " +
                              given[3] + "'");
-        std::cout << ToUtf8(text, FormCodePage(args)) << "\n";
+        value = ToUtf8(value, FormCodePage(args));
+        if (args.Json())
+            std::cout << "{\"file\": " << JsonString(p[1]) << ", \"type\": " << JsonString(given[2])
+                      << ", \"name\": " << JsonString(given[3])
+                      << ", \"key\": " << JsonString(given[4])
+                      << ", \"value\": " << JsonString(value) << "}\n";
+        else
+            std::cout << Printable(value) << "\n";
         return kOk;
     }
-    if (action == "set") {
+    if (action != "set" && action != "delete")
+        Fail(kUsage, "unknown action '" + action + "': use get, set or delete");
+    args.Only("form " + action, {"--in-place", "-o"});
+    bool set = action == "set";
+    if (set)
         args.Expect(6, 6, "brioutil form set FILE TYPE NAME KEY VALUE (--in-place | -o OUT)");
-        return EditCopy(p[1], Destination(args, p[1]), SetEdit, {p[2], p[3], p[4], p[5]});
-    }
-    if (action == "delete") {
+    else
         args.Expect(4, 4, "brioutil form delete FILE TYPE NAME (--in-place | -o OUT)");
-        return EditCopy(p[1], Destination(args, p[1]), DeleteEdit, {p[2], p[3]});
+    const std::string& file = p[1];
+    std::string destination = Destination(args, file);
+    Form form(file);
+    std::string before = form.Text();
+    std::string old;
+    bool had = set && form.Get(p[2], p[3], p[4], &old);
+    int32_t lines = form.Lines();
+    // A value set to what it already is leaves the line as it was written.
+    int32_t status = set && had && old == p[5] ? BRIO_OK
+                     : set ? FormSetProperty(form.Handle(), p[2].c_str(), p[3].c_str(),
+                                             p[4].c_str(), p[5].c_str())
+                           : FormDeleteSection(form.Handle(), p[2].c_str(), p[3].c_str());
+    if (status == BRIO_ERR_NOT_FOUND)
+        Fail(kInput, file + ": no section '" + given[2] + " " + given[3] + "'");
+    if (status == BRIO_ERR_BAD_VALUE) Fail(kInput, "a value cannot hold a line break");
+    if (status != BRIO_OK) Fail(kInternal, file + ": " + StatusText(status));
+    std::string after = form.Text();
+    bool written = Write(file, destination, before, after);
+    std::ostream& log = destination == "-" ? std::cerr : std::cout;
+    // Reported in UTF-8, as the form's code page has them.
+    auto shown = [&](const std::string& text) { return ToUtf8(text, FormCodePage(args)); };
+    std::string section = shown(p[2]) + " " + shown(p[3]);
+    if (args.Json()) {
+        log << "{\"file\": " << JsonString(file) << ", \"output\": " << JsonString(destination)
+            << ", \"written\": " << (written ? "true" : "false")
+            << ", \"type\": " << JsonString(shown(p[2]))
+            << ", \"name\": " << JsonString(shown(p[3]));
+        if (set)
+            log << ", \"key\": " << JsonString(shown(p[4]))
+                << ", \"old\": " << JsonOrNull(had, shown(old))
+                << ", \"new\": " << JsonString(shown(p[5])) << "}\n";
+        else
+            log << ", \"lines\": " << lines - form.Lines() << "}\n";
+        return kOk;
     }
-    Fail(kUsage, "unknown action '" + action + "': use get, set or delete");
+    if (args.Quiet()) return kOk;
+    log << Printable(file) << ": ";
+    if (!set)
+        log << "section '" << Printable(section) << "' deleted (" << lines - form.Lines()
+            << " lines)";
+    else if (!had)
+        log << "'" << Printable(section) << "' " << Printable(shown(p[4])) << " added: \""
+            << Printable(shown(p[5])) << "\"";
+    else
+        log << "'" << Printable(section) << "' " << Printable(shown(p[4])) << ": \""
+            << Printable(shown(old)) << "\" -> \"" << Printable(shown(p[5])) << "\"";
+    if (!written)
+        log << " (unchanged)";
+    else if (destination != "-")
+        log << " -> " << Printable(destination);
+    log << "\n";
+    return kOk;
 }
 
 }  // namespace cli

@@ -1,8 +1,8 @@
 // brioutil picture: hotspot pictures (bitmap group files, bitmaps,
 // placeable metafiles): info, extract, build and preview.
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
-#include <algorithm>
 #include <cstdlib>
 #include <iostream>
 #include <sstream>
@@ -12,17 +12,20 @@
 #include "brioutil.h"
 #include "brioutil_host.h"
 #include "cli.h"
+#include "files.h"
 
 namespace cli {
 
 namespace {
 
 uint32_t U16(const std::string& b, size_t at) {
-    return at + 2 <= b.size() ? static_cast<unsigned char>(b[at]) |
-                                    static_cast<unsigned char>(b[at + 1]) << 8
-                              : 0;
+    return at + 2 <= b.size()
+               ? static_cast<unsigned char>(b[at]) | static_cast<unsigned char>(b[at + 1]) << 8
+               : 0;
 }
-uint32_t U32(const std::string& b, size_t at) { return U16(b, at) | U16(b, at + 2) << 16; }
+uint32_t U32(const std::string& b, size_t at) {
+    return U16(b, at) | U16(b, at + 2) << 16;
+}
 void Put16(std::string& b, uint32_t v) {
     b += static_cast<char>(v & 0xFF);
     b += static_cast<char>(v >> 8 & 0xFF);
@@ -43,11 +46,14 @@ std::string PictureType(const std::string& head) {
     return "unknown";
 }
 
-const char* KindName(int32_t kind) { return kind == 0 ? "jump" : kind == 1 ? "popup" : "macro"; }
+const char* KindName(int32_t kind) {
+    return kind == 0 ? "jump" : kind == 1 ? "popup" : "macro";
+}
 
 struct Hotspot {
     int32_t top, bottom, left, right, kind;
     std::string binding;
+    int line = 0;  // in the hotspot list
 };
 
 // The bitmap as a CF_DIB block ("" for a metafile) and the hotspots.
@@ -64,11 +70,21 @@ std::string TakeClipboardDib() {
     return dib;
 }
 
-Picture Open(const std::string& path) {
+// The path the library can open: the file itself, or standard input kept
+// in a private work file.
+std::string Readable(const std::string& path, WorkDir* work, const std::string& name) {
+    if (path != "-") return path;
+    std::string copy = work->File(name);
+    WriteOutput(copy, ReadInput("-"));
+    return copy;
+}
+
+Picture Open(const std::string& path, WorkDir* work) {
     Picture p;
-    p.type = PictureType(ReadInput(path).substr(0, 16));
+    std::string local = Readable(path, work, "input");
+    p.type = PictureType(ReadInput(local).substr(0, 16));
     BrioHostClipboardClear();
-    intptr_t handle = FileGetBitmap(path.c_str(), 0);
+    intptr_t handle = FileGetBitmap(local.c_str(), 0);
     if (!handle) Fail(kInput, path + ": not a picture this tool can read (" + p.type + ")");
     auto* file = reinterpret_cast<HotspotFile*>(handle);
     p.dib = TakeClipboardDib();
@@ -76,8 +92,7 @@ Picture Open(const std::string& path) {
     const char* binding = nullptr;
     int32_t length = 0;
     // The last call finds no more and releases the handle.
-    while (FileGetHotspot(file, &h.top, &h.bottom, &h.left, &h.right, &h.kind, &binding,
-                          &length)) {
+    while (FileGetHotspot(file, &h.top, &h.bottom, &h.left, &h.right, &h.kind, &binding, &length)) {
         h.binding.assign(binding ? binding : "", binding ? static_cast<size_t>(length) : 0);
         p.hotspots.push_back(h);
     }
@@ -115,18 +130,25 @@ std::string BitmapFile(const std::string& dib) {
     return out + bytes;
 }
 
-std::string OutputOption(const Args& args, const char* what) {
+std::string OutputOption(const Args& args, const char* what,
+                         const std::vector<std::string>& inputs) {
     if (!args.Has("-o")) Fail(kUsage, std::string("give the ") + what + " to write: -o OUT");
-    return args.Value("-o");
+    std::string out = args.Value("-o");
+    CheckOutputFile(out, "-o");
+    RefuseOverwrite(inputs, out);
+    return out;
 }
 
 int Info(const Args& args) {
+    args.Only("picture info", {});
     args.Expect(2, 2, "brioutil picture info FILE [--json]");
     const std::string& path = args.Positional()[1];
-    Picture p = Open(path);
+    WorkDir work;
+    Picture p = Open(path, &work);
     if (args.Flag("--json")) {
         std::cout << "{\"file\": " << JsonString(path) << ", \"type\": " << JsonString(p.type);
-        if (p.dib.empty()) std::cout << ", \"bitmap\": null";
+        if (p.dib.empty())
+            std::cout << ", \"bitmap\": null";
         else
             std::cout << ", \"bitmap\": {\"width\": " << p.width << ", \"height\": " << p.height
                       << ", \"bits\": " << p.bits << "}";
@@ -135,14 +157,15 @@ int Info(const Args& args) {
             const Hotspot& h = p.hotspots[i];
             std::cout << (i ? ",\n  " : "\n  ") << "{\"left\": " << h.left << ", \"top\": " << h.top
                       << ", \"right\": " << h.right << ", \"bottom\": " << h.bottom
-                      << ", \"kind\": \"" << KindName(h.kind) << "\", \"binding\": "
-                      << JsonString(h.binding) << "}";
+                      << ", \"kind\": \"" << KindName(h.kind)
+                      << "\", \"binding\": " << JsonString(h.binding) << "}";
         }
         std::cout << (p.hotspots.empty() ? "]}\n" : "\n]}\n");
         return kOk;
     }
-    std::cout << "file:     " << path << "\ntype:     " << p.type << "\n";
-    if (p.dib.empty()) std::cout << "bitmap:   none (a metafile is not a bitmap)\n";
+    std::cout << "file:     " << Printable(path) << "\ntype:     " << p.type << "\n";
+    if (p.dib.empty())
+        std::cout << "bitmap:   none (a metafile is not a bitmap)\n";
     else
         std::cout << "bitmap:   " << p.width << " x " << p.height << ", " << p.bits
                   << " bits per pixel\n";
@@ -150,19 +173,26 @@ int Info(const Args& args) {
     if (!p.hotspots.empty()) std::cout << "# left\ttop\tright\tbottom\tkind\tbinding\n";
     for (const auto& h : p.hotspots)
         std::cout << h.left << "\t" << h.top << "\t" << h.right << "\t" << h.bottom << "\t"
-                  << KindName(h.kind) << "\t" << h.binding << "\n";
+                  << KindName(h.kind) << "\t" << Printable(h.binding) << "\n";
     return kOk;
 }
 
 int Extract(const Args& args) {
+    args.Only("picture extract", {"-o"});
     args.Expect(2, 2, "brioutil picture extract FILE -o OUT.bmp");
     const std::string& path = args.Positional()[1];
-    std::string out = OutputOption(args, "bitmap file");
-    Picture p = Open(path);
+    std::string out = OutputOption(args, "bitmap file", {path});
+    WorkDir work;
+    Picture p = Open(path, &work);
     if (p.dib.empty()) Fail(kInput, path + ": a metafile picture holds no bitmap");
     WriteOutput(out, BitmapFile(p.dib));
-    if (out != "-")
-        std::cout << path << ": " << p.width << " x " << p.height << " bitmap -> " << out << "\n";
+    std::ostream& log = out == "-" ? std::cerr : std::cout;
+    if (args.Json())
+        log << "{\"file\": " << JsonString(path) << ", \"output\": " << JsonString(out)
+            << ", \"width\": " << p.width << ", \"height\": " << p.height << "}\n";
+    else if (out != "-" && !args.Quiet())
+        log << Printable(path) << ": " << p.width << " x " << p.height << " bitmap -> "
+            << Printable(out) << "\n";
     return kOk;
 }
 
@@ -201,12 +231,17 @@ std::vector<Hotspot> ReadHotspots(const std::string& path) {
         h.top = Coordinate(f[1], where);
         h.right = Coordinate(f[2], where);
         h.bottom = Coordinate(f[3], where);
-        if (f[4] == "jump" || f[4] == "0") h.kind = 0;
-        else if (f[4] == "popup" || f[4] == "1") h.kind = 1;
-        else if (f[4] == "macro" || f[4] == "2") h.kind = 2;
-        else Fail(kInput, where + ": the kind must be jump, popup or macro, not '" + f[4] + "'");
+        if (f[4] == "jump" || f[4] == "0")
+            h.kind = 0;
+        else if (f[4] == "popup" || f[4] == "1")
+            h.kind = 1;
+        else if (f[4] == "macro" || f[4] == "2")
+            h.kind = 2;
+        else
+            Fail(kInput, where + ": the kind must be jump, popup or macro, not '" + f[4] + "'");
+        // A binding may be empty: pictures made elsewhere have such hotspots.
         h.binding = pos == std::string::npos ? "" : line.substr(pos);
-        if (h.binding.empty()) Fail(kInput, where + ": the hotspot has no binding");
+        h.line = number;
         if (h.left > h.right || h.top > h.bottom)
             Fail(kInput, where + ": left must not exceed right, nor top bottom");
         list.push_back(h);
@@ -214,35 +249,84 @@ std::vector<Hotspot> ReadHotspots(const std::string& path) {
     return list;
 }
 
+// Width and height of a CF_DIB block or a bitmap file's header; 0 when
+// there is none.
+void BitmapSize(const std::string& dib, int32_t* width, int32_t* height) {
+    *width = *height = 0;
+    if (dib.size() < 12) return;
+    if (U32(dib, 0) == 12) {
+        *width = static_cast<int32_t>(U16(dib, 4));
+        *height = static_cast<int32_t>(U16(dib, 6));
+    } else if (dib.size() >= 16) {
+        *width = static_cast<int32_t>(U32(dib, 4));
+        *height = std::abs(static_cast<int32_t>(U32(dib, 8)));
+    }
+}
+
 int Build(const Args& args) {
+    args.Only("picture build", {"-o"});
     args.Expect(3, 3, "brioutil picture build BITMAP HOTSPOTS -o OUT");
-    const std::string& bitmap = args.Positional()[1];
-    std::string out = OutputOption(args, "picture file");
-    if (out == "-") Fail(kUsage, "a picture file cannot go to standard output");
-    std::vector<Hotspot> hotspots = ReadHotspots(args.Positional()[2]);
-    std::string head = ReadInput(bitmap).substr(0, 16);
+    const std::string& bitmapArg = args.Positional()[1];
+    const std::string& list = args.Positional()[2];
+    if (bitmapArg == "-" && list == "-") Fail(kUsage, "standard input can be read only once");
+    std::string out = OutputOption(args, "picture file", {bitmapArg, list});
+    std::vector<Hotspot> hotspots = ReadHotspots(list);
+    WorkDir work;
+    std::string bitmap = Readable(bitmapArg, &work, "bitmap");
+    std::string bytes = ReadInput(bitmap);
+    std::string head = bytes.substr(0, 16);
+    int32_t width = 0, height = 0;
     BrioHostClipboardClear();
     if (U16(head, 0) == 0x4D42) {
         int32_t status = HotspotGetDIBBitmap(bitmap.c_str());
         if (status != BRIO_OK)
-            Fail(kInput, bitmap + ": " + (status == BRIO_ERR_BITMAP_OPEN
-                                              ? std::string("cannot open")
-                                              : std::string("not a bitmap the tool can use")));
-    } else if (FileGetBitmap(bitmap.c_str(), 1) != 0 || TakeClipboardDib().empty()) {
+            Fail(kInput, bitmapArg + ": " +
+                             (status == BRIO_ERR_BITMAP_OPEN
+                                  ? std::string("cannot open")
+                                  : std::string("not a bitmap the tool can use")));
+        if (bytes.size() > 14) BitmapSize(bytes.substr(14), &width, &height);
+    } else {
         // Another picture: its bitmap (the hotspots are replaced).
-        Fail(kInput, bitmap + ": no bitmap in this file");
+        std::string dib;
+        if (FileGetBitmap(bitmap.c_str(), 1) == 0) dib = TakeClipboardDib();
+        if (dib.empty()) Fail(kInput, bitmapArg + ": no bitmap in this file");
+        BitmapSize(dib, &width, &height);
     }
-    HotspotFile* file = FileSetBitmap(out.c_str());
-    if (!file) Fail(kInput, bitmap + ": the bitmap cannot be converted for a picture file");
+    std::string target = out == "-" ? work.File("output") : out;
+    HotspotFile* file = FileSetBitmap(target.c_str());
+    if (!file) Fail(kInput, bitmapArg + ": the bitmap cannot be converted for a picture file");
     for (const auto& h : hotspots)
         FileSetHotspot(file, h.top, h.bottom, h.left, h.right, h.kind, h.binding.c_str());
     int32_t status = FileWriteHotspots(file);
     FileCleanup(file);
     if (status == 4)
-        Fail(kInput, out + ": a picture file cannot hold these hotspots (more than 65,535, or "
-                           "coordinates outside 16 bits)");
-    if (status != 0) Fail(kInput, out + ": cannot write (file status " + std::to_string(status) + ")");
-    std::cout << bitmap << " + " << hotspots.size() << " hotspots -> " << out << "\n";
+        Fail(kInput, out +
+                         ": a picture file cannot hold these hotspots (more than 65,535, or "
+                         "coordinates outside 16 bits)");
+    if (status != 0)
+        Fail(kInput, out + ": cannot write (file status " + std::to_string(status) + ")");
+    if (out == "-") WriteOutput("-", ReadInput(target));
+    std::vector<std::string> warnings;
+    for (const auto& h : hotspots)
+        if (width > 0 && (h.left < 0 || h.top < 0 || h.right > width || h.bottom > height))
+            warnings.push_back(list + ":" + std::to_string(h.line) +
+                               ": the hotspot reaches outside the " + std::to_string(width) +
+                               " x " + std::to_string(height) + " picture");
+    std::ostream& log = out == "-" ? std::cerr : std::cout;
+    if (args.Json()) {
+        log << "{\"bitmap\": " << JsonString(bitmapArg) << ", \"hotspots\": " << hotspots.size()
+            << ", \"output\": " << JsonString(out) << ", \"warnings\": [";
+        for (size_t i = 0; i < warnings.size(); ++i)
+            log << (i ? ", " : "") << JsonString(warnings[i]);
+        log << "]}\n";
+        return kOk;
+    }
+    if (args.Quiet()) return kOk;
+    for (const auto& w : warnings)
+        std::cerr << "brioutil picture build: warning: " << Printable(w) << "\n";
+    if (out != "-")
+        log << Printable(bitmapArg) << " + " << hotspots.size() << " hotspots -> " << Printable(out)
+            << "\n";
     return kOk;
 }
 
@@ -254,12 +338,18 @@ std::string XmlText(const std::string& text) {
         0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
     std::string out;
     for (unsigned char c : text) {
-        if (c == '&') out += "&amp;";
-        else if (c == '<') out += "&lt;";
-        else if (c == '>') out += "&gt;";
-        else if (c == '"') out += "&quot;";
-        else if (c < 0x20) out += ' ';
-        else if (c < 0x80) out += static_cast<char>(c);
+        if (c == '&')
+            out += "&amp;";
+        else if (c == '<')
+            out += "&lt;";
+        else if (c == '>')
+            out += "&gt;";
+        else if (c == '"')
+            out += "&quot;";
+        else if (c < 0x20)
+            out += ' ';
+        else if (c < 0x80)
+            out += static_cast<char>(c);
         else {
             unsigned code = c < 0xA0 ? k1252[c - 0x80] : c;
             if (code < 0x800) {
@@ -297,10 +387,12 @@ std::string Base64(const std::string& bytes) {
 }
 
 int Preview(const Args& args) {
+    args.Only("picture preview", {"-o"});
     args.Expect(2, 2, "brioutil picture preview FILE -o OUT.svg");
     const std::string& path = args.Positional()[1];
-    std::string out = OutputOption(args, "SVG file");
-    Picture p = Open(path);
+    std::string out = OutputOption(args, "SVG file", {path});
+    WorkDir work;
+    Picture p = Open(path, &work);
     int32_t width = p.width, height = p.height;
     for (const auto& h : p.hotspots) {
         if (p.dib.empty() && h.right > width) width = h.right;
@@ -339,20 +431,25 @@ int Preview(const Args& args) {
             << "\" fill=\"" << colour << "\" fill-opacity=\"0.2\" stroke=\"" << colour
             << "\" stroke-width=\"2\"/>\n"
             << "  <text x=\"" << h.left * scale + 3 << "\" y=\"" << h.top * scale + 13
-            << "\" font-family=\"sans-serif\" font-size=\"12\" fill=\"" << colour << "\">"
-            << label << "</text></g>\n";
+            << "\" font-family=\"sans-serif\" font-size=\"12\" fill=\"" << colour << "\">" << label
+            << "</text></g>\n";
     }
     svg << "</svg>\n";
     WriteOutput(out, svg.str());
-    if (out != "-")
-        std::cout << path << ": " << p.hotspots.size() << " hotspots drawn -> " << out << "\n";
+    std::ostream& log = out == "-" ? std::cerr : std::cout;
+    if (args.Json())
+        log << "{\"file\": " << JsonString(path) << ", \"output\": " << JsonString(out)
+            << ", \"hotspots\": " << p.hotspots.size() << "}\n";
+    else if (out != "-" && !args.Quiet())
+        log << Printable(path) << ": " << p.hotspots.size() << " hotspots drawn -> "
+            << Printable(out) << "\n";
     return kOk;
 }
 
 }  // namespace
 
 int RunPicture(const std::vector<std::string>& argv) {
-    Args args(argv, {"-o"});
+    Args args(argv, {}, {"-o"});
     const auto& p = args.Positional();
     if (p.empty()) Fail(kUsage, "usage: brioutil picture info|extract|build|preview ...");
     if (p[0] == "info") return Info(args);

@@ -5,10 +5,12 @@
 #include <filesystem>
 #include <iostream>
 #include <string>
+#include <system_error>
 #include <vector>
 
 #include "brioutil.h"
 #include "cli.h"
+#include "files.h"
 #include "helpdoc.h"
 #include "platform/platform.h"
 
@@ -30,6 +32,7 @@ size_t Columns(const std::string& text) {
 }
 
 int List(const Args& args) {
+    args.Only("topics list", {});
     args.Expect(2, 2, "brioutil topics list FILE [--json]");
     const std::string& file = args.Positional()[1];
     std::vector<Topic> topics = SplitTopics(ReadInput(file), file);
@@ -56,8 +59,9 @@ int List(const Args& args) {
         ShownTopic t = Shown(topics[i]);
         std::string keywords;
         for (const auto& k : t.keywords) keywords += (keywords.empty() ? "" : "|") + k;
-        rows.push_back({std::to_string(i + 1), t.context, t.title, keywords, t.browse,
-                        std::to_string(topics[i].nonScrolling), t.firstLine});
+        rows.push_back({std::to_string(i + 1), Printable(t.context), Printable(t.title),
+                        Printable(keywords), Printable(t.browse),
+                        std::to_string(topics[i].nonScrolling), Printable(t.firstLine)});
     }
     std::vector<size_t> width(rows[0].size(), 0);
     for (const auto& r : rows)
@@ -93,10 +97,12 @@ std::string Cell(const std::string& value, const std::string& what, size_t topic
 }
 
 int Split(const Args& args) {
+    args.Only("topics split", {"--out-dir"});
     args.Expect(2, 2, "brioutil topics split FILE --out-dir DIR");
     if (!args.Has("--out-dir")) Fail(kUsage, "give the folder for the topics: --out-dir DIR");
     const std::string& file = args.Positional()[1];
     std::string dir = args.Value("--out-dir");
+    CheckOutputFolder(dir, "--out-dir");
     std::vector<Topic> topics = SplitTopics(ReadInput(file), file);
     std::string properties;
     for (const auto& c : kTopicColumns)
@@ -112,16 +118,31 @@ int Split(const Args& args) {
                       std::to_string(t.nonScrolling) + "\t" +
                       Cell(FootnotesCell(t.others), "footnotes", i + 1) + "\n";
     }
-    MakeFolders(dir);
-    Progress progress("split", topics.size());
+    names.push_back("topics.tsv");
+    for (const auto& name : names) RefuseOverwrite({file}, dir + "/" + name);
+    // Every file appears at once, or none does.
+    Staging staging(dir);
+    Progress progress("split", args.Quiet() ? 0 : topics.size());
     for (size_t i = 0; i < topics.size(); ++i) {
         progress.Step(names[i]);
-        WriteOutput(dir + "/" + names[i], topics[i].rtf);
+        staging.Write(names[i], topics[i].rtf);
     }
-    WriteOutput(dir + "/topics.tsv", properties);
+    staging.Write("topics.tsv", properties);
+    staging.Commit();
     progress.Done();
-    std::cout << file << ": " << topics.size() << " topics -> " << dir << "/ (properties in " << dir
-              << "/topics.tsv)\n";
+    if (args.Json()) {
+        std::cout << "{\"file\": " << JsonString(file) << ", \"outDir\": " << JsonString(dir)
+                  << ", \"topics\": " << topics.size() << ", \"files\": [";
+        for (size_t i = 0; i < names.size(); ++i)
+            std::cout << (i ? ", " : "") << JsonString(names[i]);
+        std::cout << "]}\n";
+        return kOk;
+    }
+    if (args.Quiet()) return kOk;
+    if (args.Verbose())
+        for (const auto& name : names) std::cout << Printable(dir + "/" + name) << "\n";
+    std::cout << Printable(file) << ": " << topics.size() << " topics -> " << Printable(dir)
+              << "/ (properties in " << Printable(dir) << "/topics.tsv)\n";
     return kOk;
 }
 
@@ -137,24 +158,50 @@ std::string Folder(const std::string& file) {
     return parent.empty() ? "." : parent.u8string();
 }
 
+// The file a properties file names: relative to its folder, and inside it
+// unless `anywhere`.
+std::string TopicPath(const std::string& props, const std::string& name, bool anywhere,
+                      const std::string& where) {
+    fs::path named = fs::u8path(name);
+    std::string path = named.is_absolute() ? name : Folder(props) + "/" + name;
+    if (anywhere) return path;
+    std::error_code ec;
+    fs::path folder = fs::weakly_canonical(fs::u8path(Folder(props)), ec);
+    fs::path file = fs::weakly_canonical(fs::u8path(path), ec);
+    fs::path inside = file.lexically_relative(folder);
+    if (named.is_absolute() || ec || inside.empty() || *inside.begin() == "..")
+        Fail(kInput, where + ": " + name +
+                         " is outside the properties file's folder (--allow-outside allows it)");
+    return path;
+}
+
 int Join(const Args& args) {
+    args.Only("topics join", {"-o", "--allow-outside"});
     args.Expect(2, 2, "brioutil topics join PROPERTIES -o OUT");
     if (!args.Has("-o")) Fail(kUsage, "give the output file: -o OUT");
     const std::string& props = args.Positional()[1];
     std::string out = args.Value("-o");
+    CheckOutputFile(out, "-o");
     Table table = ReadTable(ReadInput(props), props, kTopicColumns);
     if (std::find(table.columns.begin(), table.columns.end(), "file") == table.columns.end())
         Fail(kInput, props + ": no 'file' column");
-    std::vector<std::string> documents;
-    Progress progress("join", table.rows.size());
+    std::vector<std::string> paths = {props};
     for (size_t r = 0; r < table.rows.size(); ++r) {
         std::string where = props + ":" + std::to_string(table.lines[r]);
         std::string name = table.Cell(r, "file");
         if (name.empty()) Fail(kInput, where + ": no file named");
-        progress.Step(name);
+        paths.push_back(TopicPath(props, name, args.Flag("--allow-outside"), where));
+    }
+    RefuseOverwrite(paths, out);
+    std::vector<std::string> documents;
+    Progress progress("join", args.Quiet() ? 0 : table.rows.size());
+    for (size_t r = 0; r < table.rows.size(); ++r) {
+        std::string where = props + ":" + std::to_string(table.lines[r]);
+        const std::string& path = paths[r + 1];
+        progress.Step(path);
         Topic t;
-        t.rtf = ReadInput(fs::u8path(name).is_absolute() ? name : Folder(props) + "/" + name);
-        if (BodyStart(t.rtf) == std::string::npos) Fail(kInput, name + ": not an RTF document");
+        t.rtf = ReadInput(path);
+        RequireRtf(t.rtf, path);
         t.context = table.Cell(r, "context");
         t.title = table.Cell(r, "title");
         t.macro = table.Cell(r, "macro");
@@ -167,7 +214,12 @@ int Join(const Args& args) {
     progress.Done();
     if (documents.empty()) Fail(kInput, props + ": no topics");
     WriteOutput(out, JoinDocuments(documents));
-    if (out != "-") std::cout << documents.size() << " topics -> " << out << "\n";
+    std::ostream& log = out == "-" ? std::cerr : std::cout;
+    if (args.Json())
+        log << "{\"properties\": " << JsonString(props) << ", \"output\": " << JsonString(out)
+            << ", \"topics\": " << documents.size() << "}\n";
+    else if (out != "-" && !args.Quiet())
+        log << documents.size() << " topics -> " << Printable(out) << "\n";
     return kOk;
 }
 
@@ -178,59 +230,47 @@ bool Keepn(const std::string& value, const std::string& where) {
 }
 
 int Dummy(const Args& args) {
+    args.Only("topics dummy", {"-o"});
     args.Expect(2, 2, "brioutil topics dummy PROPERTIES -o OUT");
     if (!args.Has("-o")) Fail(kUsage, "give the output file: -o OUT");
     const std::string& props = args.Positional()[1];
     std::string out = args.Value("-o");
+    CheckOutputFile(out, "-o");
+    RefuseOverwrite({props}, out);
     Table table = ReadTable(ReadInput(props), props, kDummyColumns);
     if (table.rows.empty()) Fail(kInput, props + ": no topics");
-    // Written beside the destination, which it replaces only when complete.
-    std::string work = (out == "-" ? props : out) + ".brioutil-dummy";
+    for (size_t r = 0; r < table.rows.size(); ++r)
+        Keepn(table.Cell(r, "keepn"), props + ":" + std::to_string(table.lines[r]));
+    // The library writes a work file in a private folder; the result then
+    // replaces the destination in one step.
+    WorkDir folder;
+    std::string work = folder.File("dummy.rtf");
     TopicFile* file = TopicOpenDummyFile(work.c_str());
-    if (!file) Fail(kInput, work + ": cannot create");
-    bool ok = true;
-    std::string problem;
-    for (size_t r = 0; r < table.rows.size() && ok; ++r) {
-        std::string where = props + ":" + std::to_string(table.lines[r]);
-        bool keepn = false;
-        try {
-            keepn = Keepn(table.Cell(r, "keepn"), where);
-        } catch (const Failure& f) {
-            problem = f.message;
-            ok = false;
-            break;
-        }
+    if (!file) Fail(kInternal, out + ": cannot write a work file in the temporary folder");
+    for (size_t r = 0; r < table.rows.size(); ++r) {
         std::string keywords = table.Cell(r, "keywords");
         std::vector<char> k(keywords.begin(), keywords.end());
         k.push_back('\0');
         TopicDummy(file, table.Cell(r, "context").c_str(), table.Cell(r, "title").c_str(),
                    table.Cell(r, "macro").c_str(), k.data(), table.Cell(r, "browse").c_str(),
-                   table.Cell(r, "body").c_str(), keepn);
+                   table.Cell(r, "body").c_str(),
+                   Keepn(table.Cell(r, "keepn"), props + ":" + std::to_string(table.lines[r])));
     }
-    int32_t closed = TopicCloseDummyFile(file);
-    if (!ok || closed != BRIO_OK) {
-        brio::PlatRemoveFile(work.c_str());
-        if (!ok) Fail(kInput, problem);
-        Fail(kInput, out + ": write error");
-    }
-    if (out == "-") {
-        std::string text = ReadInput(work);
-        brio::PlatRemoveFile(work.c_str());
-        WriteOutput("-", text);
-        return kOk;
-    }
-    if (!brio::PlatReplaceFile(work.c_str(), out.c_str())) {
-        brio::PlatRemoveFile(work.c_str());
-        Fail(kInput, out + ": cannot replace");
-    }
-    std::cout << table.rows.size() << " placeholder topics -> " << out << "\n";
+    if (TopicCloseDummyFile(file) != BRIO_OK) Fail(kInput, out + ": write error");
+    WriteOutput(out, ReadInput(work));
+    std::ostream& log = out == "-" ? std::cerr : std::cout;
+    if (args.Json())
+        log << "{\"properties\": " << JsonString(props) << ", \"output\": " << JsonString(out)
+            << ", \"topics\": " << table.rows.size() << "}\n";
+    else if (out != "-" && !args.Quiet())
+        log << table.rows.size() << " placeholder topics -> " << Printable(out) << "\n";
     return kOk;
 }
 
 }  // namespace
 
 int RunTopics(const std::vector<std::string>& argv) {
-    Args args(argv, {"-o", "--out-dir"});
+    Args args(argv, {"--allow-outside"}, {"-o", "--out-dir"});
     const auto& p = args.Positional();
     if (p.empty()) Fail(kUsage, "usage: brioutil topics list|split|join|dummy ...");
     if (p[0] == "list") return List(args);

@@ -6,24 +6,28 @@
 
 #include "brioutil.h"
 #include "cli.h"
+#include "files.h"
 #include "helpdoc.h"
 #include "links.h"
 
 namespace cli {
 
 int RunUnlink(const std::vector<std::string>& argv) {
-    Args args(argv, {"-o", "--out-dir"});
+    Args args(argv, {"--in-place", "--dry-run"}, {"-o", "--out-dir"});
     args.Expect(1, 1, "brioutil unlink INPUT (--in-place | -o OUT | --out-dir DIR)");
     bool dryRun = args.Flag("--dry-run");
-    std::vector<Job> jobs = PlanJobs(args, args.Positional()[0], dryRun);
+    std::string root;
+    std::vector<Job> jobs = PlanJobs(args, args.Positional()[0], dryRun, {}, &root);
     bool toStdout = jobs.size() == 1 && jobs[0].destination == "-";
     std::ostream& log = toStdout ? std::cerr : std::cout;
-    std::vector<std::string> results, summaries;
+    std::vector<std::string> inputs, results, summaries, json;
+    std::vector<std::vector<Link>> removed;
     size_t total = 0;
-    Progress progress("unlink", jobs.size());
+    Progress progress("unlink", args.Quiet() ? 0 : jobs.size());
     for (const auto& job : jobs) {
         progress.Step(job.source);
         std::string rtf = ReadInput(job.source);
+        RequireRtf(rtf, job.source);
         int32_t length = 0, result = 0;
         char* out = AutolinkRemove(rtf.c_str(), &length, &result);
         std::string text = out ? std::string(out, static_cast<size_t>(length)) : "";
@@ -35,16 +39,35 @@ int RunUnlink(const std::vector<std::string>& argv) {
             Fail(result == BRIO_ERR_NO_MEMORY ? kInternal : kInput,
                  job.source + ": " + StatusText(result));
         }
-        size_t links = AutolinkLinks(rtf, true).size();
-        total += links;
+        removed.push_back(AutolinkLinks(rtf, true));
+        total += removed.back().size();
         results.push_back(text);
-        std::string summary = job.source + ": " + Count(links, "link") +
-                              (dryRun ? " would be removed" : " removed");
-        if (!dryRun && job.destination != "-") summary += " -> " + job.destination;
-        summaries.push_back(summary);
+        inputs.push_back(std::move(rtf));
     }
     progress.Done();
-    WriteResults(jobs, results);
+    WriteResults(jobs, results, inputs, root);
+    for (size_t i = 0; i < jobs.size(); ++i) {
+        const Job& job = jobs[i];
+        bool written = !dryRun && !(job.destination == job.source && results[i] == inputs[i]);
+        size_t links = removed[i].size();
+        json.push_back(JsonFileReport(job, written, 0, links, JsonLinks(removed[i], 0, "")));
+        if (args.Verbose())
+            for (const auto& l : removed[i])
+                summaries.push_back(Printable(job.source) + ": \"" + Printable(l.text) + "\" -> " +
+                                    Printable(l.target) + (l.popup ? " (popup)" : " (jump)"));
+        std::string summary = Printable(job.source) + ": " + Count(links, "link") +
+                              (dryRun ? " would be removed" : " removed");
+        if (!written && !dryRun)
+            summary += " (unchanged)";
+        else if (!dryRun && job.destination != "-")
+            summary += " -> " + Printable(job.destination);
+        summaries.push_back(summary);
+    }
+    if (args.Json()) {
+        log << JsonRunReport(dryRun, total, json);
+        return kOk;
+    }
+    if (args.Quiet() && !dryRun) return kOk;
     for (const auto& line : summaries) log << line << "\n";
     if (jobs.size() > 1)
         log << Count(total, "link") << (dryRun ? " would be removed from " : " removed from ")

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cctype>
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -11,6 +10,7 @@
 
 #include "brioutil.h"
 #include "cli.h"
+#include "files.h"
 #include "links.h"
 #include "platform/platform.h"
 #include "textcode.h"
@@ -326,8 +326,13 @@ std::vector<Footnote> ParseFootnotesCell(const std::string& cell, const std::str
     return notes;
 }
 
+void RequireRtf(const std::string& rtf, const std::string& name) {
+    if (BodyStart(rtf) == std::string::npos)
+        Fail(kInput, name + ": not an RTF document (it does not start with {\\rtf)");
+}
+
 std::vector<Topic> SplitTopics(const std::string& rtf, const std::string& name) {
-    if (BodyStart(rtf) == std::string::npos) Fail(kInput, name + ": not an RTF document");
+    RequireRtf(rtf, name);
     std::vector<Topic> topics;
     std::string header;
     size_t pos = 0;
@@ -485,17 +490,10 @@ ShownTopic Shown(const Topic& t) {
 }
 
 std::string EmitTopic(const Topic& topic) {
-    // A work file in the temporary folder: the destination's folder may not
-    // exist yet, and nothing is left beside it.
+    // A work file in a private folder: nobody else can read or replace it.
+    static WorkDir folder;
     static unsigned counter = 0;
-    std::error_code ec;
-    fs::path temp = fs::temp_directory_path(ec);
-    if (ec) temp = ".";
-    std::string work =
-        (temp / ("brioutil-topic-" +
-                 std::to_string(std::chrono::steady_clock::now().time_since_epoch().count()) + "-" +
-                 std::to_string(++counter) + ".rtf"))
-            .u8string();
+    std::string work = folder.File("topic-" + std::to_string(++counter) + ".rtf");
     std::string k = topic.keywords;
     if (!topic.others.empty()) k += (k.empty() ? "" : "|") + std::string(kOthersKeyword);
     std::vector<char> keywords(k.begin(), k.end());
@@ -507,8 +505,9 @@ std::string EmitTopic(const Topic& topic) {
         brio::PlatRemoveFile(work.c_str());
         std::string what = topic.context.empty() ? "a topic" : "topic " + topic.context;
         bool ours = status == BRIO_ERR_NO_MEMORY || status == BRIO_ERR_WRITE;
-        Fail(ours ? kInternal : kInput,
-             (status == BRIO_ERR_CREATE_OUTPUT ? work + ": " : what + ": ") + StatusText(status));
+        if (status == BRIO_ERR_CREATE_OUTPUT)
+            Fail(kInternal, what + ": cannot write a work file in the temporary folder");
+        Fail(ours ? kInternal : kInput, what + ": " + StatusText(status));
     }
     std::string text = ReadInput(work);
     brio::PlatRemoveFile(work.c_str());

@@ -64,6 +64,9 @@ bool IsHelpCompilerRtf(const std::string& rtf);
 // sheet, information, ...). npos when the text is not an RTF document.
 size_t BodyStart(const std::string& rtf);
 
+// Fails (kInput) naming `name` unless the text is an RTF document.
+void RequireRtf(const std::string& rtf, const std::string& name);
+
 // Splits a help-compiler file into its topics; fails (kInput) naming
 // `name` and the topic that could not be read.
 std::vector<Topic> SplitTopics(const std::string& rtf, const std::string& name);

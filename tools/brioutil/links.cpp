@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <system_error>
 
+#include "files.h"
 #include "helpdoc.h"
 
 namespace fs = std::filesystem;
@@ -72,8 +73,8 @@ bool LeadingWord(const std::string& content, const std::string& word) {
         size_t j = i + 1;
         while (j < content.size() && std::isalpha(static_cast<unsigned char>(content[j]))) ++j;
         if (content.compare(i + 1, j - i - 1, word) == 0) return true;
-        while (j < content.size() && (std::isdigit(static_cast<unsigned char>(content[j])) ||
-                                      content[j] == '-'))
+        while (j < content.size() &&
+               (std::isdigit(static_cast<unsigned char>(content[j])) || content[j] == '-'))
             ++j;
         i = j;
     }
@@ -141,24 +142,20 @@ std::vector<Link> NewLinks(const std::vector<Link>& before, const std::vector<Li
     return added;
 }
 
-namespace {
-
-bool SameFile(const std::string& a, const std::string& b) {
-    std::error_code ec;
-    return fs::equivalent(fs::u8path(a), fs::u8path(b), ec) && !ec;
-}
-
-}  // namespace
-
-std::vector<Job> PlanJobs(const Args& args, const std::string& input, bool dryRun) {
+std::vector<Job> PlanJobs(const Args& args, const std::string& input, bool dryRun,
+                          const std::vector<std::string>& otherInputs, std::string* root) {
     bool inPlace = args.Flag("--in-place");
     bool toFile = args.Has("-o");
     bool toDir = args.Has("--out-dir");
     int given = inPlace + toFile + toDir;
     if (!dryRun && given != 1) Fail(kUsage, "give one of --in-place, -o OUT or --out-dir DIR");
     if (dryRun && given != 0) Fail(kUsage, "--dry-run writes nothing: drop the output option");
+    if (toFile) CheckOutputFile(args.Value("-o"), "-o");
+    if (toDir) CheckOutputFolder(args.Value("--out-dir"), "--out-dir");
+    root->clear();
     if (input == "-") {
         if (inPlace || toDir) Fail(kUsage, "standard input can only go to -o OUT");
+        if (!dryRun) RefuseOverwrite(otherInputs, args.Value("-o"));
         return {Job{input, dryRun ? "" : args.Value("-o")}};
     }
     bool folder = IsFolder(input);
@@ -172,6 +169,7 @@ std::vector<Job> PlanJobs(const Args& args, const std::string& input, bool dryRu
     } else {
         sources.push_back(input);
     }
+    if (!dryRun && (toDir || (folder && inPlace))) *root = toDir ? args.Value("--out-dir") : input;
     std::string base = folder ? fs::u8path(input).generic_u8string() : "";
     for (const auto& source : sources) {
         Job job{source, ""};
@@ -184,23 +182,33 @@ std::vector<Job> PlanJobs(const Args& args, const std::string& input, bool dryRu
                                   : fs::u8path(source).filename();
             job.destination = (fs::u8path(args.Value("--out-dir")) / rel).generic_u8string();
         }
-        if (!inPlace && !dryRun && job.destination != "-" && SameFile(source, job.destination))
-            Fail(kUsage, job.destination + " is the input file: use --in-place to replace it");
+        if (!dryRun) {
+            RefuseOverwrite(otherInputs, job.destination);
+            if (!inPlace) RefuseOverwrite(sources, job.destination, "--in-place");
+        }
         jobs.push_back(job);
     }
     return jobs;
 }
 
-void WriteResults(const std::vector<Job>& jobs, const std::vector<std::string>& results) {
-    for (size_t i = 0; i < jobs.size(); ++i) {
-        const std::string& d = jobs[i].destination;
-        if (d.empty()) continue;
-        if (d != "-") {
-            fs::path parent = fs::u8path(d).parent_path();
-            if (!parent.empty()) MakeFolders(parent.u8string());
-        }
-        WriteOutput(d, results[i]);
+void WriteResults(const std::vector<Job>& jobs, const std::vector<std::string>& results,
+                  const std::vector<std::string>& inputs, const std::string& root) {
+    auto unchanged = [&](size_t i) {
+        return jobs[i].destination == jobs[i].source && results[i] == inputs[i];
+    };
+    if (root.empty()) {
+        for (size_t i = 0; i < jobs.size(); ++i)
+            if (!jobs[i].destination.empty() && !unchanged(i))
+                WriteOutput(jobs[i].destination, results[i]);
+        return;
     }
+    Staging staging(root);
+    for (size_t i = 0; i < jobs.size(); ++i) {
+        if (jobs[i].destination.empty() || unchanged(i)) continue;
+        fs::path rel = fs::u8path(jobs[i].destination).lexically_relative(fs::u8path(root));
+        staging.Write(rel.generic_u8string(), results[i]);
+    }
+    staging.Commit();
 }
 
 }  // namespace cli

@@ -36,11 +36,25 @@ struct Job {
 };
 
 // The jobs of a command over a file or a folder: --in-place, -o OUT (a file
-// only) or --out-dir DIR; INPUT "-" is standard input (-o only); `dryRun` needs none of them.
-std::vector<Job> PlanJobs(const Args& args, const std::string& input, bool dryRun);
+// only) or --out-dir DIR; INPUT "-" is standard input (-o only); `dryRun`
+// needs none of them. No output may be one of the inputs or `otherInputs`
+// (unless in place). *root is the folder the outputs go to when they are
+// written together ("" for one file).
+std::vector<Job> PlanJobs(const Args& args, const std::string& input, bool dryRun,
+                          const std::vector<std::string>& otherInputs, std::string* root);
 
 // Writes every result once all were made, so an input problem in one file
-// leaves every output untouched.
-void WriteResults(const std::vector<Job>& jobs, const std::vector<std::string>& results);
+// leaves every output untouched; results under `root` appear together or
+// not at all. A file replaced in place is rewritten only when it changed
+// (`inputs` are the bytes read).
+void WriteResults(const std::vector<Job>& jobs, const std::vector<std::string>& results,
+                  const std::vector<std::string>& inputs, const std::string& root);
+
+// JSON reports of autolink and unlink: the links of one file (each with
+// its topic number and context when `topic` is not 0), one file, the run.
+std::string JsonLinks(const std::vector<Link>& links, size_t topic, const std::string& context);
+std::string JsonFileReport(const Job& job, bool written, size_t topics, size_t count,
+                           const std::string& links);
+std::string JsonRunReport(bool dryRun, size_t total, const std::vector<std::string>& files);
 
 }  // namespace cli

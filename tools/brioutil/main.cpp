@@ -1,5 +1,7 @@
 // brioutil: the library's jobs from the command line.
+#include <algorithm>
 #include <cctype>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <exception>
@@ -8,8 +10,9 @@
 #include <vector>
 
 #include "cli.h"
-#include "textcode.h"
+#include "files.h"
 #include "platform/platform.h"
+#include "textcode.h"
 
 #ifdef _WIN32
 #include <fcntl.h>
@@ -26,12 +29,49 @@ void Fail(int code, const std::string& message) {
     throw Failure{code, message};
 }
 
-Args::Args(const std::vector<std::string>& argv, const std::vector<std::string>& valued) {
-    auto takesValue = [&](const std::string& name) {
-        for (const auto& v : valued)
-            if (v == name) return true;
-        return false;
-    };
+namespace {
+
+const std::vector<std::string> kCommonFlags = {"-q", "--quiet", "-v", "--verbose", "--json"};
+
+size_t Distance(const std::string& a, const std::string& b) {
+    std::vector<size_t> row(b.size() + 1);
+    for (size_t j = 0; j <= b.size(); ++j) row[j] = j;
+    for (size_t i = 1; i <= a.size(); ++i) {
+        size_t diagonal = row[0];
+        row[0] = i;
+        for (size_t j = 1; j <= b.size(); ++j) {
+            size_t above = row[j];
+            row[j] = std::min({row[j] + 1, row[j - 1] + 1, diagonal + (a[i - 1] != b[j - 1])});
+            diagonal = above;
+        }
+    }
+    return row[b.size()];
+}
+
+std::string Closest(const std::string& name, const std::vector<std::string>& known) {
+    std::string best;
+    size_t distance = SIZE_MAX;
+    for (const auto& k : known) {
+        size_t d = Distance(name, k);
+        if (d < distance) {
+            distance = d;
+            best = k;
+        }
+    }
+    return best;
+}
+
+bool Contains(const std::vector<std::string>& list, const std::string& name) {
+    return std::find(list.begin(), list.end(), name) != list.end();
+}
+
+}  // namespace
+
+Args::Args(const std::vector<std::string>& argv, const std::vector<std::string>& flags,
+           const std::vector<std::string>& valued) {
+    std::vector<std::string> known = flags;
+    known.insert(known.end(), kCommonFlags.begin(), kCommonFlags.end());
+    known.insert(known.end(), valued.begin(), valued.end());
     bool optionsDone = false;
     for (size_t i = 0; i < argv.size(); ++i) {
         const std::string& a = argv[i];
@@ -47,18 +87,28 @@ Args::Args(const std::vector<std::string>& argv, const std::vector<std::string>&
             continue;
         }
         std::string name = a, value;
-        size_t eq = a.find('=');
-        if (a.compare(0, 2, "--") == 0 && eq != std::string::npos) {
-            name = a.substr(0, eq);
+        size_t eq = a.compare(0, 2, "--") == 0 ? a.find('=') : std::string::npos;
+        if (eq != std::string::npos) name = a.substr(0, eq);
+        if (!Contains(known, name))
+            Fail(kInput,
+                 "unknown option " + name + " (did you mean " + Closest(name, known) + "?)");
+        bool takesValue = Contains(valued, name);
+        if (eq != std::string::npos) {
+            if (!takesValue) Fail(kInput, "option " + name + " takes no value");
             value = a.substr(eq + 1);
-        } else if (takesValue(name)) {
-            if (i + 1 >= argv.size()) Fail(kUsage, "option " + name + " needs a value");
+        } else if (takesValue) {
+            if (i + 1 >= argv.size()) Fail(kInput, "option " + name + " needs a value");
             value = argv[++i];
         }
-        if (!takesValue(name) && eq != std::string::npos && a.compare(0, 2, "--") == 0)
-            Fail(kUsage, "option " + name + " takes no value");
         options_.emplace_back(name, value);
     }
+    if (Quiet() && Verbose()) Fail(kUsage, "give -q or -v, not both");
+}
+
+void Args::Only(const std::string& action, const std::vector<std::string>& allowed) const {
+    for (const auto& o : options_)
+        if (!Contains(allowed, o.first) && !Contains(kCommonFlags, o.first))
+            Fail(kInput, "option " + o.first + " does not apply to '" + action + "'");
 }
 
 bool Args::Has(const std::string& name) const {
@@ -174,7 +224,10 @@ void PrintOverview() {
                  "usage: brioutil COMMAND [ARGS...]\n\ncommands:\n";
     for (const auto& c : Commands()) std::printf("  %-10s %s\n", c.name, c.summary);
     std::cout << "\n'brioutil COMMAND --help' explains a command, with an example.\n"
-                 "Exit codes: 0 done, 1 usage error, 2 input problem, 3 internal error.\n";
+                 "Every command takes -q (nothing but errors), -v (more detail) and --json\n"
+                 "(its report as JSON). Exit codes: 0 done, 1 usage error, 2 input problem\n"
+                 "(an unknown option, a file the command cannot use or must not replace),\n"
+                 "3 internal error.\n";
 }
 
 }  // namespace
@@ -220,7 +273,7 @@ int main(int argc, char** argv) {
         try {
             return c.run(rest);
         } catch (const Failure& f) {
-            std::cerr << "brioutil " << c.name << ": " << f.message << "\n";
+            std::cerr << "brioutil " << c.name << ": " << Printable(f.message) << "\n";
             if (f.code == kUsage) std::cerr << "(see 'brioutil " << c.name << " --help')\n";
             return f.code;
         } catch (const std::exception& e) {

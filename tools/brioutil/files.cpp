@@ -1,0 +1,199 @@
+#include "files.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <random>
+#include <system_error>
+
+#include "cli.h"
+#include "platform/platform.h"
+
+#ifndef _WIN32
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
+namespace fs = std::filesystem;
+
+namespace cli {
+
+std::string MakeUniqueFolder(const std::string& prefix) {
+#ifdef _WIN32
+    // The user's own temporary folder is private; the name must still be new.
+    std::random_device random;
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        char suffix[16];
+        std::snprintf(suffix, sizeof suffix, "%08x", static_cast<unsigned>(random()));
+        std::string name = prefix + suffix;
+        std::error_code ec;
+        if (fs::create_directory(fs::u8path(name), ec)) return name;
+        if (ec && ec != std::errc::file_exists) return "";
+    }
+    return "";
+#else
+    std::string name = prefix + "XXXXXX";
+    std::vector<char> buffer(name.begin(), name.end());
+    buffer.push_back('\0');
+    if (!mkdtemp(buffer.data())) return "";
+    return buffer.data();
+#endif
+}
+
+WorkDir::~WorkDir() {
+    if (path_.empty()) return;
+    std::error_code ec;
+    fs::remove_all(fs::u8path(path_), ec);
+}
+
+std::string WorkDir::File(const std::string& name) {
+    if (path_.empty()) {
+        std::error_code ec;
+        fs::path temp = fs::temp_directory_path(ec);
+        if (ec) Fail(kInput, "no temporary folder: " + ec.message());
+        path_ = MakeUniqueFolder((temp / "brioutil-").u8string());
+        if (path_.empty())
+            Fail(kInput, temp.u8string() + ": cannot make a work folder: " + std::strerror(errno));
+    }
+    return (fs::u8path(path_) / fs::u8path(name)).u8string();
+}
+
+bool SameFile(const std::string& a, const std::string& b) {
+    if (a == "-" || b == "-" || a.empty() || b.empty()) return false;
+    // Compares the files' identities (device and inode), not their names.
+    std::error_code ec;
+    bool same = fs::equivalent(fs::u8path(a), fs::u8path(b), ec);
+    return same && !ec;
+}
+
+void RefuseOverwrite(const std::vector<std::string>& inputs, const std::string& output,
+                     const std::string& inPlaceOption) {
+    for (const auto& input : inputs) {
+        if (!SameFile(input, output)) continue;
+        std::string name = input == output ? "" : " (" + input + ")";
+        Fail(kInput, output + " is an input of this command" + name +
+                         (inPlaceOption.empty() ? ": choose another output"
+                                                : ": use " + inPlaceOption + " to replace it"));
+    }
+}
+
+namespace {
+
+std::string ParentOf(const std::string& path) {
+    fs::path parent = fs::u8path(path).parent_path();
+    return parent.empty() ? "." : parent.u8string();
+}
+
+bool IsDirectory(const std::string& path) {
+    std::error_code ec;
+    return fs::is_directory(fs::u8path(path), ec);
+}
+
+}  // namespace
+
+void CheckOutputFile(const std::string& path, const std::string& option) {
+    if (path.empty()) Fail(kInput, option + " needs a file name, not an empty one");
+    if (path == "-") return;
+    if (IsDirectory(path)) Fail(kInput, path + ": is a folder, not a file");
+    std::string parent = ParentOf(path);
+    if (!IsDirectory(parent))
+        Fail(kInput, path + ": the folder " + parent + " does not exist (it is not created)");
+}
+
+namespace {
+
+// The folder without a trailing separator ("guide/" is "guide").
+fs::path FolderPath(const std::string& folder) {
+    fs::path path = fs::u8path(folder).lexically_normal();
+    if (path.filename().empty() && path.has_relative_path()) path = path.parent_path();
+    return path;
+}
+
+}  // namespace
+
+void CheckOutputFolder(const std::string& path, const std::string& option) {
+    if (path.empty()) Fail(kInput, option + " needs a folder name, not an empty one");
+    std::error_code ec;
+    if (fs::exists(fs::u8path(path), ec) && !IsDirectory(path))
+        Fail(kInput, path + ": exists and is not a folder");
+    std::string parent = ParentOf(FolderPath(path).u8string());
+    if (!IsDirectory(path) && !IsDirectory(parent))
+        Fail(kInput, path + ": the folder " + parent + " does not exist (it is not created)");
+}
+
+Staging::Staging(const std::string& folder) : folder_(folder) {
+    fs::path target = FolderPath(folder);
+    whole_ = !IsDirectory(folder);
+    std::string prefix =
+        whole_ ? ParentOf(target.u8string()) + "/." + target.filename().u8string() + ".brioutil-"
+               : (target / ".brioutil-").u8string();
+    stage_ = MakeUniqueFolder(prefix);
+    if (stage_.empty()) Fail(kInput, folder + ": cannot write here: " + std::strerror(errno));
+}
+
+Staging::~Staging() {
+    if (stage_.empty()) return;
+    std::error_code ec;
+    fs::remove_all(fs::u8path(stage_), ec);
+}
+
+void Staging::Write(const std::string& relative, const std::string& bytes) {
+    std::string shown = (fs::u8path(folder_) / fs::u8path(relative)).generic_u8string();
+    fs::path path = fs::u8path(stage_) / fs::u8path(relative);
+    std::error_code ec;
+    fs::create_directories(path.parent_path(), ec);
+    FILE* f = brio::PlatFileOpen(path.u8string().c_str(), "wb");
+    if (!f) Fail(kInput, shown + ": cannot create: " + std::strerror(errno));
+    bool ok = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
+    ok = std::fflush(f) == 0 && ok;
+    ok = std::fclose(f) == 0 && ok;
+    if (!ok) Fail(kInput, shown + ": write error");
+    written_.push_back(relative);
+}
+
+void Staging::Commit() {
+    std::error_code ec;
+    if (whole_) {
+#ifndef _WIN32
+        // The stage was made private; the folder it becomes is an ordinary one.
+        mode_t mask = umask(0);
+        umask(mask);
+        chmod(stage_.c_str(), 0777 & ~mask);
+#endif
+        fs::rename(fs::u8path(stage_), FolderPath(folder_), ec);
+        if (ec) Fail(kInput, folder_ + ": cannot create: " + ec.message());
+        stage_.clear();
+        return;
+    }
+    // A folder in the way would stop the moves half way: check them all first.
+    for (const auto& relative : written_)
+        if (IsDirectory((fs::u8path(folder_) / fs::u8path(relative)).u8string()))
+            Fail(kInput, (fs::u8path(folder_) / fs::u8path(relative)).generic_u8string() +
+                             ": is a folder, not a file");
+    for (const auto& relative : written_) {
+        fs::path from = fs::u8path(stage_) / fs::u8path(relative);
+        fs::path to = fs::u8path(folder_) / fs::u8path(relative);
+        fs::create_directories(to.parent_path(), ec);
+        // A replaced file keeps its permissions.
+        brio::PlatCopyFileMode(to.u8string().c_str(), from.u8string().c_str());
+        fs::rename(from, to, ec);
+        if (ec) Fail(kInput, to.generic_u8string() + ": cannot replace: " + ec.message());
+    }
+}
+
+std::string Printable(const std::string& text) {
+    std::string out;
+    char buffer[8];
+    for (unsigned char c : text) {
+        if (c < 0x20 || c == 0x7F) {
+            std::snprintf(buffer, sizeof buffer, "\\x%02X", c);
+            out += buffer;
+        } else {
+            out += static_cast<char>(c);
+        }
+    }
+    return out;
+}
+
+}  // namespace cli
