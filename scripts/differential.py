@@ -28,6 +28,8 @@ import random_inputs  # noqa: E402
 # The one output that differs by design: TopicOpenDummyFile writes a
 # text-mode file, which holds the platform's own line break.
 TEXT_MODE_OUTPUTS = {"out/dummy.rtf"}
+# The terms files hold the documents' own 8-bit words.
+ANSI = ["--encoding", "1252"]
 
 
 def commands(case_dir):
@@ -50,11 +52,11 @@ def commands(case_dir):
         ("find", ["find", phrases[0], "help.rtf", "topics"], None, []),
         ("find --json", ["find", phrases[1], "help.rtf", "topics", "--json"], None, []),
         ("autolink help file", ["autolink", "terms.txt", "help.rtf", "--once", "--colour", "2",
-                                "-o", "out/help-linked.rtf"], None, ["out/help-linked.rtf"]),
-        ("autolink --dry-run", ["autolink", "terms.txt", "help.rtf", "--dry-run"], None, []),
-        ("autolink folder", ["autolink", "terms.txt", "topics", "--out-dir", "out/linked"], None,
+                                "-o", "out/help-linked.rtf"] + ANSI, None, ["out/help-linked.rtf"]),
+        ("autolink --dry-run", ["autolink", "terms.txt", "help.rtf", "--dry-run"] + ANSI, None, []),
+        ("autolink folder", ["autolink", "terms.txt", "topics", "--out-dir", "out/linked"] + ANSI, None,
          ["out/linked"]),
-        ("autolink to stdout", ["autolink", "terms.txt", first_topic, "-o", "-"], None, []),
+        ("autolink to stdout", ["autolink", "terms.txt", first_topic, "-o", "-"] + ANSI, None, []),
         ("unlink folder", ["unlink", "out/linked", "--out-dir", "out/unlinked"], None,
          ["out/unlinked"]),
         ("unlink stdin to stdout", ["unlink", "-", "-o", "-"], first_topic, []),

@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
-# Installs a build into a fresh prefix and builds programs against it: a CMake
-# project through find_package(brioutil), and a C file through pkg-config.
+# Installs a build into a fresh prefix and builds C programs against it: a
+# C-only CMake project through find_package(brioutil), with the shared and
+# with the static library, and a C file through pkg-config, shared and
+# --static.
 # usage: install_test.sh BUILD_DIR CONSUMER_SOURCE_DIR
 set -euo pipefail
 build=$1
@@ -23,6 +25,16 @@ cmake --build "$work/consumer" >/dev/null
 out=$(LD_LIBRARY_PATH="$prefix/lib" "$work/consumer/consumer")
 [ "$out" = "$expected" ] || { echo "find_package consumer printed: $out"; exit 1; }
 
+# A static consumer needs no libbrioutil.so at run time.
+static_check() {
+    if readelf -d "$1" | grep -q 'NEEDED.*libbrioutil'; then echo "$1 needs libbrioutil.so"; exit 1; fi
+    out=$(env -u LD_LIBRARY_PATH "$1")
+    [ "$out" = "$expected" ] || { echo "$1 printed: $out"; exit 1; }
+}
+cmake -S "$consumer" -B "$work/static" -DCMAKE_PREFIX_PATH="$prefix" -DCONSUMER_STATIC=ON >/dev/null
+cmake --build "$work/static" >/dev/null || { echo "static find_package consumer does not link"; exit 1; }
+static_check "$work/static/consumer"
+
 if command -v pkg-config >/dev/null; then
     export PKG_CONFIG_PATH=$prefix/lib/pkgconfig
     [ "$(pkg-config --modversion brioutil)" = 0.1.0 ]
@@ -30,5 +42,9 @@ if command -v pkg-config >/dev/null; then
     cc -o "$work/pc-consumer" "$consumer/main.c" $(pkg-config --cflags --libs brioutil)
     out=$(LD_LIBRARY_PATH="$prefix/lib" "$work/pc-consumer")
     [ "$out" = "$expected" ] || { echo "pkg-config consumer printed: $out"; exit 1; }
+    # shellcheck disable=SC2046
+    cc -static -o "$work/pc-static" "$consumer/main.c" $(pkg-config --static --cflags --libs brioutil) ||
+        { echo "pkg-config --static consumer does not link"; exit 1; }
+    static_check "$work/pc-static"
 fi
 echo "installed tree works: $prefix"

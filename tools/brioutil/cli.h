@@ -67,7 +67,7 @@ bool NextLine(const std::string& text, size_t* pos, std::string* line);
 void WriteOutput(const std::string& path, const std::string& bytes);
 // True when standard error is a terminal (progress lines go there).
 bool ProgressWanted();
-// JSON string literal of 8-bit text (Windows-1252 bytes become \u escapes).
+// JSON string literal of UTF-8 text (other bytes are read as Windows-1252).
 std::string JsonString(const std::string& text);
 
 // Command entry points.

@@ -2,6 +2,7 @@
 // every topic of a help-compiler file, or every .rtf file under a folder.
 #include <filesystem>
 #include <iostream>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -11,6 +12,7 @@
 #include "files.h"
 #include "helpdoc.h"
 #include "links.h"
+#include "textcode.h"
 
 namespace fs = std::filesystem;
 
@@ -34,10 +36,31 @@ struct DictionaryDone {
 };
 using Dictionary = std::unique_ptr<AutolinkDictionary, DictionaryDone>;
 
+// The term, synonyms and target of a terms line in the documents' code
+// page; false (with a warning) when that code page cannot hold them.
+bool InCodePage(std::vector<std::string>* f, int input, int codePage, const std::string& where) {
+    if (input == codePage) return true;
+    for (size_t k = 0; k < 3; ++k) {
+        std::string out, bad;
+        if (ConvertText((*f)[k], input, codePage, &out, &bad)) {
+            (*f)[k] = out;
+            continue;
+        }
+        if (input == kUtf8 && !IsUtf8((*f)[k]))
+            Fail(kInput,
+                 where + ": not UTF-8 (" + bad + "): name the file's encoding with --encoding");
+        std::cerr << "brioutil autolink: " << where << ": '" << ToUtf8((*f)[0], input)
+                  << "' is left out: code page " << codePage << " has no '" << bad << "'\n";
+        return false;
+    }
+    return true;
+}
+
 // Reads a terms file: term, synonyms (";"-separated), target, jump or popup,
-// case-sensitive, exclude; tab-separated, '#' starts a comment line.
-Dictionary ReadTerms(const std::string& path) {
-    std::string text = ReadInput(path);
+// case-sensitive, exclude; tab-separated, '#' starts a comment line. The
+// file is in the `input` encoding; the dictionary is in `codePage`, and a
+// term that code page cannot hold is reported and left out.
+Dictionary ReadTerms(const std::string& path, const std::string& text, int input, int codePage) {
     Dictionary dictionary;
     size_t pos = 0;
     int line = 0, terms = 0;
@@ -68,16 +91,20 @@ Dictionary ReadTerms(const std::string& path) {
         else if (f[3] != "jump" && !f[3].empty())
             Fail(kInput, where + ": the link kind must be jump or popup, not '" + f[3] + "'");
         bool caseSensitive = YesNo(f[4], where, "case-sensitive");
+        ++terms;
+        if (!InCodePage(&f, input, codePage, where)) continue;
         int32_t result = 0;
         AutolinkDictionary* d =
             AutolinkReference(dictionary.get(), f[0].c_str(), f[1].c_str(), f[2].c_str(), exclude,
                               caseSensitive, "", popup, &result);
         if (!d) Fail(kInternal, where + ": out of memory");
         if (!dictionary) dictionary.reset(d);
-        if (result != BRIO_OK) Fail(kInput, where + ": '" + f[0] + "': " + StatusText(result));
-        ++terms;
+        if (result != BRIO_OK)
+            Fail(kInput, where + ": '" + ToUtf8(f[0], codePage) + "': " + StatusText(result));
     }
     if (terms == 0) Fail(kInput, path + ": no terms");
+    if (!dictionary)
+        Fail(kInput, path + ": no term can be written in code page " + std::to_string(codePage));
     return dictionary;
 }
 
@@ -104,9 +131,7 @@ std::string ContextFromProperties(const std::string& file) {
     fs::path path = fs::u8path(file);
     fs::path props = path.parent_path() / "topics.tsv";
     if (!Exists(props.u8string())) return "";
-    Table table =
-        ReadTable(ReadInput(props.u8string()), props.u8string(),
-                  {"file", "context", "title", "macro", "keywords", "browse", "nonscroll"});
+    Table table = ReadTable(ReadInput(props.u8string()), props.u8string(), kTopicColumns);
     for (size_t r = 0; r < table.rows.size(); ++r)
         if (table.Cell(r, "file") == path.filename().u8string()) return table.Cell(r, "context");
     return "";
@@ -120,15 +145,17 @@ uint32_t Colour(const Args& args) {
     return static_cast<uint32_t>(std::stoi(v));
 }
 
-void Report(std::ostream& out, const std::string& where, const std::vector<Link>& links) {
+void Report(std::ostream& out, const std::string& where, const std::vector<Link>& links,
+            int codePage) {
     for (const auto& l : links)
-        out << Printable(where) << ": \"" << Printable(l.text) << "\" -> " << Printable(l.target)
-            << (l.popup ? " (popup)" : " (jump)") << "\n";
+        out << Printable(where) << ": \"" << Printable(ToUtf8(l.text, codePage)) << "\" -> "
+            << Printable(ToUtf8(l.target, codePage)) << (l.popup ? " (popup)" : " (jump)") << "\n";
 }
 
 }  // namespace
 
-std::string JsonLinks(const std::vector<Link>& links, size_t topic, const std::string& context) {
+std::string JsonLinks(const std::vector<Link>& links, size_t topic, const std::string& context,
+                      int codePage) {
     std::string out;
     for (const auto& l : links) {
         out += out.empty() ? "" : ", ";
@@ -136,8 +163,9 @@ std::string JsonLinks(const std::vector<Link>& links, size_t topic, const std::s
         if (topic)
             out += "\"topic\": " + std::to_string(topic) + ", \"context\": " + JsonString(context) +
                    ", ";
-        out += "\"text\": " + JsonString(l.text) + ", \"target\": " + JsonString(l.target) +
-               ", \"kind\": \"" + (l.popup ? "popup" : "jump") + "\"}";
+        out += "\"text\": " + JsonString(ToUtf8(l.text, codePage)) +
+               ", \"target\": " + JsonString(ToUtf8(l.target, codePage)) + ", \"kind\": \"" +
+               (l.popup ? "popup" : "jump") + "\"}";
     }
     return out;
 }
@@ -160,7 +188,7 @@ std::string JsonRunReport(bool dryRun, size_t total, const std::vector<std::stri
 
 int RunAutolink(const std::vector<std::string>& argv) {
     Args args(argv, {"--in-place", "--once", "--dry-run"},
-              {"-o", "--out-dir", "--colour", "--context"});
+              {"-o", "--out-dir", "--colour", "--context", "--encoding"});
     args.Expect(2, 2, "brioutil autolink TERMS INPUT (--in-place | -o OUT | --out-dir DIR)");
     bool dryRun = args.Flag("--dry-run");
     const std::string& termsPath = args.Positional()[0];
@@ -168,8 +196,17 @@ int RunAutolink(const std::vector<std::string>& argv) {
     if (termsPath == "-" && input == "-") Fail(kUsage, "standard input can be read only once");
     std::string root;
     std::vector<Job> jobs = PlanJobs(args, input, dryRun, {termsPath}, &root);
-    Dictionary dictionary = ReadTerms(termsPath);
-    Settings s{dictionary.get(), args.Flag("--once"), Colour(args), args.Value("--context")};
+    std::string termsText = ReadInput(termsPath);
+    int encoding = InputCodePage(args);
+    // One dictionary for each code page the documents are in.
+    std::map<int, Dictionary> dictionaries;
+    auto dictionaryFor = [&](const std::string& rtf) {
+        int codePage = DocumentCodePage(rtf);
+        Dictionary& d = dictionaries[codePage];
+        if (!d) d = ReadTerms(termsPath, termsText, encoding, codePage);
+        return d.get();
+    };
+    Settings s{nullptr, args.Flag("--once"), Colour(args), args.Value("--context")};
     bool toStdout = jobs.size() == 1 && jobs[0].destination == "-";
     std::ostream& log = toStdout ? std::cerr : std::cout;
     // Links are listed for a dry run, and with -v.
@@ -184,6 +221,8 @@ int RunAutolink(const std::vector<std::string>& argv) {
         progress.Step(job.source);
         std::string rtf = ReadInput(job.source);
         RequireRtf(rtf, job.source);
+        s.dictionary = dictionaryFor(rtf);
+        int codePage = DocumentCodePage(rtf);
         size_t links = 0, topicCount = 1;
         std::string linksJson;
         if (IsHelpCompilerRtf(rtf)) {
@@ -199,8 +238,8 @@ int RunAutolink(const std::vector<std::string>& argv) {
                 std::string linked = LinkTopic(s, t.rtf, t.context, where);
                 std::vector<Link> added = NewLinks(AutolinkLinks(t.rtf), AutolinkLinks(linked));
                 links += added.size();
-                if (list) Report(log, where, added);
-                std::string j = JsonLinks(added, i + 1, t.context);
+                if (list) Report(log, where, added, codePage);
+                std::string j = JsonLinks(added, i + 1, t.context, codePage);
                 if (!j.empty()) linksJson += (linksJson.empty() ? "" : ", ") + j;
                 if (dryRun) continue;
                 t.rtf = linked;
@@ -214,8 +253,8 @@ int RunAutolink(const std::vector<std::string>& argv) {
             std::string linked = LinkTopic(s, rtf, context, job.source);
             std::vector<Link> added = NewLinks(AutolinkLinks(rtf), AutolinkLinks(linked));
             links = added.size();
-            if (list) Report(log, job.source, added);
-            linksJson = JsonLinks(added, 0, "");
+            if (list) Report(log, job.source, added, codePage);
+            linksJson = JsonLinks(added, 0, "", codePage);
             results.push_back(dryRun ? "" : linked);
         }
         inputs.push_back(std::move(rtf));

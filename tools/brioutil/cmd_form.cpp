@@ -11,6 +11,7 @@
 #include "form/form.h"
 #include "helpdoc.h"
 #include "platform/platform.h"
+#include "textcode.h"
 
 namespace cli {
 
@@ -96,11 +97,23 @@ std::string JsonOrNull(bool present, const std::string& text) {
     return present ? JsonString(text) : "null";
 }
 
+// The code page of the form file: Windows-1252 unless --code-page says.
+int FormCodePage(const Args& args) {
+    std::string v = args.Value("--code-page", "1252");
+    if (v.empty() || v.size() > 5 || v.find_first_not_of("0123456789") != std::string::npos)
+        Fail(kUsage, "--code-page takes a code page number such as 1252, not '" + v + "'");
+    return std::stoi(v);
+}
+
 }  // namespace
 
 int RunForm(const std::vector<std::string>& argv) {
-    Args args(argv, {"--in-place"}, {"-o"});
-    const auto& p = args.Positional();
+    Args args(argv, {"--in-place"}, {"-o", "--encoding", "--code-page"});
+    const auto& given = args.Positional();
+    std::vector<std::string> p = given;
+    // What follows FILE goes into the form in its code page.
+    for (size_t i = 2; i < p.size(); ++i)
+        p[i] = ToDocument(p[i], InputCodePage(args, true), FormCodePage(args), "'" + p[i] + "'");
     if (p.empty()) Fail(kUsage, "usage: brioutil form get|set|delete FILE ...");
     const std::string& action = p[0];
     if (action == "get") {
@@ -109,11 +122,13 @@ int RunForm(const std::vector<std::string>& argv) {
         Form form(p[1]);
         std::string value;
         if (!form.Get(p[2], p[3], p[4], &value))
-            Fail(kInput,
-                 p[1] + ": no property '" + p[4] + "' in section '" + p[2] + " " + p[3] + "'");
+            Fail(kInput, p[1] + ": no property '" + given[4] + "' in section '" + given[2] + " " +
+                             given[3] + "'");
+        value = ToUtf8(value, FormCodePage(args));
         if (args.Json())
-            std::cout << "{\"file\": " << JsonString(p[1]) << ", \"type\": " << JsonString(p[2])
-                      << ", \"name\": " << JsonString(p[3]) << ", \"key\": " << JsonString(p[4])
+            std::cout << "{\"file\": " << JsonString(p[1]) << ", \"type\": " << JsonString(given[2])
+                      << ", \"name\": " << JsonString(given[3])
+                      << ", \"key\": " << JsonString(given[4])
                       << ", \"value\": " << JsonString(value) << "}\n";
         else
             std::cout << Printable(value) << "\n";
@@ -140,20 +155,24 @@ int RunForm(const std::vector<std::string>& argv) {
                                              p[4].c_str(), p[5].c_str())
                            : FormDeleteSection(form.Handle(), p[2].c_str(), p[3].c_str());
     if (status == BRIO_ERR_NOT_FOUND)
-        Fail(kInput, file + ": no section '" + p[2] + " " + p[3] + "'");
+        Fail(kInput, file + ": no section '" + given[2] + " " + given[3] + "'");
     if (status == BRIO_ERR_BAD_VALUE) Fail(kInput, "a value cannot hold a line break");
     if (status != BRIO_OK) Fail(kInternal, file + ": " + StatusText(status));
     std::string after = form.Text();
     bool written = Write(file, destination, before, after);
     std::ostream& log = destination == "-" ? std::cerr : std::cout;
-    std::string section = p[2] + " " + p[3];
+    // Reported in UTF-8, as the form's code page has them.
+    auto shown = [&](const std::string& text) { return ToUtf8(text, FormCodePage(args)); };
+    std::string section = shown(p[2]) + " " + shown(p[3]);
     if (args.Json()) {
         log << "{\"file\": " << JsonString(file) << ", \"output\": " << JsonString(destination)
             << ", \"written\": " << (written ? "true" : "false")
-            << ", \"type\": " << JsonString(p[2]) << ", \"name\": " << JsonString(p[3]);
+            << ", \"type\": " << JsonString(shown(p[2]))
+            << ", \"name\": " << JsonString(shown(p[3]));
         if (set)
-            log << ", \"key\": " << JsonString(p[4]) << ", \"old\": " << JsonOrNull(had, old)
-                << ", \"new\": " << JsonString(p[5]) << "}\n";
+            log << ", \"key\": " << JsonString(shown(p[4]))
+                << ", \"old\": " << JsonOrNull(had, shown(old))
+                << ", \"new\": " << JsonString(shown(p[5])) << "}\n";
         else
             log << ", \"lines\": " << lines - form.Lines() << "}\n";
         return kOk;
@@ -164,11 +183,11 @@ int RunForm(const std::vector<std::string>& argv) {
         log << "section '" << Printable(section) << "' deleted (" << lines - form.Lines()
             << " lines)";
     else if (!had)
-        log << "'" << Printable(section) << "' " << Printable(p[4]) << " added: \""
-            << Printable(p[5]) << "\"";
+        log << "'" << Printable(section) << "' " << Printable(shown(p[4])) << " added: \""
+            << Printable(shown(p[5])) << "\"";
     else
-        log << "'" << Printable(section) << "' " << Printable(p[4]) << ": \"" << Printable(old)
-            << "\" -> \"" << Printable(p[5]) << "\"";
+        log << "'" << Printable(section) << "' " << Printable(shown(p[4])) << ": \""
+            << Printable(shown(old)) << "\" -> \"" << Printable(shown(p[5])) << "\"";
     if (!written)
         log << " (unchanged)";
     else if (destination != "-")

@@ -20,21 +20,15 @@ namespace cli {
 
 namespace {
 
-const std::vector<std::string> kJoinColumns = {"file",     "context", "title",    "macro",
-                                               "keywords", "browse",  "nonscroll"};
 const std::vector<std::string> kDummyColumns = {"context", "title", "macro", "keywords",
                                                 "browse",  "body",  "keepn"};
 
-std::vector<std::string> SplitKeywords(const std::string& keywords) {
-    std::vector<std::string> out;
-    if (keywords.empty()) return out;
-    size_t start = 0;
-    while (true) {
-        size_t bar = keywords.find('|', start);
-        out.push_back(keywords.substr(start, bar == std::string::npos ? bar : bar - start));
-        if (bar == std::string::npos) return out;
-        start = bar + 1;
-    }
+// Width of UTF-8 text on a terminal, counting a character as one column.
+size_t Columns(const std::string& text) {
+    size_t n = 0;
+    for (size_t i = 0; i < text.size(); ++i)
+        if ((static_cast<unsigned char>(text[i]) & 0xC0) != 0x80) ++n;
+    return n;
 }
 
 int List(const Args& args) {
@@ -45,15 +39,15 @@ int List(const Args& args) {
     if (args.Flag("--json")) {
         std::cout << "[";
         for (size_t i = 0; i < topics.size(); ++i) {
-            const Topic& t = topics[i];
+            ShownTopic t = Shown(topics[i]);
             std::cout << (i ? ",\n " : "\n ") << "{\"topic\": " << i + 1
                       << ", \"context\": " << JsonString(t.context)
                       << ", \"title\": " << JsonString(t.title)
                       << ", \"macro\": " << JsonString(t.macro) << ", \"keywords\": [";
-            std::vector<std::string> k = SplitKeywords(t.keywords);
-            for (size_t j = 0; j < k.size(); ++j) std::cout << (j ? ", " : "") << JsonString(k[j]);
+            for (size_t j = 0; j < t.keywords.size(); ++j)
+                std::cout << (j ? ", " : "") << JsonString(t.keywords[j]);
             std::cout << "], \"browse\": " << JsonString(t.browse)
-                      << ", \"nonScrolling\": " << t.nonScrolling
+                      << ", \"nonScrolling\": " << topics[i].nonScrolling
                       << ", \"firstLine\": " << JsonString(t.firstLine) << "}";
         }
         std::cout << (topics.empty() ? "]\n" : "\n]\n");
@@ -62,19 +56,21 @@ int List(const Args& args) {
     std::vector<std::vector<std::string>> rows = {
         {"#", "CONTEXT", "TITLE", "KEYWORDS", "BROWSE", "REGION", "FIRST LINE"}};
     for (size_t i = 0; i < topics.size(); ++i) {
-        const Topic& t = topics[i];
+        ShownTopic t = Shown(topics[i]);
+        std::string keywords;
+        for (const auto& k : t.keywords) keywords += (keywords.empty() ? "" : "|") + k;
         rows.push_back({std::to_string(i + 1), Printable(t.context), Printable(t.title),
-                        Printable(t.keywords), Printable(t.browse), std::to_string(t.nonScrolling),
-                        Printable(t.firstLine)});
+                        Printable(keywords), Printable(t.browse),
+                        std::to_string(topics[i].nonScrolling), Printable(t.firstLine)});
     }
     std::vector<size_t> width(rows[0].size(), 0);
     for (const auto& r : rows)
-        for (size_t c = 0; c < r.size(); ++c) width[c] = std::max(width[c], r[c].size());
+        for (size_t c = 0; c < r.size(); ++c) width[c] = std::max(width[c], Columns(r[c]));
     for (const auto& r : rows) {
         std::string line;
         for (size_t c = 0; c < r.size(); ++c) {
             line += r[c];
-            if (c + 1 < r.size()) line += std::string(width[c] - r[c].size() + 2, ' ');
+            if (c + 1 < r.size()) line += std::string(width[c] - Columns(r[c]) + 2, ' ');
         }
         line.erase(line.find_last_not_of(' ') + 1);
         std::cout << line << "\n";
@@ -108,7 +104,9 @@ int Split(const Args& args) {
     std::string dir = args.Value("--out-dir");
     CheckOutputFolder(dir, "--out-dir");
     std::vector<Topic> topics = SplitTopics(ReadInput(file), file);
-    std::string properties = "file\tcontext\ttitle\tmacro\tkeywords\tbrowse\tnonscroll\n";
+    std::string properties;
+    for (const auto& c : kTopicColumns)
+        properties += c + (&c == &kTopicColumns.back() ? "\n" : "\t");
     std::vector<std::string> names;
     for (size_t i = 0; i < topics.size(); ++i) {
         const Topic& t = topics[i];
@@ -117,7 +115,8 @@ int Split(const Args& args) {
                       Cell(t.title, "title", i + 1) + "\t" + Cell(t.macro, "entry macro", i + 1) +
                       "\t" + Cell(t.keywords, "keywords", i + 1) + "\t" +
                       Cell(t.browse, "browse sequence", i + 1) + "\t" +
-                      std::to_string(t.nonScrolling) + "\n";
+                      std::to_string(t.nonScrolling) + "\t" +
+                      Cell(FootnotesCell(t.others), "footnotes", i + 1) + "\n";
     }
     names.push_back("topics.tsv");
     for (const auto& name : names) RefuseOverwrite({file}, dir + "/" + name);
@@ -183,7 +182,7 @@ int Join(const Args& args) {
     const std::string& props = args.Positional()[1];
     std::string out = args.Value("-o");
     CheckOutputFile(out, "-o");
-    Table table = ReadTable(ReadInput(props), props, kJoinColumns);
+    Table table = ReadTable(ReadInput(props), props, kTopicColumns);
     if (std::find(table.columns.begin(), table.columns.end(), "file") == table.columns.end())
         Fail(kInput, props + ": no 'file' column");
     std::vector<std::string> paths = {props};
@@ -209,6 +208,7 @@ int Join(const Args& args) {
         t.keywords = table.Cell(r, "keywords");
         t.browse = table.Cell(r, "browse");
         t.nonScrolling = Number(table.Cell(r, "nonscroll"), where);
+        t.others = ParseFootnotesCell(table.Cell(r, "footnotes"), where);
         documents.push_back(EmitTopic(t));
     }
     progress.Done();

@@ -28,7 +28,10 @@ const std::vector<Command>& Commands() {
          "                 default the one a topics.tsv beside the file gives it\n"
          "  --dry-run      print the links that would be made; write nothing\n"
          "  -v             also print every link made;  -q  print nothing but errors\n"
-         "  --json         report as JSON (files, links made, counts)\n\n"
+         "  --json         report as JSON (files, links made, counts)\n"
+         "  --encoding ENC the encoding of TERMS: utf-8 (default) or a code page such\n"
+         "                 as 1252; terms go into each document's code page, and a\n"
+         "                 term it cannot hold is reported and left out\n\n"
          "INPUT must be RTF (start with {\\rtf). Outputs are never inputs: giving the\n"
          "input or the terms file as -o is refused. --in-place rewrites only the files\n"
          "that change; results for a folder appear together, or none does.\n\n"
@@ -64,10 +67,12 @@ const std::vector<Command>& Commands() {
          "         unless --allow-outside\n"
          "  dummy  writes a file of placeholder topics, one per line of a properties file\n\n"
          "A properties file is tab-separated; its first line names the columns:\n"
-         "  join:  file context title macro keywords browse nonscroll\n"
+         "  join:  file context title macro keywords browse nonscroll footnotes\n"
          "  dummy: context title macro keywords browse body keepn\n"
          "(any order, missing columns are empty; 'file' is relative to the properties\n"
-         "file; keywords are |-separated; keepn yes makes the topic non-scrolling).\n"
+         "file; keywords are |-separated; footnotes holds the other footnotes (A, @,\n"
+         "...), each its mark then its text, |-separated; keepn yes makes the topic\n"
+         "non-scrolling).\n"
          "Common options: -q (nothing but errors), -v (split: every file written),\n"
          "--json (report as JSON).\n\n"
 
@@ -77,12 +82,14 @@ const std::vector<Command>& Commands() {
          "brioutil topics join guide/topics.tsv -o guide2.rtf\n",
          RunTopics},
         {"find", "which topics contain a phrase",
-         "usage: brioutil find PHRASE FILE... [--json]\n\n"
+         "usage: brioutil find PHRASE FILE... [--json] [--encoding ENC]\n\n"
          "Prints each topic whose text contains the words of PHRASE as consecutive\n"
          "words (whole words, any case). A FILE may be a topic file, a help-compiler\n"
          "file (each topic is searched) or a folder (every .rtf file under it). Finding\n"
          "nothing is not an error: the output is then empty. A FILE that is not RTF\n"
          "(does not start with {\\rtf) is an error.\n\n"
+         "PHRASE is UTF-8 unless --encoding names its code page (1252, cp932, ...);\n"
+         "it is compared with each document's text in that document's code page.\n\n"
          "example:\n"
          "  brioutil find \"print setup\" guide.rtf topics/\n",
          RunFind},
@@ -125,7 +132,11 @@ const std::vector<Command>& Commands() {
          "  -o OUT      write the edited file to OUT ('-' for standard output)\n"
          "  --in-place  replace FILE itself (written atomically, only when it changes)\n"
          "  -q          print nothing but errors\n"
-         "  --json      print the value (get) or the report (set, delete) as JSON\n\n"
+         "  --json      print the value (get) or the report (set, delete) as JSON\n"
+         "  --code-page N   the form file's code page (default 1252)\n"
+         "  --encoding ENC  the encoding of the arguments: utf-8 (default) or a code\n"
+         "                  page; a character the form's code page cannot hold is\n"
+         "                  refused. get prints the value in UTF-8.\n\n"
          "example:\n"
          "  brioutil form set main.frm Form Main Caption \"Hello there\" --in-place\n",
          RunForm},

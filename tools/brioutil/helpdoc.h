@@ -15,13 +15,44 @@ std::string Count(size_t n, const std::string& word);
 // Text of a library status code, for messages.
 std::string StatusText(int32_t status);
 
+// A help footnote: its reference mark and its text (as RTF text: control
+// words left out, escapes such as \'e9 kept).
+struct Footnote {
+    char mark = 0;
+    std::string text;
+    bool operator==(const Footnote& o) const { return mark == o.mark && text == o.text; }
+};
+
 // One topic as the authoring model keeps it.
 struct Topic {
     std::string rtf;  // a whole RTF document (later topics get the first one's header)
     std::string context, title, browse, keywords, macro;
     int32_t nonScrolling = 0;
     std::string firstLine;
+    // Footnotes that import does not keep (A, @, a second !, ...), in order.
+    std::vector<Footnote> others;
+    int codePage = 1252;          // of the document the topic comes from
+    std::vector<Footnote> notes;  // every help footnote of its source, as written
 };
+
+// A topic's properties as the user reads them: UTF-8, escapes decoded.
+struct ShownTopic {
+    std::string context, title, macro, browse, firstLine;
+    std::vector<std::string> keywords;
+};
+ShownTopic Shown(const Topic& topic);
+
+// The columns of a topics table (topics.tsv).
+extern const std::vector<std::string> kTopicColumns;
+
+// The help footnotes of a topic's source text, in order: a mark right
+// before "{\footnote", line breaks allowed between.
+std::vector<Footnote> HelpFootnotes(const std::string& source);
+
+// The `footnotes` cell of a topics table: "<mark><text>" items joined by
+// '|' (a '|' in a text is written \'7c), and back.
+std::string FootnotesCell(const std::vector<Footnote>& notes);
+std::vector<Footnote> ParseFootnotesCell(const std::string& cell, const std::string& where);
 
 // True for RTF written for the help compiler: topics separated by \page or
 // help footnotes (#, $, K, +, ! right before the footnote group). Anything else is one topic in the

@@ -13,6 +13,7 @@
 #include "cli.h"
 #include "files.h"
 #include "platform/platform.h"
+#include "textcode.h"
 
 #ifdef _WIN32
 #include <fcntl.h>
@@ -179,7 +180,14 @@ std::string JsonString(const std::string& text) {
         0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
     std::string out = "\"";
     char buffer[8];
-    for (unsigned char c : text) {
+    for (size_t i = 0; i < text.size(); ++i) {
+        unsigned char c = static_cast<unsigned char>(text[i]);
+        size_t n = c >= 0x80 ? Utf8Length(text, i) : 0;
+        if (n > 1) {  // UTF-8 stays as it is
+            out.append(text, i, n);
+            i += n - 1;
+            continue;
+        }
         switch (c) {
             case '"':
                 out += "\\\"";
