@@ -9,6 +9,7 @@
 #include "files.h"
 #include "helpdoc.h"
 #include "links.h"
+#include "textcode.h"
 
 namespace cli {
 
@@ -50,11 +51,15 @@ int RunUnlink(const std::vector<std::string>& argv) {
         const Job& job = jobs[i];
         bool written = !dryRun && !(job.destination == job.source && results[i] == inputs[i]);
         size_t links = removed[i].size();
-        json.push_back(JsonFileReport(job, written, 0, links, JsonLinks(removed[i], 0, "")));
+        int codePage = DocumentCodePage(inputs[i]);
+        json.push_back(
+            JsonFileReport(job, written, 0, links, JsonLinks(removed[i], 0, "", codePage)));
         if (args.Verbose())
             for (const auto& l : removed[i])
-                summaries.push_back(Printable(job.source) + ": \"" + Printable(l.text) + "\" -> " +
-                                    Printable(l.target) + (l.popup ? " (popup)" : " (jump)"));
+                summaries.push_back(Printable(job.source) + ": \"" +
+                                    Printable(ToUtf8(l.text, codePage)) + "\" -> " +
+                                    Printable(ToUtf8(l.target, codePage)) +
+                                    (l.popup ? " (popup)" : " (jump)"));
         std::string summary = Printable(job.source) + ": " + Count(links, "link") +
                               (dryRun ? " would be removed" : " removed");
         if (!written && !dryRun)

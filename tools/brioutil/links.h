@@ -52,7 +52,8 @@ void WriteResults(const std::vector<Job>& jobs, const std::vector<std::string>& 
 
 // JSON reports of autolink and unlink: the links of one file (each with
 // its topic number and context when `topic` is not 0), one file, the run.
-std::string JsonLinks(const std::vector<Link>& links, size_t topic, const std::string& context);
+std::string JsonLinks(const std::vector<Link>& links, size_t topic, const std::string& context,
+                      int codePage);
 std::string JsonFileReport(const Job& job, bool written, size_t topics, size_t count,
                            const std::string& links);
 std::string JsonRunReport(bool dryRun, size_t total, const std::vector<std::string>& files);
