@@ -1,6 +1,7 @@
 // Throughput of Autolink and AutolinkRemove on help RTF of 1 to 64 MB built
-// from the corpus topics, how Autolink grows with the dictionary and the
-// text, and how much memory it takes.
+// from the corpus topics and of Autolink on generated text where most words
+// are terms, how Autolink grows with the dictionary and the text, and how
+// much memory it takes.
 #include <benchmark/benchmark.h>
 #include <malloc.h>
 #include <sys/wait.h>
@@ -31,11 +32,8 @@ AutolinkDictionary* MakeDictionary(size_t count, size_t* made, bool sharePrefixe
     return MakeDictionary(Terms(count, sharePrefixes), made);
 }
 
-void RunAutolink(benchmark::State& state, size_t megabytes, size_t terms,
-                 bool sharePrefixes = true) {
-    const std::string& rtf = HelpRtf(megabytes);
-    size_t made = 0;
-    AutolinkDictionary* d = MakeDictionary(terms, &made, sharePrefixes);
+void RunAutolink(benchmark::State& state, const std::string& rtf, AutolinkDictionary* d,
+                 size_t made) {
     int32_t length = 0;
     for (auto _ : state) {
         int32_t status = 0;
@@ -53,10 +51,26 @@ void RunAutolink(benchmark::State& state, size_t megabytes, size_t terms,
     AutolinkDone(d);
 }
 
+void RunAutolink(benchmark::State& state, size_t megabytes, size_t terms,
+                 bool sharePrefixes = true) {
+    size_t made = 0;
+    AutolinkDictionary* d = MakeDictionary(terms, &made, sharePrefixes);
+    RunAutolink(state, HelpRtf(megabytes), d, made);
+}
+
 void BM_Autolink(benchmark::State& state) {
     RunAutolink(state, static_cast<size_t>(state.range(0)), 10000);
 }
 BENCHMARK(BM_Autolink)->Apply(Sizes);
+
+// Generated text where most words are terms: 10,000 terms of 1-3 words from
+// a vocabulary of 5,000 words, the text drawn from the same words.
+void BM_AutolinkTermDense(benchmark::State& state) {
+    size_t made = 0;
+    AutolinkDictionary* d = MakeDictionary(bench::DenseTerms(), &made);
+    RunAutolink(state, bench::TermDenseRtf(static_cast<size_t>(state.range(0))), d, made);
+}
+BENCHMARK(BM_AutolinkTermDense)->Apply(Sizes);
 
 void BM_AutolinkTerms(benchmark::State& state) {
     RunAutolink(state, 16, static_cast<size_t>(state.range(0)));

@@ -1,5 +1,6 @@
 // Inputs shared by the benchmark programs: help RTF of a chosen size built
-// from the corpus topics, and Autolink term lists.
+// from the corpus topics, generated word-dense help RTF, and Autolink term
+// lists.
 #pragma once
 
 #include <algorithm>
@@ -9,6 +10,7 @@
 #include <fstream>
 #include <iterator>
 #include <map>
+#include <random>
 #include <set>
 #include <string>
 #include <vector>
@@ -127,6 +129,190 @@ inline std::vector<std::string> Terms(size_t count, bool sharePrefixes = true) {
             for (size_t k = 1; k < words; ++k)
                 term += " qz" + std::to_string(i) + "x" + std::to_string(k);
         }
+        if (seen.insert(term).second) terms.push_back(term);
+    }
+    return terms;
+}
+
+// Generated help text: a fixed seed, so every run and every machine reads the
+// same bytes.
+class Random {
+  public:
+    explicit Random(uint64_t seed) : engine_(seed) {}
+    size_t Below(size_t n) { return static_cast<size_t>(engine_() % n); }
+    bool OneIn(size_t n) { return Below(n) == 0; }
+    double Unit() { return static_cast<double>(engine_() >> 11) * 0x1.0p-53; }
+
+  private:
+    std::mt19937_64 engine_;
+};
+
+// Distinct words of 2-7 letters: a few dozen common ones of help text first,
+// then made-up words of alternating consonants and vowels, so no two
+// consonants ever meet in a made-up word.
+inline std::vector<std::string> MakeVocabulary(size_t count, uint64_t seed) {
+    static const char* const kCommon[] = {
+        "the",  "to",   "a",    "of",    "and",  "in",   "is",     "you",  "for",    "on",
+        "or",   "this", "box",  "click", "menu", "file", "open",   "it",   "can",    "use",
+        "with", "an",   "be",   "that",  "from", "by",   "are",    "list", "select", "type",
+        "name", "then", "if",   "as",    "not",  "new",  "see",    "at",   "when",   "your",
+        "text", "page", "help", "topic", "all",  "each", "choose", "want", "tab",    "OK"};
+    const char* consonants = "bcdfghjklmnprstvwz";
+    const char* vowels = "aeiou";
+    std::vector<std::string> words;
+    std::set<std::string> seen;
+    for (const char* w : kCommon)
+        if (words.size() < count && seen.insert(w).second) words.push_back(w);
+    Random random(seed);
+    while (words.size() < count) {
+        static const size_t kLengths[] = {2, 3, 3, 4, 4, 4, 5, 5, 5, 6, 6, 7};
+        size_t length = kLengths[random.Below(std::size(kLengths))];
+        bool vowel = random.OneIn(3);
+        std::string word;
+        for (size_t k = 0; k < length; ++k, vowel = !vowel)
+            word += vowel ? vowels[random.Below(5)] : consonants[random.Below(18)];
+        if (seen.insert(word).second) words.push_back(word);
+    }
+    return words;
+}
+
+// Draws vocabulary ranks with a Zipf distribution (rank r weighs 1/(r+1)),
+// as words of running text fall.
+class ZipfWords {
+  public:
+    explicit ZipfWords(const std::vector<std::string>& words) : words_(words) {
+        double total = 0;
+        for (size_t r = 0; r < words.size(); ++r) cumulative_.push_back(total += 1.0 / (r + 1));
+        for (double& c : cumulative_) c /= total;
+    }
+    const std::string& Draw(Random& random) const {
+        size_t r = static_cast<size_t>(
+            std::lower_bound(cumulative_.begin(), cumulative_.end(), random.Unit()) -
+            cumulative_.begin());
+        return words_[std::min(r, words_.size() - 1)];
+    }
+
+  private:
+    const std::vector<std::string>& words_;
+    std::vector<double> cumulative_;
+};
+
+// A phrase planted once in the last few percent of word-dense text; no
+// generated word holds two consonants in a row, so "kestrel" occurs nowhere
+// else.
+constexpr const char* kLatePhrase = "rebuild the kestrel index";
+constexpr const char* kAbsentPhrase = "the kestrel gate";
+
+// Help-compiler RTF of mostly short words: topics, each opened by \page, of
+// footnotes, a bold title and paragraphs of sentences, with a word in bold or italics now and then,
+// an occasional bulleted list, and lines broken after a blank.
+inline std::string BuildWordDenseRtf(size_t bytes, const std::vector<std::string>& vocabulary,
+                                     uint64_t seed) {
+    ZipfWords zipf(vocabulary);
+    Random random(seed);
+    std::string rtf =
+        "{\\rtf1\\ansi\\deff0{\\fonttbl{\\f0\\fswiss Arial;}{\\f1\\froman Times New Roman;}}"
+        "{\\stylesheet{\\widctlpar\\f0\\fs20 \\snext0 Normal;}}\r\n";
+    rtf.reserve(bytes + (64 << 10));
+    size_t lineStart = rtf.size();
+    auto breakLine = [&] {
+        if (rtf.size() - lineStart > 72) {
+            rtf += "\r\n";
+            lineStart = rtf.size();
+        }
+    };
+    auto words = [&](size_t n, bool capital) {
+        std::string s;
+        for (size_t k = 0; k < n; ++k) {
+            std::string w = zipf.Draw(random);
+            if (k == 0 && capital) w[0] = static_cast<char>(std::toupper(w[0]));
+            s += (k ? " " : "") + w;
+        }
+        return s;
+    };
+    bool planted = false;
+    for (size_t topic = 0; rtf.size() < bytes; ++topic) {
+        std::string title = words(1 + random.Below(4), true);
+        rtf += "\\page\r\n#{\\footnote IDH_" + std::to_string(topic) + "}\r\n${\\footnote " +
+               title + "}\r\nK{\\footnote " + words(1 + random.Below(2), false) + ";" +
+               words(1 + random.Below(2), false) + "}\r\n";
+        if (random.OneIn(4)) rtf += "+{\\footnote seq:" + std::to_string(topic) + "}\r\n";
+        rtf += "\\keepn{\\b\\fs24 " + title + "}\\par\\pard\r\n";
+        lineStart = rtf.size();
+        for (size_t para = 3 + random.Below(6); para > 0; --para) {
+            bool list = random.OneIn(8);
+            if (list) rtf += "\\pard\\fi-360\\li360 ";
+            for (size_t sentence = list ? 1 : 2 + random.Below(4); sentence > 0; --sentence) {
+                if (list) rtf += "\\bullet\\tab ";
+                size_t n = 4 + random.Below(11);
+                for (size_t k = 0; k < n; ++k) {
+                    std::string w = zipf.Draw(random);
+                    if (k == 0) w[0] = static_cast<char>(std::toupper(w[0]));
+                    if (random.OneIn(40))
+                        rtf += (random.OneIn(2) ? "{\\b " : "{\\i ") + w + "}";
+                    else
+                        rtf += w;
+                    if (k + 1 < n) {
+                        if (random.OneIn(10)) rtf += ",";
+                        rtf += " ";
+                        breakLine();
+                    }
+                }
+                rtf += random.OneIn(10) ? "?" : random.OneIn(15) ? ":" : ".";
+                rtf += list ? "\\par\r\n" : " ";
+                if (list) lineStart = rtf.size();
+                breakLine();
+            }
+            if (list) {
+                rtf += "\\pard\r\n";
+                continue;
+            }
+            if (!planted && rtf.size() >= bytes - bytes / 32) {
+                rtf += "To " + std::string(kLatePhrase) + ", choose OK. ";
+                planted = true;
+            }
+            rtf += "\\par\r\n";
+            lineStart = rtf.size();
+        }
+    }
+    rtf += "}";
+    return rtf;
+}
+
+inline const std::vector<std::string>& HelpVocabulary() {
+    static const std::vector<std::string> words = MakeVocabulary(3000, 17);
+    return words;
+}
+
+inline const std::string& WordDenseRtf(size_t megabytes) {
+    static std::map<size_t, std::string> cache;
+    std::string& rtf = cache[megabytes];
+    if (rtf.empty()) rtf = BuildWordDenseRtf(megabytes << 20, HelpVocabulary(), 1);
+    return rtf;
+}
+
+// Text where most words are registered terms: 10,000 terms of 1-3 words
+// drawn from a vocabulary of 5,000 words, as often as the text draws them.
+inline const std::vector<std::string>& TermVocabulary() {
+    static const std::vector<std::string> words = MakeVocabulary(5000, 29);
+    return words;
+}
+
+inline const std::string& TermDenseRtf(size_t megabytes) {
+    static std::map<size_t, std::string> cache;
+    std::string& rtf = cache[megabytes];
+    if (rtf.empty()) rtf = BuildWordDenseRtf(megabytes << 20, TermVocabulary(), 2);
+    return rtf;
+}
+
+inline std::vector<std::string> DenseTerms(size_t count = 10000) {
+    ZipfWords zipf(TermVocabulary());
+    Random random(3);
+    std::vector<std::string> terms;
+    std::set<std::string> seen;
+    while (terms.size() < count) {
+        std::string term = zipf.Draw(random);
+        for (size_t k = random.Below(3); k > 0; --k) term += " " + zipf.Draw(random);
         if (seen.insert(term).second) terms.push_back(term);
     }
     return terms;

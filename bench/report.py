@@ -67,6 +67,11 @@ def main():
         ("autolink_bench", "BM_AutolinkRemovePassThrough", "AutolinkRemove, unlinked text", 300),
         ("autolink_bench", "BM_AutolinkRemove", "AutolinkRemove, linked text", None),
         ("autolink_bench", "BM_Autolink", "Autolink, 10,000 terms", 60),
+        ("topic_bench", "BM_TopicFindTextWordDenseLate",
+         "TopicFindText, word-dense text, phrase near the end", 400),
+        ("topic_bench", "BM_TopicFindTextWordDenseAbsent",
+         "TopicFindText, word-dense text, phrase absent", 400),
+        ("autolink_bench", "BM_AutolinkTermDense", "Autolink, term-dense text, 10,000 terms", 60),
         ("topic_bench", "BM_Memcpy", "memcpy (reference)", None),
     ]
     for _, bench, label, floor in rtf_ops:
@@ -89,7 +94,9 @@ def main():
         out.append(f"| {label} | " + " | ".join(fmt(r) for r in rates) +
                    f" | {fmt(growth, 2)} | {fmt(ratio64, 2)} | {'; '.join(text)} |")
     out.append("\nMB/s of input; growth is time per byte at 64 MB over time per byte at 1 MB "
-               "(1.00 is linear).\n")
+               "(1.00 is linear). Word-dense and term-dense text is generated help RTF of "
+               "short words; the terms of the term-dense rows are 1-3 words of its "
+               "5,000-word vocabulary.\n")
 
     out.append("## Peers, same input, same run\n")
     out.append("| comparison | size | brioutil MB/s | peer MB/s | brioutil / peer |")
