@@ -171,11 +171,18 @@ uint16_t WriteBitmapGroup(int count, unsigned char* const* pictures, const char*
     size_t indexSize = 4 + 4 * static_cast<size_t>(count);
     GlobalHandle indexHandle = MemAlloc(kGhnd, indexSize, kModule, __LINE__);
     if (!indexHandle) return kStatusNoMemory;
-    auto* index = static_cast<unsigned char*>(MemLock(indexHandle, kModule, __LINE__));
-    if (!index) {
-        MemFree(indexHandle, kModule, __LINE__);
-        return kStatusNoMemory;
-    }
+    // Released however the function is left: the file layer may throw.
+    struct IndexBlock {
+        GlobalHandle handle;
+        unsigned char* bytes = nullptr;
+        ~IndexBlock() {
+            if (bytes) MemUnlock(handle, kModule, __LINE__);
+            MemFree(handle, kModule, __LINE__);
+        }
+    } block{indexHandle};
+    block.bytes = static_cast<unsigned char*>(MemLock(indexHandle, kModule, __LINE__));
+    unsigned char* index = block.bytes;
+    if (!index) return kStatusNoMemory;
     uint16_t status = kStatusOk;
     AtomicFile file;
     if (!file.Open(path)) {
@@ -206,8 +213,6 @@ uint16_t WriteBitmapGroup(int count, unsigned char* const* pictures, const char*
             status = static_cast<uint16_t>(rc ? rc : kStatusShortWrite);
         }
     }
-    MemUnlock(indexHandle, kModule, __LINE__);
-    MemFree(indexHandle, kModule, __LINE__);
     return status;
 }
 

@@ -292,6 +292,14 @@ static int32_t TopicEmitRtfFileBody(const char* rtfText, const char* contextStri
     if (!outputPath || !file.Open(outputPath)) return BRIO_ERR_CREATE_OUTPUT;
     RtfContext c;
     std::memset(&c, 0, sizeof c);
+    // Released however the function is left: the file layer may throw.
+    struct Release {
+        RtfContext* c;
+        ~Release() {
+            BrioFree(c->outBuffer);
+            RtfFreeContext(c);
+        }
+    } release{&c};
     RtfOpenText(&c, rtfText);
     // The topic is built in memory and written in one piece, so a failure
     // never leaves half a topic in place of the old file.
@@ -311,8 +319,6 @@ static int32_t TopicEmitRtfFileBody(const char* rtfText, const char* contextStri
     } else {
         file.Abort();
     }
-    BrioFree(c.outBuffer);
-    RtfFreeContext(&c);
     return status;
 }
 
