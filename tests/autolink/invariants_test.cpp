@@ -147,7 +147,8 @@ Reading Read(const std::string& s) {
             if (j < s.size() && (s[j] == '-' || Digit(s[j]))) {
                 size_t k = j + (s[j] == '-');
                 param = 0;
-                while (k < s.size() && Digit(s[k])) param = param * 10 + (s[k++] - '0');
+                while (k < s.size() && Digit(s[k]))
+                    param = std::min(param * 10 + (s[k++] - '0'), 0x7FFFFFFFL);
                 if (s[j] == '-') param = -1;
                 j = k;
             }
