@@ -432,7 +432,6 @@ class RtfSpotFinder {
     bool collect_;
     Format* formats_ = nullptr;  // by depth
     int32_t formatCapacity_ = 0;
-    int32_t formatDepth_ = 0;  // depth whose entry is current
     RtfProtected* ranges_ = nullptr;
     int32_t count_ = 0;
     int32_t capacity_ = 0;
