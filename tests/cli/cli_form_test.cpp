@@ -24,7 +24,8 @@ TEST(CliForm, GetSetAndDeleteWriteOnlyWhereTheyAreTold) {
     EXPECT_EQ(ReadFile(out),
               "VERSION 1.00\r\nBegin Form Main\r\n   Caption         =   \"Orders\"\r\nEnd\r\n");
     const std::string head = "VERSION 1.00\r\nBegin Form Main\r\n   Caption         =   Bye\r\n";
-    EXPECT_EQ(RunOk({"form", "set", file, "Form", "Main", "Caption", "Bye", "-o", "-"}).substr(0, head.size()),
+    EXPECT_EQ(RunOk({"form", "set", file, "Form", "Main", "Caption", "Bye", "-o", "-"})
+                  .substr(0, head.size()),
               head);
     EXPECT_EQ(ReadFile(file), kForm);
     EXPECT_EQ(dir.Entries(), (Args{"main.frm", "out.frm"}));
@@ -61,7 +62,8 @@ TEST(CliAppPath, PrintsTheRegisteredPath) {
 
 TEST(CliTool, HelpExplainsEveryCommandWithAnExample) {
     std::string overview = RunOk({"--help"});
-    for (std::string command : {"autolink", "unlink", "topics", "find", "picture", "form", "apppath"}) {
+    for (std::string command :
+         {"autolink", "unlink", "topics", "find", "picture", "form", "apppath"}) {
         std::string help = RunOk({command, "--help"});
         EXPECT_EQ(help.rfind("usage: brioutil " + command, 0), 0u) << command;
         EXPECT_NE(help.find("example"), std::string::npos) << command;

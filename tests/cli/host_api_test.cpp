@@ -53,8 +53,8 @@ TEST(HostReplaceFile, WritesExactlyTheBytesOrReportsWhyNot) {
         }
         std::string path = dir.File(c.path);
         errno = 0;
-        int32_t status = BrioHostReplaceFile(c.path.empty() ? nullptr : path.c_str(), c.data,
-                                             c.size);
+        int32_t status =
+            BrioHostReplaceFile(c.path.empty() ? nullptr : path.c_str(), c.data, c.size);
         int error = errno;
         EXPECT_EQ(status, c.status);
         if (c.path == "none/f") {
@@ -94,7 +94,8 @@ TEST(HostReplaceFile, EachFailedAllocationLeavesTheOldFile) {
         }
         EXPECT_EQ(status, BRIO_ERR_NO_MEMORY);
         EXPECT_EQ(ReadFile(path), kOld);
-        EXPECT_EQ(dir.Entries(), std::vector<std::string>{"a-name-long-enough-to-be-allocated.txt"});
+        EXPECT_EQ(dir.Entries(),
+                  std::vector<std::string>{"a-name-long-enough-to-be-allocated.txt"});
     }
 }
 

@@ -174,8 +174,7 @@ int RunForm(const std::vector<std::string>& argv) {
     if (args.Quiet()) return kOk;
     log << Printable(file) << ": ";
     if (!set)
-        log << "section '" << Printable(section) << "' deleted (" << deleted
-            << " lines)";
+        log << "section '" << Printable(section) << "' deleted (" << deleted << " lines)";
     else if (!had)
         log << "'" << Printable(section) << "' " << Printable(shown(p[4])) << " added: \""
             << Printable(shown(p[5])) << "\"";

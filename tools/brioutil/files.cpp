@@ -51,11 +51,17 @@ FILE* OpenFile(const std::string& path, const char* mode) {
     return ::_wfopen(WidePath(path).c_str(), Wide(mode).c_str());
 }
 
-bool RemoveFile(const std::string& path) { return ::DeleteFileW(WidePath(path).c_str()) != 0; }
+bool RemoveFile(const std::string& path) {
+    return ::DeleteFileW(WidePath(path).c_str()) != 0;
+}
 #else
-FILE* OpenFile(const std::string& path, const char* mode) { return std::fopen(path.c_str(), mode); }
+FILE* OpenFile(const std::string& path, const char* mode) {
+    return std::fopen(path.c_str(), mode);
+}
 
-bool RemoveFile(const std::string& path) { return std::remove(path.c_str()) == 0; }
+bool RemoveFile(const std::string& path) {
+    return std::remove(path.c_str()) == 0;
+}
 #endif
 
 std::string MakeUniqueFolder(const std::string& prefix) {
