@@ -594,12 +594,6 @@ bool Exists(const std::string& path) {
     return fs::exists(fs::u8path(path), ec);
 }
 
-void MakeFolders(const std::string& path) {
-    std::error_code ec;
-    fs::create_directories(fs::u8path(path), ec);
-    if (ec || !IsFolder(path)) Fail(kInput, path + ": cannot create the folder");
-}
-
 std::vector<std::string> RtfFilesUnder(const std::string& folder) {
     std::vector<std::string> files;
     std::error_code ec;
