@@ -18,7 +18,12 @@ namespace {
 class Form {
   public:
     explicit Form(const std::string& path) : path_(path), work_(folder_.File("form.frm")) {
-        WriteOutput(work_, ReadInput(path));
+        std::string text = ReadInput(path);
+        try {
+            WriteOutput(work_, text);
+        } catch (const Failure&) {
+            Fail(kInput, path_ + ": cannot copy to the temporary folder");
+        }
         Open();
     }
     ~Form() {
@@ -34,7 +39,12 @@ class Form {
         form_ = nullptr;
         if (status == BRIO_ERR_NO_MEMORY) Fail(kInternal, path_ + ": out of memory");
         if (status != BRIO_OK) Fail(kInternal, path_ + ": cannot write the work copy");
-        std::string text = ReadInput(work_);
+        std::string text;
+        try {
+            text = ReadInput(work_);
+        } catch (const Failure&) {
+            Fail(kInternal, path_ + ": cannot read the work copy back");
+        }
         Open();
         return text;
     }
