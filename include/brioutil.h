@@ -27,22 +27,22 @@ extern "C" {
 /* Status codes of the RTF, topic, Autolink and form operations. */
 enum BrioStatus {
     BRIO_OK = 0,
-    BRIO_END_OF_INPUT = -1,            /* internal; AutolinkRemove reports success as -1 */
-    BRIO_ERR_BITMAP_OPEN = 2001,       /* a bitmap file cannot be opened for reading */
-    BRIO_ERR_CREATE_OUTPUT = 2002,     /* the output file cannot be created */
-    BRIO_ERR_UNEXPECTED_END = 2003,    /* input ended where more was required */
-    BRIO_ERR_UNKNOWN_KEYWORD = 2004,   /* control word not in the table */
-    BRIO_ERR_NO_MEMORY = 2005,         /* memory cannot be allocated */
-    BRIO_ERR_WRITE = 2006,             /* writing the output file failed */
-    BRIO_ERR_WORD_TOO_LONG = 2007,     /* a word is longer than 511 characters */
-    BRIO_ERR_NOT_FOUND = 2008,         /* negative count, no handle, no such section/property */
-    BRIO_ERR_READ = 2009,              /* short read; not a bitmap */
-    BRIO_ERR_UNBALANCED = 2010,        /* a group closed that was not open */
+    BRIO_END_OF_INPUT = -1,               /* internal; AutolinkRemove reports success as -1 */
+    BRIO_ERR_BITMAP_OPEN = 2001,          /* a bitmap file cannot be opened for reading */
+    BRIO_ERR_CREATE_OUTPUT = 2002,        /* the output file cannot be created */
+    BRIO_ERR_UNEXPECTED_END = 2003,       /* input ended where more was required */
+    BRIO_ERR_UNKNOWN_KEYWORD = 2004,      /* control word not in the table */
+    BRIO_ERR_NO_MEMORY = 2005,            /* memory cannot be allocated */
+    BRIO_ERR_WRITE = 2006,                /* writing the output file failed */
+    BRIO_ERR_WORD_TOO_LONG = 2007,        /* a word is longer than 511 characters */
+    BRIO_ERR_NOT_FOUND = 2008,            /* negative count, no handle, no such section/property */
+    BRIO_ERR_READ = 2009,                 /* short read; not a bitmap */
+    BRIO_ERR_UNBALANCED = 2010,           /* a group closed that was not open */
     BRIO_ERR_FOOTNOTE_BEFORE_PAGE = 2011, /* a # footnote before any \page record */
-    BRIO_ERR_GROUPS_OPEN = 2012,       /* input ended with groups still open */
-    BRIO_ERR_TERM_CONFLICT = 2013,     /* a term ends where another target already ends */
-    BRIO_ERR_STACK_FULL = 2014,        /* pending-word stack full */
-    BRIO_ERR_BAD_VALUE = 2015          /* FormSetProperty: a value holding CR or LF */
+    BRIO_ERR_GROUPS_OPEN = 2012,          /* input ended with groups still open */
+    BRIO_ERR_TERM_CONFLICT = 2013,        /* a term ends where another target already ends */
+    BRIO_ERR_STACK_FULL = 2014,           /* pending-word stack full */
+    BRIO_ERR_BAD_VALUE = 2015             /* FormSetProperty: a value holding CR or LF */
 };
 
 /* Threads. Every export runs on the caller's thread; the library starts
@@ -84,8 +84,7 @@ BRIOUTIL_EXPORT const char* BRIOAPI TopicNew(uint32_t* length, int32_t* status);
 BRIOUTIL_EXPORT int32_t BRIOAPI TopicEmitRtfFile(const char* rtfText, const char* contextString,
                                                  const char* title, const char* entryMacro,
                                                  char* keywords, const char* browseSequence,
-                                                 const char* outputPath,
-                                                 int32_t nonScrollingCount);
+                                                 const char* outputPath, int32_t nonScrollingCount);
 
 /* The handle of an imported topic: its RTF lives in it. */
 typedef struct TopicImport TopicImport;
@@ -152,8 +151,8 @@ BRIOUTIL_EXPORT AutolinkDictionary* BRIOAPI AutolinkReference(
  * (2008 for a null dictionary or text). */
 BRIOUTIL_EXPORT char* BRIOAPI Autolink(AutolinkDictionary* dictionary, const char* rtf,
                                        const char* topicContext, const char* popupContext,
-                                       int32_t oncePerPass, uint32_t linkColour,
-                                       int32_t* length, int32_t* result);
+                                       int32_t oncePerPass, uint32_t linkColour, int32_t* length,
+                                       int32_t* result);
 /* Returns a copy of the RTF text with the links of the "Autolink;" style
  * taken apart again (and without the input's line ends). The text comes from
  * the C runtime heap: release it with free(). *result is -1 after a complete
@@ -224,8 +223,7 @@ BRIOUTIL_EXPORT int32_t BRIOAPI FormClose(FormFile* form);
 /* Application paths: the App Paths registry entry of an application.
  * *data receives a library-owned buffer (overwritten by the next call),
  * *size the byte count stored in it. Returns the registry error code. */
-BRIOUTIL_EXPORT int32_t BRIOAPI GetAppPath(const char* appName, const char** data,
-                                           uint32_t* size);
+BRIOUTIL_EXPORT int32_t BRIOAPI GetAppPath(const char* appName, const char** data, uint32_t* size);
 
 #ifdef __cplusplus
 }

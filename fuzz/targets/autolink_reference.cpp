@@ -32,7 +32,8 @@ std::string Link(AutolinkDictionary* d, const std::string& text, bool second) {
     int32_t length = 0, result = 0;
     const char* out = second ? Autolink(d, text.c_str(), "x", "y", 1, 0x0000FF, &length, &result)
                              : Autolink(d, text.c_str(), nullptr, nullptr, 0, 0, &length, &result);
-    return std::to_string(result) + ":" + (out ? std::string(out, static_cast<size_t>(length)) : "");
+    return std::to_string(result) + ":" +
+           (out ? std::string(out, static_cast<size_t>(length)) : "");
 }
 
 }  // namespace

@@ -6,6 +6,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "brioutil_host.h"
+#include "frame/guard.h"
 #include "platform/platform.h"
 
 namespace brio {
@@ -471,3 +473,21 @@ bool PlatReplaceFile(const char* source, const char* target) {
 }
 
 }  // namespace brio
+
+// ---------------------------------------------------------------------------
+// Host API over the file replacement and the clipboard switch, for hosts that
+// link the library (the command-line tool among them).
+
+extern "C" int32_t BrioHostReplaceFile(const char* path, const void* data, size_t size) {
+    if (!path || (!data && size)) return BRIO_ERR_CREATE_OUTPUT;
+    return brio::GuardExport(
+        [&]() -> int32_t {
+            brio::AtomicFile file;
+            if (!file.Open(path)) return BRIO_ERR_CREATE_OUTPUT;
+            file.Write(data, size);
+            return file.Commit() ? BRIO_OK : BRIO_ERR_WRITE;
+        },
+        []() -> int32_t { return BRIO_ERR_NO_MEMORY; });
+}
+
+extern "C" void BrioHostClipboardUsePrivate(int32_t on) { brio::ClipboardUsePrivate(on != 0); }

@@ -15,23 +15,27 @@ const std::string kTerms =
     "pond\t\tPOND\n"
     "plant a bed\tplant beds\tPLANT\tpopup\n"
     "water\t\tWATER\tjump\tno\tyes\n";
-const std::string kLinked = kSheet + "{\\cs99\\ul Plant a bed}{\\cs99\\v PLANT} near the "
-                                     "{\\cs99\\uldb pond}{\\cs99\\v POND}. The {\\cs99\\uldb pond}"
-                                     "{\\cs99\\v POND} needs water.\\par}";
+const std::string kLinked = kSheet +
+                            "{\\cs99\\ul Plant a bed}{\\cs99\\v PLANT} near the "
+                            "{\\cs99\\uldb pond}{\\cs99\\v POND}. The {\\cs99\\uldb pond}"
+                            "{\\cs99\\v POND} needs water.\\par}";
 
 TEST(CliAutolink, LinksOneTopicFileWhereItIsTold) {
     CliDir dir({{"topic.rtf", kTopic}, {"terms.txt", kTerms}});
     std::string topic = dir.File("topic.rtf"), terms = dir.File("terms.txt");
     EXPECT_EQ(RunOk({"autolink", terms, topic, "-o", "-", "--once", "--colour", "2"}),
-              kSheet + "{\\cs99\\cf2\\ul Plant a bed}{\\cs99\\v PLANT} near the {\\cs99\\cf2\\uldb "
-                       "pond}{\\cs99\\v POND}. The pond needs water.\\par}");
+              kSheet +
+                  "{\\cs99\\cf2\\ul Plant a bed}{\\cs99\\v PLANT} near the {\\cs99\\cf2\\uldb "
+                  "pond}{\\cs99\\v POND}. The pond needs water.\\par}");
     // The topic's own context string is never a link target.
     EXPECT_EQ(RunOk({"autolink", terms, topic, "-o", "-", "--context", "POND"}),
-              kSheet + "{\\cs99\\ul Plant a bed}{\\cs99\\v PLANT} near the pond. The pond needs "
-                       "water.\\par}");
+              kSheet +
+                  "{\\cs99\\ul Plant a bed}{\\cs99\\v PLANT} near the pond. The pond needs "
+                  "water.\\par}");
     EXPECT_EQ(RunOk({"autolink", terms, topic, "--dry-run"}),
-              topic + ": \"Plant a bed\" -> PLANT (popup)\n" + topic + ": \"pond\" -> POND (jump)\n" +
-                  topic + ": \"pond\" -> POND (jump)\n" + topic + ": 3 links would be made\n");
+              topic + ": \"Plant a bed\" -> PLANT (popup)\n" + topic +
+                  ": \"pond\" -> POND (jump)\n" + topic + ": \"pond\" -> POND (jump)\n" + topic +
+                  ": 3 links would be made\n");
     EXPECT_EQ(RunOk({"autolink", terms, topic, "-o", dir.File("linked.rtf")}),
               topic + ": 3 links made -> " + dir.File("linked.rtf") + "\n");
     EXPECT_EQ(ReadFile(dir.File("linked.rtf")), kLinked);
@@ -43,8 +47,9 @@ TEST(CliAutolink, LinksOneTopicFileWhereItIsTold) {
     // An ordinary footnote keeps a topic file in its own form.
     EXPECT_EQ(RunOk({"autolink", terms, "-", "-o", "-"},
                     kSheet + "A pond{\\cs15\\super \\chftn {\\footnote pond}}.}"),
-              kSheet + "A {\\cs99\\uldb pond}{\\cs99\\v POND}{\\cs15\\super \\chftn "
-                       "{\\footnote pond}}.}");
+              kSheet +
+                  "A {\\cs99\\uldb pond}{\\cs99\\v POND}{\\cs15\\super \\chftn "
+                  "{\\footnote pond}}.}");
 
     RunOk({"autolink", terms, topic, "--in-place"});
     EXPECT_EQ(ReadFile(topic), kLinked);
@@ -55,7 +60,8 @@ TEST(CliAutolink, HelpCompilerFileIsLinkedTopicByTopic) {
     const std::string help =
         "{\\rtf1\\ansi{\\stylesheet{\\s0 Normal;}}\r\n"
         "#{\\footnote # POND}\r\n${\\footnote $ The pond}\r\n!{\\footnote ! Show(1)}\r\n"
-        "The pond and the bed.\\par\r\n\\page\r\n#{\\footnote # BED}\r\nA bed by the pond.\\par\r\n}";
+        "The pond and the bed.\\par\r\n\\page\r\n#{\\footnote # BED}\r\nA bed by the "
+        "pond.\\par\r\n}";
     CliDir dir({{"help.rtf", help}, {"terms.txt", "pond\t\tPOND\nbed\t\tBED\n"}});
     std::string h = dir.File("help.rtf"), terms = dir.File("terms.txt");
     EXPECT_EQ(RunOk({"autolink", terms, h, "--dry-run"}),
@@ -87,8 +93,8 @@ TEST(CliAutolink, FolderKeepsItsLayoutUnderTheOutputFolder) {
                 {"in/sub/b.RTF", kSheet + "No match here.}"},
                 {"in/notes.txt", "pond"},
                 {"terms.txt", kTerms}});
-    std::string out = RunOk({"autolink", dir.File("terms.txt"), dir.File("in"), "--out-dir",
-                             dir.File("out")});
+    std::string out =
+        RunOk({"autolink", dir.File("terms.txt"), dir.File("in"), "--out-dir", dir.File("out")});
     EXPECT_NE(out.find("3 links made in 2 files\n"), std::string::npos) << out;
     EXPECT_EQ(ReadFile(dir.File("out/a.rtf")), kLinked);
     EXPECT_EQ(ReadFile(dir.File("out/sub/b.RTF")), kSheet + "No match here.}");
@@ -117,17 +123,21 @@ TEST(CliAutolink, FailuresNameTheProblemAndWriteNothing) {
         {{"autolink", terms, topic, "--dry-run", "-o", "-"}, 1, "writes nothing"},
         {{"autolink", terms, topic, "-o", "-", "--colour", "red"}, 1, "colour-table index"},
         {{"autolink", terms, dir.File("none.rtf"), "-o", "-"}, 2, "none.rtf: no such file"},
-        {{"autolink", dir.File("kind.txt"), topic, "-o", "-"}, 2,
+        {{"autolink", dir.File("kind.txt"), topic, "-o", "-"},
+         2,
          "kind.txt:3: the link kind must be jump or popup, not 'popover'"},
         {{"autolink", dir.File("short.txt"), topic, "-o", "-"}, 2, "short.txt:1: expected"},
-        {{"autolink", dir.File("conflict.txt"), topic, "-o", "-"}, 2,
+        {{"autolink", dir.File("conflict.txt"), topic, "-o", "-"},
+         2,
          "conflict.txt:2: 'pond': a term already links to another target"},
         {{"autolink", dir.File("empty.txt"), topic, "-o", "-"}, 2, "empty.txt: no terms"},
         // One broken file stops the run before anything is written.
-        {{"autolink", terms, in, "--out-dir", dir.File("out")}, 2,
+        {{"autolink", terms, in, "--out-dir", dir.File("out")},
+         2,
          "z.rtf: the RTF ends with groups still open"},
         {{"autolink", terms, in, "--in-place"}, 2, "z.rtf"},
-        {{"unlink", dir.File("lone.rtf"), "--in-place"}, 2,
+        {{"unlink", dir.File("lone.rtf"), "--in-place"},
+         2,
          "lone.rtf: the RTF ends in a lone backslash"},
         {{"unlink", topic}, 1, "--in-place, -o OUT or --out-dir DIR"},
     });
@@ -139,8 +149,9 @@ TEST(CliAutolink, FailuresNameTheProblemAndWriteNothing) {
 }
 
 TEST(CliUnlink, TakesTheLinksApartAgain) {
-    CliDir dir({{"linked.rtf", kLinked},
-                {"own.rtf", kSheet + "\r\n{\\uldb Mine}{\\v MINE} {\\cs99\\uldb pond}{\\cs99\\v POND}}"}});
+    CliDir dir(
+        {{"linked.rtf", kLinked},
+         {"own.rtf", kSheet + "\r\n{\\uldb Mine}{\\v MINE} {\\cs99\\uldb pond}{\\cs99\\v POND}}"}});
     std::string linked = dir.File("linked.rtf"), own = dir.File("own.rtf");
     ToolRun run = RunTool({"unlink", linked, "-o", "-"});
     EXPECT_EQ(run.exitCode, 0) << run.err;

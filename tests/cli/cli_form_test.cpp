@@ -24,10 +24,59 @@ TEST(CliForm, GetSetAndDeleteWriteOnlyWhereTheyAreTold) {
     EXPECT_EQ(ReadFile(out),
               "VERSION 1.00\r\nBegin Form Main\r\n   Caption         =   \"Orders\"\r\nEnd\r\n");
     const std::string head = "VERSION 1.00\r\nBegin Form Main\r\n   Caption         =   Bye\r\n";
-    EXPECT_EQ(RunOk({"form", "set", file, "Form", "Main", "Caption", "Bye", "-o", "-"}).substr(0, head.size()),
+    EXPECT_EQ(RunOk({"form", "set", file, "Form", "Main", "Caption", "Bye", "-o", "-"})
+                  .substr(0, head.size()),
               head);
     EXPECT_EQ(ReadFile(file), kForm);
     EXPECT_EQ(dir.Entries(), (Args{"main.frm", "out.frm"}));
+}
+
+// Each line keeps the end it had; a last line without one gets the file's
+// first, and the count of deleted lines is reported.
+TEST(CliForm, EditsKeepEveryLineEndAsWritten) {
+    const std::string mixed =
+        "VERSION 1\r\nBegin Form Main\n   Caption = A\r\n   Begin Button Ok\r\n      X = 1\n"
+        "   End\nEnd\r\n";
+    struct Case {
+        std::string form;
+        Args edit;
+        std::string out;
+        std::string log;  // part of the report on standard error
+    } cases[] = {
+        {"Begin Form Main\n   Caption = A\nEnd",
+         {"set", "Form", "Main", "Caption", "B"},
+         "Begin Form Main\n   Caption =   B\nEnd\n",
+         "\"A\" -> \"B\""},
+        {mixed,
+         {"delete", "Button", "Ok", "--json"},
+         "VERSION 1\r\nBegin Form Main\n   Caption = A\r\nEnd\r\n",
+         "\"lines\": 3}"},
+        {mixed,
+         {"set", "Form", "Main", "Width", "9"},
+         "VERSION 1\r\nBegin Form Main\n   Width = 9\n   Caption = A\r\n   Begin Button Ok\r\n"
+         "      X = 1\n   End\nEnd\r\n",
+         "Width added: \"9\""},
+        {"Begin Form Main\r\n   Caption = A\rB\r\nEnd",
+         {"set", "Form", "Main", "Width", "9"},
+         "Begin Form Main\r\n   Width = 9\r\n   Caption = A\rB\r\nEnd\r\n",
+         "Width added"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.log);
+        CliDir dir({{"f.frm", c.form}});
+        Args args = {"form", c.edit[0], dir.File("f.frm")};
+        args.insert(args.end(), c.edit.begin() + 1, c.edit.end());
+        args.insert(args.end(), {"-o", "-"});
+        ToolRun run = RunTool(args);
+        EXPECT_EQ(run.exitCode, 0) << run.err;
+        EXPECT_EQ(run.out, c.out);
+        EXPECT_NE(run.err.find(c.log), std::string::npos) << run.err;
+        // From standard input the same bytes come out.
+        args[2] = "-";
+        EXPECT_EQ(RunTool(args, {}, c.form).out, c.out);
+        EXPECT_EQ(ReadFile(dir.File("f.frm")), c.form);
+        EXPECT_EQ(dir.Entries(), Args{"f.frm"});
+    }
 }
 
 TEST(CliForm, FailuresNameTheProblemAndChangeNothing) {
@@ -61,7 +110,8 @@ TEST(CliAppPath, PrintsTheRegisteredPath) {
 
 TEST(CliTool, HelpExplainsEveryCommandWithAnExample) {
     std::string overview = RunOk({"--help"});
-    for (std::string command : {"autolink", "unlink", "topics", "find", "picture", "form", "apppath"}) {
+    for (std::string command :
+         {"autolink", "unlink", "topics", "find", "picture", "form", "apppath"}) {
         std::string help = RunOk({command, "--help"});
         EXPECT_EQ(help.rfind("usage: brioutil " + command, 0), 0u) << command;
         EXPECT_NE(help.find("example"), std::string::npos) << command;

@@ -34,8 +34,9 @@ const std::string kHotspots =
 TEST(CliPicture, BuildInfoExtractAndPreview) {
     CliDir dir({{"pic.bmp", Bitmap(2835)}, {"spots.txt", kHotspots}});
     std::string picture = dir.File("pic.shg");
-    EXPECT_EQ(RunOk({"picture", "build", dir.File("pic.bmp"), dir.File("spots.txt"), "-o", picture}),
-              dir.File("pic.bmp") + " + 3 hotspots -> " + picture + "\n");
+    EXPECT_EQ(
+        RunOk({"picture", "build", dir.File("pic.bmp"), dir.File("spots.txt"), "-o", picture}),
+        dir.File("pic.bmp") + " + 3 hotspots -> " + picture + "\n");
     std::string info = RunOk({"picture", "info", picture});
     EXPECT_EQ(info, "file:     " + picture +
                         "\ntype:     bitmap group file\nbitmap:   8 x 3, 4 bits per pixel\n"
@@ -93,22 +94,28 @@ TEST(CliPicture, FailuresLeaveNoFileBehind) {
     ExpectFailures({
         {{"picture", "info", dir.File("text.txt")}, 2, "text.txt: not a picture"},
         {{"picture", "info", dir.File("none.shg")}, 2, "none.shg: cannot open"},
-        {{"picture", "build", bmp, dir.File("kind.txt"), "-o", out}, 2,
+        {{"picture", "build", bmp, dir.File("kind.txt"), "-o", out},
+         2,
          "kind.txt:2: the kind must be jump, popup or macro, not 'link'"},
-        {{"picture", "build", bmp, dir.File("few.txt"), "-o", out}, 2,
+        {{"picture", "build", bmp, dir.File("few.txt"), "-o", out},
+         2,
          "few.txt:1: expected LEFT TOP RIGHT BOTTOM KIND BINDING"},
-        {{"picture", "build", bmp, dir.File("upside.txt"), "-o", out}, 2,
+        {{"picture", "build", bmp, dir.File("upside.txt"), "-o", out},
+         2,
          "upside.txt:1: left must not exceed right"},
-        {{"picture", "build", bmp, dir.File("wide.txt"), "-o", out}, 2, "cannot hold these hotspots"},
+        {{"picture", "build", bmp, dir.File("wide.txt"), "-o", out},
+         2,
+         "cannot hold these hotspots"},
         {{"picture", "build", dir.File("text.txt"), dir.File("few.txt"), "-o", out}, 2, "few.txt"},
         {{"picture", "build", bmp, dir.File("wide.txt")}, 1, "-o OUT"},
         {{"picture", "extract", bmp}, 1, "-o OUT"},
-        {{"picture", "extract", wmf, "-o", dir.File("x.bmp")}, 2,
+        {{"picture", "extract", wmf, "-o", dir.File("x.bmp")},
+         2,
          "a metafile picture holds no bitmap"},
         {{"picture", "draw", bmp}, 1, "unknown action 'draw'"},
     });
-    EXPECT_EQ(dir.Entries(), (Args{"few.txt", "kind.txt", "pic.bmp", "text.txt", "upside.txt",
-                                   "wide.txt"}));
+    EXPECT_EQ(dir.Entries(),
+              (Args{"few.txt", "kind.txt", "pic.bmp", "text.txt", "upside.txt", "wide.txt"}));
     EXPECT_NE(RunOk({"picture", "info", wmf}).find("type:     placeable metafile\nbitmap:   none"),
               std::string::npos);
 }

@@ -2,11 +2,13 @@
 # Installs a build into a fresh prefix and builds C programs against it: a
 # C-only CMake project through find_package(brioutil), with the shared and
 # with the static library, and a C file through pkg-config, shared and
-# --static.
-# usage: install_test.sh BUILD_DIR CONSUMER_SOURCE_DIR
+# --static; then builds the command-line tool from its sources against the
+# installed headers and static library alone.
+# usage: install_test.sh BUILD_DIR CONSUMER_SOURCE_DIR TOOL_SOURCE_DIR
 set -euo pipefail
 build=$1
 consumer=$2
+tool=$3
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 prefix=$work/prefix
@@ -47,4 +49,12 @@ if command -v pkg-config >/dev/null; then
         { echo "pkg-config --static consumer does not link"; exit 1; }
     static_check "$work/pc-static"
 fi
+# The tool needs nothing beyond the installed tree: no internal header, no
+# internal function.
+cmake -S "$tool" -B "$work/tool" -DCMAKE_PREFIX_PATH="$prefix" >/dev/null
+cmake --build "$work/tool" -j2 >"$work/tool.log" 2>&1 ||
+    { cat "$work/tool.log"; echo "the tool does not build against the installed tree"; exit 1; }
+out=$(printf 'Begin Form Main\r\n   Caption = "Hi"\r\nEnd\r\n' |
+      "$work/tool/brioutil" form get - Form Main Caption)
+[ "$out" = '"Hi"' ] || { echo "tool built against the installed tree printed: $out"; exit 1; }
 echo "installed tree works: $prefix"

@@ -1,68 +1,59 @@
 // brioutil form: get, set and delete on form files.
-#include <cerrno>
-#include <cstdio>
-#include <cstring>
+#include <algorithm>
 #include <iostream>
 #include <string>
 
 #include "brioutil.h"
 #include "cli.h"
 #include "files.h"
-#include "form/form.h"
 #include "helpdoc.h"
-#include "platform/platform.h"
 #include "textcode.h"
 
 namespace cli {
 
 namespace {
 
-// A form read into memory, never written back by the library: results are
-// the tool's to write, so no work file is needed.
+// A form edited by the library in a copy in a private work folder: results
+// are the tool's to write, and reading a form writes nothing beside it.
 class Form {
   public:
-    explicit Form(const std::string& path) {
-#ifdef _WIN32
-        form_.defaultEnd = brio::LineEnd::CrLf;
-#else
-        form_.defaultEnd = brio::LineEnd::Lf;
-#endif
-        FILE* f = path == "-" ? stdin : brio::PlatFileOpen(path.c_str(), "rb");
-        if (!f) Fail(kInput, path + ": cannot open: " + std::strerror(errno));
-        int32_t status = brio::FormReadLines(&form_, f);
-        if (f != stdin) std::fclose(f);
-        if (status == BRIO_ERR_NO_MEMORY) Fail(kInternal, path + ": out of memory");
-        if (status != BRIO_OK) Fail(kInput, path + ": read error");
+    explicit Form(const std::string& path) : path_(path), work_(folder_.File("form.frm")) {
+        std::string text = ReadInput(path);
+        try {
+            WriteOutput(work_, text);
+        } catch (const Failure&) {
+            Fail(kInput, path_ + ": cannot copy to the temporary folder");
+        }
+        Open();
     }
     ~Form() {
-        for (int32_t i = 0; i < form_.lineCount; ++i) brio::BrioFree(form_.lines[i].text);
-        brio::BrioFree(form_.lines);
+        if (form_) FormClose(form_);
     }
     Form(const Form&) = delete;
     Form& operator=(const Form&) = delete;
-    FormFile* Handle() {
-        return &form_;
-    }
-    int32_t Lines() const {
-        return form_.lineCount;
-    }
-    // The lines as the library writes a form back.
-    std::string Text() const {
-        std::string out;
-        for (int32_t i = 0; i < form_.lineCount; ++i) {
-            const brio::FormLine& line = form_.lines[i];
-            out.append(line.text, line.length);
-            brio::LineEnd end = line.end != brio::LineEnd::None ? line.end : form_.defaultEnd;
-            out += end == brio::LineEnd::CrLf ? "\r\n" : "\n";
+    FormFile* Handle() { return form_; }
+    // The lines as the library writes the form back: it writes the copy,
+    // which is then read again for the next edit.
+    std::string Text() {
+        int32_t status = FormClose(form_);
+        form_ = nullptr;
+        if (status == BRIO_ERR_NO_MEMORY) Fail(kInternal, path_ + ": out of memory");
+        if (status != BRIO_OK) Fail(kInternal, path_ + ": cannot write the work copy");
+        std::string text;
+        try {
+            text = ReadInput(work_);
+        } catch (const Failure&) {
+            Fail(kInternal, path_ + ": cannot read the work copy back");
         }
-        return out;
+        Open();
+        return text;
     }
     // The property's value, or false when there is none.
     bool Get(const std::string& type, const std::string& name, const std::string& key,
              std::string* value) {
         const char* text = nullptr;
         int32_t length = 0;
-        if (FormGetProperty(&form_, type.c_str(), name.c_str(), key.c_str(), &text, &length) !=
+        if (FormGetProperty(form_, type.c_str(), name.c_str(), key.c_str(), &text, &length) !=
             BRIO_OK)
             return false;
         value->assign(text, static_cast<size_t>(length));
@@ -70,8 +61,21 @@ class Form {
     }
 
   private:
-    FormFile form_{nullptr, nullptr, 0, 0, brio::LineEnd::Lf};
+    void Open() {
+        form_ = FormOpen(work_.c_str());
+        if (!form_) Fail(kInternal, path_ + ": out of memory");
+    }
+
+    std::string path_;
+    WorkDir folder_;
+    std::string work_;
+    FormFile* form_ = nullptr;
 };
+
+// Lines of a form's text as the library writes it: each one ends in LF.
+int32_t LineCount(const std::string& text) {
+    return static_cast<int32_t>(std::count(text.begin(), text.end(), '\n'));
+}
 
 std::string Destination(const Args& args, const std::string& file) {
     bool inPlace = args.Flag("--in-place");
@@ -148,7 +152,6 @@ int RunForm(const std::vector<std::string>& argv) {
     std::string before = form.Text();
     std::string old;
     bool had = set && form.Get(p[2], p[3], p[4], &old);
-    int32_t lines = form.Lines();
     // A value set to what it already is leaves the line as it was written.
     int32_t status = set && had && old == p[5] ? BRIO_OK
                      : set ? FormSetProperty(form.Handle(), p[2].c_str(), p[3].c_str(),
@@ -159,6 +162,7 @@ int RunForm(const std::vector<std::string>& argv) {
     if (status == BRIO_ERR_BAD_VALUE) Fail(kInput, "a value cannot hold a line break");
     if (status != BRIO_OK) Fail(kInternal, file + ": " + StatusText(status));
     std::string after = form.Text();
+    int32_t deleted = LineCount(before) - LineCount(after);
     bool written = Write(file, destination, before, after);
     std::ostream& log = destination == "-" ? std::cerr : std::cout;
     // Reported in UTF-8, as the form's code page has them.
@@ -174,14 +178,13 @@ int RunForm(const std::vector<std::string>& argv) {
                 << ", \"old\": " << JsonOrNull(had, shown(old))
                 << ", \"new\": " << JsonString(shown(p[5])) << "}\n";
         else
-            log << ", \"lines\": " << lines - form.Lines() << "}\n";
+            log << ", \"lines\": " << deleted << "}\n";
         return kOk;
     }
     if (args.Quiet()) return kOk;
     log << Printable(file) << ": ";
     if (!set)
-        log << "section '" << Printable(section) << "' deleted (" << lines - form.Lines()
-            << " lines)";
+        log << "section '" << Printable(section) << "' deleted (" << deleted << " lines)";
     else if (!had)
         log << "'" << Printable(section) << "' " << Printable(shown(p[4])) << " added: \""
             << Printable(shown(p[5])) << "\"";

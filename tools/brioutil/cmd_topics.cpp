@@ -12,7 +12,6 @@
 #include "cli.h"
 #include "files.h"
 #include "helpdoc.h"
-#include "platform/platform.h"
 
 namespace fs = std::filesystem;
 

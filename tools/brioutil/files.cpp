@@ -8,9 +8,10 @@
 #include <system_error>
 
 #include "cli.h"
-#include "platform/platform.h"
 
-#ifndef _WIN32
+#ifdef _WIN32
+#include <windows.h>
+#else
 #include <sys/stat.h>
 #include <unistd.h>
 #endif
@@ -18,6 +19,50 @@
 namespace fs = std::filesystem;
 
 namespace cli {
+
+#ifdef _WIN32
+namespace {
+
+std::wstring Wide(const std::string& text) {
+    int n = ::MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, nullptr, 0);
+    std::wstring wide(n > 1 ? static_cast<size_t>(n - 1) : 0, L'\0');
+    if (n > 1) ::MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, &wide[0], n);
+    return wide;
+}
+
+// Past MAX_PATH a path is made absolute and given the \\?\ prefix, which
+// turns off the length limit of the wide calls.
+std::wstring WidePath(const std::string& path) {
+    std::wstring wide = Wide(path);
+    if (wide.size() < MAX_PATH - 20 || wide.compare(0, 4, L"\\\\?\\") == 0) return wide;
+    DWORD n = ::GetFullPathNameW(wide.c_str(), 0, nullptr, nullptr);
+    if (n == 0) return wide;
+    std::wstring full(n, L'\0');
+    full.resize(::GetFullPathNameW(wide.c_str(), n, &full[0], nullptr));
+    for (auto& c : full)
+        if (c == L'/') c = L'\\';
+    if (full.compare(0, 2, L"\\\\") == 0) return L"\\\\?\\UNC\\" + full.substr(2);
+    return L"\\\\?\\" + full;
+}
+
+}  // namespace
+
+FILE* OpenFile(const std::string& path, const char* mode) {
+    return ::_wfopen(WidePath(path).c_str(), Wide(mode).c_str());
+}
+
+bool RemoveFile(const std::string& path) {
+    return ::DeleteFileW(WidePath(path).c_str()) != 0;
+}
+#else
+FILE* OpenFile(const std::string& path, const char* mode) {
+    return std::fopen(path.c_str(), mode);
+}
+
+bool RemoveFile(const std::string& path) {
+    return std::remove(path.c_str()) == 0;
+}
+#endif
 
 std::string MakeUniqueFolder(const std::string& prefix) {
 #ifdef _WIN32
@@ -143,7 +188,7 @@ void Staging::Write(const std::string& relative, const std::string& bytes) {
     fs::path path = fs::u8path(stage_) / fs::u8path(relative);
     std::error_code ec;
     fs::create_directories(path.parent_path(), ec);
-    FILE* f = brio::PlatFileOpen(path.u8string().c_str(), "wb");
+    FILE* f = OpenFile(path.u8string(), "wb");
     if (!f) Fail(kInput, shown + ": cannot create: " + std::strerror(errno));
     bool ok = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
     ok = std::fflush(f) == 0 && ok;
@@ -175,8 +220,11 @@ void Staging::Commit() {
         fs::path from = fs::u8path(stage_) / fs::u8path(relative);
         fs::path to = fs::u8path(folder_) / fs::u8path(relative);
         fs::create_directories(to.parent_path(), ec);
+#ifndef _WIN32
         // A replaced file keeps its permissions.
-        brio::PlatCopyFileMode(to.u8string().c_str(), from.u8string().c_str());
+        struct stat info;
+        if (::stat(to.c_str(), &info) == 0) ::chmod(from.c_str(), info.st_mode & 07777);
+#endif
         fs::rename(from, to, ec);
         if (ec) Fail(kInput, to.generic_u8string() + ": cannot replace: " + ec.message());
     }

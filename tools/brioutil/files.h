@@ -2,10 +2,17 @@
 // not be inputs, and several outputs that appear together or not at all.
 #pragma once
 
+#include <cstdio>
 #include <string>
 #include <vector>
 
 namespace cli {
+
+// fopen with the path as the command line gave it (the ANSI code page on
+// Windows, where a path of any length is accepted).
+FILE* OpenFile(const std::string& path, const char* mode);
+// Removes a file; false when it could not be removed.
+bool RemoveFile(const std::string& path);
 
 // A folder only this user can enter, made on first use in the system's
 // temporary folder and removed with everything in it at the end.

@@ -12,7 +12,6 @@
 #include "cli.h"
 #include "files.h"
 #include "links.h"
-#include "platform/platform.h"
 #include "textcode.h"
 
 namespace fs = std::filesystem;
@@ -502,7 +501,7 @@ std::string EmitTopic(const Topic& topic) {
                                       topic.macro.c_str(), keywords.data(), topic.browse.c_str(),
                                       work.c_str(), topic.nonScrolling);
     if (status != BRIO_OK) {
-        brio::PlatRemoveFile(work.c_str());
+        RemoveFile(work);
         std::string what = topic.context.empty() ? "a topic" : "topic " + topic.context;
         bool ours = status == BRIO_ERR_NO_MEMORY || status == BRIO_ERR_WRITE;
         if (status == BRIO_ERR_CREATE_OUTPUT)
@@ -510,7 +509,7 @@ std::string EmitTopic(const Topic& topic) {
         Fail(ours ? kInternal : kInput, what + ": " + StatusText(status));
     }
     std::string text = ReadInput(work);
-    brio::PlatRemoveFile(work.c_str());
+    RemoveFile(work);
     return WithOtherFootnotes(text, topic);
 }
 
@@ -593,12 +592,6 @@ bool IsFolder(const std::string& path) {
 bool Exists(const std::string& path) {
     std::error_code ec;
     return fs::exists(fs::u8path(path), ec);
-}
-
-void MakeFolders(const std::string& path) {
-    std::error_code ec;
-    fs::create_directories(fs::u8path(path), ec);
-    if (ec || !IsFolder(path)) Fail(kInput, path + ": cannot create the folder");
 }
 
 std::vector<std::string> RtfFilesUnder(const std::string& folder) {

@@ -95,8 +95,6 @@ Table ReadTable(const std::string& text, const std::string& name,
 std::vector<std::string> RtfFilesUnder(const std::string& folder);
 bool IsFolder(const std::string& path);
 bool Exists(const std::string& path);
-// Creates a folder and its parents; fails (kInput) when it cannot.
-void MakeFolders(const std::string& path);
 
 // A progress line on standard error while many items are worked on, when
 // standard error is a terminal.

@@ -10,9 +10,9 @@
 #include <string>
 #include <vector>
 
+#include "brioutil_host.h"
 #include "cli.h"
 #include "files.h"
-#include "platform/platform.h"
 #include "textcode.h"
 
 #ifdef _WIN32
@@ -144,7 +144,7 @@ bool NextLine(const std::string& text, size_t* pos, std::string* line) {
 
 std::string ReadInput(const std::string& path) {
     std::string bytes;
-    FILE* f = path == "-" ? stdin : brio::PlatFileOpen(path.c_str(), "rb");
+    FILE* f = path == "-" ? stdin : OpenFile(path, "rb");
     if (!f) Fail(kInput, path + ": cannot open: " + std::strerror(errno));
     char buffer[65536];
     size_t n;
@@ -162,10 +162,11 @@ void WriteOutput(const std::string& path, const std::string& bytes) {
             Fail(kInput, "standard output: write error");
         return;
     }
-    brio::AtomicFile file;
-    if (!file.Open(path.c_str())) Fail(kInput, path + ": cannot create: " + std::strerror(errno));
-    file.Write(bytes.data(), bytes.size());
-    if (!file.Commit()) Fail(kInput, path + ": write error");
+    int32_t status = BrioHostReplaceFile(path.c_str(), bytes.data(), bytes.size());
+    if (status == BRIO_ERR_CREATE_OUTPUT)
+        Fail(kInput, path + ": cannot create: " + std::strerror(errno));
+    if (status == BRIO_ERR_NO_MEMORY) Fail(kInternal, path + ": out of memory");
+    if (status != BRIO_OK) Fail(kInput, path + ": write error");
 }
 
 bool ProgressWanted() {
@@ -247,7 +248,7 @@ int main(int argc, char** argv) {
 #endif
     // Pictures pass through a clipboard; the system one is the user's, and
     // runs side by side would take each other's bitmaps.
-    brio::ClipboardUsePrivate(true);
+    BrioHostClipboardUsePrivate(1);
 #ifdef SIGXFSZ
     // Past a file-size limit a write then fails with an error the tool
     // reports, and the temporary file is removed, instead of a kill.
