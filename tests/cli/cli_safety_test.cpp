@@ -206,6 +206,25 @@ TEST(CliFiles, AFailedSplitLeavesNothingHalfDone) {
     EXPECT_EQ(fs::status(d.File("new")).permissions(), fs::status(d.File("plain")).permissions());
 }
 
+// Outputs in an existing folder that are links or shared files are written
+// through, as every other output is.
+TEST(CliFiles, ExistingOutputsStayLinksAndSharedFiles) {
+    Project d;
+    fs::create_directory(d.File("keep"));
+    std::string topicA = ReadFile(d.File("sp/001-A.rtf"));
+    std::string topicB = ReadFile(d.File("sp/002-B.rtf"));
+    WriteFile(d.File("keep/a.rtf"), "old");
+    WriteFile(d.File("keep/b.rtf"), "old");
+    fs::create_directory(d.File("out"));
+    fs::create_symlink(d.File("keep/a.rtf"), d.File("out/001-A.rtf"));
+    fs::create_hard_link(d.File("keep/b.rtf"), d.File("out/002-B.rtf"));
+    RunOk({"topics", "split", d.File("help.rtf"), "--out-dir", d.File("out")});
+    EXPECT_TRUE(fs::is_symlink(d.File("out/001-A.rtf")));
+    EXPECT_EQ(ReadFile(d.File("keep/a.rtf")), topicA);
+    EXPECT_EQ(fs::hard_link_count(d.File("keep/b.rtf")), 2u);
+    EXPECT_EQ(ReadFile(d.File("keep/b.rtf")), topicB);
+}
+
 TEST(CliTopics, JoinReadsOnlyFilesInItsTablesFolder) {
     Project d;
     WriteFile(d.File("sp/up.tsv"), "file\tcontext\n../guide.rtf\tX\n");

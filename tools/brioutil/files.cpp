@@ -7,6 +7,8 @@
 #include <random>
 #include <system_error>
 
+#include "brioutil.h"
+#include "brioutil_host.h"
 #include "cli.h"
 
 #ifdef _WIN32
@@ -155,6 +157,16 @@ fs::path FolderPath(const std::string& folder) {
     return path;
 }
 
+// A symbolic link, a file with other hard links or a special file: a
+// rename over it would replace the link or split the file from its names.
+bool NeedsWriteThrough(const fs::path& path) {
+    std::error_code ec;
+    fs::file_status status = fs::symlink_status(path, ec);
+    if (ec || status.type() == fs::file_type::not_found) return false;
+    if (status.type() != fs::file_type::regular) return true;
+    return fs::hard_link_count(path, ec) > 1 && !ec;
+}
+
 }  // namespace
 
 void CheckOutputFolder(const std::string& path, const std::string& option) {
@@ -220,6 +232,15 @@ void Staging::Commit() {
         fs::path from = fs::u8path(stage_) / fs::u8path(relative);
         fs::path to = fs::u8path(folder_) / fs::u8path(relative);
         fs::create_directories(to.parent_path(), ec);
+        if (NeedsWriteThrough(to)) {
+            // A link or a shared file stays what it is: the library's
+            // replacement writes the file it stands for.
+            std::string bytes = ReadInput(from.u8string());
+            int32_t status = BrioHostReplaceFile(to.u8string().c_str(), bytes.data(), bytes.size());
+            if (status != BRIO_OK)
+                Fail(kInput, to.generic_u8string() + ": cannot replace: " + std::strerror(errno));
+            continue;
+        }
 #ifndef _WIN32
         // A replaced file keeps its permissions.
         struct stat info;
