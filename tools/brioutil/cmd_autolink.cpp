@@ -272,22 +272,10 @@ int RunAutolink(const std::vector<std::string>& argv) {
         std::string summary = Printable(job.source) + ": " + Count(linkCounts[i], "link") +
                               (dryRun ? " would be made" : " made");
         if (topicCounts[i] > 1) summary += " in " + Count(topicCounts[i], "topic");
-        if (!written && !dryRun)
-            summary += " (unchanged)";
-        else if (!dryRun && job.destination != "-")
-            summary += " -> " + Printable(job.destination);
-        summaries.push_back(summary);
+        summaries.push_back(summary + FileOutcome(job, written, dryRun));
     }
-    if (args.Json()) {
-        log << JsonRunReport(dryRun, total, json);
-        return kOk;
-    }
-    if (args.Quiet() && !dryRun) return kOk;
-    for (const auto& line : summaries) log << line << "\n";
-    if (jobs.size() > 1)
-        log << Count(total, "link") << (dryRun ? " would be made in " : " made in ")
-            << Count(jobs.size(), "file") << "\n";
-    return kOk;
+    return FinishLinkRun(log, args, dryRun, total, jobs.size(), json, summaries, "made in",
+                         "would be made in");
 }
 
 }  // namespace cli

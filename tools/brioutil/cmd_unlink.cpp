@@ -62,22 +62,10 @@ int RunUnlink(const std::vector<std::string>& argv) {
                                     (l.popup ? " (popup)" : " (jump)"));
         std::string summary = Printable(job.source) + ": " + Count(links, "link") +
                               (dryRun ? " would be removed" : " removed");
-        if (!written && !dryRun)
-            summary += " (unchanged)";
-        else if (!dryRun && job.destination != "-")
-            summary += " -> " + Printable(job.destination);
-        summaries.push_back(summary);
+        summaries.push_back(summary + FileOutcome(job, written, dryRun));
     }
-    if (args.Json()) {
-        log << JsonRunReport(dryRun, total, json);
-        return kOk;
-    }
-    if (args.Quiet() && !dryRun) return kOk;
-    for (const auto& line : summaries) log << line << "\n";
-    if (jobs.size() > 1)
-        log << Count(total, "link") << (dryRun ? " would be removed from " : " removed from ")
-            << Count(jobs.size(), "file") << "\n";
-    return kOk;
+    return FinishLinkRun(log, args, dryRun, total, jobs.size(), json, summaries, "removed from",
+                         "would be removed from");
 }
 
 }  // namespace cli

@@ -211,4 +211,25 @@ void WriteResults(const std::vector<Job>& jobs, const std::vector<std::string>& 
     staging.Commit();
 }
 
+std::string FileOutcome(const Job& job, bool written, bool dryRun) {
+    if (dryRun) return "";
+    if (!written) return " (unchanged)";
+    return job.destination != "-" ? " -> " + Printable(job.destination) : "";
+}
+
+int FinishLinkRun(std::ostream& log, const Args& args, bool dryRun, size_t total, size_t files,
+                  const std::vector<std::string>& json, const std::vector<std::string>& summaries,
+                  const char* done, const char* dry) {
+    if (args.Json()) {
+        log << JsonRunReport(dryRun, total, json);
+        return kOk;
+    }
+    if (args.Quiet() && !dryRun) return kOk;
+    for (const auto& line : summaries) log << line << "\n";
+    if (files > 1)
+        log << Count(total, "link") << " " << (dryRun ? dry : done) << " " << Count(files, "file")
+            << "\n";
+    return kOk;
+}
+
 }  // namespace cli

@@ -2,6 +2,7 @@
 // links of the "Autolink;" style found in a text.
 #pragma once
 
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -57,5 +58,14 @@ std::string JsonLinks(const std::vector<Link>& links, size_t topic, const std::s
 std::string JsonFileReport(const Job& job, bool written, size_t topics, size_t count,
                            const std::string& links);
 std::string JsonRunReport(bool dryRun, size_t total, const std::vector<std::string>& files);
+// What became of a file: " (unchanged)", " -> DEST" or nothing (a dry run,
+// standard output).
+std::string FileOutcome(const Job& job, bool written, bool dryRun);
+// Prints a run's report over files: JSON, or the files' lines and, for
+// several files, the total ("N links made in M files"); `done` and `dry`
+// are the verbs with their preposition ("made in", "would be made in").
+int FinishLinkRun(std::ostream& log, const Args& args, bool dryRun, size_t total, size_t files,
+                  const std::vector<std::string>& json, const std::vector<std::string>& summaries,
+                  const char* done, const char* dry);
 
 }  // namespace cli

@@ -252,6 +252,35 @@ std::string ToUtf8(const std::string& bytes, int codePage) {
 #endif
 }
 
+namespace {
+
+// A control word at s[i] (a backslash and a letter): its letters, its
+// parameter, and where it ends (before a delimiting blank).
+struct ControlWord {
+    std::string word;
+    bool hasValue = false;
+    long value = 0;
+    size_t end = 0;
+};
+
+ControlWord ReadControlWord(const std::string& s, size_t i) {
+    ControlWord w;
+    size_t j = i + 1;
+    while (j < s.size() && std::isalpha(static_cast<unsigned char>(s[j]))) ++j;
+    w.word = s.substr(i + 1, j - i - 1);
+    size_t digits = j;
+    if (j < s.size() && (s[j] == '-' || std::isdigit(static_cast<unsigned char>(s[j])))) {
+        ++j;
+        while (j < s.size() && std::isdigit(static_cast<unsigned char>(s[j]))) ++j;
+    }
+    w.hasValue = digits < j;
+    if (w.hasValue) w.value = std::strtol(s.substr(digits, j - digits).c_str(), nullptr, 10);
+    w.end = j;
+    return w;
+}
+
+}  // namespace
+
 std::string RtfTextToUtf8(const std::string& s, int codePage) {
     std::string out, bytes;
     auto flush = [&] {
@@ -282,21 +311,15 @@ std::string RtfTextToUtf8(const std::string& s, int codePage) {
             }
             bytes += static_cast<char>(std::strtol(s.substr(i - 1, 2).c_str(), nullptr, 16));
         } else if (std::isalpha(static_cast<unsigned char>(n))) {
-            size_t j = i + 1;
-            while (j < s.size() && std::isalpha(static_cast<unsigned char>(s[j]))) ++j;
-            std::string word = s.substr(i + 1, j - i - 1);
-            size_t digits = j;
-            if (j < s.size() && (s[j] == '-' || std::isdigit(static_cast<unsigned char>(s[j])))) {
-                ++j;
-                while (j < s.size() && std::isdigit(static_cast<unsigned char>(s[j]))) ++j;
-            }
-            long value =
-                digits < j ? std::strtol(s.substr(digits, j - digits).c_str(), nullptr, 10) : 0;
+            ControlWord w = ReadControlWord(s, i);
+            const std::string& word = w.word;
+            long value = w.value;
+            size_t j = w.end;
             if (j < s.size() && s[j] == ' ') ++j;
             i = j - 1;
             if (word == "uc") {
                 skip = static_cast<int>(value);
-            } else if (word == "u" && digits < j) {
+            } else if (word == "u" && w.hasValue) {
                 flush();
                 PutUtf8(static_cast<uint32_t>(value < 0 ? value + 65536 : value), &out);
                 fallback = skip;
@@ -458,18 +481,12 @@ std::string SearchableRtf(const std::string& s, int codePage) {
         }
         flush();
         if (c == '\\' && i + 1 < s.size() && std::isalpha(static_cast<unsigned char>(s[i + 1]))) {
-            size_t j = i + 1;
-            while (j < s.size() && std::isalpha(static_cast<unsigned char>(s[j]))) ++j;
-            std::string word = s.substr(i + 1, j - i - 1);
-            size_t digits = j;
-            if (j < s.size() && (s[j] == '-' || std::isdigit(static_cast<unsigned char>(s[j])))) {
-                ++j;
-                while (j < s.size() && std::isdigit(static_cast<unsigned char>(s[j]))) ++j;
-            }
-            long value =
-                digits < j ? std::strtol(s.substr(digits, j - digits).c_str(), nullptr, 10) : 0;
+            ControlWord w = ReadControlWord(s, i);
+            const std::string& word = w.word;
+            long value = w.value;
+            size_t j = w.end;
             bool blank = j < s.size() && s[j] == ' ';
-            if (word == "u" && digits < j) {
+            if (word == "u" && w.hasValue) {
                 i = j - (blank ? 0 : 1);
                 PutSearchable(static_cast<uint32_t>(value < 0 ? value + 65536 : value), &out,
                               &afterWord);
