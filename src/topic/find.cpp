@@ -5,9 +5,9 @@
 #include <cstring>
 
 #include "brioutil.h"
-#include "frame/guard.h"
 #include "platform/platform.h"
-#include "rtf/rtf.h"
+#include "rtf/spots.h"
+#include "topic/topic.h"
 
 namespace brio {
 
@@ -124,28 +124,14 @@ class Search {
     size_t matched_ = 0;
 };
 
-// The plain characters (no backslash, brace, line end or the end) at the
-// input position, and moving past some of them.
-size_t PlainRun(const RtfContext* c) {
-    const unsigned char* p = reinterpret_cast<const unsigned char*>(c->inPos);
-    size_t n = 0;
-    while (kRtfBytes.plain[p[n]]) ++n;
-    return n;
-}
-void Advance(RtfContext* c, size_t n) {
-    c->inPos += n;
-    c->inOffset += static_cast<uint32_t>(n);
-    c->consumed += static_cast<uint32_t>(n);
-}
-
 // Reads the topic's visible text and feeds its words to the search: not
 // destinations, hidden text or references. 1 found, 0 not; the status
 // receives the code that stopped the reading, if any.
-int32_t Scan(RtfContext* c, Search& search, int32_t* status) {
+int32_t Scan(RtfReader& r, Search& search, int32_t* status) {
     const Folding& f = Fold();
-    const unsigned char* wordBytes = RtfWordBytes(c->codePage);
+    const unsigned char* wordBytes = RtfWordBytes(r.CodePage());
     RtfSpotFinder finder(false);
-    const bool doubleByte = RtfIsLeadByte(c->codePage, 0x81);
+    const bool doubleByte = RtfIsLeadByte(r.CodePage(), 0x81);
     Bytes word;
     bool begun = false;
     bool hidden = false;
@@ -166,20 +152,20 @@ int32_t Scan(RtfContext* c, Search& search, int32_t* status) {
         return ok ? 0 : -2;
     };
     for (;;) {
-        uint32_t tokenStart = c->inOffset;
-        int32_t rc = RtfNextToken(c);
+        uint32_t tokenStart = r.Offset();
+        int32_t rc = r.Next();
         if (rc == -1) return endWord(false) ? 1 : 0;
         if (rc != 0) {
             *status = rc;
             return 0;
         }
         int32_t step = 0;
-        switch (c->tokenKind) {
+        switch (r.Kind()) {
             case kRtfText: {
-                if (finder.InReference(tokenStart) || c->tokenLength == 2) break;  // or \-
-                unsigned char ch = static_cast<unsigned char>(c->tokenText[0]);
+                if (finder.InReference(tokenStart) || r.Length() == 2) break;  // or \-
+                unsigned char ch = static_cast<unsigned char>(r.First());
                 if (ch == '\\') {
-                    if ((rc = finder.Token(c, tokenStart)) != 0) {
+                    if ((rc = finder.Token(r, tokenStart)) != 0) {
                         *status = rc;
                         return 0;
                     }
@@ -189,13 +175,13 @@ int32_t Scan(RtfContext* c, Search& search, int32_t* status) {
                         break;
                     }
                 } else if (hidden) {
-                    Advance(c, PlainRun(c));  // hidden characters, all of them
+                    r.SkipPlain(r.PlainRun());  // hidden characters, all of them
                     break;
                 } else if (!doubleByte) {
                     // This character and the plain ones after it, in one loop.
-                    const unsigned char* p = reinterpret_cast<const unsigned char*>(c->inPos) - 1;
+                    const unsigned char* p = reinterpret_cast<const unsigned char*>(r.Pos()) - 1;
                     size_t n = 0;
-                    for (unsigned char b = ch; kRtfBytes.plain[b]; b = p[++n]) {
+                    for (unsigned char b = ch; RtfIsPlain(b); b = p[++n]) {
                         if (wordBytes[b]) {
                             begun = true;
                             if (!word.Push(static_cast<char>(f.upper[b]))) {
@@ -207,11 +193,11 @@ int32_t Scan(RtfContext* c, Search& search, int32_t* status) {
                             break;
                         }
                     }
-                    if (n > 0) Advance(c, n - 1);
+                    if (n > 1) r.SkipPlain(n - 1);
                     break;
                 }
                 RtfUnit unit;
-                if ((rc = RtfReadUnit(c, &unit)) != 0) {
+                if ((rc = r.ReadUnit(&unit)) != 0) {
                     *status = rc;
                     return 0;
                 }
@@ -219,40 +205,36 @@ int32_t Scan(RtfContext* c, Search& search, int32_t* status) {
                 break;
             }
             case kRtfGroup:
-                if (c->tokenText[0] == '{') {
-                    rc = RtfPushGroup(c);
-                    if (rc != 0) {
-                        *status = rc;
-                        return 0;
-                    }
-                } else if (!RtfIsStrayClose(c)) {
-                    RtfPopGroup(c);
+                if (r.First() == '{') {
+                    r.Push();
+                } else if (!r.IsStrayClose()) {
+                    r.Pop();
                 }
-                if ((rc = finder.Token(c, tokenStart)) != 0) {
+                if ((rc = finder.Token(r, tokenStart)) != 0) {
                     *status = rc;
                     return 0;
                 }
-                hidden = finder.Hidden(c);
+                hidden = finder.Hidden(r);
                 break;
             case kRtfControlWord:
-                if (RtfIsSkippedDestination(c)) {
-                    rc = RtfCopyGroup(c);
+                if (r.IsSkippedDestination()) {
+                    rc = r.CopyGroup(nullptr);
                     if (rc != 0) {
                         *status = rc;
                         return 0;
                     }
-                    hidden = finder.Hidden(c);
+                    hidden = finder.Hidden(r);
                     break;
                 }
-                if ((rc = finder.Token(c, tokenStart)) != 0) {
+                if ((rc = finder.Token(r, tokenStart)) != 0) {
                     *status = rc;
                     return 0;
                 }
-                hidden = finder.Hidden(c);
+                hidden = finder.Hidden(r);
                 if (hidden || finder.InReference(tokenStart)) break;
-                if (c->keywordId == kRtfIdPar) {
+                if (r.Id() == kRtfKwPar) {
                     step = endWord(true) ? 1 : 0;
-                } else if (c->keywordClass == kRtfSymbol) {
+                } else if (r.Class() == kRtfSymbol) {
                     step = endWord(false) ? 1 : 0;
                 }
                 break;
@@ -272,36 +254,19 @@ int32_t Scan(RtfContext* c, Search& search, int32_t* status) {
 
 }  // namespace
 
-}  // namespace brio
-
-static int32_t TopicFindTextBody(const char* rtfText, const char* phrase, int32_t* status) {
-    using namespace brio;
-    int32_t localStatus = 0;
-    if (!status) status = &localStatus;
+int32_t TopicFind(const char* rtfText, const char* phrase, int32_t* status) {
     *status = 0;
     if (!rtfText || !phrase) return 0;
-    RtfContext c;
-    std::memset(&c, 0, sizeof c);
-    RtfOpenText(&c, rtfText);
-    c.outIsBuffer = 1;  // and no buffer: nothing is written
+    RtfReader reader(rtfText);
     PhraseWords words;
-    int32_t rc = SplitPhrase(phrase, c.codePage, words);
+    int32_t rc = SplitPhrase(phrase, reader.CodePage(), words);
     if (rc != 0) {
         *status = rc;
         return 0;
     }
     if (words.count == 0) return 0;
     Search search(words);
-    int32_t found = Scan(&c, search, status);
-    RtfFreeContext(&c);
-    return found;
+    return Scan(reader, search, status);
 }
 
-extern "C" BRIOUTIL_EXPORT int32_t BRIOAPI TopicFindText(const char* rtfText, const char* phrase,
-                                                         int32_t* status) {
-    return brio::GuardExport([&] { return TopicFindTextBody(rtfText, phrase, status); },
-                             [&] {
-                                 if (status) *status = BRIO_ERR_NO_MEMORY;
-                                 return int32_t{0};
-                             });
-}
+}  // namespace brio
