@@ -2,6 +2,8 @@
 // with escaped braces, and the recogniser every pass feeds its tokens to.
 #include "rtf/spots.h"
 
+#include <new>
+
 #include "platform/platform.h"
 
 namespace brio {
@@ -103,41 +105,32 @@ size_t RtfReferenceLength(const char* text, int32_t* depthChange) {
 // ---------------------------------------------------------------------------
 // The hot-spot recogniser
 
-RtfSpotFinder::~RtfSpotFinder() {
-    BrioFree(formats_);
-    BrioFree(ranges_);
-}
-
 RtfSpotFinder::Format* RtfSpotFinder::At(int32_t depth) {
     if (depth < 0) depth = 0;
-    if (depth >= formatCapacity_) {
-        int32_t grown = formatCapacity_ ? formatCapacity_ * 2 : 16;
-        while (grown <= depth) grown *= 2;
-        Format* f = static_cast<Format*>(
-            BrioRealloc(formats_, static_cast<size_t>(grown) * sizeof(Format)));
-        if (!f) return nullptr;
-        for (int32_t i = formatCapacity_; i < grown; ++i) f[i] = Format{-1, -1};
-        formats_ = f;
-        formatCapacity_ = grown;
+    size_t size = formats_.size();
+    if (static_cast<size_t>(depth) >= size) {
+        size_t grown = size ? size * 2 : 16;
+        while (grown <= static_cast<size_t>(depth)) grown *= 2;
+        try {
+            formats_.resize(grown, Format{-1, -1});
+        } catch (const std::bad_alloc&) {
+            return nullptr;
+        }
     }
-    return &formats_[depth];
+    return &formats_[static_cast<size_t>(depth)];
 }
 
 bool RtfSpotFinder::Hidden(const RtfReader& r) const {
-    int32_t d = r.Depth() < 0 ? 0 : r.Depth();
-    return d < formatCapacity_ && formats_[d].hiddenSince >= 0;
+    size_t d = r.Depth() < 0 ? 0 : static_cast<size_t>(r.Depth());
+    return d < formats_.size() && formats_[d].hiddenSince >= 0;
 }
 
 int32_t RtfSpotFinder::Push(int32_t start, int32_t end, int32_t endDepth, int32_t kind) {
-    if (count_ == capacity_) {
-        int32_t grown = capacity_ ? capacity_ * 2 : 64;
-        auto* r = static_cast<RtfProtected*>(
-            BrioRealloc(ranges_, static_cast<size_t>(grown) * sizeof(RtfProtected)));
-        if (!r) return BRIO_ERR_NO_MEMORY;
-        ranges_ = r;
-        capacity_ = grown;
+    try {
+        ranges_.push_back(RtfProtected{start, end, endDepth, kind});
+    } catch (const std::bad_alloc&) {
+        return BRIO_ERR_NO_MEMORY;
     }
-    ranges_[count_++] = RtfProtected{start, end, endDepth, kind};
     lastEnd_ = end;
     return 0;
 }
@@ -211,7 +204,7 @@ int32_t RtfSpotFinder::Token(const RtfReader& r, uint32_t tokenStart) {
             Format* parent = At(d - 1);
             Format* here = parent ? At(d) : nullptr;
             if (!here) return BRIO_ERR_NO_MEMORY;
-            *here = formats_[d - 1 < 0 ? 0 : d - 1];
+            *here = formats_[static_cast<size_t>(d - 1)];
         }
         return 0;
     }

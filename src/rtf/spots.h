@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <vector>
 
 #include "rtf/reader.h"
 
@@ -52,7 +53,6 @@ class RtfSpotFinder {
     // A finder that does not collect stretches only follows the formatting
     // and the references (for a pass that reads the visible text).
     explicit RtfSpotFinder(bool collect = true) : collect_(collect) {}
-    ~RtfSpotFinder();
     RtfSpotFinder(const RtfSpotFinder&) = delete;
     RtfSpotFinder& operator=(const RtfSpotFinder&) = delete;
 
@@ -68,8 +68,8 @@ class RtfSpotFinder {
     bool Hidden(const RtfReader& r) const;
     bool InReference(uint32_t offset) const { return offset < referenceEnd_; }
 
-    const RtfProtected* ranges() const { return ranges_; }
-    int32_t count() const { return count_; }
+    const RtfProtected* ranges() const { return ranges_.data(); }
+    int32_t count() const { return static_cast<int32_t>(ranges_.size()); }
 
   private:
     struct Format {
@@ -82,12 +82,9 @@ class RtfSpotFinder {
     int32_t Push(int32_t start, int32_t end, int32_t endDepth, int32_t kind);
 
     bool collect_;
-    Format* formats_ = nullptr;  // by depth
-    int32_t formatCapacity_ = 0;
+    std::vector<Format> formats_;  // by depth
     int32_t formatDepth_ = 0;  // depth whose entry is current
-    RtfProtected* ranges_ = nullptr;
-    int32_t count_ = 0;
-    int32_t capacity_ = 0;
+    std::vector<RtfProtected> ranges_;
     // The stretch being collected: kind 0 none, else a kind; for a hot spot
     // `hiddenSeen` tells whether its hidden part has begun.
     int32_t openKind_ = 0;

@@ -6,9 +6,9 @@
 #include <cstdio>
 #include <cstring>
 #include <new>
+#include <vector>
 
 #include "platform/platform.h"
-#include "rtf/buffer.h"
 #include "rtf/styles.h"
 
 namespace brio {
@@ -21,31 +21,25 @@ namespace {
 // gets a number no other style has.
 class StyleNumbers {
   public:
-    ~StyleNumbers() { BrioFree(numbers_); }
     void Add(int32_t n) {
-        if (count_ == capacity_) {
-            size_t grown = capacity_ ? capacity_ * 2 : 16;
-            int32_t* p = static_cast<int32_t*>(BrioRealloc(numbers_, grown * sizeof(int32_t)));
-            if (!p) return;  // only weakens the choice of a fresh number
-            numbers_ = p;
-            capacity_ = grown;
+        try {
+            numbers_.push_back(n);
+        } catch (const std::bad_alloc&) {
+            // only weakens the choice of a fresh number
         }
-        numbers_[count_++] = n;
     }
     // 99 when free, else the lowest free number above it.
     int32_t ChooseAutolink() {
-        std::sort(numbers_, numbers_ + count_);
+        std::sort(numbers_.begin(), numbers_.end());
         int32_t n = kRtfAutolinkDefaultStyle;
-        for (size_t i = 0; i < count_; ++i) {
-            if (numbers_[i] == n) ++n;
+        for (int32_t number : numbers_) {
+            if (number == n) ++n;
         }
         return n;
     }
 
   private:
-    int32_t* numbers_ = nullptr;
-    size_t count_ = 0;
-    size_t capacity_ = 0;
+    std::vector<int32_t> numbers_;
 };
 
 // The decimal parameter of a control word token (0 when it has none).
@@ -97,8 +91,8 @@ int32_t AddAutolinkIfMissing(RtfStyles& styles, StyleNumbers& numbers) {
 // nested groups (list-style definitions) are part of its text, and its name
 // is its text outside them.
 int32_t ReadEntry(RtfReader& r, RtfStyles& styles, RtfSink* echo, StyleNumbers& numbers) {
-    RtfBuffer entry, name;
-    bool ok = entry.Append('{');
+    RtfSink entry, name;
+    bool ok = entry.Append("{", 1) == 0;
     bool isCharStyle = false;
     bool nameBegun = false;
     int32_t number = 0;
@@ -107,7 +101,7 @@ int32_t ReadEntry(RtfReader& r, RtfStyles& styles, RtfSink* echo, StyleNumbers& 
         int32_t rc = r.Next();
         if (rc == -1) return BRIO_ERR_UNEXPECTED_END;
         if (rc != 0) return rc;
-        ok = entry.Append(r.Text(), static_cast<size_t>(r.Length())) && ok;
+        ok = entry.Append(r.Text(), static_cast<size_t>(r.Length())) == 0 && ok;
         if (r.Kind() == kRtfGroup) {
             if (r.First() == '{') {
                 ++level;
@@ -124,15 +118,15 @@ int32_t ReadEntry(RtfReader& r, RtfStyles& styles, RtfSink* echo, StyleNumbers& 
             }
         } else if (level == 1 && r.Kind() == kRtfText) {
             nameBegun = true;
-            ok = name.Append(r.Text(), static_cast<size_t>(r.Length())) && ok;
+            ok = name.Append(r.Text(), static_cast<size_t>(r.Length())) == 0 && ok;
         }
     }
     if (!ok) return BRIO_ERR_NO_MEMORY;
     int32_t rc = 0;
     if (isCharStyle) rc = styles.Add(name.Text(), number);
     // A paragraph style of that name is the document's own.
-    if (echo && !(isCharStyle && name.Equals(kRtfAutolinkStyleName))) {
-        int32_t w = echo->Append(entry.Text(), entry.Size());
+    if (echo && !(isCharStyle && std::strcmp(name.Text(), kRtfAutolinkStyleName) == 0)) {
+        int32_t w = echo->Append(entry.Text(), entry.Length());
         if (rc == 0) rc = w;
     }
     return rc;
@@ -200,7 +194,7 @@ int32_t RtfReadStylesheet(RtfReader& r, RtfStyles& styles, RtfSink* echo) {
 int32_t RtfCopyStylesheet(RtfReader& r, RtfSink& sink) {
     StyleNumbers numbers;
     bool haveAutolink = false;
-    RtfBuffer name;
+    RtfSink name;
     for (;;) {
         int32_t rc = r.Next();
         if (rc != 0) return rc;
@@ -219,13 +213,14 @@ int32_t RtfCopyStylesheet(RtfReader& r, RtfSink& sink) {
                 if (IsStyleNumber(r)) numbers.Add(Parameter(r));
                 if (IsCharStyleWord(r)) isCharStyle = true;
             } else if (level == 1 && r.Kind() == kRtfText) {
-                if (!name.Append(r.Text(), static_cast<size_t>(r.Length())))
+                if (name.Append(r.Text(), static_cast<size_t>(r.Length())) != 0)
                     return BRIO_ERR_NO_MEMORY;
             }
         }
         // Only a character style of the name defines the links' style; a
         // paragraph style "Autolink;" leaves it to be added.
-        if (level == 0 && isCharStyle && name.Equals(kRtfAutolinkStyleName)) haveAutolink = true;
+        if (level == 0 && isCharStyle && std::strcmp(name.Text(), kRtfAutolinkStyleName) == 0)
+            haveAutolink = true;
     }
     int32_t rc = 0;
     if (!haveAutolink) {

@@ -6,7 +6,6 @@
 
 #include "brioutil.h"
 #include "platform/platform.h"
-#include "rtf/buffer.h"
 #include "rtf/footnote.h"
 #include "rtf/styles.h"
 #include "rtf/writer.h"
@@ -225,7 +224,7 @@ class Emitter {
         // only worth it when it does.
         if (r_.Pos()[0] != '{' || r_.Pos()[1] != '#') return w_.WriteToken(r_);
         RtfReader ahead = r_;
-        RtfBuffer text;
+        RtfSink text;
         bool marker = ahead.Next() == 0 && ahead.Is(kRtfText, '{') && ahead.Next() == 0 &&
                       ahead.Is(kRtfText, '#');
         bool closed = false;
@@ -235,7 +234,7 @@ class Emitter {
                 closed = ahead.Length() == 1 && ahead.Next() == 0 && ahead.Is(kRtfText, '}');
                 break;
             }
-            if (!text.Append(ahead.Text(), static_cast<size_t>(ahead.Length())))
+            if (text.Append(ahead.Text(), static_cast<size_t>(ahead.Length())) != 0)
                 return BRIO_ERR_NO_MEMORY;
         }
         if (marker && closed) {

@@ -7,7 +7,6 @@
 
 #include "brioutil.h"
 #include "platform/platform.h"
-#include "rtf/buffer.h"
 #include "rtf/styles.h"
 #include "rtf/writer.h"
 #include "topic/topic.h"
@@ -42,7 +41,7 @@ struct Written {
 };
 
 struct Texts {
-    RtfBuffer context, title, browse, keywords;
+    RtfSink context, title, browse, keywords;
     bool haveContext = false, haveTitle = false, haveBrowse = false, haveKeywords = false;
 };
 
@@ -221,7 +220,7 @@ class Importer {
         region_ = previous_.regionBefore;
         Forget();
 
-        RtfBuffer text;
+        RtfSink text;
         int32_t rc = Collect(mark, text);
         int32_t written = 0;
         switch (mark) {
@@ -231,9 +230,10 @@ class Importer {
                     if (!Take(texts_->context, text, rc == 0)) rc = BRIO_ERR_NO_MEMORY;
                 } else if (rc == 0) {
                     // Later context strings stay in the text as markers.
-                    RtfBuffer marker;
-                    if (!marker.Append("\\{#") || !marker.Append(text.Text(), text.Size()) ||
-                        !marker.Append("\\}"))
+                    RtfSink marker;
+                    if (marker.Append("\\{#") != 0 ||
+                        marker.Append(text.Text(), text.Length()) != 0 ||
+                        marker.Append("\\}") != 0)
                         return BRIO_ERR_NO_MEMORY;
                     written = WriteString(marker.Text());
                     w_.Reset();
@@ -251,8 +251,8 @@ class Importer {
             case 'k':
                 if (rc == 0) {
                     // One growing string: keywords have no length limit.
-                    bool ok = (!texts_->haveKeywords || texts_->keywords.Append('|')) &&
-                              texts_->keywords.Append(text.Text(), text.Size());
+                    bool ok = (!texts_->haveKeywords || texts_->keywords.Append("|", 1) == 0) &&
+                              texts_->keywords.Append(text.Text(), text.Length()) == 0;
                     texts_->haveKeywords = true;
                     if (!ok) return BRIO_ERR_NO_MEMORY;
                 }
@@ -266,14 +266,14 @@ class Importer {
     }
 
     // False when the copy could not be made: the text would be lost.
-    static bool Take(RtfBuffer& into, RtfBuffer& from, bool ok) {
-        into.Free();
-        return !ok || into.Append(from.Text(), from.Size());
+    static bool Take(RtfSink& into, RtfSink& from, bool ok) {
+        BrioFree(into.Release());
+        return !ok || into.Append(from.Text(), from.Length()) == 0;
     }
 
     // The footnote's text: its text tokens up to the brace that closes it,
     // leading white space and the leading reference mark left out.
-    int32_t Collect(char mark, RtfBuffer& text) {
+    int32_t Collect(char mark, RtfSink& text) {
         int32_t level = 1;
         bool markSeen = false;
         for (;;) {
@@ -286,12 +286,12 @@ class Importer {
             }
             if (r_.Kind() != kRtfText) continue;
             char ch = r_.First();
-            if (text.Size() == 0 && IsWhite(ch)) continue;
+            if (text.Length() == 0 && IsWhite(ch)) continue;
             if (!markSeen) {
                 markSeen = true;
                 if (ch == mark && r_.Length() == 1) continue;
             }
-            if (!text.Append(r_.Text(), static_cast<size_t>(r_.Length())))
+            if (text.Append(r_.Text(), static_cast<size_t>(r_.Length())) != 0)
                 return BRIO_ERR_NO_MEMORY;
         }
     }
@@ -311,15 +311,18 @@ class Importer {
 
 // Hands a collected text out as a fresh heap string, leading white space
 // removed.
-void GiveText(bool have, RtfBuffer& text, char** out, uint32_t* length) {
-    if (!have || !text.Data()) return;
+void GiveText(bool have, RtfSink& text, char** out, uint32_t* length) {
+    size_t size = text.Length();
+    char* data = text.Release();
+    if (!have || !data) {
+        BrioFree(data);
+        return;
+    }
     size_t skip = 0;
-    while (skip < text.Size() && IsWhite(text.Text()[skip])) ++skip;
-    size_t n = text.Size() - skip;
-    char* data = text.Data();
-    std::memmove(data, data + skip, n + 1);
-    *out = text.Release();
-    *length = static_cast<uint32_t>(n);
+    while (skip < size && IsWhite(data[skip])) ++skip;
+    std::memmove(data, data + skip, size - skip + 1);
+    *out = data;
+    *length = static_cast<uint32_t>(size - skip);
 }
 
 }  // namespace
