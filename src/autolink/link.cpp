@@ -30,7 +30,13 @@ class LinkWriter {
           inputLength_(std::strlen(r_.Input())),
           linkColour_(linkColour),
           wordBytes_(RtfWordBytes(r_.CodePage())) {
-        scan.Styles().Ref(kRtfAutolinkStyleName, styleRef_);
+        char styleRef[kRtfStyleRefSize];
+        scan.Styles().Ref(kRtfAutolinkStyleName, styleRef);
+        std::string head = std::string("{") + styleRef;
+        if (linkColour_ != 0) head += "\\cf" + std::to_string(static_cast<int32_t>(linkColour_));
+        jumpHead_ = head + "\\uldb ";
+        popupHead_ = head + "\\ul ";
+        hiddenHead_ = std::string("{") + styleRef + "\\v ";
     }
 
     int32_t Run();
@@ -46,7 +52,7 @@ class LinkWriter {
     int32_t Resolve(bool runEnds, bool* rewound);
     int32_t GiveBackFirstWord(bool* rewound);
     int32_t WriteLinkedStretch(MatchVerdict verdict, uint32_t end, const AutolinkTerm* term);
-    int32_t WritePiece(const std::string& text, MatchVerdict verdict);
+    int32_t WritePiece(const char* text, size_t length, MatchVerdict verdict);
     int32_t Write(const char* data, size_t length) { return out_.Append(data, length); }
     int32_t Write(const std::string& text) { return Write(text.data(), text.size()); }
     // The token in hand, unless a run is held back: the run is written
@@ -77,7 +83,8 @@ class LinkWriter {
     size_t inputLength_;
     uint32_t linkColour_;
     const unsigned char* wordBytes_;
-    char styleRef_[kRtfStyleRefSize] = {0};
+    // What opens a link's text, and its hidden target.
+    std::string jumpHead_, popupHead_, hiddenHead_;
     std::string word_;
     BrioVector<Candidate> candidates_;
     int32_t protectedIndex_ = 0;
@@ -357,7 +364,9 @@ int32_t LinkWriter::Resolve(bool runEnds, bool* rewound) {
 int32_t LinkWriter::WriteLinkedStretch(MatchVerdict verdict, uint32_t end,
                                        const AutolinkTerm* term) {
     RtfReader snapshot = r_;
-    std::string text;
+    // The text tokens between two formatting tokens lie back to back.
+    const char* text = nullptr;
+    size_t textLength = 0;
     while (snapshot.Offset() < end) {
         int32_t rc = snapshot.Next();
         if (rc == -1) return BRIO_ERR_UNEXPECTED_END;
@@ -365,42 +374,34 @@ int32_t LinkWriter::WriteLinkedStretch(MatchVerdict verdict, uint32_t end,
         const char* token = snapshot.Text();
         size_t length = static_cast<size_t>(snapshot.Length());
         if (snapshot.Kind() == kRtfText) {
-            text.append(token, length);
+            if (textLength == 0) text = token;
+            textLength += length;
             continue;
         }
-        if (!text.empty()) {
-            rc = WritePiece(text, verdict);
+        if (textLength > 0) {
+            rc = WritePiece(text, textLength, verdict);
             if (rc) return rc;
-            text.clear();
+            textLength = 0;
         }
         rc = Write(token, length);
         if (rc) return rc;
     }
-    if (!text.empty()) {
-        int32_t rc = WritePiece(text, verdict);
+    if (textLength > 0) {
+        int32_t rc = WritePiece(text, textLength, verdict);
         if (rc) return rc;
     }
     if (verdict == Suppressed || !term) return 0;
-    std::string hidden = "{";
-    hidden += styleRef_;
-    hidden += "\\v ";
-    hidden.append(term->target.data(), term->target.size());
-    hidden += "}";
-    return Write(hidden);
+    int32_t rc = Write(hiddenHead_.data(), hiddenHead_.size());
+    if (rc == 0) rc = Write(term->target.data(), term->target.size());
+    return rc == 0 ? Write("}", 1) : rc;
 }
 
-int32_t LinkWriter::WritePiece(const std::string& text, MatchVerdict verdict) {
-    if (verdict == Suppressed) return Write(text);
-    std::string piece = "{";
-    piece += styleRef_;
-    if (linkColour_ != 0) {
-        piece += "\\cf";
-        piece += std::to_string(static_cast<int32_t>(linkColour_));
-    }
-    piece += verdict == LinkJump ? "\\uldb " : "\\ul ";
-    piece += text;
-    piece += "}";
-    return Write(piece);
+int32_t LinkWriter::WritePiece(const char* text, size_t length, MatchVerdict verdict) {
+    if (verdict == Suppressed) return Write(text, length);
+    const std::string& head = verdict == LinkJump ? jumpHead_ : popupHead_;
+    int32_t rc = Write(head.data(), head.size());
+    if (rc == 0) rc = Write(text, length);
+    return rc == 0 ? Write("}", 1) : rc;
 }
 
 }  // namespace
