@@ -83,7 +83,6 @@ class RtfSpotFinder {
 
     bool collect_;
     std::vector<Format> formats_;  // by depth
-    int32_t formatDepth_ = 0;  // depth whose entry is current
     std::vector<RtfProtected> ranges_;
     // The stretch being collected: kind 0 none, else a kind; for a hot spot
     // `hiddenSeen` tells whether its hidden part has begun.
