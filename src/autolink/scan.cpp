@@ -20,7 +20,7 @@ int32_t AutolinkScan::Run() {
             size_t n = r.PlainRun();
             for (size_t i = 0; i < n; ++i)
                 footnote_ = footnote_ == Footnote::kNone && r.Pos()[i] == '#' ? Footnote::kMark
-                                                                               : Footnote::kNone;
+                                                                              : Footnote::kNone;
             rc = spots_.Text(r, r.Offset(), r.Offset() + static_cast<uint32_t>(n));
             if (rc) return rc;
             r.SkipPlain(n);
@@ -28,8 +28,7 @@ int32_t AutolinkScan::Run() {
     }
     // A fragment is a piece of a document: as its start may close groups
     // opened before it, its end may leave groups for the text after it.
-    if (r.IsFragment() ? r.Depth() < r.StartDepth() : r.Depth() != 0)
-        return BRIO_ERR_GROUPS_OPEN;
+    if (r.IsFragment() ? r.Depth() < r.StartDepth() : r.Depth() != 0) return BRIO_ERR_GROUPS_OPEN;
     int32_t rc = spots_.Finish();
     if (rc == 0) rc = RtfFragmentStyles(r, styles_);
     // The reader always leaves the link style in the table; its absence
@@ -56,7 +55,7 @@ int32_t AutolinkScan::Token(uint32_t tokenStart) {
             return ControlWord(tokenStart);
         case kRtfText:
             footnote_ = footnote_ == Footnote::kNone && r.Is(kRtfText, '#') ? Footnote::kMark
-                                                                             : Footnote::kNone;
+                                                                            : Footnote::kNone;
             return spots_.Token(r, tokenStart);
         default:
             return 0;

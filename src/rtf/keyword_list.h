@@ -332,4 +332,3 @@ X(Widowctrl, "widowctrl", Flag) X(Wmetafile, "wmetafile", Value)
 X(Wraptrsp, "wraptrsp", Flag) X(Xe, "xe", Destination)
 X(Xef, "xef", Value) X(Yr, "yr", Value)
 X(Zwj, "zwj", Symbol) X(Zwnj, "zwnj", Symbol)
-// clang-format on

@@ -163,8 +163,7 @@ int32_t RtfReader::NextSpecial() {
     }
     const unsigned char* q = p + 2;
     while (IsLetter(*q)) ++q;
-    const RtfKeyword* row =
-        RtfFindKeyword(start + 1, static_cast<size_t>(q - p - 1));
+    const RtfKeyword* row = RtfFindKeyword(start + 1, static_cast<size_t>(q - p - 1));
     RtfKeywordId id = row ? row->id : kRtfKwNone;
     RtfKeywordClass cls = row ? row->keywordClass : kRtfToggle;
     if (!row && RtfIsExtraDestination(start + 1, static_cast<size_t>(q - p - 1)))
@@ -174,7 +173,8 @@ int32_t RtfReader::NextSpecial() {
         // Binary data belongs to the word: never read as tokens.
         for (int64_t n = param; n > 0 && *q; --n) ++q;
     }
-    SetToken(kRtfControlWord, start, static_cast<int32_t>(reinterpret_cast<const char*>(q) - start));
+    SetToken(kRtfControlWord, start,
+             static_cast<int32_t>(reinterpret_cast<const char*>(q) - start));
     id_ = id;
     class_ = cls;
     return 0;

@@ -39,8 +39,7 @@ RtfSpotFormat RtfSpotFormatOf(const RtfReader& r) {
     int32_t i = 1;
     while (i < n && IsLetter(static_cast<unsigned char>(text[i]))) ++i;
     bool off = i < n && text[i] == '0';
-    while (off && i < n && IsDigit(static_cast<unsigned char>(text[i])))
-        off = text[i++] == '0';
+    while (off && i < n && IsDigit(static_cast<unsigned char>(text[i]))) off = text[i++] == '0';
     if (underline) return off ? kRtfUnderlineOff : kRtfUnderlineOn;
     return off ? kRtfHiddenOff : kRtfHiddenOn;
 }

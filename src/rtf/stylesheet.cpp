@@ -47,8 +47,7 @@ int32_t Parameter(const RtfReader& r) {
     const char* text = r.Text();
     int32_t n = r.Length();
     int32_t i = 1;
-    while (i < n && ((text[i] >= 'a' && text[i] <= 'z') || (text[i] >= 'A' && text[i] <= 'Z')))
-        ++i;
+    while (i < n && ((text[i] >= 'a' && text[i] <= 'z') || (text[i] >= 'A' && text[i] <= 'Z'))) ++i;
     bool negative = i < n && text[i] == '-';
     if (negative) ++i;
     int64_t value = 0;

@@ -59,8 +59,8 @@ bool TopicDummyOpen(TopicFile& handle) {
     return handle.file.Write(kTopicTemplate, kTopicTemplateLength - 1);
 }
 
-int32_t TopicDummyWrite(TopicFile& handle, const TopicProperties& properties,
-                        const char* bodyText, bool keepn) {
+int32_t TopicDummyWrite(TopicFile& handle, const TopicProperties& properties, const char* bodyText,
+                        bool keepn) {
     RtfSink sink;
     // A topic that cannot be put together fails the file, as a failed write.
     if (WriteTopic(sink, properties, bodyText, keepn) != 0 ||

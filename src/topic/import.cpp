@@ -232,8 +232,7 @@ class Importer {
                     // Later context strings stay in the text as markers.
                     RtfSink marker;
                     if (marker.Append("\\{#") != 0 ||
-                        marker.Append(text.Text(), text.Length()) != 0 ||
-                        marker.Append("\\}") != 0)
+                        marker.Append(text.Text(), text.Length()) != 0 || marker.Append("\\}") != 0)
                         return BRIO_ERR_NO_MEMORY;
                     written = WriteString(marker.Text());
                     w_.Reset();

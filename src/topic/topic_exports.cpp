@@ -103,8 +103,7 @@ static int32_t TopicCloseDummyFileBody(TopicFile* handle) {
 }
 
 extern "C" BRIOUTIL_EXPORT const char* BRIOAPI TopicNew(uint32_t* length, int32_t* status) {
-    return GuardExport([&] { return TopicNewBody(length, status); },
-                       [] { return kTopicTemplate; });
+    return GuardExport([&] { return TopicNewBody(length, status); }, [] { return kTopicTemplate; });
 }
 
 extern "C" BRIOUTIL_EXPORT TopicImport* BRIOAPI TopicImportString(

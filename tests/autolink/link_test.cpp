@@ -276,13 +276,13 @@ TEST(AutolinkReferenceTest, ResultsAndWhatTheyLeave) {
         {{"Print", "PRINT_TOPIC"},
          {"PRINT", "print_topic", nullptr, 0, 0, 1},  // same target up to case: replaced
          {"print", "OTHER"},
-         {"print", "X", "", 1},             // excluded, against a target
-         {"m", "M", "s1;print;s2"},         // synonyms before the conflict stay
-         {"main", "T", "a;;b"},             // an empty synonym ends the list
+         {"print", "X", "", 1},      // excluded, against a target
+         {"m", "M", "s1;print;s2"},  // synonyms before the conflict stay
+         {"main", "T", "a;;b"},      // an empty synonym ends the list
          {"k", "K", ";c"},
          {"n", "N", "d;e;"},
          {"page setup", "PS", "printer setup"},
-         {"page setup", "ps"}},             // the synonym keeps its target
+         {"page setup", "ps"}},  // the synonym keeps its target
         {0, 0, BRIO_ERR_TERM_CONFLICT, BRIO_ERR_TERM_CONFLICT, BRIO_ERR_TERM_CONFLICT, 0, 0, 0, 0,
          0});
     EXPECT_EQ(Link(d, "{\\rtf1 print m s1 s2 a b c d e Printer SETUP page Setup}").text,
@@ -302,15 +302,20 @@ TEST(AutolinkReferenceTest, BothCaseKindsOfOneSpellingShareATarget) {
         std::vector<int32_t> results;
         std::string expected;
     } cases[] = {
-        {{{"PRINT", "A", "", 0, 1}, {"print", "B"}}, {0, kConflict},
+        {{{"PRINT", "A", "", 0, 1}, {"print", "B"}},
+         {0, kConflict},
          "{\\rtf1 {\\uldb PRINT}{\\v A} print}"},
-        {{{"print", "B"}, {"PRINT", "A", "", 0, 1}}, {0, kConflict},
+        {{{"print", "B"}, {"PRINT", "A", "", 0, 1}},
+         {0, kConflict},
          "{\\rtf1 {\\uldb PRINT}{\\v B} {\\uldb print}{\\v B}}"},
-        {{{"print", "B"}, {"PRINT", "b", "", 0, 1}}, {0, 0},
+        {{{"print", "B"}, {"PRINT", "b", "", 0, 1}},
+         {0, 0},
          "{\\rtf1 {\\uldb PRINT}{\\v b} {\\uldb print}{\\v B}}"},
-        {{{"x", "X", "Print  Setup", 0, 1}, {"print setup", "B"}}, {0, kConflict},
+        {{{"x", "X", "Print  Setup", 0, 1}, {"print setup", "B"}},
+         {0, kConflict},
          "{\\rtf1 PRINT print}"},
-        {{{"PRINT", "A", "", 0, 1}, {"print setup", "B"}, {"print", "", "", 1}}, {0, 0, kConflict},
+        {{{"PRINT", "A", "", 0, 1}, {"print setup", "B"}, {"print", "", "", 1}},
+         {0, 0, kConflict},
          "{\\rtf1 {\\uldb PRINT}{\\v A} print}"},
     };
     for (const Case& c : cases) {
@@ -392,8 +397,7 @@ TEST(AutolinkRemoveTest, StripsLinksOfTheStyle) {
          "{\\cs100\\uldb a}{\\cs100\\v A}{\\cs99\\uldb b}}}",
          "{\\rtf1{\\stylesheet{\\s99 Autolink;}{\\*\\cs100 \\additive Autolink;}}{\\s99 "
          "{a}{\\cs99\\uldb b}}}"},
-        {"an escaped backslash ends no word", Linked99("\\\\b{\\cs99\\v T}y"),
-         Linked99("\\\\by")},
+        {"an escaped backslash ends no word", Linked99("\\\\b{\\cs99\\v T}y"), Linked99("\\\\by")},
     };
     for (const Case& c : cases) {
         Result r = Remove(c.input);

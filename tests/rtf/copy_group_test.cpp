@@ -25,12 +25,18 @@ struct Copied {
 };
 
 std::ostream& operator<<(std::ostream& os, const Copied& k) {
-    return os << "status " << k.status << " offset " << k.offset << " depth " << k.depth
-              << " kind " << k.kind << " token '" << k.token << "' output '" << k.output << "'";
+    return os << "status " << k.status << " offset " << k.offset << " depth " << k.depth << " kind "
+              << k.kind << " token '" << k.token << "' output '" << k.output << "'";
 }
 
 Copied Result(const RtfReader& r, int32_t status, const std::string& output) {
-    return {status,  output,  r.Offset(), r.Consumed(), r.Depth(), r.Kind(), r.PendingLiteral(),
+    return {status,
+            output,
+            r.Offset(),
+            r.Consumed(),
+            r.Depth(),
+            r.Kind(),
+            r.PendingLiteral(),
             std::string(r.Text(), static_cast<size_t>(r.Length()))};
 }
 
