@@ -210,6 +210,42 @@ TEST(AutolinkTest, WritesLinksByteForByte) {
     AutolinkDone(d);
 }
 
+// A context footnote ("#{\footnote ") names a topic, so one before the
+// first page break is refused; anything between the mark, its group and the
+// word breaks the pattern, a style sheet excepted.
+TEST(AutolinkTest, ContextFootnoteBeforeTheFirstPage) {
+    struct Case {
+        const char* rtf;
+        int32_t result;
+    } cases[] = {
+        {"{\\rtf1 #{\\footnote A}}", BRIO_ERR_FOOTNOTE_BEFORE_PAGE},
+        {"{\\rtf1 \\page #{\\footnote A}}", 0},
+        {"#{\\footnote A}", 0},  // a fragment follows a page break
+        {"{\\rtf1 x#{\\footnote A}}", BRIO_ERR_FOOTNOTE_BEFORE_PAGE},
+        {"{\\rtf1 \\\\#{\\footnote A}}", BRIO_ERR_FOOTNOTE_BEFORE_PAGE},
+        {"{\\rtf1 #{{\\footnote A}}}", BRIO_ERR_FOOTNOTE_BEFORE_PAGE},
+        {"{\\rtf1 #{\\stylesheet{\\s0 Normal;}}{\\footnote A}}", BRIO_ERR_FOOTNOTE_BEFORE_PAGE},
+        {"{\\rtf1 #{\\b}{\\footnote A}}", 0},
+        {"{\\rtf1 #{\\pard}{\\footnote A}}", 0},
+        {"{\\rtf1 # {\\footnote A}}", 0},
+        {"{\\rtf1 ##{\\footnote A}}", 0},
+        {"{\\rtf1 #{\\footnote\\b A}}", 0},
+        {"{\\rtf1 #{\\*\\footnote A}}", 0},
+        {"{\\rtf1 ${\\footnote A}}", 0},
+    };
+    int32_t status = 0;
+    AutolinkDictionary* d =
+        AutolinkReference(nullptr, "a", nullptr, "T", 0, 0, nullptr, 0, &status);
+    ASSERT_EQ(status, 0);
+    for (const auto& k : cases) {
+        int32_t length = 0, result = -7;
+        char* out = Autolink(d, k.rtf, "", "", 0, 0, &length, &result);
+        EXPECT_EQ(result, k.result) << k.rtf;
+        EXPECT_EQ(out == nullptr, k.result != 0) << k.rtf;
+    }
+    AutolinkDone(d);
+}
+
 TEST(AutolinkTest, SettingsOfTheCall) {
     AutolinkDictionary* d =
         MakeDictionary({{"home", "HOME"}, {"x", "X", "y"}, {"tip", "TIP", "", 0, 0, 1}});
