@@ -28,12 +28,11 @@ class LinkWriter {
           d_(d),
           spots_(scan.Spots()),
           inputLength_(std::strlen(r_.Input())),
-          linkColour_(linkColour),
           wordBytes_(RtfWordBytes(r_.CodePage())) {
         char styleRef[kRtfStyleRefSize];
         scan.Styles().Ref(kRtfAutolinkStyleName, styleRef);
         std::string head = std::string("{") + styleRef;
-        if (linkColour_ != 0) head += "\\cf" + std::to_string(static_cast<int32_t>(linkColour_));
+        if (linkColour != 0) head += "\\cf" + std::to_string(static_cast<int32_t>(linkColour));
         jumpHead_ = head + "\\uldb ";
         popupHead_ = head + "\\ul ";
         hiddenHead_ = std::string("{") + styleRef + "\\v ";
@@ -54,7 +53,6 @@ class LinkWriter {
     int32_t WriteLinkedStretch(MatchVerdict verdict, uint32_t end, const AutolinkTerm* term);
     int32_t WritePiece(const char* text, size_t length, MatchVerdict verdict);
     int32_t Write(const char* data, size_t length) { return out_.Append(data, length); }
-    int32_t Write(const std::string& text) { return Write(text.data(), text.size()); }
     // The token in hand, unless a run is held back: the run is written
     // from the input once the dictionary has decided.
     int32_t WriteToken() {
@@ -81,7 +79,6 @@ class LinkWriter {
     AutolinkDictionary* d_;
     const RtfSpotFinder& spots_;
     size_t inputLength_;
-    uint32_t linkColour_;
     const unsigned char* wordBytes_;
     // What opens a link's text, and its hidden target.
     std::string jumpHead_, popupHead_, hiddenHead_;
