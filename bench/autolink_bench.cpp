@@ -142,14 +142,10 @@ BENCHMARK(BM_AutolinkRemove)->Apply(Sizes);
 void BM_TokenizeOnly(benchmark::State& state) {
     const std::string& rtf = HelpRtf(static_cast<size_t>(state.range(0)));
     for (auto _ : state) {
-        brio::RtfContext c;
-        std::memset(&c, 0, sizeof c);
-        c.inText = c.inPos = rtf.c_str();
-        c.inIsString = 1;
+        brio::RtfReader reader(rtf.c_str());
         size_t tokens = 0;
-        while (brio::RtfNextToken(&c) == 0) ++tokens;
+        while (reader.Next() == 0) ++tokens;
         benchmark::DoNotOptimize(tokens);
-        brio::RtfFreeContext(&c);
     }
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) *
                             static_cast<int64_t>(rtf.size()));

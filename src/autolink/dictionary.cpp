@@ -5,7 +5,7 @@
 #include <utility>
 
 #include "brioutil.h"
-#include "rtf/rtf.h"
+#include "rtf/reader.h"
 
 namespace brio {
 

@@ -12,7 +12,6 @@ namespace brio {
 namespace {
 
 constexpr int32_t kMaxWord = 511;
-constexpr size_t kContextTextSize = 512;
 
 struct Candidate {
     uint32_t start;  // input offset of the word's first character
@@ -22,14 +21,21 @@ struct Candidate {
 
 class LinkWriter {
   public:
-    LinkWriter(RtfContext* c, AutolinkDictionary* d, const AutolinkScanState* scan,
-               size_t inputLength)
-        : c_(c),
+    LinkWriter(const char* rtf, RtfSink& out, AutolinkDictionary* d, const AutolinkScan& scan,
+               uint32_t linkColour)
+        : r_(rtf),
+          out_(out),
           d_(d),
-          scan_(scan),
-          inputLength_(inputLength),
-          wordBytes_(RtfWordBytes(c->codePage)) {
-        RtfCharStyleRef(c, kRtfAutolinkStyleName, styleRef_);
+          spots_(scan.Spots()),
+          inputLength_(std::strlen(r_.Input())),
+          wordBytes_(RtfWordBytes(r_.CodePage())) {
+        char styleRef[kRtfStyleRefSize];
+        scan.Styles().Ref(kRtfAutolinkStyleName, styleRef);
+        std::string head = std::string("{") + styleRef;
+        if (linkColour != 0) head += "\\cf" + std::to_string(static_cast<int32_t>(linkColour));
+        jumpHead_ = head + "\\uldb ";
+        popupHead_ = head + "\\ul ";
+        hiddenHead_ = std::string("{") + styleRef + "\\v ";
     }
 
     int32_t Run();
@@ -45,47 +51,48 @@ class LinkWriter {
     int32_t Resolve(bool runEnds, bool* rewound);
     int32_t GiveBackFirstWord(bool* rewound);
     int32_t WriteLinkedStretch(MatchVerdict verdict, uint32_t end, const AutolinkTerm* term);
-    int32_t WritePiece(const std::string& text, MatchVerdict verdict);
-    int32_t Write(const char* data, size_t length) { return RtfWriteBytes(c_, data, length); }
-    int32_t Write(const std::string& text) { return Write(text.data(), text.size()); }
+    int32_t WritePiece(const char* text, size_t length, MatchVerdict verdict);
+    int32_t Write(const char* data, size_t length) { return out_.Append(data, length); }
+    // The token in hand, unless a run is held back: the run is written
+    // from the input once the dictionary has decided.
+    int32_t WriteToken() {
+        if (holding_) return 0;
+        return Write(r_.Text(), static_cast<size_t>(r_.Length()));
+    }
     // Whether a token that begins at `at` lies in a stretch copied as it
     // stands, and that copy.
     bool InProtected(uint32_t at);
     int32_t CopyProtected(uint32_t at);
     // Where the next protected stretch starts (the end of the input if none).
     uint32_t NextProtected() const {
-        const RtfSpotFinder& s = scan_->spots;
-        return protectedIndex_ < s.count()
-                   ? static_cast<uint32_t>(s.ranges()[protectedIndex_].start)
+        return protectedIndex_ < spots_.count()
+                   ? static_cast<uint32_t>(spots_.ranges()[protectedIndex_].start)
                    : static_cast<uint32_t>(inputLength_);
     }
     void ClearRun() {
         candidates_.clear();
-        c_->suppressOutput = 0;
-        c_->candidateLast = -1;
+        holding_ = false;
     }
 
-    RtfContext* c_;
+    RtfReader r_;
+    RtfSink& out_;
     AutolinkDictionary* d_;
-    const AutolinkScanState* scan_;
+    const RtfSpotFinder& spots_;
     size_t inputLength_;
     const unsigned char* wordBytes_;
-    char styleRef_[kRtfStyleRefSize] = {0};
+    // What opens a link's text, and its hidden target.
+    std::string jumpHead_, popupHead_, hiddenHead_;
     std::string word_;
     BrioVector<Candidate> candidates_;
     int32_t protectedIndex_ = 0;
     uint32_t tokenStart_ = 0;  // where the token in hand began
+    bool holding_ = false;     // a run of words is held back
 };
 
 int32_t LinkWriter::Run() {
-    int32_t rc = RtfSeek(c_, 0);
-    if (rc) return rc;
-    c_->depth = c_->baseDepth;
-    c_->suppressOutput = 0;
-    c_->candidateLast = -1;
     for (;;) {
-        uint32_t tokenStart = c_->inOffset;
-        rc = RtfNextToken(c_);
+        uint32_t tokenStart = r_.Offset();
+        int32_t rc = r_.Next();
         if (rc == -1) {
             // A run held at the end rewinds: go on from there to the real end.
             tokenStart_ = tokenStart;
@@ -105,30 +112,29 @@ int32_t LinkWriter::Run() {
 }
 
 bool LinkWriter::InProtected(uint32_t at) {
-    const RtfSpotFinder& s = scan_->spots;
-    while (protectedIndex_ < s.count() &&
-           static_cast<uint32_t>(s.ranges()[protectedIndex_].end) <= at)
+    while (protectedIndex_ < spots_.count() &&
+           static_cast<uint32_t>(spots_.ranges()[protectedIndex_].end) <= at)
         ++protectedIndex_;
-    return protectedIndex_ < s.count() &&
-           static_cast<uint32_t>(s.ranges()[protectedIndex_].start) <= at;
+    return protectedIndex_ < spots_.count() &&
+           static_cast<uint32_t>(spots_.ranges()[protectedIndex_].start) <= at;
 }
 
 int32_t LinkWriter::CopyProtected(uint32_t at) {
-    const RtfProtected& r = scan_->spots.ranges()[protectedIndex_];
+    const RtfProtected& range = spots_.ranges()[protectedIndex_];
     // The copy never runs past the input.
-    size_t to = static_cast<size_t>(r.end);
+    size_t to = static_cast<size_t>(range.end);
     if (to > inputLength_) to = inputLength_;
     int32_t rc = 0;
-    if (to > at) rc = Write(c_->inText + at, to - at);
-    if (rc == 0) rc = RtfSeek(c_, static_cast<uint32_t>(to));
-    c_->depth = r.endDepth;
+    if (to > at) rc = Write(r_.Input() + at, to - at);
+    r_.Seek(static_cast<uint32_t>(to));
+    r_.SetDepth(range.endDepth);
     ++protectedIndex_;
     return rc;
 }
 
 int32_t LinkWriter::EndRunHere(bool* rewound) {
     *rewound = false;
-    if (!c_->suppressOutput) return 0;
+    if (!holding_) return 0;
     int32_t rc = FlushWord(rewound);
     if (rc || *rewound) return rc;
     return EndRun(rewound);
@@ -144,44 +150,45 @@ int32_t LinkWriter::HandleToken(uint32_t tokenStart) {
         if (rc || rewound) return rc;
         return CopyProtected(tokenStart);
     }
-    switch (c_->tokenKind) {
+    switch (r_.Kind()) {
         case kRtfGroup: {
             // A brace ends the run; when the run rewinds, the brace is read
             // again later.
             bool rewound = false;
             bool stray = false;
-            if (c_->tokenText[0] == '{') {
-                RtfPushGroup(c_);
-            } else if (RtfIsStrayClose(c_)) {
+            if (r_.First() == '{') {
+                r_.Push();
+            } else if (r_.IsStrayClose()) {
                 stray = true;
             } else {
-                RtfPopGroup(c_);
+                r_.Pop();
             }
             int32_t rc = EndRunHere(&rewound);
             if (rc || rewound) return rc;
-            return stray ? 0 : RtfWriteToken(c_);
+            return stray ? 0 : WriteToken();
         }
         case kRtfControlWord: {
-            if (c_->keywordClass == kRtfSymbol) {
+            if (r_.Class() == kRtfSymbol) {
                 bool rewound = false;
                 int32_t rc = EndRunHere(&rewound);
                 if (rc || rewound) return rc;
             }
-            int32_t rc = RtfWriteToken(c_);
+            int32_t rc = WriteToken();
             if (rc) return rc;
-            if (RtfIsSkippedDestination(c_)) {
-                if (c_->keywordId == kRtfIdStylesheet) {
+            if (r_.IsSkippedDestination()) {
+                if (r_.Id() == kRtfKwStylesheet) {
                     // Only a full output buffer is worth reporting here.
-                    return RtfCopyStylesheet(c_) == BRIO_ERR_NO_MEMORY ? BRIO_ERR_NO_MEMORY : 0;
+                    return RtfCopyStylesheet(r_, out_) == BRIO_ERR_NO_MEMORY ? BRIO_ERR_NO_MEMORY
+                                                                             : 0;
                 }
-                return RtfCopyGroup(c_);
+                return r_.CopyGroup(holding_ ? nullptr : &out_);
             }
             return 0;
         }
         case kRtfText:
             return HandleText(tokenStart);
         default:
-            return RtfWriteToken(c_);
+            return WriteToken();
     }
 }
 
@@ -195,24 +202,22 @@ int32_t LinkWriter::AddToWord(std::string_view content, uint32_t unitStart) {
         return BRIO_ERR_NO_MEMORY;
     }
     Candidate& last = candidates_.back();
-    last.end = c_->inOffset;
-    last.depth = c_->depth;
-    c_->candidateLast = static_cast<int32_t>(candidates_.size()) - 1;
-    c_->wordLength = static_cast<int32_t>(word_.size());
-    c_->suppressOutput = 1;
+    last.end = r_.Offset();
+    last.depth = r_.Depth();
+    holding_ = true;
     return 0;
 }
 
 int32_t LinkWriter::HandleText(uint32_t tokenStart) {
     RtfUnit unit;
     int32_t rc = 0;
-    unsigned char first = static_cast<unsigned char>(c_->tokenText[0]);
-    if (c_->tokenLength == 1 && first != '\\' && !RtfIsLeadByte(c_->codePage, first)) {
+    unsigned char first = static_cast<unsigned char>(r_.First());
+    if (r_.Length() == 1 && first != '\\' && !RtfIsLeadByte(r_.CodePage(), first)) {
         // The common case, one plain character, without the call.
         unit.kind = RtfUnit::kPlain;
         unit.content[0] = static_cast<char>(first);
         unit.contentLength = 1;
-    } else if ((rc = RtfReadUnit(c_, &unit)) != 0) {
+    } else if ((rc = r_.ReadUnit(&unit)) != 0) {
         return rc;
     }
     bool rewound = false;
@@ -220,22 +225,21 @@ int32_t LinkWriter::HandleText(uint32_t tokenStart) {
     if (unit.kind == RtfUnit::kOptionalHyphen) {
         // Not part of the word ('auto\-link' matches 'autolink'); held back
         // with a run, else written where it stands.
-        if (c_->suppressOutput) return 0;
-        return RtfWriteToken(c_);
+        return WriteToken();
     }
     if (RtfUnitIsWordChar(unit, wordBytes_)) {
         rc = AddToWord(content, tokenStart);
-        if (rc == 0 && !c_->pendingLiteral) {
+        if (rc == 0 && !r_.PendingLiteral()) {
             // The word characters that follow belong to the same word, up to
             // a protected stretch.
-            size_t n = RtfPlainWordBytes(c_->inPos, c_->codePage, wordBytes_);
+            size_t n = RtfPlainWordBytes(r_.Pos(), r_.CodePage(), wordBytes_);
+            uint32_t at = r_.Offset();
             uint32_t limit = NextProtected();
-            if (limit > c_->inOffset && n > limit - c_->inOffset) n = limit - c_->inOffset;
+            if (limit > at && n > limit - at) n = limit - at;
             if (n && word_.size() + n <= static_cast<size_t>(kMaxWord)) {
-                word_.append(c_->inPos, n);
-                RtfSkipPlain(c_, n);
-                candidates_.back().end = c_->inOffset;
-                c_->wordLength = static_cast<int32_t>(word_.size());
+                word_.append(r_.Pos(), n);
+                r_.SkipPlain(n);
+                candidates_.back().end = r_.Offset();
             }
         }
         return rc;
@@ -244,7 +248,7 @@ int32_t LinkWriter::HandleText(uint32_t tokenStart) {
     if (unit.kind == RtfUnit::kPlain && (ch == ' ' || ch == '\t')) {
         rc = FlushWord(&rewound);
         if (rc || rewound) return rc;
-        return RtfWriteToken(c_);
+        return WriteToken();
     }
     // Punctuation and symbols are words of their own.
     rc = FlushWord(&rewound);
@@ -273,17 +277,14 @@ int32_t LinkWriter::EndRun(bool* rewound) {
 
 int32_t LinkWriter::GiveBackFirstWord(bool* rewound) {
     const Candidate first = candidates_.front();
-    int32_t rc = RtfSeek(c_, first.start);
-    if (rc) return rc;
     size_t to = first.end;
     if (to > inputLength_) to = inputLength_;
     if (to > first.start) {
-        rc = Write(c_->inText + first.start, to - first.start);
+        int32_t rc = Write(r_.Input() + first.start, to - first.start);
         if (rc) return rc;
     }
-    rc = RtfSeek(c_, static_cast<uint32_t>(to));
-    if (rc) return rc;
-    c_->depth = first.depth;
+    r_.Seek(static_cast<uint32_t>(to));
+    r_.SetDepth(first.depth);
     ClearRun();
     *rewound = true;
     return 0;
@@ -300,7 +301,6 @@ int32_t LinkWriter::Resolve(bool runEnds, bool* rewound) {
     } catch (const std::bad_alloc&) {
         return BRIO_ERR_NO_MEMORY;
     }
-    c_->wordLength = 0;
     if (verdict == Continue || candidates_.empty()) {
         word_.clear();
         return 0;
@@ -311,19 +311,18 @@ int32_t LinkWriter::Resolve(bool runEnds, bool* rewound) {
         // out, with what lies before the next word, and trying the word in
         // hand from the root: the input is not read again.
         const Candidate last = candidates_.back();
-        bool nothingAfter = last.end == tokenStart_ || last.end == c_->inOffset;
+        bool nothingAfter = last.end == tokenStart_ || last.end == r_.Offset();
         if (nothingAfter && candidates_.size() == 1) {
             word_.clear();
-            int32_t rc = Write(c_->inText + last.start, last.end - last.start);
+            int32_t rc = Write(r_.Input() + last.start, last.end - last.start);
             ClearRun();
             return rc;
         }
         if (nothingAfter && candidates_.size() == 2 && !runEnds) {
             const Candidate first = candidates_.front();
-            int32_t rc = Write(c_->inText + first.start, last.start - first.start);
+            int32_t rc = Write(r_.Input() + first.start, last.start - first.start);
             if (rc) return rc;
             candidates_.erase(candidates_.begin());
-            c_->candidateLast = 0;
             try {
                 d_->MatchWord(word_, &verdict, &count, &term);
             } catch (const std::bad_alloc&) {
@@ -331,7 +330,7 @@ int32_t LinkWriter::Resolve(bool runEnds, bool* rewound) {
             }
             word_.clear();
             if (verdict == Continue) return 0;
-            rc = Write(c_->inText + last.start, last.end - last.start);
+            rc = Write(r_.Input() + last.start, last.end - last.start);
             ClearRun();
             return rc;
         }
@@ -345,68 +344,61 @@ int32_t LinkWriter::Resolve(bool runEnds, bool* rewound) {
         return GiveBackFirstWord(rewound);
     const Candidate matchEnd = candidates_[static_cast<size_t>(index)];
     const uint32_t start = candidates_.front().start;
-    c_->depth = matchEnd.depth;
-    int32_t rc = RtfSeek(c_, start);
-    if (rc) return rc;
+    r_.SetDepth(matchEnd.depth);
+    r_.Seek(start);
     ClearRun();
-    rc = WriteLinkedStretch(verdict, matchEnd.end, term);
+    int32_t rc = WriteLinkedStretch(verdict, matchEnd.end, term);
     if (rc) return rc;
-    c_->tokenLength = 0;
-    c_->tokenText[0] = 0;
+    r_.ClearToken();
     *rewound = true;
-    return RtfSeek(c_, matchEnd.end);
+    r_.Seek(matchEnd.end);
+    return 0;
 }
 
-// Reads the matched stretch again through a snapshot of the context: text
+// Reads the matched stretch again through a snapshot of the reader: text
 // goes to the link, formatting between the pieces of text is written as it
 // stands.
 int32_t LinkWriter::WriteLinkedStretch(MatchVerdict verdict, uint32_t end,
                                        const AutolinkTerm* term) {
-    RtfContext snapshot = *c_;
-    std::string text;
-    while (snapshot.inOffset < end) {
-        int32_t rc = RtfNextToken(&snapshot);
+    RtfReader snapshot = r_;
+    // The text tokens between two formatting tokens lie back to back.
+    const char* text = nullptr;
+    size_t textLength = 0;
+    while (snapshot.Offset() < end) {
+        int32_t rc = snapshot.Next();
         if (rc == -1) return BRIO_ERR_UNEXPECTED_END;
         if (rc) return rc;
-        const char* token = RtfTokenText(&snapshot);
-        size_t length = static_cast<size_t>(snapshot.tokenLength);
-        if (snapshot.tokenKind == kRtfText) {
-            text.append(token, length);
+        const char* token = snapshot.Text();
+        size_t length = static_cast<size_t>(snapshot.Length());
+        if (snapshot.Kind() == kRtfText) {
+            if (textLength == 0) text = token;
+            textLength += length;
             continue;
         }
-        if (!text.empty()) {
-            rc = WritePiece(text, verdict);
+        if (textLength > 0) {
+            rc = WritePiece(text, textLength, verdict);
             if (rc) return rc;
-            text.clear();
+            textLength = 0;
         }
         rc = Write(token, length);
         if (rc) return rc;
     }
-    if (!text.empty()) {
-        int32_t rc = WritePiece(text, verdict);
+    if (textLength > 0) {
+        int32_t rc = WritePiece(text, textLength, verdict);
         if (rc) return rc;
     }
     if (verdict == Suppressed || !term) return 0;
-    std::string hidden = "{";
-    hidden += styleRef_;
-    hidden += "\\v ";
-    hidden.append(term->target.data(), term->target.size());
-    hidden += "}";
-    return Write(hidden);
+    int32_t rc = Write(hiddenHead_.data(), hiddenHead_.size());
+    if (rc == 0) rc = Write(term->target.data(), term->target.size());
+    return rc == 0 ? Write("}", 1) : rc;
 }
 
-int32_t LinkWriter::WritePiece(const std::string& text, MatchVerdict verdict) {
-    if (verdict == Suppressed) return Write(text);
-    std::string piece = "{";
-    piece += styleRef_;
-    if (c_->linkColour != 0) {
-        piece += "\\cf";
-        piece += std::to_string(static_cast<int32_t>(c_->linkColour));
-    }
-    piece += verdict == LinkJump ? "\\uldb " : "\\ul ";
-    piece += text;
-    piece += "}";
-    return Write(piece);
+int32_t LinkWriter::WritePiece(const char* text, size_t length, MatchVerdict verdict) {
+    if (verdict == Suppressed) return Write(text, length);
+    const std::string& head = verdict == LinkJump ? jumpHead_ : popupHead_;
+    int32_t rc = Write(head.data(), head.size());
+    if (rc == 0) rc = Write(text, length);
+    return rc == 0 ? Write("}", 1) : rc;
 }
 
 }  // namespace
@@ -415,60 +407,19 @@ int32_t AutolinkRun(AutolinkDictionary* dictionary, const char* rtf, uint32_t li
                     char** output, size_t* outputLength) {
     *output = nullptr;
     *outputLength = 0;
-    RtfContext c;
-    std::memset(&c, 0, sizeof c);
-    RtfOpenText(&c, rtf);
-    c.outIsBuffer = 1;
-    c.userData = reinterpret_cast<uintptr_t>(dictionary);
-    c.linkColour = linkColour;
-    c.candidateLast = -1;
-    char contextText[kContextTextSize] = {0};
-    c.contextText = contextText;
-    c.contextTextSize = static_cast<int32_t>(kContextTextSize);
-
     int32_t status = 0;
     try {
-        AutolinkScanState scan;
-        status = AutolinkScanBegin(&c, &scan);
-        for (; status == 0;) {
-            uint32_t tokenStart = c.inOffset;
-            int32_t rc = RtfNextToken(&c);
-            if (rc == -1) break;
-            if (rc == 0) rc = AutolinkScanToken(&c, &scan, tokenStart);
-            if (rc) {
-                status = rc;
-                break;
-            }
-            if (c.tokenKind == kRtfText) {
-                // More text characters change only the footnote mode.
-                size_t n = RtfPlainRun(&c);
-                for (size_t i = 0; i < n; ++i)
-                    c.footnoteMode = c.footnoteMode == 0 && c.inPos[i] == '#' ? 1 : 0;
-                status = scan.spots.Text(&c, c.inOffset, c.inOffset + static_cast<uint32_t>(n));
-                RtfSkipPlain(&c, n);
-            }
-        }
-        // A fragment is a piece of a document: as its start may close groups
-        // opened before it, its end may leave groups for the text after it.
-        if (status == 0 && (c.baseDepth == 0 ? c.depth != 0 : c.depth < c.baseDepth))
-            status = BRIO_ERR_GROUPS_OPEN;
-        if (status == 0) status = scan.spots.Finish(&c);
-        if (status == 0) status = RtfFragmentStyles(&c);
-        // The reader always leaves the link style in the table; its absence
-        // after a style sheet means there was no memory to add it.
-        if (status == 0 && scan.sawStylesheet &&
-            !RtfCharStyleRef(&c, kRtfAutolinkStyleName, nullptr))
-            status = BRIO_ERR_NO_MEMORY;
+        AutolinkScan scan(rtf);
+        status = scan.Run();
         if (status == 0) {
-            status = RtfStartBufferOutput(&c);
+            RtfSink sink;
             size_t inputLength = std::strlen(rtf);
-            if (status == 0) status = RtfReserveOutput(&c, inputLength + inputLength / 4);
+            status = sink.Reserve(inputLength + inputLength / 4);
             if (status == 0) {
-                LinkWriter writer(&c, dictionary, &scan, inputLength);
+                LinkWriter writer(rtf, sink, dictionary, scan, linkColour);
                 status = writer.Run();
-                *outputLength = static_cast<size_t>(c.outPos - c.outBuffer);
-                *output = c.outBuffer;
-                c.outBuffer = nullptr;
+                *outputLength = sink.Length();
+                *output = sink.Release();
             }
         }
     } catch (const std::bad_alloc&) {
@@ -476,10 +427,6 @@ int32_t AutolinkRun(AutolinkDictionary* dictionary, const char* rtf, uint32_t li
     }
     // The walk may stand inside the trie after a failure.
     dictionary->ResetWalk();
-    if (c.outBuffer) BrioFree(c.outBuffer);
-    c.contextText = nullptr;
-    RtfCloseFiles(&c);
-    RtfFreeContext(&c);
     return status;
 }
 

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "autolink/autolink.h"
+#include "rtf/spots.h"
 #include "rtf/writer.h"
 
 namespace brio {
@@ -12,62 +13,101 @@ namespace {
 
 class Stripper {
   public:
-    explicit Stripper(RtfContext* c) : c_(c), w_(c) {}
+    Stripper(const char* rtf, RtfSink& out) : r_(rtf), w_(out) {}
 
+    // Reads the style sheet: without memory for the style table no link
+    // would be found, and the text would come back unchanged as if
+    // stripped. 0 or 2005.
+    int32_t ReadStyles();
     int32_t Run(bool* failed);
-    // "\cs<n>" of the "Autolink;" style, or empty: then nothing is a link.
-    char styleRef[kRtfStyleRefSize] = {0};
 
   private:
     int32_t StripGroup(bool* failed);
     int32_t Write(const char* data, size_t length, bool controlWord) {
         return w_.Write(data, length, controlWord);
     }
-    int32_t WriteToken() { return w_.WriteToken(); }
-    // Writes a brace and keeps the group stack; *opened tells which it was.
+    int32_t WriteToken() { return w_.WriteToken(r_); }
+    // Writes a brace and keeps the group depth; *opened tells which it was.
     int32_t EchoBrace(bool* opened) {
-        *opened = c_->tokenText[0] == '{';
-        if (!*opened && RtfIsStrayClose(c_)) return 0;
+        *opened = r_.First() == '{';
+        if (!*opened && r_.IsStrayClose()) return 0;
         int32_t rc = WriteToken();
         if (rc == 0) {
             if (*opened)
-                rc = RtfPushGroup(c_);
+                r_.Push();
             else
-                RtfPopGroup(c_);
+                r_.Pop();
         }
         return rc;
     }
     // A nested destination is copied whole.
     int32_t CopyDestination() {
         int32_t rc = WriteToken();
-        if (rc == 0) rc = RtfCopyGroup(c_);
+        if (rc == 0) rc = r_.CopyGroup(&w_.Sink());
         w_.Reset();
         return rc;
     }
     // The text token and the ordinary text characters after it.
     int32_t WriteTextRun() {
         int32_t rc = WriteToken();
-        size_t n = RtfPlainRun(c_);
+        size_t n = r_.PlainRun();
         if (rc == 0 && n) {
-            rc = Write(c_->inPos, n, false);
-            RtfSkipPlain(c_, n);
+            rc = Write(r_.Pos(), n, false);
+            r_.SkipPlain(n);
         }
         return rc;
     }
 
-    RtfContext* c_;
+    RtfReader r_;
+    RtfStyles styles_;
+    // "\cs<n>" of the "Autolink;" style, or empty: then nothing is a link.
+    char styleRef_[kRtfStyleRefSize] = {0};
     // A dropped token never lets the control word before it swallow the
     // text after it.
     RtfWordWriter w_;
 };
 
+int32_t Stripper::ReadStyles() {
+    RtfReader r = r_;
+    int32_t status = 0;
+    for (;;) {
+        if (r.Next() != 0) break;
+        if (r.Kind() == kRtfText) {
+            r.SkipPlain(r.PlainRun());
+        } else if (r.Kind() == kRtfGroup) {
+            if (r.First() == '{') {
+                r.Push();
+            } else if (!r.IsStrayClose()) {
+                r.Pop();
+            }
+        } else if (r.Kind() == kRtfControlWord && r.Class() == kRtfDestination) {
+            if (r.Id() == kRtfKwStylesheet) {
+                // A sheet that cannot be read is no such failure: the styles
+                // read before the fault are used.
+                int32_t read = RtfReadStylesheet(r, styles_, nullptr);
+                if (read == BRIO_ERR_NO_MEMORY ||
+                    (read == 0 && !styles_.Ref(kRtfAutolinkStyleName, nullptr)))
+                    status = BRIO_ERR_NO_MEMORY;
+                break;
+            }
+            if (r.IsSkippedDestination()) {
+                status = r.CopyGroup(nullptr);
+                if (status) break;
+            }
+        }
+    }
+    if (status == 0) status = RtfFragmentStyles(r_, styles_);
+    styles_.Ref(kRtfAutolinkStyleName, styleRef_);
+    return status;
+}
+
 int32_t Stripper::Run(bool* failed) {
     bool afterOpenBrace = false;
     for (;;) {
-        int32_t rc = RtfNextToken(c_);
+        int32_t rc = r_.Next();
         if (rc) return rc;
         bool opened = false;
-        switch (c_->tokenKind) {
+        switch (r_.Kind()) {
             case kRtfGroup:
                 rc = EchoBrace(&opened);
                 if (rc) {
@@ -76,15 +116,15 @@ int32_t Stripper::Run(bool* failed) {
                 }
                 break;
             case kRtfControlWord:
-                if (RtfIsSkippedDestination(c_)) {
+                if (r_.IsSkippedDestination()) {
                     rc = CopyDestination();
                     if (rc) {
                         *failed = true;
                         return rc;
                     }
-                } else if (afterOpenBrace && styleRef[0] &&
-                           c_->tokenLength == static_cast<int32_t>(std::strlen(styleRef)) &&
-                           std::strcmp(c_->tokenText, styleRef) == 0) {
+                } else if (afterOpenBrace && styleRef_[0] &&
+                           r_.Length() == static_cast<int32_t>(std::strlen(styleRef_)) &&
+                           std::memcmp(r_.Text(), styleRef_, std::strlen(styleRef_)) == 0) {
                     // A link group: the style word is the first thing in it.
                     rc = StripGroup(failed);
                     if (rc) return rc;
@@ -113,12 +153,12 @@ int32_t Stripper::Run(bool* failed) {
 // Works inside the link group only, tracking its nesting, and stops at its
 // closing brace.
 int32_t Stripper::StripGroup(bool* failed) {
-    size_t brace = static_cast<size_t>(c_->outPos - c_->outBuffer) - 1;
+    size_t brace = w_.Length() - 1;
     int32_t level = 1;
     for (;;) {
-        int32_t rc = RtfNextToken(c_);
+        int32_t rc = r_.Next();
         if (rc) return rc;
-        switch (c_->tokenKind) {
+        switch (r_.Kind()) {
             case kRtfGroup: {
                 bool opened = false;
                 rc = EchoBrace(&opened);
@@ -142,8 +182,8 @@ int32_t Stripper::StripGroup(bool* failed) {
             case kRtfLineEnd:
                 break;
             default: {
-                int32_t id = c_->keywordId;
-                if (RtfIsSkippedDestination(c_)) {
+                RtfKeywordId id = r_.Id();
+                if (r_.IsSkippedDestination()) {
                     rc = CopyDestination();
                     if (rc) {
                         *failed = true;
@@ -151,25 +191,25 @@ int32_t Stripper::StripGroup(bool* failed) {
                     }
                     break;
                 }
-                if (id == kRtfIdCs || id == kRtfIdCf) break;
+                if (id == kRtfKwCs || id == kRtfKwCf) break;
                 // The rest of the group, the link text, is the main loop's;
                 // the writer keeps it apart from a word written before.
-                RtfSpotFormat format = RtfSpotFormatOf(c_);
+                RtfSpotFormat format = RtfSpotFormatOf(r_);
                 if (format == kRtfUnderlineOn) return 0;
                 if (format == kRtfHiddenOn && level == 1) {
                     // The hidden target part goes with its braces.
                     w_.CutBack(brace);
                     while (level > 0) {
-                        rc = RtfNextToken(c_);
+                        rc = r_.Next();
                         if (rc) return rc;
-                        if (c_->tokenKind != kRtfGroup) continue;
-                        if (c_->tokenText[0] == '{') {
+                        if (r_.Kind() != kRtfGroup) continue;
+                        if (r_.First() == '{') {
                             ++level;
                         } else {
                             --level;
                         }
                     }
-                    RtfPopGroup(c_);
+                    r_.Pop();
                     return 0;
                 }
                 rc = WriteToken();
@@ -188,62 +228,16 @@ int32_t Stripper::StripGroup(bool* failed) {
 int32_t AutolinkStrip(const char* rtf, char** output, size_t* outputLength) {
     *output = nullptr;
     *outputLength = 0;
-    RtfContext c;
-    std::memset(&c, 0, sizeof c);
-    RtfOpenText(&c, rtf);
-    c.outIsBuffer = 0;
-
-    // First pass, only for the style sheet.
-    int32_t status = 0;
-    for (;;) {
-        int32_t rc = RtfNextToken(&c);
-        if (rc) break;
-        if (c.tokenKind == kRtfText) {
-            RtfSkipPlain(&c, RtfPlainRun(&c));
-        } else if (c.tokenKind == kRtfGroup) {
-            if (c.tokenText[0] == '{') {
-                status = RtfPushGroup(&c);
-                if (status) break;
-            } else if (!RtfIsStrayClose(&c)) {
-                RtfPopGroup(&c);
-            }
-        } else if (c.tokenKind == kRtfControlWord && c.keywordClass == kRtfDestination) {
-            if (c.keywordId == kRtfIdStylesheet) {
-                // Without memory for the style table no link would be found,
-                // and the text would come back unchanged as if stripped. A
-                // sheet that cannot be read is no such failure: the styles
-                // read before the fault are used.
-                int32_t read = RtfReadStylesheet(&c, 0);
-                if (read == BRIO_ERR_NO_MEMORY ||
-                    (read == 0 && !RtfCharStyleRef(&c, kRtfAutolinkStyleName, nullptr)))
-                    status = BRIO_ERR_NO_MEMORY;
-                break;
-            }
-            if (RtfIsSkippedDestination(&c)) {
-                status = RtfCopyGroup(&c);
-                if (status) break;
-            }
-        }
-    }
-    if (status == 0) status = RtfFragmentStyles(&c);
-    if (status == 0) status = RtfStartBufferOutput(&c);
-    if (status == 0) status = RtfReserveOutput(&c, std::strlen(rtf) + 1);
-    if (status == 0) status = RtfSeek(&c, 0);
+    RtfSink sink;
+    Stripper stripper(rtf, sink);
+    int32_t status = stripper.ReadStyles();
+    if (status == 0) status = sink.Reserve(std::strlen(rtf) + 1);
     bool failed = status != 0;
+    if (!failed) status = stripper.Run(&failed);
     if (!failed) {
-        c.depth = c.baseDepth;
-        Stripper stripper(&c);
-        RtfCharStyleRef(&c, kRtfAutolinkStyleName, stripper.styleRef);
-        status = stripper.Run(&failed);
+        *outputLength = sink.Length();
+        *output = sink.Release();
     }
-    if (!failed) {
-        *outputLength = static_cast<size_t>(c.outPos - c.outBuffer);
-        *output = c.outBuffer;
-        c.outBuffer = nullptr;
-    }
-    if (c.outBuffer) BrioFree(c.outBuffer);
-    RtfCloseFiles(&c);
-    RtfFreeContext(&c);
     return status;
 }
 

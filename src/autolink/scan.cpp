@@ -1,93 +1,86 @@
-// The Autolink scan pass: reads the whole input once without output to find
-// the stretches that must not be linked into (hot spots, hidden text,
-// references), to read the style sheet, and to check # footnotes against
-// \page breaks.
-#include <climits>
+// The Autolink scan pass.
 #include <cstring>
-#include <new>
 
 #include "autolink/autolink.h"
 
 namespace brio {
 
-namespace {
-
-int32_t RecordPage(AutolinkScanState* scan, uint32_t offset) {
-    try {
-        scan->pages.push_back(AutolinkPageRecord{offset, 0});
-    } catch (const std::bad_alloc&) {
-        return BRIO_ERR_NO_MEMORY;
-    }
-    return 0;
-}
-
-// Only the first context footnote after a \page is examined.
-int32_t CheckContext(RtfContext* c, AutolinkScanState* scan, const char* text) {
-    if (scan->pages.empty()) return BRIO_ERR_FOOTNOTE_BEFORE_PAGE;
-    AutolinkPageRecord& last = scan->pages.back();
-    if (last.status != 0) return 0;
-    last.status = c->checkContext && c->checkContext(c->userData, text) ? 1 : 2;
-    return 0;
-}
-
-}  // namespace
-
-int32_t AutolinkScanBegin(RtfContext* c, AutolinkScanState* scan) {
+int32_t AutolinkScan::Run() {
+    RtfReader& r = reader_;
     // A fragment is a later topic: a page break stands before it.
-    return c->baseDepth > 0 ? RecordPage(scan, 0) : 0;
+    pageSeen_ = r.IsFragment();
+    for (;;) {
+        uint32_t tokenStart = r.Offset();
+        int32_t rc = r.Next();
+        if (rc == -1) break;
+        if (rc == 0) rc = Token(tokenStart);
+        if (rc) return rc;
+        if (r.Kind() == kRtfText) {
+            // More text characters change only the footnote state.
+            size_t n = r.PlainRun();
+            for (size_t i = 0; i < n; ++i)
+                footnote_ = footnote_ == Footnote::kNone && r.Pos()[i] == '#' ? Footnote::kMark
+                                                                              : Footnote::kNone;
+            rc = spots_.Text(r, r.Offset(), r.Offset() + static_cast<uint32_t>(n));
+            if (rc) return rc;
+            r.SkipPlain(n);
+        }
+    }
+    // A fragment is a piece of a document: as its start may close groups
+    // opened before it, its end may leave groups for the text after it.
+    if (r.IsFragment() ? r.Depth() < r.StartDepth() : r.Depth() != 0) return BRIO_ERR_GROUPS_OPEN;
+    int32_t rc = spots_.Finish();
+    if (rc == 0) rc = RtfFragmentStyles(r, styles_);
+    // The reader always leaves the link style in the table; its absence
+    // after a style sheet means there was no memory to add it.
+    if (rc == 0 && sawStylesheet_ && !styles_.Ref(kRtfAutolinkStyleName, nullptr))
+        rc = BRIO_ERR_NO_MEMORY;
+    return rc;
 }
 
-int32_t AutolinkScanToken(RtfContext* c, AutolinkScanState* scan, uint32_t tokenStart) {
-    switch (c->tokenKind) {
+int32_t AutolinkScan::Token(uint32_t tokenStart) {
+    RtfReader& r = reader_;
+    switch (r.Kind()) {
         case kRtfGroup:
-            if (c->tokenText[0] == '{') {
-                int32_t rc = RtfPushGroup(c);
-                if (rc) return rc;
-                if (c->footnoteMode == 1) c->footnoteMode = 2;
+            if (r.First() == '{') {
+                r.Push();
+                if (footnote_ == Footnote::kMark) footnote_ = Footnote::kGroup;
             } else {
-                if (RtfIsStrayClose(c)) return 0;
-                RtfPopGroup(c);
-                if (c->footnoteMode != 2) c->footnoteMode = 0;
+                if (r.IsStrayClose()) return 0;
+                r.Pop();
+                if (footnote_ != Footnote::kGroup) footnote_ = Footnote::kNone;
             }
-            return scan->spots.Token(c, tokenStart);
-        case kRtfControlWord: {
-            if (c->keywordId == kRtfIdStylesheet && c->keywordClass == kRtfDestination) {
-                scan->sawStylesheet = true;
-                return RtfReadStylesheet(c, 0);
-            }
-            int32_t rc = 0;
-            if (RtfIsSkippedDestination(c)) {
-                bool footnote = c->footnoteMode == 2 && c->tokenLength == 10 &&
-                                std::memcmp(c->tokenText, "\\footnote ", 10) == 0;
-                if (footnote && c->contextText && c->contextTextSize > 0) {
-                    c->contextText[0] = 0;
-                    c->footnoteMode = 3;
-                }
-                rc = RtfCopyGroup(c);
-                if (rc) return rc;
-                if (c->footnoteMode == 3) {
-                    const char* text = c->contextText;
-                    if (*text == '#') ++text;
-                    while (*text == ' ' || *text == '\t') ++text;
-                    rc = CheckContext(c, scan, text);
-                }
-            } else {
-                if (c->keywordId == kRtfIdPage) rc = RecordPage(scan, tokenStart);
-                if (rc == 0) rc = scan->spots.Token(c, tokenStart);
-            }
-            c->footnoteMode = 0;
-            return rc;
-        }
+            return spots_.Token(r, tokenStart);
+        case kRtfControlWord:
+            return ControlWord(tokenStart);
         case kRtfText:
-            if (c->footnoteMode == 0 && c->tokenLength == 1 && c->tokenText[0] == '#') {
-                c->footnoteMode = 1;
-            } else if (c->footnoteMode != 3) {
-                c->footnoteMode = 0;
-            }
-            return scan->spots.Token(c, tokenStart);
+            footnote_ = footnote_ == Footnote::kNone && r.Is(kRtfText, '#') ? Footnote::kMark
+                                                                            : Footnote::kNone;
+            return spots_.Token(r, tokenStart);
         default:
             return 0;
     }
+}
+
+int32_t AutolinkScan::ControlWord(uint32_t tokenStart) {
+    RtfReader& r = reader_;
+    if (r.Id() == kRtfKwStylesheet && r.Class() == kRtfDestination) {
+        // The footnote state passes over the style sheet unchanged.
+        sawStylesheet_ = true;
+        return RtfReadStylesheet(r, styles_, nullptr);
+    }
+    bool contextFootnote = footnote_ == Footnote::kGroup && r.Length() == 10 &&
+                           std::memcmp(r.Text(), "\\footnote ", 10) == 0;
+    footnote_ = Footnote::kNone;
+    if (r.IsSkippedDestination()) {
+        int32_t rc = r.CopyGroup(nullptr);
+        if (rc) return rc;
+        // A context string names a topic: one before any page break has
+        // no topic to name.
+        return contextFootnote && !pageSeen_ ? BRIO_ERR_FOOTNOTE_BEFORE_PAGE : 0;
+    }
+    if (r.Id() == kRtfKwPage) pageSeen_ = true;
+    return spots_.Token(r, tokenStart);
 }
 
 }  // namespace brio

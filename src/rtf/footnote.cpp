@@ -1,36 +1,34 @@
-// Help footnotes: "<mark>{\footnote {\super <mark>}<text>}" after a line
-// break. Written piece by piece, so a footnote of any length stays whole.
-#include <cstring>
+// Help footnotes, written piece by piece, so a footnote of any length stays
+// whole.
+#include "rtf/footnote.h"
 
-#include "rtf/rtf.h"
+#include <cstring>
 
 namespace brio {
 
-int32_t RtfWriteFootnote(RtfContext* c, char mark, const char* text) {
-    if (!text || !*text) return 0;
-    char head[] = "\r\n?{\\footnote {\\super ?}";
-    head[2] = mark;
+int32_t RtfWriteFootnote(RtfSink& sink, char mark, const char* text, RtfFootnoteStyle style) {
+    bool topic = style == RtfFootnoteStyle::kTopic;
+    if (!text || (topic && !*text)) return 0;
+    char head[] = "?{\\footnote {\\super ?}";
+    head[0] = mark;
     head[sizeof head - 3] = mark;
-    int32_t rc = RtfWriteString(c, head);
-    if (mark == '!') {
+    int32_t rc = sink.Append(topic ? "\r\n" : "\n");
+    if (rc == 0) rc = sink.Append(head);
+    if (mark == '!' && topic) {
         // The macro's backslashes are doubled; nothing else is escaped.
         const char* run = text;
-        for (const char* p = text;; ++p) {
+        for (const char* p = text; rc == 0; ++p) {
             if (*p == '\\' || *p == 0) {
-                int32_t w = RtfWriteBytes(c, run, static_cast<size_t>(p - run));
-                if (rc == 0) rc = w;
-                if (*p == 0) break;
-                w = RtfWriteBytes(c, "\\\\", 2);
-                if (rc == 0) rc = w;
+                rc = sink.Append(run, static_cast<size_t>(p - run));
+                if (*p == 0 || rc != 0) break;
+                rc = sink.Append("\\\\", 2);
                 run = p + 1;
             }
         }
-    } else {
-        int32_t w = RtfWriteString(c, text);
-        if (rc == 0) rc = w;
+    } else if (rc == 0) {
+        rc = sink.Append(text);
     }
-    int32_t w = RtfWriteBytes(c, "}", 1);
-    return rc != 0 ? rc : w;
+    return rc == 0 ? sink.Append("}", 1) : rc;
 }
 
 }  // namespace brio

@@ -1,15 +1,27 @@
-// A pass's output when it leaves tokens out: the one rule for when a
-// control word needs a delimiting blank so that it does not swallow what is
-// written after it.
+// The one rule for when a control word needs a delimiting blank so that it
+// does not swallow what is written after it, and the writer that applies it
+// for a pass that leaves tokens out.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
 
-#include "rtf/rtf.h"
+#include "rtf/reader.h"
+#include "rtf/sink.h"
 
 namespace brio {
+
+// True when `next`, written right after a control word whose text ends in
+// `last` (no delimiter), would be read as part of that word.
+inline bool RtfWordAbsorbs(char last, char next) {
+    auto letter = [](char ch) { return (ch >= 'a' && ch <= 'z') || (ch >= 'A' && ch <= 'Z'); };
+    auto digit = [](char ch) { return ch >= '0' && ch <= '9'; };
+    if (next == ' ') return letter(last) || digit(last) || last == '-';
+    if (letter(last)) return letter(next) || digit(next) || next == '-';
+    if (digit(last) || last == '-') return digit(next);
+    return false;
+}
 
 // The last character of the control word that text[0..length) ends with
 // when no delimiter follows it (a letter, or a digit or '-' of its
@@ -31,43 +43,42 @@ inline char RtfOpenWordEnd(const char* text, size_t length) {
     return backslashes % 2 == 1 ? text[length - 1] : 0;
 }
 
-// Writes through to the context's output and puts a blank between a
-// control word and a following character that would otherwise join it.
+// Writes to a sink and puts a blank between a control word and a following
+// character that would otherwise join it.
 class RtfWordWriter {
   public:
-    explicit RtfWordWriter(RtfContext* c) : c_(c) {}
+    explicit RtfWordWriter(RtfSink& sink) : sink_(sink) {}
 
     int32_t Write(const char* data, size_t length, bool controlWord) {
         if (length == 0) return 0;
         if (openEnd_ && RtfWordAbsorbs(openEnd_, data[0])) {
-            int32_t rc = RtfWriteBytes(c_, " ", 1);
+            int32_t rc = sink_.Append(" ", 1);
             if (rc != 0) return rc;
         }
         openEnd_ = controlWord ? RtfOpenWordEnd(data, length) : 0;
-        return RtfWriteBytes(c_, data, length);
+        return sink_.Append(data, length);
     }
-    int32_t WriteToken() {
-        return Write(RtfTokenText(c_), static_cast<size_t>(c_->tokenLength),
-                     c_->tokenKind == kRtfControlWord);
+    int32_t WriteToken(const RtfReader& r) {
+        return Write(r.Text(), static_cast<size_t>(r.Length()), r.Kind() == kRtfControlWord);
     }
     int32_t WriteString(const char* text) { return Write(text, std::strlen(text), false); }
+    // A control word written by the pass itself.
+    int32_t WriteWord(const char* word) { return Write(word, std::strlen(word), true); }
     // After text written around the writer (copied groups, style sheets).
     void Reset(char openEnd = 0) { openEnd_ = openEnd; }
     char OpenEnd() const { return openEnd_; }
-    size_t Length() const { return static_cast<size_t>(RtfOutputLength(c_)); }
+    size_t Length() const { return sink_.Length(); }
+    RtfSink& Sink() { return sink_; }
     // Takes back everything written from `length` on; the output may end in
     // a control word again, which the next write must not join.
     void CutBack(size_t length) {
-        size_t now = Length();
-        if (length >= now) return;
-        c_->outFree += static_cast<int32_t>(now - length);
-        c_->outPos = c_->outBuffer + length;
-        *c_->outPos = 0;
-        openEnd_ = RtfOpenWordEnd(c_->outBuffer, length);
+        if (length >= sink_.Length()) return;
+        sink_.CutBack(length);
+        openEnd_ = RtfOpenWordEnd(sink_.Text(), length);
     }
 
   private:
-    RtfContext* c_;
+    RtfSink& sink_;
     char openEnd_ = 0;
 };
 

@@ -1,129 +1,78 @@
 // Placeholder topic files: the template's header, then topics given as
 // plain properties and body text, written to a text-mode file.
-#include <cstdio>
 #include <cstring>
-#include <memory>
 
 #include "brioutil.h"
-#include "frame/guard.h"
-#include "platform/platform.h"
-#include "rtf/rtf.h"
+#include "rtf/footnote.h"
+#include "rtf/writer.h"
 #include "topic/topic.h"
 
 namespace brio {
 
 namespace {
 
-// Writes to the file, and a blank after "\page" or "\keepn" when the next
-// character would otherwise be read as part of that word.
-class DummyWriter {
-  public:
-    explicit DummyWriter(FILE* file) : file_(file) {}
-    void Word(const char* word) {
-        Put(word);
-        openEnd_ = RtfOpenWordEnd(word, std::strlen(word));
-    }
-    void Put(const char* text) { Put(text, std::strlen(text)); }
-    void Put(const char* text, size_t length) {
-        if (length == 0) return;
-        if (openEnd_ && RtfWordAbsorbs(openEnd_, text[0])) std::fputc(' ', file_);
-        openEnd_ = 0;
-        std::fwrite(text, 1, length, file_);
-    }
-    void Footnote(char mark, const char* text) {
-        char head[] = "\n?{\\footnote {\\super ?}";
-        head[1] = mark;
-        head[sizeof head - 3] = mark;
-        Put(head);
-        Put(text);
-        Put("}");
-    }
-    // The body is plain text: backslashes and braces are escaped.
-    void Body(const char* text) {
-        const char* run = text;
-        for (const char* p = text;; ++p) {
-            if (*p == '\\' || *p == '{' || *p == '}' || *p == 0) {
-                Put(run, static_cast<size_t>(p - run));
-                if (*p == 0) break;
-                char escaped[3] = {'\\', *p, 0};
-                Put(escaped, 2);
-                run = p + 1;
-            }
+// The body is plain text: backslashes and braces are escaped.
+int32_t WriteBody(RtfWordWriter& w, const char* text) {
+    const char* run = text;
+    for (const char* p = text;; ++p) {
+        if (*p == '\\' || *p == '{' || *p == '}' || *p == 0) {
+            int32_t rc = w.Write(run, static_cast<size_t>(p - run), false);
+            if (rc != 0 || *p == 0) return rc;
+            char escaped[2] = {'\\', *p};
+            if ((rc = w.Write(escaped, 2, false)) != 0) return rc;
+            run = p + 1;
         }
     }
+}
 
-  private:
-    FILE* file_;
-    char openEnd_ = 0;
-};
+int32_t WriteTopic(RtfSink& sink, const TopicProperties& p, const char* bodyText, bool keepn) {
+    RtfWordWriter w(sink);
+    int32_t rc = w.WriteWord("\\page");
+    if (rc == 0 && keepn) rc = w.WriteWord("\\keepn");
+    const char marks[] = {'#', '$', '!'};
+    const char* texts[] = {p.contextString, p.title, p.entryMacro};
+    auto footnote = [&](char mark, const char* text) {
+        if (rc != 0) return;
+        rc = RtfWriteFootnote(sink, mark, text, RtfFootnoteStyle::kPlaceholder);
+        // It starts with a line end: no control word took it in.
+        w.Reset();
+    };
+    for (int i = 0; i < 3; ++i)
+        if (texts[i] && *texts[i]) footnote(marks[i], texts[i]);
+    // Empty keywords between bars are written as they are.
+    for (char* part = p.keywords && *p.keywords ? p.keywords : nullptr; part;) {
+        char* bar = std::strchr(part, '|');
+        if (bar) *bar = 0;
+        footnote('K', part);
+        part = bar ? bar + 1 : nullptr;
+    }
+    if (p.browseSequence && *p.browseSequence) footnote('+', p.browseSequence);
+    if (rc == 0 && bodyText && *bodyText) rc = WriteBody(w, bodyText);
+    if (rc == 0 && keepn) rc = w.WriteString("\n\\par\\pard\n");
+    return rc;
+}
 
 }  // namespace
 
-}  // namespace brio
-
-static TopicFile* TopicOpenDummyFileBody(const char* path) {
-    using namespace brio;
-    if (!path) return nullptr;
-    // Written beside the file and put in its place on close, as every
-    // file of the library is.
-    auto file = std::make_unique<AtomicFile>();
-    if (!file->Open(path, true)) return nullptr;
+bool TopicDummyOpen(TopicFile& handle) {
     // The template less the brace that closes the document.
-    file->Write(kTopicTemplate, kTopicTemplateLength - 1);
-    return reinterpret_cast<TopicFile*>(file.release());
+    return handle.file.Write(kTopicTemplate, kTopicTemplateLength - 1);
 }
 
-static int32_t TopicDummyBody(TopicFile* handle, const char* contextString, const char* title,
-                              const char* entryMacro, char* keywords, const char* browseSequence,
-                              const char* bodyText, int32_t keepn) {
-    using namespace brio;
-    if (!handle) return 0;
-    DummyWriter w(reinterpret_cast<AtomicFile*>(handle)->Stream());
-    w.Word("\\page");
-    if (keepn) w.Word("\\keepn");
-    if (contextString && *contextString) w.Footnote('#', contextString);
-    if (title && *title) w.Footnote('$', title);
-    if (entryMacro && *entryMacro) w.Footnote('!', entryMacro);
-    if (keywords && *keywords) {
-        for (char* part = keywords; part;) {
-            char* bar = std::strchr(part, '|');
-            if (bar) *bar = 0;
-            w.Footnote('K', part);
-            part = bar ? bar + 1 : nullptr;
-        }
-    }
-    if (browseSequence && *browseSequence) w.Footnote('+', browseSequence);
-    if (bodyText && *bodyText) w.Body(bodyText);
-    if (keepn) w.Put("\n\\par\\pard\n");
+int32_t TopicDummyWrite(TopicFile& handle, const TopicProperties& properties, const char* bodyText,
+                        bool keepn) {
+    RtfSink sink;
+    // A topic that cannot be put together fails the file, as a failed write.
+    if (WriteTopic(sink, properties, bodyText, keepn) != 0 ||
+        !handle.file.Write(sink.Text(), sink.Length()))
+        handle.file.SetFailed();
     return 0;
 }
 
-static int32_t TopicCloseDummyFileBody(TopicFile* handle) {
-    if (!handle) return BRIO_ERR_WRITE;
-    std::unique_ptr<brio::AtomicFile> file(reinterpret_cast<brio::AtomicFile*>(handle));
-    file->Write("}\n");
+int32_t TopicDummyClose(TopicFile& handle) {
+    handle.file.Write("}\n");
     // A write that failed earlier counts as much as a failed close.
-    return file->Commit() ? 0 : BRIO_ERR_WRITE;
+    return handle.file.Commit() ? 0 : BRIO_ERR_WRITE;
 }
 
-extern "C" BRIOUTIL_EXPORT TopicFile* BRIOAPI TopicOpenDummyFile(const char* path) {
-    return brio::GuardExport([&] { return TopicOpenDummyFileBody(path); },
-                             [] { return static_cast<TopicFile*>(nullptr); });
-}
-
-extern "C" BRIOUTIL_EXPORT int32_t BRIOAPI TopicDummy(TopicFile* handle, const char* contextString,
-                                                      const char* title, const char* entryMacro,
-                                                      char* keywords, const char* browseSequence,
-                                                      const char* bodyText, int32_t keepn) {
-    return brio::GuardExport(
-        [&] {
-            return TopicDummyBody(handle, contextString, title, entryMacro, keywords,
-                                  browseSequence, bodyText, keepn);
-        },
-        [] { return int32_t{0}; });
-}
-
-extern "C" BRIOUTIL_EXPORT int32_t BRIOAPI TopicCloseDummyFile(TopicFile* handle) {
-    return brio::GuardExport([&] { return TopicCloseDummyFileBody(handle); },
-                             [] { return int32_t{BRIO_ERR_WRITE}; });
-}
+}  // namespace brio

@@ -5,10 +5,10 @@
 #include <cstring>
 
 #include "brioutil.h"
-#include "frame/guard.h"
 #include "platform/platform.h"
-#include "rtf/buffer.h"
-#include "rtf/rtf.h"
+#include "rtf/footnote.h"
+#include "rtf/styles.h"
+#include "rtf/writer.h"
 #include "topic/topic.h"
 
 namespace brio {
@@ -41,10 +41,8 @@ bool EqualsIgnoringCase(const char* a, size_t length, const char* b) {
 
 class Emitter {
   public:
-    Emitter(RtfContext* c, AtomicFile* file, int32_t nonScrollingCount, bool continuation)
-        : c_(c), file_(file), w_(c), count_(nonScrollingCount), startDepth_(continuation ? 1 : 0) {
-        c_->depth = startDepth_;
-    }
+    Emitter(RtfReader& r, RtfSink& out, AtomicFile& file, int32_t nonScrollingCount)
+        : r_(r), out_(out), file_(file), w_(out), count_(nonScrollingCount) {}
 
     int32_t Run(const char* contextString, const char* title, const char* entryMacro,
                 char* keywords, const char* browseSequence) {
@@ -53,28 +51,25 @@ class Emitter {
         if (rc != 0) return rc;
         if ((rc = Footnotes(contextString, title, entryMacro, keywords, browseSequence)) != 0)
             return rc;
-        if ((rc = RtfFragmentStyles(c_)) != 0) return rc;
-        if (!RtfCharStyleRef(c_, kRtfAutolinkStyleName, bodyRef_)) bodyRef_[0] = 0;
+        if ((rc = RtfFragmentStyles(r_, styles_)) != 0) return rc;
+        if (!styles_.Ref(kRtfAutolinkStyleName, bodyRef_)) bodyRef_[0] = 0;
         if (haveToken && (rc = Body()) != 0) return rc;
         if (haveToken) {
-            while ((rc = RtfNextToken(c_)) == 0) {
+            while ((rc = r_.Next()) == 0) {
                 if ((rc = Body()) != 0) return rc;
-                if (RtfOutputLength(c_) >= static_cast<int32_t>(kDrainSize) && !Drain())
-                    return BRIO_ERR_WRITE;
+                if (out_.Length() >= kDrainSize && !Drain()) return BRIO_ERR_WRITE;
             }
             if (rc != -1) return rc;
         }
-        if (regionOpen_ && startDepth_ == 1 && (rc = w_.WriteString("\\pard ")) != 0) return rc;
-        return c_->depth == startDepth_ ? 0 : BRIO_ERR_GROUPS_OPEN;
+        if (regionOpen_ && r_.IsFragment() && (rc = w_.WriteString("\\pard ")) != 0) return rc;
+        return r_.Depth() == r_.StartDepth() ? 0 : BRIO_ERR_GROUPS_OPEN;
     }
 
   private:
     // Moves the text written so far to the (temporary) file.
     bool Drain() {
-        bool ok = file_->Write(c_->outBuffer, static_cast<size_t>(RtfOutputLength(c_)));
-        c_->outFree = c_->outCapacity;
-        c_->outPos = c_->outBuffer;
-        *c_->outPos = 0;
+        bool ok = file_.Write(out_.Text(), out_.Length());
+        out_.Clear();
         return ok;
     }
 
@@ -84,42 +79,41 @@ class Emitter {
     int32_t Header(bool* haveToken) {
         char headerRef[kRtfStyleRefSize] = "\\cs99";
         for (;;) {
-            int32_t rc = RtfNextToken(c_);
+            int32_t rc = r_.Next();
             if (rc == -1) return 0;
             if (rc != 0) return rc;
-            switch (c_->tokenKind) {
+            switch (r_.Kind()) {
                 case kRtfGroup:
-                    if (c_->tokenText[0] == '{') {
-                        RtfPushGroup(c_);
-                    } else if (c_->depth == 1 && startDepth_ == 0) {
+                    if (r_.First() == '{') {
+                        r_.Push();
+                    } else if (r_.Depth() == 1 && !r_.IsFragment()) {
                         *haveToken = true;
                         return 0;
-                    } else if (RtfIsStrayClose(c_)) {
+                    } else if (r_.IsStrayClose()) {
                         break;
                     } else {
-                        RtfPopGroup(c_);
+                        r_.Pop();
                     }
-                    if ((rc = w_.WriteToken()) != 0) return rc;
+                    if ((rc = w_.WriteToken(r_)) != 0) return rc;
                     break;
                 case kRtfControlWord:
-                    if (c_->keywordId == kRtfIdStylesheet) {
-                        if ((rc = w_.WriteToken()) != 0) return rc;
-                        if ((rc = RtfReadStylesheet(c_, 1)) != 0) return rc;
+                    if (r_.Id() == kRtfKwStylesheet) {
+                        if ((rc = w_.WriteToken(r_)) != 0) return rc;
+                        if ((rc = RtfReadStylesheet(r_, styles_, &out_)) != 0) return rc;
                         w_.Reset();
-                        RtfCharStyleRef(c_, kRtfAutolinkStyleName, headerRef);
-                    } else if (c_->keywordId == kRtfIdCs &&
-                               EqualsIgnoringCase(RtfTokenText(c_),
-                                                  static_cast<size_t>(c_->tokenLength),
+                        styles_.Ref(kRtfAutolinkStyleName, headerRef);
+                    } else if (r_.Id() == kRtfKwCs &&
+                               EqualsIgnoringCase(r_.Text(), static_cast<size_t>(r_.Length()),
                                                   headerRef)) {
                         // dropped
-                    } else if (c_->keywordId == kRtfIdUl || c_->keywordId == kRtfIdUldb ||
-                               c_->keywordId == kRtfIdPar) {
+                    } else if (r_.Id() == kRtfKwUl || r_.Id() == kRtfKwUldb ||
+                               r_.Id() == kRtfKwPar) {
                         *haveToken = true;
                         return 0;
                     } else {
-                        if ((rc = w_.WriteToken()) != 0) return rc;
-                        if (RtfIsSkippedDestination(c_)) {
-                            if ((rc = RtfCopyGroup(c_)) != 0) return rc;
+                        if ((rc = w_.WriteToken(r_)) != 0) return rc;
+                        if (r_.IsSkippedDestination()) {
+                            if ((rc = r_.CopyGroup(&out_)) != 0) return rc;
                             w_.Reset();
                         }
                     }
@@ -141,17 +135,17 @@ class Emitter {
             regionOpen_ = true;
         }
         if ((rc = w_.WriteString("\r\n")) != 0) return rc;
-        if ((rc = RtfWriteFootnote(c_, '#', contextString)) != 0) return rc;
-        if ((rc = RtfWriteFootnote(c_, '$', title)) != 0) return rc;
-        if ((rc = RtfWriteFootnote(c_, '!', entryMacro)) != 0) return rc;
+        if ((rc = RtfWriteFootnote(out_, '#', contextString)) != 0) return rc;
+        if ((rc = RtfWriteFootnote(out_, '$', title)) != 0) return rc;
+        if ((rc = RtfWriteFootnote(out_, '!', entryMacro)) != 0) return rc;
         for (char* part = keywords; part;) {
             // Split in place: the caller's string keeps only the first keyword.
             char* bar = std::strchr(part, '|');
             if (bar) *bar = 0;
-            if ((rc = RtfWriteFootnote(c_, 'K', part)) != 0) return rc;
+            if ((rc = RtfWriteFootnote(out_, 'K', part)) != 0) return rc;
             part = bar ? bar + 1 : nullptr;
         }
-        if ((rc = RtfWriteFootnote(c_, '+', browseSequence)) != 0) return rc;
+        if ((rc = RtfWriteFootnote(out_, '+', browseSequence)) != 0) return rc;
         w_.Reset();
         return w_.WriteString("\r\n");
     }
@@ -159,48 +153,47 @@ class Emitter {
     // Phase 2: one token of the body.
     int32_t Body() {
         int32_t rc = 0;
-        switch (c_->tokenKind) {
+        switch (r_.Kind()) {
             case kRtfText:
-                if (c_->tokenText[0] == '\\') {
-                    if (c_->tokenLength == 1) return Escape();
-                    return w_.WriteToken();  // the optional hyphen, whole
+                if (r_.First() == '\\') {
+                    if (r_.Length() == 1) return Escape();
+                    return w_.WriteToken(r_);  // the optional hyphen, whole
                 }
                 if ((rc = Counted()) != 0) return rc;
                 return PlainRun();
             case kRtfControlWord:
-                if (c_->keywordId == kRtfIdCs &&
-                    EqualsIgnoringCase(RtfTokenText(c_), static_cast<size_t>(c_->tokenLength),
-                                       bodyRef_))
+                if (r_.Id() == kRtfKwCs &&
+                    EqualsIgnoringCase(r_.Text(), static_cast<size_t>(r_.Length()), bodyRef_))
                     return 0;
-                if (RtfIsSkippedDestination(c_)) {
+                if (r_.IsSkippedDestination()) {
                     // Import copies destinations whole and counts nothing in them.
-                    if ((rc = w_.WriteToken()) != 0) return rc;
-                    rc = RtfCopyGroup(c_);
+                    if ((rc = w_.WriteToken(r_)) != 0) return rc;
+                    rc = r_.CopyGroup(&out_);
                     w_.Reset();
                     return rc;
                 }
-                if (c_->keywordId == kRtfIdPar) return Counted();
-                return w_.WriteToken();
+                if (r_.Id() == kRtfKwPar) return Counted();
+                return w_.WriteToken(r_);
             case kRtfGroup:
-                if (c_->tokenText[0] == '{') {
-                    RtfPushGroup(c_);
+                if (r_.First() == '{') {
+                    r_.Push();
                 } else {
-                    if (RtfIsStrayClose(c_)) return 0;
-                    if (c_->depth == 1 && startDepth_ == 0 && regionOpen_) {
+                    if (r_.IsStrayClose()) return 0;
+                    if (r_.Depth() == 1 && !r_.IsFragment() && regionOpen_) {
                         if ((rc = w_.WriteString("\\pard ")) != 0) return rc;
                         regionOpen_ = false;
                     }
-                    RtfPopGroup(c_);
+                    r_.Pop();
                 }
-                return w_.WriteToken();
+                return w_.WriteToken(r_);
             default:
-                return w_.WriteToken();
+                return w_.WriteToken(r_);
         }
     }
 
     // A token that import counts: the region closes behind the count-th.
     int32_t Counted() {
-        int32_t rc = w_.WriteToken();
+        int32_t rc = w_.WriteToken(r_);
         if (rc != 0) return rc;
         ++counter_;
         if (regionOpen_ && counter_ == count_) {
@@ -214,17 +207,11 @@ class Emitter {
     // each would be a counted text token of its own. Only outside the
     // region, whose end falls after a given count.
     int32_t PlainRun() {
-        if (regionOpen_ || !c_->inIsString || c_->pendingLiteral) return 0;
-        const auto* p = reinterpret_cast<const unsigned char*>(c_->inPos);
-        size_t n = 0;
-        while (kRtfBytes.plain[p[n]]) ++n;
+        if (regionOpen_) return 0;
+        size_t n = r_.PlainRun();
         if (n == 0) return 0;
-        int32_t rc = w_.Write(c_->inPos, n, false);
-        // Leave the context on the last character, as token by token.
-        c_->tokenText[0] = static_cast<char>(p[n - 1]);
-        c_->inPos += n;
-        c_->inOffset += static_cast<uint32_t>(n);
-        c_->consumed += static_cast<uint32_t>(n);
+        int32_t rc = w_.Write(r_.Pos(), n, false);
+        r_.SkipPlain(n);
         counter_ += static_cast<int32_t>(n);
         return rc;
     }
@@ -233,40 +220,40 @@ class Emitter {
     // import writes it, becomes a # footnote; anything else is written
     // back token for token.
     int32_t Escape() {
-        // A string input shows at once whether "{#" follows; the snapshot
-        // below is only worth taking when it does.
-        if (c_->inIsString && (c_->inPos[0] != '{' || c_->inPos[1] != '#')) return w_.WriteToken();
-        RtfContext before = *c_;
-        RtfBuffer text;
-        bool marker = RtfNextToken(c_) == 0 && RtfTokenIs(c_, kRtfText, '{') &&
-                      RtfNextToken(c_) == 0 && RtfTokenIs(c_, kRtfText, '#');
+        // The input shows at once whether "{#" follows; reading ahead is
+        // only worth it when it does.
+        if (r_.Pos()[0] != '{' || r_.Pos()[1] != '#') return w_.WriteToken(r_);
+        RtfReader ahead = r_;
+        RtfSink text;
+        bool marker = ahead.Next() == 0 && ahead.Is(kRtfText, '{') && ahead.Next() == 0 &&
+                      ahead.Is(kRtfText, '#');
         bool closed = false;
         while (marker) {
-            if (RtfNextToken(c_) != 0 || c_->tokenKind != kRtfText) break;
-            if (c_->tokenText[0] == '\\') {
-                closed =
-                    c_->tokenLength == 1 && RtfNextToken(c_) == 0 && RtfTokenIs(c_, kRtfText, '}');
+            if (ahead.Next() != 0 || ahead.Kind() != kRtfText) break;
+            if (ahead.First() == '\\') {
+                closed = ahead.Length() == 1 && ahead.Next() == 0 && ahead.Is(kRtfText, '}');
                 break;
             }
-            if (!text.Append(c_->tokenText, static_cast<size_t>(c_->tokenLength)))
+            if (text.Append(ahead.Text(), static_cast<size_t>(ahead.Length())) != 0)
                 return BRIO_ERR_NO_MEMORY;
         }
         if (marker && closed) {
+            r_ = ahead;
             int32_t rc = w_.WriteString("\r\n");
-            if (rc == 0) rc = RtfWriteFootnote(c_, '#', text.Text());
+            if (rc == 0) rc = RtfWriteFootnote(out_, '#', text.Text());
             w_.Reset();
             return rc;
         }
-        // Not a marker: back to the backslash, which is written alone.
-        *c_ = before;
-        return w_.WriteToken();
+        // Not a marker: the backslash is written alone.
+        return w_.WriteToken(r_);
     }
 
-    RtfContext* c_;
-    AtomicFile* file_;
+    RtfReader& r_;
+    RtfSink& out_;
+    AtomicFile& file_;
     RtfWordWriter w_;
+    RtfStyles styles_;
     int32_t count_;
-    int32_t startDepth_;
     int32_t counter_ = 0;
     bool regionOpen_ = false;
     char bodyRef_[kRtfStyleRefSize] = "";
@@ -274,66 +261,27 @@ class Emitter {
 
 }  // namespace
 
-}  // namespace brio
-
-static const char* TopicNewBody(uint32_t* length, int32_t* status) {
-    if (length) *length = brio::kTopicTemplateLength;
-    if (status) *status = 0;
-    return brio::kTopicTemplate;
-}
-
-static int32_t TopicEmitRtfFileBody(const char* rtfText, const char* contextString,
-                                    const char* title, const char* entryMacro, char* keywords,
-                                    const char* browseSequence, const char* outputPath,
-                                    int32_t nonScrollingCount) {
-    using namespace brio;
-    if (!rtfText) rtfText = "";
-    AtomicFile file;
-    if (!outputPath || !file.Open(outputPath)) return BRIO_ERR_CREATE_OUTPUT;
-    RtfContext c;
-    std::memset(&c, 0, sizeof c);
-    // Released however the function is left: the file layer may throw.
-    struct Release {
-        RtfContext* c;
-        ~Release() {
-            BrioFree(c->outBuffer);
-            RtfFreeContext(c);
-        }
-    } release{&c};
-    RtfOpenText(&c, rtfText);
+int32_t TopicEmit(const char* rtfText, const TopicProperties& properties, AtomicFile& file,
+                  int32_t nonScrollingCount) {
+    RtfReader reader(rtfText);
+    RtfSink sink;
     // The topic is built in memory and written in one piece, so a failure
-    // never leaves half a topic in place of the old file.
-    int32_t status = RtfStartBufferOutput(&c);
-    // The text goes to the file in pieces of about kDrainSize; a buffer of
-    // that size from the start saves the growth steps.
-    size_t inputLength = std::strlen(rtfText);
-    if (status == 0)
-        status = RtfReserveOutput(&c, (inputLength < kDrainSize ? inputLength : kDrainSize) + 4096);
+    // never leaves half a topic in place of the old file. The text goes to
+    // the file in pieces of about kDrainSize; a buffer of that size from the
+    // start saves the growth steps.
+    size_t inputLength = std::strlen(reader.Input());
+    int32_t status = sink.Reserve((inputLength < kDrainSize ? inputLength : kDrainSize) + 4096);
     if (status == 0) {
-        Emitter emitter(&c, &file, nonScrollingCount, c.baseDepth > 0);
-        status = emitter.Run(contextString, title, entryMacro, keywords, browseSequence);
+        Emitter emitter(reader, sink, file, nonScrollingCount);
+        status = emitter.Run(properties.contextString, properties.title, properties.entryMacro,
+                             properties.keywords, properties.browseSequence);
     }
     if (status == 0 || status == BRIO_ERR_GROUPS_OPEN) {
-        if (!file.Write(c.outBuffer, static_cast<size_t>(RtfOutputLength(&c))) || !file.Commit())
-            status = BRIO_ERR_WRITE;
+        if (!file.Write(sink.Text(), sink.Length()) || !file.Commit()) status = BRIO_ERR_WRITE;
     } else {
         file.Abort();
     }
     return status;
 }
 
-extern "C" BRIOUTIL_EXPORT const char* BRIOAPI TopicNew(uint32_t* length, int32_t* status) {
-    return brio::GuardExport([&] { return TopicNewBody(length, status); },
-                             [] { return brio::kTopicTemplate; });
-}
-
-extern "C" BRIOUTIL_EXPORT int32_t BRIOAPI TopicEmitRtfFile(
-    const char* rtfText, const char* contextString, const char* title, const char* entryMacro,
-    char* keywords, const char* browseSequence, const char* outputPath, int32_t nonScrollingCount) {
-    return brio::GuardExport(
-        [&] {
-            return TopicEmitRtfFileBody(rtfText, contextString, title, entryMacro, keywords,
-                                        browseSequence, outputPath, nonScrollingCount);
-        },
-        [] { return int32_t{BRIO_ERR_NO_MEMORY}; });
-}
+}  // namespace brio

@@ -6,10 +6,9 @@
 #include <cstring>
 
 #include "brioutil.h"
-#include "frame/guard.h"
 #include "platform/platform.h"
-#include "rtf/buffer.h"
-#include "rtf/rtf.h"
+#include "rtf/styles.h"
+#include "rtf/writer.h"
 #include "topic/topic.h"
 
 namespace brio {
@@ -42,26 +41,24 @@ struct Written {
 };
 
 struct Texts {
-    RtfBuffer context, title, browse, keywords;
+    RtfSink context, title, browse, keywords;
     bool haveContext = false, haveTitle = false, haveBrowse = false, haveKeywords = false;
 };
 
 class Importer {
   public:
-    Importer(RtfContext* c, bool continuation) : c_(c), w_(c), startDepth_(continuation ? 1 : 0) {
-        c_->depth = startDepth_;
-    }
+    Importer(RtfReader& r, RtfSink& out) : r_(r), out_(out), w_(out) {}
 
     int32_t Run(Texts& texts, int32_t* nonScrolling) {
         texts_ = &texts;
         nonScrolling_ = nonScrolling;
         for (;;) {
-            int32_t rc = RtfNextToken(c_);
-            if (rc == -1) return c_->depth == startDepth_ ? 0 : BRIO_ERR_UNEXPECTED_END;
+            int32_t rc = r_.Next();
+            if (rc == -1) return r_.Depth() == r_.StartDepth() ? 0 : BRIO_ERR_UNEXPECTED_END;
             if (rc != 0) return rc;
             bool stop = false;
             rc = Token(&stop);
-            if (rc == -1) return c_->depth == startDepth_ ? 0 : BRIO_ERR_UNEXPECTED_END;
+            if (rc == -1) return r_.Depth() == r_.StartDepth() ? 0 : BRIO_ERR_UNEXPECTED_END;
             if (rc != 0 || stop) return rc;
         }
     }
@@ -72,7 +69,7 @@ class Importer {
     int32_t RegionToEnd() const { return region_ == Region::kOpen ? textCount_ : 0; }
 
   private:
-    size_t OutLength() const { return static_cast<size_t>(RtfOutputLength(c_)); }
+    size_t OutLength() const { return out_.Length(); }
 
     // Writes the current token and remembers what it was.
     int32_t Write(Written::Kind kind, bool counted = false) {
@@ -81,7 +78,7 @@ class Importer {
         now.start = OutLength();
         now.counted = counted;
         now.regionBefore = regionBefore_;
-        int32_t rc = w_.WriteToken();
+        int32_t rc = w_.WriteToken(r_);
         now.end = OutLength();
         previous_ = last_;
         last_ = now;
@@ -99,17 +96,11 @@ class Importer {
     // would be a counted text token of its own that changes nothing but
     // the count once the first line is full. The last may be a mark.
     int32_t PlainRun() {
-        if (!c_->inIsString || c_->pendingLiteral) return 0;
-        const auto* p = reinterpret_cast<const unsigned char*>(c_->inPos);
-        size_t n = 0;
-        while (kRtfBytes.plain[p[n]]) ++n;
+        size_t n = r_.PlainRun();
         if (n == 0) return 0;
-        int32_t rc = w_.Write(c_->inPos, n, false);
+        int32_t rc = w_.Write(r_.Pos(), n, false);
         if (rc != 0) return rc;
-        c_->tokenText[0] = static_cast<char>(p[n - 1]);
-        c_->inPos += n;
-        c_->inOffset += static_cast<uint32_t>(n);
-        c_->consumed += static_cast<uint32_t>(n);
+        r_.SkipPlain(n);
         textCount_ += static_cast<int32_t>(n);
         // The last character stands for the run: a mark is always one.
         last_.end = OutLength();
@@ -120,23 +111,24 @@ class Importer {
 
     int32_t Token(bool* stop) {
         int32_t rc = 0;
-        switch (c_->tokenKind) {
+        switch (r_.Kind()) {
             case kRtfGroup:
                 hexLeft_ = 0;
-                if (c_->tokenText[0] == '{') {
+                if (r_.First() == '{') {
                     if ((rc = Write(Written::kOpenBrace)) != 0) return rc;
-                    return RtfPushGroup(c_);
+                    r_.Push();
+                    return 0;
                 }
                 // In a continuation, braces that close groups opened before
                 // its text (and the document's own) are not ours to write.
-                if (startDepth_ == 1 && c_->depth <= startDepth_) return 0;
+                if (r_.IsStrayClose()) return 0;
                 rc = Write(Written::kOther);
-                RtfPopGroup(c_);
+                r_.Pop();
                 return rc;
             case kRtfControlWord:
                 return ControlWord(stop);
             case kRtfText: {
-                char ch = c_->tokenText[0];
+                char ch = r_.First();
                 if (textCount_ < kFirstLineSize - 1)
                     gFirstLine[textCount_] = ch;
                 else
@@ -145,7 +137,7 @@ class Importer {
                 if (counted) ++textCount_;
                 // The second half of a control symbol, and the two digits of
                 // a \'hh escape, are part of one character: never a mark.
-                bool single = c_->tokenLength == 1;
+                bool single = r_.Length() == 1;
                 bool escaped = afterBackslash_;
                 bool hexDigit = hexLeft_ > 0 && single && IsHex(ch);
                 hexLeft_ = escaped && ch == '\'' ? 2 : hexDigit ? hexLeft_ - 1 : 0;
@@ -167,41 +159,41 @@ class Importer {
         int32_t rc = 0;
         afterBackslash_ = false;
         hexLeft_ = 0;
-        if (c_->keywordClass == kRtfDestination && c_->depth >= 2) {
-            if (c_->keywordId == kRtfIdStylesheet) {
+        if (r_.IsSkippedDestination()) {
+            if (r_.Id() == kRtfKwStylesheet) {
                 if ((rc = Write(Written::kOther)) != 0) return rc;
-                rc = RtfCopyStylesheet(c_);
+                rc = RtfCopyStylesheet(r_, out_);
                 w_.Reset();
                 Forget();
                 return rc;
             }
-            if (c_->keywordId == kRtfIdFootnote && IsHelpFootnote()) return Footnote();
+            if (r_.Id() == kRtfKwFootnote && IsHelpFootnote()) return Footnote();
             if ((rc = Write(Written::kOther)) != 0) return rc;
-            rc = RtfCopyGroup(c_);
+            rc = r_.CopyGroup(&out_);
             w_.Reset();
             Forget();
             return rc;
         }
-        switch (c_->keywordId) {
-            case kRtfIdKeepn:
+        switch (r_.Id()) {
+            case kRtfKwKeepn:
                 if (region_ == Region::kDone) return Write(Written::kOther);
                 region_ = Region::kOpen;
                 return 0;
-            case kRtfIdPard:
+            case kRtfKwPard:
                 if (region_ == Region::kOpen) {
                     region_ = Region::kDone;
                     *nonScrolling_ = textCount_;
                     return 0;
                 }
                 return Write(Written::kOther);
-            case kRtfIdPar:
+            case kRtfKwPar:
                 if (textCount_ < kFirstLineSize - 1) gFirstLine[textCount_] = 0;
                 ++textCount_;
                 if (region_ == Region::kBeforeText) region_ = Region::kDone;
                 return Write(Written::kOther);
-            case kRtfIdPage:
-                while (c_->depth > startDepth_) {
-                    RtfPopGroup(c_);
+            case kRtfKwPage:
+                while (r_.Depth() > r_.StartDepth()) {
+                    r_.Pop();
                     if ((rc = WriteString("}")) != 0) return rc;
                 }
                 *stop = true;
@@ -222,13 +214,13 @@ class Importer {
     int32_t Footnote() {
         // Take the mark and the brace back out of the output, with the
         // blank that kept the mark out of a control word before it.
-        char mark = c_->outBuffer[previous_.end - 1];
+        char mark = out_.Text()[previous_.end - 1];
         w_.CutBack(previous_.start);
         if (previous_.counted) --textCount_;
         region_ = previous_.regionBefore;
         Forget();
 
-        RtfBuffer text;
+        RtfSink text;
         int32_t rc = Collect(mark, text);
         int32_t written = 0;
         switch (mark) {
@@ -238,9 +230,9 @@ class Importer {
                     if (!Take(texts_->context, text, rc == 0)) rc = BRIO_ERR_NO_MEMORY;
                 } else if (rc == 0) {
                     // Later context strings stay in the text as markers.
-                    RtfBuffer marker;
-                    if (!marker.Append("\\{#") || !marker.Append(text.Text(), text.Size()) ||
-                        !marker.Append("\\}"))
+                    RtfSink marker;
+                    if (marker.Append("\\{#") != 0 ||
+                        marker.Append(text.Text(), text.Length()) != 0 || marker.Append("\\}") != 0)
                         return BRIO_ERR_NO_MEMORY;
                     written = WriteString(marker.Text());
                     w_.Reset();
@@ -258,8 +250,8 @@ class Importer {
             case 'k':
                 if (rc == 0) {
                     // One growing string: keywords have no length limit.
-                    bool ok = (!texts_->haveKeywords || texts_->keywords.Append('|')) &&
-                              texts_->keywords.Append(text.Text(), text.Size());
+                    bool ok = (!texts_->haveKeywords || texts_->keywords.Append("|", 1) == 0) &&
+                              texts_->keywords.Append(text.Text(), text.Length()) == 0;
                     texts_->haveKeywords = true;
                     if (!ok) return BRIO_ERR_NO_MEMORY;
                 }
@@ -267,45 +259,45 @@ class Importer {
             default:
                 break;  // other marks are dropped
         }
-        RtfPopGroup(c_);
+        r_.Pop();
         if (rc == BRIO_ERR_NO_MEMORY) return rc;
         return written;
     }
 
     // False when the copy could not be made: the text would be lost.
-    static bool Take(RtfBuffer& into, RtfBuffer& from, bool ok) {
-        into.Free();
-        return !ok || into.Append(from.Text(), from.Size());
+    static bool Take(RtfSink& into, RtfSink& from, bool ok) {
+        BrioFree(into.Release());
+        return !ok || into.Append(from.Text(), from.Length()) == 0;
     }
 
     // The footnote's text: its text tokens up to the brace that closes it,
     // leading white space and the leading reference mark left out.
-    int32_t Collect(char mark, RtfBuffer& text) {
+    int32_t Collect(char mark, RtfSink& text) {
         int32_t level = 1;
         bool markSeen = false;
         for (;;) {
-            int32_t rc = RtfNextToken(c_);
+            int32_t rc = r_.Next();
             if (rc != 0) return rc;
-            if (c_->tokenKind == kRtfGroup) {
-                level += c_->tokenText[0] == '{' ? 1 : -1;
+            if (r_.Kind() == kRtfGroup) {
+                level += r_.First() == '{' ? 1 : -1;
                 if (level == 0) return 0;
                 continue;
             }
-            if (c_->tokenKind != kRtfText) continue;
-            char ch = c_->tokenText[0];
-            if (text.Size() == 0 && IsWhite(ch)) continue;
+            if (r_.Kind() != kRtfText) continue;
+            char ch = r_.First();
+            if (text.Length() == 0 && IsWhite(ch)) continue;
             if (!markSeen) {
                 markSeen = true;
-                if (ch == mark && c_->tokenLength == 1) continue;
+                if (ch == mark && r_.Length() == 1) continue;
             }
-            if (!text.Append(c_->tokenText, static_cast<size_t>(c_->tokenLength)))
+            if (text.Append(r_.Text(), static_cast<size_t>(r_.Length())) != 0)
                 return BRIO_ERR_NO_MEMORY;
         }
     }
 
-    RtfContext* c_;
+    RtfReader& r_;
+    RtfSink& out_;
     RtfWordWriter w_;
-    int32_t startDepth_;
     int32_t textCount_ = 0;
     bool afterBackslash_ = false;
     int32_t hexLeft_ = 0;  // digits of a \'hh escape still to come
@@ -316,116 +308,55 @@ class Importer {
     int32_t* nonScrolling_ = nullptr;
 };
 
-// Hands a collected text to the caller as a fresh heap string, leading
-// white space removed.
-void GiveText(bool have, RtfBuffer& text, char** out, uint32_t* length) {
-    if (!have || !text.Data()) return;
-    size_t skip = 0;
-    while (skip < text.Size() && IsWhite(text.Text()[skip])) ++skip;
-    size_t n = text.Size() - skip;
-    char* data = text.Data();
-    std::memmove(data, data + skip, n + 1);
-    char* owned = text.Release();
-    if (out) {
-        *out = owned;
-    } else {
-        std::free(owned);
+// Hands a collected text out as a fresh heap string, leading white space
+// removed.
+void GiveText(bool have, RtfSink& text, char** out, uint32_t* length) {
+    size_t size = text.Length();
+    char* data = text.Release();
+    if (!have || !data) {
+        BrioFree(data);
+        return;
     }
-    if (length) *length = static_cast<uint32_t>(n);
+    size_t skip = 0;
+    while (skip < size && IsWhite(data[skip])) ++skip;
+    std::memmove(data, data + skip, size - skip + 1);
+    *out = data;
+    *length = static_cast<uint32_t>(size - skip);
 }
 
 }  // namespace
 
-}  // namespace brio
-
-static TopicImport* TopicImportStringBody(
-    const char* rtfText, const char** rtfOut, uint32_t* rtfOutLength, int32_t* nonScrollingCount,
-    char** contextString, uint32_t* contextLength, char** title, uint32_t* titleLength,
-    char** browseSequence, uint32_t* browseLength, char** keywords, uint32_t* keywordsLength,
-    uint32_t* consumed, const char** firstLine, uint32_t* firstLineLength, int32_t* status) {
-    using namespace brio;
-    auto* c = static_cast<RtfContext*>(BrioMalloc(sizeof(RtfContext)));
-    if (!c) {
-        if (status) *status = BRIO_ERR_NOT_FOUND;
-        return nullptr;
-    }
-    std::memset(c, 0, sizeof *c);
-    if (!rtfText) rtfText = "";
-    c->inPos = rtfText;
-    c->inIsString = 1;
-    c->outIsBuffer = 1;
-    int32_t nonScrolling = 0;
-    if (nonScrollingCount) *nonScrollingCount = 0;
-    for (char** p : {contextString, title, browseSequence, keywords}) {
-        if (p) *p = nullptr;
-    }
-    for (uint32_t* p : {contextLength, titleLength, browseLength, keywordsLength}) {
-        if (p) *p = 0;
-    }
+int32_t TopicImportRun(const char* rtfText, TopicImport& handle, TopicImported& out) {
     std::memset(gFirstLine, 0, sizeof gFirstLine);
-
+    RtfReader reader(rtfText);
+    RtfSink& sink = handle.output;
     Texts texts;
     int32_t textCount = 0;
-    int32_t rc = RtfStartBufferOutput(c);
     // The topic ends at the first \page, and its text is seldom longer than
     // the input up to there: room for that at once saves the growth copies.
+    const char* page = std::strstr(reader.Input(), "\\page");
+    size_t extent = page ? static_cast<size_t>(page - reader.Input()) : std::strlen(reader.Input());
+    int32_t rc = sink.Reserve(extent + 4096);
     if (rc == 0) {
-        const char* page = std::strstr(rtfText, "\\page");
-        size_t extent = page ? static_cast<size_t>(page - rtfText) : std::strlen(rtfText);
-        rc = RtfReserveOutput(c, extent + 4096);
-    }
-    if (rc == 0) {
-        Importer importer(c, TopicIsContinuation(rtfText));
-        rc = importer.Run(texts, &nonScrolling);
+        Importer importer(reader, sink);
+        rc = importer.Run(texts, &out.nonScrolling);
         textCount = importer.TextCount();
-        if (nonScrolling == 0) nonScrolling = importer.RegionToEnd();
+        if (out.nonScrolling == 0) out.nonScrolling = importer.RegionToEnd();
     }
-    if (status) *status = rc;
-    if (nonScrollingCount) *nonScrollingCount = nonScrolling;
-    if (rtfOut) *rtfOut = c->outBuffer ? c->outBuffer : "";
-    if (rtfOutLength) *rtfOutLength = static_cast<uint32_t>(RtfOutputLength(c));
-    if (consumed) *consumed = c->consumed;
+    out.consumed = reader.Consumed();
     if (textCount < kFirstLineSize - 1) gFirstLine[textCount] = 0;
     size_t skip = 0;
     while (IsWhite(gFirstLine[skip])) ++skip;
     std::memmove(gFirstLine, gFirstLine + skip, std::strlen(gFirstLine + skip) + 1);
-    if (firstLine) *firstLine = gFirstLine;
-    if (firstLineLength) *firstLineLength = static_cast<uint32_t>(std::strlen(gFirstLine));
-    GiveText(texts.haveContext, texts.context, contextString, contextLength);
-    GiveText(texts.haveTitle, texts.title, title, titleLength);
-    GiveText(texts.haveBrowse, texts.browse, browseSequence, browseLength);
-    GiveText(texts.haveKeywords, texts.keywords, keywords, keywordsLength);
-    return reinterpret_cast<TopicImport*>(c);
+    GiveText(texts.haveContext, texts.context, &out.strings[0], &out.lengths[0]);
+    GiveText(texts.haveTitle, texts.title, &out.strings[1], &out.lengths[1]);
+    GiveText(texts.haveBrowse, texts.browse, &out.strings[2], &out.lengths[2]);
+    GiveText(texts.haveKeywords, texts.keywords, &out.strings[3], &out.lengths[3]);
+    return rc;
 }
 
-static void TopicImportStringCloseBody(TopicImport* handle) {
-    using namespace brio;
-    if (!handle) return;
-    auto* c = reinterpret_cast<RtfContext*>(handle);
-    BrioFree(c->outBuffer);
-    RtfCloseFiles(c);
-    RtfFreeContext(c);
-    BrioFree(c);
+const char* TopicFirstLine() {
+    return gFirstLine;
 }
 
-extern "C" BRIOUTIL_EXPORT TopicImport* BRIOAPI TopicImportString(
-    const char* rtfText, const char** rtfOut, uint32_t* rtfOutLength, int32_t* nonScrollingCount,
-    char** contextString, uint32_t* contextLength, char** title, uint32_t* titleLength,
-    char** browseSequence, uint32_t* browseLength, char** keywords, uint32_t* keywordsLength,
-    uint32_t* consumed, const char** firstLine, uint32_t* firstLineLength, int32_t* status) {
-    return brio::GuardExport(
-        [&] {
-            return TopicImportStringBody(rtfText, rtfOut, rtfOutLength, nonScrollingCount,
-                                         contextString, contextLength, title, titleLength,
-                                         browseSequence, browseLength, keywords, keywordsLength,
-                                         consumed, firstLine, firstLineLength, status);
-        },
-        [&] {
-            if (status) *status = BRIO_ERR_NOT_FOUND;
-            return static_cast<TopicImport*>(nullptr);
-        });
-}
-
-extern "C" BRIOUTIL_EXPORT void BRIOAPI TopicImportStringClose(TopicImport* handle) {
-    brio::GuardExport([&] { TopicImportStringCloseBody(handle); }, [] {});
-}
+}  // namespace brio

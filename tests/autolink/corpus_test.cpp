@@ -40,62 +40,52 @@ std::vector<Topic> LoadTopics() {
     return topics;
 }
 
-struct Tokens {
-    RtfContext c;
-    explicit Tokens(const std::string& rtf) {
-        std::memset(&c, 0, sizeof c);
-        c.inText = c.inPos = rtf.c_str();
-        c.inIsString = 1;
-    }
-    ~Tokens() { RtfFreeContext(&c); }
-};
-
 // The character a control symbol stands for in the visible text, its
 // backslash just read ("" for none).
-std::string ReadSymbol(RtfContext* c) {
-    if (RtfNextToken(c) != 0) return "";
-    char ch = c->tokenText[0];
+std::string ReadSymbol(RtfReader* c) {
+    if (c->Next() != 0) return "";
+    char ch = c->First();
     if (ch == '{' || ch == '}' || ch == '\\') return std::string(1, ch);
     if (ch == '~') return " ";
     if (ch != '\'') return "";
     std::string hex;
-    while (hex.size() < 2 && std::isxdigit(static_cast<unsigned char>(*c->inPos))) {
-        RtfNextToken(c);
-        hex += c->tokenText[0];
+    while (hex.size() < 2 && std::isxdigit(static_cast<unsigned char>(*c->Pos()))) {
+        c->Next();
+        hex += c->First();
     }
     return hex.size() == 2 ? std::string(1, static_cast<char>(std::stoi(hex, nullptr, 16))) : "";
 }
 
 // The text a reader sees: outside destinations and hidden text.
 std::string VisibleText(const std::string& rtf) {
-    Tokens t(rtf);
-    RtfContext& c = t.c;
+    RtfReader c(rtf.c_str());
     struct State {
         bool destination, hidden;
     };
     std::vector<State> stack{{false, false}};
     bool first = false;
     std::string out;
-    while (RtfNextToken(&c) == 0) {
+    while (c.Next() == 0) {
         State& s = stack.back();
         bool wasFirst = first;
         first = false;
-        if (c.tokenKind == kRtfGroup) {
-            first = c.tokenText[0] == '{';
+        if (c.Kind() == kRtfGroup) {
+            first = c.First() == '{';
             if (first)
                 stack.push_back(s);
             else if (stack.size() > 1)
                 stack.pop_back();
-        } else if (c.tokenKind == kRtfControlWord) {
-            const char* w = RtfTokenText(&c);
-            if ((c.tokenLength == 2 && w[1] == '*') ||
-                (wasFirst && c.keywordClass == kRtfDestination && std::strncmp(w, "\\rtf", 4)))
+        } else if (c.Kind() == kRtfControlWord) {
+            std::string w(c.Text(), static_cast<size_t>(c.Length()));
+            if ((c.Length() == 2 && w[1] == '*') ||
+                (wasFirst && c.Class() == kRtfDestination && w.compare(0, 4, "\\rtf") != 0))
                 s.destination = true;
-            if (c.keywordId == kRtfIdV) s.hidden = std::strncmp(w, "\\v0", 3) != 0;
-            if (std::strncmp(w, "\\plain", 6) == 0) s.hidden = false;
-        } else if (c.tokenKind == kRtfText && c.tokenLength != 2) {  // 2: optional hyphen
-            std::string piece =
-                c.tokenText[0] == '\\' && c.pendingLiteral ? ReadSymbol(&c) : c.tokenText;
+            if (c.Id() == kRtfKwV) s.hidden = w.compare(0, 3, "\\v0") != 0;
+            if (w.compare(0, 6, "\\plain") == 0) s.hidden = false;
+        } else if (c.Kind() == kRtfText && c.Length() != 2) {  // 2: optional hyphen
+            std::string piece = c.First() == '\\' && c.PendingLiteral()
+                                    ? ReadSymbol(&c)
+                                    : std::string(c.Text(), static_cast<size_t>(c.Length()));
             if (!s.destination && !s.hidden) out += piece;
         }
     }
@@ -105,7 +95,7 @@ std::string VisibleText(const std::string& rtf) {
 std::string StyleRef(const std::string& rtf) {
     size_t at = rtf.find(" \\additive Autolink;}");
     // A fragment (a later topic) links with the default style.
-    if (at == std::string::npos) return brio::TopicIsContinuation(rtf.c_str()) ? "\\cs99" : "";
+    if (at == std::string::npos) return brio::RtfStartDepth(rtf.c_str()) > 0 ? "\\cs99" : "";
     size_t cs = rtf.rfind("\\cs", at);
     return rtf.substr(cs, at - cs);
 }
@@ -175,21 +165,20 @@ std::string Unlink(const std::string& out, const std::string& ref, std::vector<N
 // Offsets that lie inside a destination group or a bitmap reference.
 std::vector<std::pair<size_t, size_t>> ForbiddenRanges(const std::string& rtf) {
     std::vector<std::pair<size_t, size_t>> ranges;
-    Tokens t(rtf);
-    RtfContext& c = t.c;
+    RtfReader c(rtf.c_str());
     std::vector<std::pair<size_t, bool>> stack;
     bool first = false;
-    for (size_t start = c.inOffset; RtfNextToken(&c) == 0; start = c.inOffset) {
+    for (size_t start = c.Offset(); c.Next() == 0; start = c.Offset()) {
         bool wasFirst = first;
         first = false;
-        if (c.tokenKind == kRtfGroup && c.tokenText[0] == '{') {
+        if (c.Kind() == kRtfGroup && c.First() == '{') {
             stack.push_back({start, false});
             first = true;
-        } else if (c.tokenKind == kRtfGroup && !stack.empty()) {
-            if (stack.back().second) ranges.push_back({stack.back().first, c.inOffset});
+        } else if (c.Kind() == kRtfGroup && !stack.empty()) {
+            if (stack.back().second) ranges.push_back({stack.back().first, c.Offset()});
             stack.pop_back();
-        } else if (c.tokenKind == kRtfControlWord && stack.size() >= 2 &&
-                   c.keywordClass == kRtfDestination && (wasFirst || c.tokenLength == 2)) {
+        } else if (c.Kind() == kRtfControlWord && stack.size() >= 2 &&
+                   c.Class() == kRtfDestination && (wasFirst || c.Length() == 2)) {
             stack.back().second = true;
         }
     }

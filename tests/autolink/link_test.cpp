@@ -210,6 +210,42 @@ TEST(AutolinkTest, WritesLinksByteForByte) {
     AutolinkDone(d);
 }
 
+// A context footnote ("#{\footnote ") names a topic, so one before the
+// first page break is refused; anything between the mark, its group and the
+// word breaks the pattern, a style sheet excepted.
+TEST(AutolinkTest, ContextFootnoteBeforeTheFirstPage) {
+    struct Case {
+        const char* rtf;
+        int32_t result;
+    } cases[] = {
+        {"{\\rtf1 #{\\footnote A}}", BRIO_ERR_FOOTNOTE_BEFORE_PAGE},
+        {"{\\rtf1 \\page #{\\footnote A}}", 0},
+        {"#{\\footnote A}", 0},  // a fragment follows a page break
+        {"{\\rtf1 x#{\\footnote A}}", BRIO_ERR_FOOTNOTE_BEFORE_PAGE},
+        {"{\\rtf1 \\\\#{\\footnote A}}", BRIO_ERR_FOOTNOTE_BEFORE_PAGE},
+        {"{\\rtf1 #{{\\footnote A}}}", BRIO_ERR_FOOTNOTE_BEFORE_PAGE},
+        {"{\\rtf1 #{\\stylesheet{\\s0 Normal;}}{\\footnote A}}", BRIO_ERR_FOOTNOTE_BEFORE_PAGE},
+        {"{\\rtf1 #{\\b}{\\footnote A}}", 0},
+        {"{\\rtf1 #{\\pard}{\\footnote A}}", 0},
+        {"{\\rtf1 # {\\footnote A}}", 0},
+        {"{\\rtf1 ##{\\footnote A}}", 0},
+        {"{\\rtf1 #{\\footnote\\b A}}", 0},
+        {"{\\rtf1 #{\\*\\footnote A}}", 0},
+        {"{\\rtf1 ${\\footnote A}}", 0},
+    };
+    int32_t status = 0;
+    AutolinkDictionary* d =
+        AutolinkReference(nullptr, "a", nullptr, "T", 0, 0, nullptr, 0, &status);
+    ASSERT_EQ(status, 0);
+    for (const auto& k : cases) {
+        int32_t length = 0, result = -7;
+        char* out = Autolink(d, k.rtf, "", "", 0, 0, &length, &result);
+        EXPECT_EQ(result, k.result) << k.rtf;
+        EXPECT_EQ(out == nullptr, k.result != 0) << k.rtf;
+    }
+    AutolinkDone(d);
+}
+
 TEST(AutolinkTest, SettingsOfTheCall) {
     AutolinkDictionary* d =
         MakeDictionary({{"home", "HOME"}, {"x", "X", "y"}, {"tip", "TIP", "", 0, 0, 1}});
@@ -276,13 +312,13 @@ TEST(AutolinkReferenceTest, ResultsAndWhatTheyLeave) {
         {{"Print", "PRINT_TOPIC"},
          {"PRINT", "print_topic", nullptr, 0, 0, 1},  // same target up to case: replaced
          {"print", "OTHER"},
-         {"print", "X", "", 1},             // excluded, against a target
-         {"m", "M", "s1;print;s2"},         // synonyms before the conflict stay
-         {"main", "T", "a;;b"},             // an empty synonym ends the list
+         {"print", "X", "", 1},      // excluded, against a target
+         {"m", "M", "s1;print;s2"},  // synonyms before the conflict stay
+         {"main", "T", "a;;b"},      // an empty synonym ends the list
          {"k", "K", ";c"},
          {"n", "N", "d;e;"},
          {"page setup", "PS", "printer setup"},
-         {"page setup", "ps"}},             // the synonym keeps its target
+         {"page setup", "ps"}},  // the synonym keeps its target
         {0, 0, BRIO_ERR_TERM_CONFLICT, BRIO_ERR_TERM_CONFLICT, BRIO_ERR_TERM_CONFLICT, 0, 0, 0, 0,
          0});
     EXPECT_EQ(Link(d, "{\\rtf1 print m s1 s2 a b c d e Printer SETUP page Setup}").text,
@@ -302,15 +338,20 @@ TEST(AutolinkReferenceTest, BothCaseKindsOfOneSpellingShareATarget) {
         std::vector<int32_t> results;
         std::string expected;
     } cases[] = {
-        {{{"PRINT", "A", "", 0, 1}, {"print", "B"}}, {0, kConflict},
+        {{{"PRINT", "A", "", 0, 1}, {"print", "B"}},
+         {0, kConflict},
          "{\\rtf1 {\\uldb PRINT}{\\v A} print}"},
-        {{{"print", "B"}, {"PRINT", "A", "", 0, 1}}, {0, kConflict},
+        {{{"print", "B"}, {"PRINT", "A", "", 0, 1}},
+         {0, kConflict},
          "{\\rtf1 {\\uldb PRINT}{\\v B} {\\uldb print}{\\v B}}"},
-        {{{"print", "B"}, {"PRINT", "b", "", 0, 1}}, {0, 0},
+        {{{"print", "B"}, {"PRINT", "b", "", 0, 1}},
+         {0, 0},
          "{\\rtf1 {\\uldb PRINT}{\\v b} {\\uldb print}{\\v B}}"},
-        {{{"x", "X", "Print  Setup", 0, 1}, {"print setup", "B"}}, {0, kConflict},
+        {{{"x", "X", "Print  Setup", 0, 1}, {"print setup", "B"}},
+         {0, kConflict},
          "{\\rtf1 PRINT print}"},
-        {{{"PRINT", "A", "", 0, 1}, {"print setup", "B"}, {"print", "", "", 1}}, {0, 0, kConflict},
+        {{{"PRINT", "A", "", 0, 1}, {"print setup", "B"}, {"print", "", "", 1}},
+         {0, 0, kConflict},
          "{\\rtf1 {\\uldb PRINT}{\\v A} print}"},
     };
     for (const Case& c : cases) {
@@ -392,8 +433,7 @@ TEST(AutolinkRemoveTest, StripsLinksOfTheStyle) {
          "{\\cs100\\uldb a}{\\cs100\\v A}{\\cs99\\uldb b}}}",
          "{\\rtf1{\\stylesheet{\\s99 Autolink;}{\\*\\cs100 \\additive Autolink;}}{\\s99 "
          "{a}{\\cs99\\uldb b}}}"},
-        {"an escaped backslash ends no word", Linked99("\\\\b{\\cs99\\v T}y"),
-         Linked99("\\\\by")},
+        {"an escaped backslash ends no word", Linked99("\\\\b{\\cs99\\v T}y"), Linked99("\\\\by")},
     };
     for (const Case& c : cases) {
         Result r = Remove(c.input);

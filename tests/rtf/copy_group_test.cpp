@@ -1,13 +1,9 @@
-// A group copied in one piece must leave the same output and the same
-// context as the token-by-token copy, which still runs while footnote text
-// is being collected.
+// A group copied in one call must leave the same output and the same reader
+// as reading it token by token.
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <string>
-#include <vector>
 
-#include "platform/platform.h"
 #include "rtf/rtf.h"
 #include "test_support.h"
 
@@ -17,74 +13,74 @@ namespace {
 struct Copied {
     int32_t status;
     std::string output;
-    size_t at;
-    uint32_t inOffset, consumed;
-    int32_t depth, tokenKind, keywordId, keywordClass, pendingLiteral;
+    uint32_t offset, consumed;
+    int32_t depth, kind;
+    bool pendingLiteral;
     std::string token;
     bool operator==(const Copied& o) const {
-        return status == o.status && output == o.output && at == o.at && inOffset == o.inOffset &&
-               consumed == o.consumed && depth == o.depth && tokenKind == o.tokenKind &&
-               keywordId == o.keywordId && keywordClass == o.keywordClass &&
+        return status == o.status && output == o.output && offset == o.offset &&
+               consumed == o.consumed && depth == o.depth && kind == o.kind &&
                pendingLiteral == o.pendingLiteral && token == o.token;
     }
 };
 
 std::ostream& operator<<(std::ostream& os, const Copied& k) {
-    return os << "status " << k.status << " at " << k.at << " offset " << k.inOffset << " depth "
-              << k.depth << " kind " << k.tokenKind << " id " << k.keywordId << " class "
-              << k.keywordClass << " token '" << k.token << "' output '" << k.output << "'";
+    return os << "status " << k.status << " offset " << k.offset << " depth " << k.depth << " kind "
+              << k.kind << " token '" << k.token << "' output '" << k.output << "'";
 }
 
-// Copies the group from a snapshot of `at`, token by token or in one piece.
-Copied CopyFrom(const RtfContext& at, bool tokenByToken) {
-    RtfContext c = at;
-    c.outBuffer = nullptr;
-    EXPECT_EQ(RtfStartBufferOutput(&c), 0);
-    char footnote[8] = "";
-    if (tokenByToken) {
-        c.footnoteMode = 3;
-        c.contextText = footnote;
-        c.contextTextSize = sizeof footnote;
+Copied Result(const RtfReader& r, int32_t status, const std::string& output) {
+    return {status,
+            output,
+            r.Offset(),
+            r.Consumed(),
+            r.Depth(),
+            r.Kind(),
+            r.PendingLiteral(),
+            std::string(r.Text(), static_cast<size_t>(r.Length()))};
+}
+
+// The group after the destination word in hand, from a snapshot of `at`.
+Copied InOnePiece(RtfReader r) {
+    RtfSink sink;
+    int32_t status = r.CopyGroup(&sink);
+    return Result(r, status, std::string(sink.Text(), sink.Length()));
+}
+
+Copied TokenByToken(RtfReader r) {
+    std::string output;
+    int32_t d0 = r.Depth();
+    for (;;) {
+        int32_t rc = r.Next();
+        if (rc != 0) return Result(r, rc == -1 ? BRIO_ERR_UNEXPECTED_END : rc, output);
+        if (r.Kind() == kRtfGroup) {
+            if (r.First() == '{') {
+                r.Push();
+            } else if (r.Pop() != 0) {
+                return Result(r, BRIO_ERR_UNBALANCED, output);
+            }
+        }
+        output.append(r.Text(), static_cast<size_t>(r.Length()));
+        if (r.Depth() == d0 - 1) return Result(r, 0, output);
     }
-    Copied k;
-    k.status = RtfCopyGroup(&c);
-    k.output.assign(c.outBuffer, static_cast<size_t>(RtfOutputLength(&c)));
-    k.at = static_cast<size_t>(c.inPos - c.inText);
-    k.inOffset = c.inOffset;
-    k.consumed = c.consumed;
-    k.depth = c.depth;
-    k.tokenKind = c.tokenKind;
-    k.keywordId = c.keywordId;
-    k.keywordClass = c.keywordClass;
-    k.pendingLiteral = c.pendingLiteral;
-    k.token.assign(RtfTokenText(&c), static_cast<size_t>(c.tokenLength));
-    BrioFree(c.outBuffer);
-    return k;
 }
 
 // Walks the text and compares both copies at every destination word;
 // returns how many were compared.
 int CompareAtEveryDestination(const std::string& text) {
-    RtfContext c;
-    std::memset(&c, 0, sizeof c);
-    c.inText = c.inPos = text.c_str();
-    c.inIsString = 1;
+    RtfReader r(text.c_str());
     int compared = 0;
-    while (RtfNextToken(&c) == 0) {
-        if (c.tokenKind == kRtfGroup) {
-            if (c.tokenText[0] == '{') {
-                if (RtfPushGroup(&c) != 0) break;
-            } else {
-                RtfPopGroup(&c);
-            }
-        } else if (c.tokenKind == kRtfControlWord && c.keywordClass == kRtfDestination &&
-                   c.depth >= 1) {
-            Copied whole = CopyFrom(c, false), tokens = CopyFrom(c, true);
-            EXPECT_EQ(whole, tokens) << "at byte " << (c.inPos - c.inText);
+    while (r.Next() == 0) {
+        if (r.Kind() == kRtfGroup) {
+            if (r.First() == '{')
+                r.Push();
+            else
+                r.Pop();
+        } else if (r.Kind() == kRtfControlWord && r.Class() == kRtfDestination && r.Depth() >= 1) {
+            EXPECT_EQ(InOnePiece(r), TokenByToken(r)) << "at byte " << r.Offset();
             ++compared;
         }
     }
-    RtfFreeContext(&c);
     return compared;
 }
 
@@ -103,11 +99,17 @@ TEST(RtfCopyGroup, InOnePieceMatchesTokenByToken) {
         "{\\rtf1{\\info\\title x\\*}z}",     // the last word read is \*
         "{\\rtf1{\\info x\\-y\r\n\\'e9}z}",  // optional hyphen, line end, hex
         "{\\rtf1{\\stylesheet{\\s1\\fs20 A;}\\b12345678901 }z}",
+        "{\\rtf1{\\info abc\\}}}}",  // more closing braces than groups
     };
     for (const char* text : cases) {
         SCOPED_TRACE(text);
         EXPECT_GE(CompareAtEveryDestination(text), 2);  // \rtf1 and the inner one
     }
+    // A group at depth 0 closes below the document: unbalanced at once.
+    RtfReader r("}x");
+    r.SetDepth(0);
+    EXPECT_EQ(InOnePiece(r), TokenByToken(r));
+    EXPECT_EQ(InOnePiece(r).status, BRIO_ERR_UNBALANCED);
 }
 
 TEST(RtfCopyGroup, InOnePieceMatchesTokenByTokenOnTheCorpus) {

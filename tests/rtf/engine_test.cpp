@@ -1,5 +1,5 @@
-// The RTF engine: a context's input and output, the keyword table and the
-// tokenizer with its group state.
+// The RTF engine: the keyword table, the reader's tokens and groups, and
+// the sink's growth.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -15,117 +15,61 @@
 namespace brio {
 namespace {
 
-// A pass over a string, into a fresh output buffer unless told otherwise.
-struct Pass {
-    RtfContext c;
-    explicit Pass(const char* text, bool buffer = true) {
-        std::memset(&c, 0, sizeof c);
-        c.inText = c.inPos = text;
-        c.inIsString = 1;
-        c.outIsBuffer = 1;
-        if (buffer && RtfStartBufferOutput(&c) != 0) ADD_FAILURE() << "no output buffer";
-    }
-    ~Pass() {
-        RtfCloseFiles(&c);
-        RtfFreeContext(&c);
-        BrioFree(c.outBuffer);
-    }
-};
-
 // Kind, text, keyword id and class.
 using Token = std::tuple<int32_t, std::string, int32_t, int32_t>;
 
-// All tokens of a context, and the code that ended the stream.
-std::vector<Token> Tokens(RtfContext* c, int32_t* end) {
+// All tokens of a reader, and the code that ended the stream.
+std::vector<Token> Tokens(RtfReader& r, int32_t* end) {
     std::vector<Token> out;
-    while ((*end = RtfNextToken(c)) == 0)
-        out.emplace_back(c->tokenKind, std::string(RtfTokenText(c), c->tokenLength), c->keywordId,
-                         c->keywordClass);
+    while ((*end = r.Next()) == 0)
+        out.emplace_back(r.Kind(), std::string(r.Text(), static_cast<size_t>(r.Length())), r.Id(),
+                         r.Class());
     return out;
 }
 
 constexpr int32_t G = kRtfGroup, W = kRtfControlWord, T = kRtfText, L = kRtfLineEnd;
 
-TEST(RtfContext, StringInputEndsAtNulAndStaysThere) {
-    Pass s("ab\xe9");
-    EXPECT_EQ(RtfGetChar(&s.c), 'a');
-    EXPECT_EQ(RtfGetChar(&s.c), 'b');
-    EXPECT_EQ(RtfGetChar(&s.c), 0xe9);  // unsigned
-    EXPECT_EQ(RtfGetChar(&s.c), -1);
-    EXPECT_EQ(s.c.inOffset, 4u);
-    RtfUngetChar(&s.c, -1);
-    EXPECT_EQ(s.c.inOffset, 3u);
-    EXPECT_EQ(RtfGetChar(&s.c), -1);  // not the last character again
-    RtfUngetChar(&s.c, -1);
-    RtfUngetChar(&s.c, 0xe9);
-    EXPECT_EQ(RtfGetChar(&s.c), 0xe9);
-    EXPECT_EQ(RtfSeek(&s.c, 1), 0);
-    EXPECT_EQ(RtfGetChar(&s.c), 'b');
-    EXPECT_EQ(s.c.inOffset, 2u);
-}
-
-TEST(RtfContext, BufferGrowsGeometricallyAndKeepsItsTextOnFailure) {
+TEST(RtfKeywords, NamedIdsSpellTheirWordAndTheTableIsSortedByRow) {
     struct Case {
-        size_t first, second;
-        int32_t capacity;
+        RtfKeywordId id;
+        const char* spelling;
+        RtfKeywordClass keywordClass;
     } cases[] = {
-        {511, 0, 512}, {511, 1, 1024}, {1500, 0, 1536}, {100, 5000, 5120}, {1000, 30, 2048},
+        {kRtfKwAb, "ab", kRtfToggle},         {kRtfKwBin, "bin", kRtfValue},
+        {kRtfKwCf, "cf", kRtfValue},          {kRtfKwCs, "cs", kRtfValue},
+        {kRtfKwDs, "ds", kRtfValue},          {kRtfKwFootnote, "footnote", kRtfDestination},
+        {kRtfKwKeepn, "keepn", kRtfFlag},     {kRtfKwPage, "page", kRtfSymbol},
+        {kRtfKwPar, "par", kRtfSymbol},       {kRtfKwPard, "pard", kRtfFlag},
+        {kRtfKwPlain, "plain", kRtfFlag},     {kRtfKwS, "s", kRtfValue},
+        {kRtfKwStrike, "strike", kRtfToggle}, {kRtfKwStylesheet, "stylesheet", kRtfDestination},
+        {kRtfKwUl, "ul", kRtfToggle},         {kRtfKwUld, "uld", kRtfFlag},
+        {kRtfKwUldb, "uldb", kRtfFlag},       {kRtfKwUlnone, "ulnone", kRtfFlag},
+        {kRtfKwUlw, "ulw", kRtfFlag},         {kRtfKwV, "v", kRtfToggle},
+        {kRtfKwZwnj, "zwnj", kRtfSymbol},
     };
     for (const auto& k : cases) {
-        Pass s("");
-        std::string a(k.first, 'x'), b(k.second, 'y');
-        EXPECT_EQ(RtfAppendOutput(&s.c, a.c_str()), static_cast<int32_t>(k.first));
-        EXPECT_EQ(RtfAppendOutput(&s.c, b.c_str()), static_cast<int32_t>(k.second));
-        EXPECT_EQ(s.c.outCapacity, k.capacity);
-        EXPECT_EQ(s.c.outPos - s.c.outBuffer + s.c.outFree, s.c.outCapacity);
-        EXPECT_EQ(std::string(s.c.outBuffer), a + b);
+        EXPECT_STREQ(RtfKeywordSpelling(k.id), k.spelling);
+        const RtfKeyword* row = RtfFindKeyword(k.spelling, std::strlen(k.spelling));
+        ASSERT_NE(row, nullptr) << k.spelling;
+        EXPECT_EQ(row->id, k.id) << k.spelling;
+        EXPECT_EQ(row->keywordClass, k.keywordClass) << k.spelling;
     }
-    Pass s("");
-    long before = AllocationCount();
-    for (int i = 0; i < (1 << 20); ++i) ASSERT_EQ(RtfWriteString(&s.c, "z"), 0);
-    // 512 doubled up to 2 MB: 12 reallocations, not 2048.
-    EXPECT_EQ(AllocationCount() - before, 12);
-    EXPECT_EQ(RtfOutputLength(&s.c), 1 << 20);
+    EXPECT_STREQ(RtfKeywordSpelling(kRtfKwNone), "");
+    EXPECT_STREQ(RtfKeywordSpelling(kRtfKwEnd), "");
 
-    Pass f("");
-    ASSERT_EQ(RtfWriteString(&f.c, "keep"), 0);
-    FailAllocationAfter(1);
-    EXPECT_EQ(RtfWriteString(&f.c, std::string(600, 'q').c_str()), BRIO_ERR_NO_MEMORY);
-    FailAllocationAfter(0);
-    EXPECT_STREQ(f.c.outBuffer, "keep");
-    EXPECT_EQ(f.c.outFree, 508);
+    const RtfKeyword* table = RtfKeywordTable();
+    for (int i = 0; i < kRtfKeywordCount; ++i) {
+        EXPECT_EQ(table[i].id, i + 1);
+        EXPECT_TRUE(i == 0 || std::strcmp(table[i - 1].keyword, table[i].keyword) < 0) << i;
+        EXPECT_EQ(RtfFindKeyword(table[i].keyword, std::strlen(table[i].keyword)), &table[i]);
+    }
+    // Case matters; a prefix, an extension and a NUL inside are misses.
+    const std::string misses[] = {"PAR", "fo", "dplinedadodox", "parx", std::string("pa\0", 3), ""};
+    for (const std::string& miss : misses)
+        EXPECT_EQ(RtfFindKeyword(miss.data(), miss.size()), nullptr) << miss;
 }
 
-TEST(RtfContext, SuppressedTokensAndCopiedInput) {
-    Pass s("a\0b" "cd");
-    EXPECT_EQ(RtfCopyInput(&s.c, -1), BRIO_ERR_NOT_FOUND);
-    EXPECT_EQ(RtfCopyInput(&s.c, 1), 0);
-    std::strcpy(s.c.tokenText, "\\par ");
-    s.c.tokenLength = 5;
-    s.c.suppressOutput = 1;
-    EXPECT_EQ(RtfWriteToken(&s.c), 0);
-    EXPECT_EQ(RtfWriteString(&s.c, "!"), 0);  // not suppressed
-    s.c.suppressOutput = 0;
-    EXPECT_EQ(RtfWriteToken(&s.c), 0);
-    EXPECT_STREQ(s.c.outBuffer, "a!\\par ");
-}
-
-TEST(RtfContext, FileOutputWritesOrReportsAndNoFileWritesNothing) {
-    test::TempDir dir;
-    std::string path = dir.File("out.rtf");
-    Pass p("", false);
-    p.c.outIsBuffer = 0;
-    EXPECT_EQ(RtfWriteString(&p.c, "x"), 0);  // file output but no file
-    p.c.outFile = PlatFileOpen(path.c_str(), "wb");
-    EXPECT_EQ(RtfWriteString(&p.c, "{\\rtf1\r\n"), 0);
-    RtfCloseFiles(&p.c);
-    EXPECT_EQ(test::ReadFile(path), "{\\rtf1\r\n");
-    p.c.outFile = PlatFileOpen(path.c_str(), "rb");  // a stream that cannot be written
-    ASSERT_NE(p.c.outFile, nullptr);
-    EXPECT_EQ(RtfWriteString(&p.c, "x"), BRIO_ERR_WRITE);
-}
-
-TEST(RtfTokenizer, CutsTokensExactly) {
+TEST(RtfReader, CutsTokensExactly) {
     const std::string letters(1000, 'q'), digits(600, '7');
     struct Case {
         std::string input;
@@ -134,91 +78,136 @@ TEST(RtfTokenizer, CutsTokensExactly) {
         uint32_t consumed;
     } cases[] = {
         {"{\\b bold}",
-         {{G, "{", 0, 0}, {W, "\\b ", 1051, kRtfToggle}, {T, "b", 1051, 0}, {T, "o", 1051, 0},
-          {T, "l", 1051, 0}, {T, "d", 1051, 0}, {G, "}", 1051, 0}}, -1, 9},
+         {{G, "{", 0, 0},
+          {W, "\\b ", kRtfKwB, kRtfToggle},
+          {T, "b", 0, 0},
+          {T, "o", 0, 0},
+          {T, "l", 0, 0},
+          {T, "d", 0, 0},
+          {G, "}", 0, 0}},
+         -1,
+         9},
         {"\\par\\pard x",
-         {{W, "\\par", 1426, kRtfSymbol}, {W, "\\pard ", 1427, kRtfFlag}, {T, "x", 1427, 0}}, -1, 11},
+         {{W, "\\par", kRtfKwPar, kRtfSymbol},
+          {W, "\\pard ", kRtfKwPard, kRtfFlag},
+          {T, "x", 0, 0}},
+         -1,
+         11},
         {"\\fs20 x\\li-360x\\li-x",
-         {{W, "\\fs20 ", 1294, kRtfValue}, {T, "x", 1294, 0}, {W, "\\li-360", 1348, kRtfValue},
-          {T, "x", 1348, 0}, {W, "\\li-", 1348, kRtfValue}, {T, "x", 1348, 0}}, -1, 20},
+         {{W, "\\fs20 ", kRtfKwFs, kRtfValue},
+          {T, "x", 0, 0},
+          {W, "\\li-360", kRtfKwLi, kRtfValue},
+          {T, "x", 0, 0},
+          {W, "\\li-", kRtfKwLi, kRtfValue},
+          {T, "x", 0, 0}},
+         -1,
+         20},
         {"\\'e9\\{\\\\",
-         {{T, "\\", 0, 0}, {T, "'", 0, 0}, {T, "e", 0, 0}, {T, "9", 0, 0}, {T, "\\", 0, 0},
-          {T, "{", 0, 0}, {T, "\\", 0, 0}, {T, "\\", 0, 0}}, -1, 8},
+         {{T, "\\", 0, 0},
+          {T, "'", 0, 0},
+          {T, "e", 0, 0},
+          {T, "9", 0, 0},
+          {T, "\\", 0, 0},
+          {T, "{", 0, 0},
+          {T, "\\", 0, 0},
+          {T, "\\", 0, 0}},
+         -1,
+         8},
         // \* and unknown words never carry the id of the word before.
         {"\\par\\*\\cs99 \\widctlpar\\par",
-         {{W, "\\par", 1426, kRtfSymbol}, {W, "\\*", 0, kRtfDestination}, {W, "\\cs99 ", 1142, kRtfValue},
-          {W, "\\widctlpar", 0, 0}, {W, "\\par", 1426, kRtfSymbol}}, -1, 26},
+         {{W, "\\par", kRtfKwPar, kRtfSymbol},
+          {W, "\\*", 0, kRtfDestination},
+          {W, "\\cs99 ", kRtfKwCs, kRtfValue},
+          {W, "\\widctlpar", 0, 0},
+          {W, "\\par", kRtfKwPar, kRtfSymbol}},
+         -1,
+         26},
+        // Destinations the table lacks still open a skipped group.
+        {"\\shp\\listtext7",
+         {{W, "\\shp", 0, kRtfDestination}, {W, "\\listtext7", 0, kRtfDestination}},
+         -1,
+         14},
         {"a\\", {{T, "a", 0, 0}}, BRIO_ERR_UNEXPECTED_END, 1},
         {"\r\n\\-", {{L, "\r", 0, 0}, {L, "\n", 0, 0}, {T, "\\-", 0, 0}}, -1, 4},
         {"\\\r}", {{T, "\\", 0, 0}, {T, "\r", 0, 0}, {G, "}", 0, 0}}, -1, 3},
         {"\\PAR x", {{W, "\\PAR ", 0, 0}, {T, "x", 0, 0}}, -1, 6},
         // The data after \binN are part of the word, braces and all.
-        {"\\bin3 {}\\x", {{W, "\\bin3 {}\\", kRtfIdBin, kRtfValue}, {T, "x", kRtfIdBin, 0}}, -1, 10},
-        {"\\bin9 ab", {{W, "\\bin9 ab", kRtfIdBin, kRtfValue}}, -1, 8},
-        {"\\bin-3 {", {{W, "\\bin-3 ", kRtfIdBin, kRtfValue}, {G, "{", kRtfIdBin, 0}}, -1, 8},
-        // Tokens longer than tokenText are kept whole.
+        {"\\bin3 {}\\x", {{W, "\\bin3 {}\\", kRtfKwBin, kRtfValue}, {T, "x", 0, 0}}, -1, 10},
+        {"\\bin9 ab", {{W, "\\bin9 ab", kRtfKwBin, kRtfValue}}, -1, 8},
+        {"\\bin-3 {", {{W, "\\bin-3 ", kRtfKwBin, kRtfValue}, {G, "{", 0, 0}}, -1, 8},
+        // Long tokens are kept whole.
         {"\\" + letters + " \\fs" + digits + "x",
-         {{W, "\\" + letters + " ", 0, 0}, {W, "\\fs" + digits, 1294, kRtfValue}, {T, "x", 1294, 0}},
-         -1, 1606},
+         {{W, "\\" + letters + " ", 0, 0},
+          {W, "\\fs" + digits, kRtfKwFs, kRtfValue},
+          {T, "x", 0, 0}},
+         -1,
+         1606},
     };
     for (const auto& k : cases) {
-        Pass p(k.input.c_str(), false);
+        RtfReader r(k.input.c_str());
         int32_t end = 0;
-        EXPECT_EQ(Tokens(&p.c, &end), k.tokens) << k.input;
+        EXPECT_EQ(Tokens(r, &end), k.tokens) << k.input;
         EXPECT_EQ(end, k.end) << k.input;
-        EXPECT_EQ(p.c.consumed, k.consumed) << k.input;
+        EXPECT_EQ(r.Consumed(), k.consumed) << k.input;
+        // Past a lone backslash, as everywhere past the end, only the end.
+        EXPECT_EQ(r.Next(), -1) << k.input;
+        EXPECT_EQ(r.Consumed(), k.consumed) << k.input;
     }
 }
 
-TEST(RtfTokenizer, EveryKeywordIsFoundAndMissesLeaveTheFieldsAlone) {
-    const RtfKeyword* table = RtfKeywordTable();
-    for (int i = 0; i < kRtfKeywordCount; ++i) {
-        EXPECT_EQ(table[i].id, static_cast<uint32_t>(kRtfFirstKeywordId + i));
-        EXPECT_TRUE(i == 0 || std::strcmp(table[i - 1].keyword, table[i].keyword) < 0) << i;
-        EXPECT_EQ(RtfFindKeyword(table[i].keyword, std::strlen(table[i].keyword)), &table[i]);
-    }
-    // A miss leaves the fields as they were.
+TEST(RtfReader, StartDepthCodePageAndStrayBraces) {
     struct Case {
-        const char* token;
-        int32_t status, id;
-    } cases[] = {{"\\PAR", BRIO_ERR_UNKNOWN_KEYWORD, 7}, {"\\fo", BRIO_ERR_UNKNOWN_KEYWORD, 7},
-                 {"\\dplinedadodox", BRIO_ERR_UNKNOWN_KEYWORD, 7}, {"\\cs99 ", 0, kRtfIdCs},
-                 {"\\ul0", 0, kRtfIdUl}};
+        const char* input;
+        int32_t startDepth, codePage;
+    } cases[] = {
+        {"{\\rtf1\\ansi\\ansicpg1251 x}", 0, 1251},
+        {" \r\n\t{\\rtf1 x}", 0, 0},
+        {"{\\b x}\\par ", 1, 0},
+        {"\\ansicpg932 {\\rtf1}", 1, 932},
+        {"", 1, 0},
+        {nullptr, 1, 0},
+    };
     for (const auto& k : cases) {
-        Pass p("", false);
-        std::strcpy(p.c.tokenText, k.token);
-        p.c.tokenLength = static_cast<int32_t>(std::strlen(k.token));
-        p.c.keywordId = 7;
-        EXPECT_EQ(RtfLookupKeyword(&p.c), k.status) << k.token;
-        EXPECT_EQ(p.c.keywordId, k.id) << k.token;
+        RtfReader r(k.input);
+        EXPECT_EQ(r.StartDepth(), k.startDepth) << (k.input ? k.input : "null");
+        EXPECT_EQ(r.Depth(), k.startDepth);
+        EXPECT_EQ(r.IsFragment(), k.startDepth > 0);
+        EXPECT_EQ(r.CodePage(), k.codePage);
     }
+    // In a fragment, a brace that would close the document's group is stray.
+    RtfReader r("}}");
+    ASSERT_EQ(r.Next(), 0);
+    EXPECT_TRUE(r.IsStrayClose());
+    RtfReader d("{\\rtf1}");
+    d.Push();
+    EXPECT_FALSE(d.IsStrayClose());
 }
 
-TEST(RtfTokenizer, GroupStackGrowsLinearlyAndNeverIndexesOutside) {
+TEST(RtfReader, GroupsCostNoMemoryAndCountBelowZero) {
     std::string deep(1000000, '{');
-    Pass p(deep.c_str(), false);
+    RtfReader r(deep.c_str());
     long before = AllocationCount();
-    while (RtfNextToken(&p.c) == 0) ASSERT_EQ(RtfPushGroup(&p.c), 0);
-    EXPECT_EQ(p.c.depth, 1000000);
-    EXPECT_LT(AllocationCount() - before, 40);
-    for (uint32_t d : {1u, 2u, 999u, 1000000u}) EXPECT_EQ(p.c.groupStack[d], d - 1);
+    while (r.Next() == 0) r.Push();
+    EXPECT_EQ(r.Depth(), 1000001);  // a fragment starts at 1
+    EXPECT_EQ(AllocationCount() - before, 0);
 
-    // Extra closing braces, then opening ones: no slot below depth 1.
-    Pass q("{}}}{{", false);
+    // Extra closing braces, then opening ones.
+    RtfReader q("{\\rtf1}}}{{");
+    q.SetDepth(0);
     int32_t refused = 0;
-    while (RtfNextToken(&q.c) == 0) {
-        if (q.c.tokenText[0] == '{') {
-            EXPECT_EQ(RtfPushGroup(&q.c), 0);
+    while (q.Next() == 0) {
+        if (q.Kind() != kRtfGroup) continue;
+        if (q.First() == '{') {
+            q.Push();
         } else {
-            refused += RtfPopGroup(&q.c) != 0;
+            refused += q.Pop() == BRIO_ERR_UNBALANCED;
         }
     }
     EXPECT_EQ(refused, 2);
-    EXPECT_EQ(q.c.depth, 0);
-    EXPECT_EQ(q.c.groupStack[0], 5u);  // the capacity, never overwritten
+    EXPECT_EQ(q.Depth(), 0);
 }
 
-TEST(RtfTokenizer, CopyGroupCopiesToTheClosingBrace) {
+TEST(RtfReader, CopyGroupCopiesToTheClosingBrace) {
     struct Case {
         const char* input;
         int32_t status;
@@ -229,48 +218,90 @@ TEST(RtfTokenizer, CopyGroupCopiesToTheClosingBrace) {
         {"{\\rtf1{\\fonttbl{\\f0 A;}}x}", 0, "{\\f0 A;}}", 1, "x"},
         {"{\\rtf1{\\*\\x {\\}}}y}", 0, "\\x {\\}}}", 1, "y"},
         {"{\\rtf1{\\pict\\bin2 }}}z}", 0, "\\bin2 }}}", 1, "z"},
+        {"{\\rtf1{\\pict\\bin9 }}", BRIO_ERR_UNEXPECTED_END, "\\bin9 }}", 2, nullptr},
         {"{\\rtf1{\\info{\\title", BRIO_ERR_UNEXPECTED_END, "{\\title", 3, nullptr},
         {"{\\rtf1{\\info\\", BRIO_ERR_UNEXPECTED_END, "", 2, nullptr},
+        {"{\\rtf1{\\info x\\-y\r\n\\'e9}z}", 0, "x\\-y\r\n\\'e9}", 1, "z"},
     };
     for (const auto& k : cases) {
-        Pass p(k.input);
+        RtfReader r(k.input);
         for (int i = 0; i < 4; ++i) {  // {\rtf1{\destination
-            ASSERT_EQ(RtfNextToken(&p.c), 0);
-            if (p.c.tokenKind == kRtfGroup) {
-                ASSERT_EQ(RtfPushGroup(&p.c), 0);
-            }
+            ASSERT_EQ(r.Next(), 0);
+            if (r.Kind() == kRtfGroup) r.Push();
         }
-        ASSERT_EQ(p.c.keywordClass, kRtfDestination) << k.input;
-        EXPECT_EQ(RtfCopyGroup(&p.c), k.status) << k.input;
-        EXPECT_STREQ(p.c.outBuffer, k.copied) << k.input;
-        EXPECT_EQ(p.c.depth, k.depth) << k.input;
+        ASSERT_EQ(r.Class(), kRtfDestination) << k.input;
+        RtfSink sink;
+        EXPECT_EQ(r.CopyGroup(&sink), k.status) << k.input;
+        EXPECT_STREQ(sink.Text(), k.copied) << k.input;
+        EXPECT_EQ(r.Depth(), k.depth) << k.input;
         if (k.next) {
-            ASSERT_EQ(RtfNextToken(&p.c), 0);
-            EXPECT_STREQ(p.c.tokenText, k.next);
+            EXPECT_TRUE(r.Is(kRtfGroup, '}')) << k.input;
+            ASSERT_EQ(r.Next(), 0);
+            EXPECT_EQ(std::string(r.Text(), static_cast<size_t>(r.Length())), k.next);
         }
+        // Without a sink the same group is skipped to the same place.
+        RtfReader skip(k.input);
+        for (int i = 0; i < 4; ++i)
+            if (skip.Next() == 0 && skip.Kind() == kRtfGroup) skip.Push();
+        EXPECT_EQ(skip.CopyGroup(nullptr), k.status) << k.input;
+        EXPECT_EQ(skip.Offset(), r.Offset() - (k.next ? 1 : 0)) << k.input;
     }
-    // Footnote text is collected only as far as its buffer reaches.
-    std::string input = "{" + std::string(40, 'n') + "}";
-    Pass p(input.c_str(), false);
-    char text[16] = "";
-    p.c.contextText = text;
-    p.c.contextTextSize = sizeof text;
-    p.c.footnoteMode = 3;
-    ASSERT_EQ(RtfNextToken(&p.c), 0);
-    ++p.c.depth;
-    EXPECT_EQ(RtfCopyGroup(&p.c), 0);
-    EXPECT_EQ(std::string(text), std::string(15, 'n'));
+}
+
+TEST(RtfSink, GrowsGeometricallyAndKeepsItsTextOnFailure) {
+    struct Case {
+        size_t first, second;
+        long allocations;  // the first 512 bytes included
+    } cases[] = {
+        {511, 0, 1}, {511, 1, 2}, {1500, 0, 2}, {100, 5000, 2}, {1000, 30, 3}, {0, 0, 1},
+    };
+    for (const auto& k : cases) {
+        RtfSink s;
+        std::string a(k.first, 'x'), b(k.second, 'y');
+        long before = AllocationCount();
+        EXPECT_EQ(s.Append(a.c_str()), 0);
+        EXPECT_EQ(s.Append(b.c_str()), 0);
+        EXPECT_EQ(AllocationCount() - before, k.allocations) << k.first << "+" << k.second;
+        EXPECT_EQ(std::string(s.Text()), a + b);
+        EXPECT_EQ(s.Length(), a.size() + b.size());
+    }
+    RtfSink s;
+    ASSERT_EQ(s.Reserve(0), 0);
+    long before = AllocationCount();
+    for (int i = 0; i < (1 << 20); ++i) ASSERT_EQ(s.Append("z", 1), 0);
+    // 512 doubled up to 2 MB: 12 reallocations, not 2048.
+    EXPECT_EQ(AllocationCount() - before, 12);
+    EXPECT_EQ(s.Length(), size_t{1} << 20);
+
+    RtfSink f;
+    ASSERT_EQ(f.Append("keep"), 0);
+    FailAllocationAfter(1);
+    EXPECT_EQ(f.Append(std::string(600, 'q').c_str()), BRIO_ERR_NO_MEMORY);
+    FailAllocationAfter(0);
+    EXPECT_STREQ(f.Text(), "keep");
+    EXPECT_EQ(f.Length(), 4u);
+    f.CutBack(2);
+    EXPECT_STREQ(f.Text(), "ke");
+    f.CutBack(3);  // never forward
+    EXPECT_STREQ(f.Text(), "ke");
+    char* owned = f.Release();
+    EXPECT_STREQ(owned, "ke");
+    BrioFree(owned);
+    EXPECT_STREQ(f.Text(), "");
+    EXPECT_EQ(f.Release(), nullptr);
 }
 
 // Writes every token back.
 std::string Echo(const std::string& input, int32_t* end) {
-    Pass p(input.c_str());
-    while ((*end = RtfNextToken(&p.c)) == 0) EXPECT_EQ(RtfWriteToken(&p.c), 0);
-    EXPECT_EQ(p.c.consumed, static_cast<uint32_t>(RtfOutputLength(&p.c)));
-    return std::string(p.c.outBuffer, static_cast<size_t>(RtfOutputLength(&p.c)));
+    RtfReader r(input.c_str());
+    RtfSink sink;
+    while ((*end = r.Next()) == 0)
+        EXPECT_EQ(sink.Append(r.Text(), static_cast<size_t>(r.Length())), 0);
+    EXPECT_EQ(r.Consumed(), sink.Length());
+    return std::string(sink.Text(), sink.Length());
 }
 
-TEST(RtfTokenizer, EchoReproducesEveryCorpusFileAndRandomBytes) {
+TEST(RtfReader, EchoReproducesEveryCorpusFileAndRandomBytes) {
     auto files = test::ListFiles(test::CorpusDir("rtf"));
     ASSERT_GE(files.size(), 40u);
     int32_t end = 0;
@@ -293,31 +324,6 @@ TEST(RtfTokenizer, EchoReproducesEveryCorpusFileAndRandomBytes) {
         // Only a lone backslash at the very end is no token.
         EXPECT_EQ(end, trailing % 2 ? BRIO_ERR_UNEXPECTED_END : -1) << input;
         EXPECT_EQ(trailing % 2 ? out + "\\" : out, input);
-    }
-}
-
-TEST(RtfTokenizer, FileInputCutsTheSameTokensAndEndsAtCtrlZ) {
-    test::TempDir dir;
-    // Reading by character is slow: a small corpus file and a fixture do.
-    std::vector<std::string> files = {dir.File("extra.rtf"), test::CorpusDir("rtf") + "/021.rtf"};
-    const std::string extra = "{\\bin4 \\}{x\\" + std::string(300, 'k') + "9 y}";
-    ASSERT_TRUE(test::WriteFile(files[0], extra + "\x1a{never read"));
-    for (const auto& path : files) {
-        std::string whole = test::ReadFile(path), input = whole.substr(0, whole.find('\x1a'));
-        int32_t endString = 0, endFile = 0;
-        Pass s(input.c_str(), false), f("", false);
-        f.c.inIsString = 0;
-        f.c.inFile = PlatFileOpen(path.c_str(), "rb");
-        ASSERT_NE(f.c.inFile, nullptr);
-        EXPECT_TRUE(Tokens(&f.c, &endFile) == Tokens(&s.c, &endString)) << path;
-        EXPECT_EQ(endFile, endString);
-        EXPECT_EQ(RtfGetChar(&f.c), -1);  // and stays at the end
-        std::vector<char> buffer(whole.size());
-        EXPECT_EQ(RtfSeek(&f.c, 0), 0);
-        EXPECT_EQ(RtfRead(&f.c, buffer.data(), 7), 0);
-        EXPECT_EQ(std::string(buffer.data(), 7), input.substr(0, 7));
-        // Fewer bytes than asked for are left: an error, not a short success.
-        EXPECT_EQ(RtfRead(&f.c, buffer.data(), static_cast<int32_t>(buffer.size())), BRIO_ERR_READ);
     }
 }
 

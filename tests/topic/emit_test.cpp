@@ -31,8 +31,8 @@ Emitted Emit(const std::string& rtf, int32_t count, const char* context = nullpt
              const char* browse = nullptr) {
     TempDir dir;
     std::string path = dir.File("topic.rtf");
-    int32_t status = TopicEmitRtfFile(rtf.c_str(), context, title, macro, keywords, browse,
-                                      path.c_str(), count);
+    int32_t status =
+        TopicEmitRtfFile(rtf.c_str(), context, title, macro, keywords, browse, path.c_str(), count);
     return {status, ReadFile(path)};
 }
 
@@ -54,9 +54,13 @@ TEST(TopicEmitRtfFile, TemplateWithEveryFootnote) {
     EXPECT_EQ(e.text, header +
                           "\r\n"
                           "\r\n#{\\footnote {\\super #}ctx}"
-                          "\r\n${\\footnote {\\super $}" + title + "}"
+                          "\r\n${\\footnote {\\super $}" +
+                          title +
+                          "}"
                           "\r\n!{\\footnote {\\super !}Run(a\\\\b)\\\\}"
-                          "\r\nK{\\footnote {\\super K}" + alpha + "}"
+                          "\r\nK{\\footnote {\\super K}" +
+                          alpha +
+                          "}"
                           "\r\nK{\\footnote {\\super K}b\\eta}"  // keywords as they are
                           "\r\nK{\\footnote {\\super K}gamma}"
                           "\r\n+{\\footnote {\\super +}seq:010}"
@@ -193,20 +197,21 @@ TEST(TopicDummyFile, WritesPlaceholderTopics) {
     char three[] = "a||b";
     EXPECT_EQ(TopicDummy(file, "", nullptr, "Run(\"c:\\x\")", three, "s:1", "C:\\temp {x}", 0), 0);
     for (const char* body : {"Hello", " x", "\\x", "-1"})
-        EXPECT_EQ(TopicDummy(file, nullptr, nullptr, nullptr, nullptr, nullptr, body, body[0] == ' '), 0);
+        EXPECT_EQ(
+            TopicDummy(file, nullptr, nullptr, nullptr, nullptr, nullptr, body, body[0] == ' '), 0);
     EXPECT_EQ(TopicCloseDummyFile(file), 0);
-    EXPECT_EQ(ReadFile(path),
-              kHeader + "\\page\\keepn" + kNl + "#{\\footnote {\\super #}intro}" + kNl +
-                  "${\\footnote {\\super $}Introduction}" + kNl + "K{\\footnote {\\super K}start}" +
-                  kNl + "K{\\footnote {\\super K}begin}" + kNl + "\\par\\pard" + kNl +
-                  // macro as given; empty keyword kept; body escaped
-                  "\\page" + kNl + "!{\\footnote {\\super !}Run(\"c:\\x\")}" + kNl +
-                  "K{\\footnote {\\super K}a}" + kNl + "K{\\footnote {\\super K}}" + kNl +
-                  "K{\\footnote {\\super K}b}" + kNl + "+{\\footnote {\\super +}s:1}" +
-                  "C:\\\\temp \\{x\\}" +
-                  // a blank keeps the body out of the control word
-                  "\\page Hello" + "\\page\\keepn  x" + kNl + "\\par\\pard" + kNl + "\\page\\\\x" +
-                  "\\page -1" + "}" + kNl);
+    EXPECT_EQ(ReadFile(path), kHeader + "\\page\\keepn" + kNl + "#{\\footnote {\\super #}intro}" +
+                                  kNl + "${\\footnote {\\super $}Introduction}" + kNl +
+                                  "K{\\footnote {\\super K}start}" + kNl +
+                                  "K{\\footnote {\\super K}begin}" + kNl + "\\par\\pard" + kNl +
+                                  // macro as given; empty keyword kept; body escaped
+                                  "\\page" + kNl + "!{\\footnote {\\super !}Run(\"c:\\x\")}" + kNl +
+                                  "K{\\footnote {\\super K}a}" + kNl + "K{\\footnote {\\super K}}" +
+                                  kNl + "K{\\footnote {\\super K}b}" + kNl +
+                                  "+{\\footnote {\\super +}s:1}" + "C:\\\\temp \\{x\\}" +
+                                  // a blank keeps the body out of the control word
+                                  "\\page Hello" + "\\page\\keepn  x" + kNl + "\\par\\pard" + kNl +
+                                  "\\page\\\\x" + "\\page -1" + "}" + kNl);
 }
 
 TEST(TopicDummyFile, ReportsFailures) {

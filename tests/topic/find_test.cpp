@@ -48,6 +48,17 @@ TEST(TopicFindText, FindsWholeWordsInOrder) {
         {"{\\rtf1 text.}", "...", 0, 0},
         {"{\\rtf1 text.}", "", 0, 0},
         {"{\\rtf1 the end", "the end", 1, 0},
+        // Words that run on across groups, lines and formatting.
+        {"{\\rtf1 at{\\b the} end}", "the end", 0, 0},
+        {"{\\rtf1 at{\\b the} end}", "atthe end", 1, 0},
+        {"{\\rtf1 bathe\r\nthe end}", "the end", 0, 0},
+        {"{\\rtf1 bathe the\r\nend}", "the end", 0, 0},
+        {"{\\rtf1 bathe the \r\nend}", "the end", 1, 0},
+        {"{\\rtf1 x{\\b t}he end}", "the end", 0, 0},
+        {"{\\rtf1 x {\\b t}he end}", "the end", 1, 0},
+        {"{\\rtf1 xt{\\b he} end}", "the end", 0, 0},
+        {"{\\rtf1 other then the end}", "the end", 1, 0},
+        {"{\\rtf1 the the then end}", "the end", 0, 0},
         {"{\\rtf1 abc\\", "zzz", 0, BRIO_ERR_UNEXPECTED_END},
         {"{\\rtf1 abc\\", "abc", 0, BRIO_ERR_UNEXPECTED_END},
         {"{\\rtf1 abc def\\", "abc", 1, 0},  // found before the error

@@ -1,0 +1,57 @@
+// The sink: a pass's growable output on the library heap. Passes only
+// append to it; the one way back is a cut to an earlier length.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+
+namespace brio {
+
+class RtfSink {
+  public:
+    RtfSink() = default;
+    ~RtfSink();
+    RtfSink(const RtfSink&) = delete;
+    RtfSink& operator=(const RtfSink&) = delete;
+
+    // 0, or 2005 with the text left as it was.
+    int32_t Append(const char* data, size_t length) {
+        if (length < capacity_ - length_) {
+            std::memcpy(data_ + length_, data, length);
+            length_ += length;
+            data_[length_] = 0;
+            return 0;
+        }
+        return AppendGrowing(data, length);
+    }
+    int32_t Append(const char* text) { return Append(text, std::strlen(text)); }
+    // Room for `size` bytes at once, when a pass can tell how much it will
+    // write: one allocation instead of a chain of copies. The first call
+    // makes the (empty) text. 0 or 2005.
+    int32_t Reserve(size_t size);
+
+    size_t Length() const { return length_; }
+    // The text, NUL-terminated ("" before anything was reserved or written).
+    const char* Text() const { return data_ ? data_ : ""; }
+    // Takes back everything from `length` on.
+    void CutBack(size_t length) {
+        if (length >= length_) return;
+        length_ = length;
+        data_[length_] = 0;
+    }
+    void Clear() { CutBack(0); }
+    // Hands the heap block to the caller (BrioFree releases it); null when
+    // the sink never held one.
+    char* Release();
+
+  private:
+    int32_t AppendGrowing(const char* data, size_t length);
+    bool Grow(size_t capacity);
+
+    char* data_ = nullptr;
+    size_t length_ = 0;
+    size_t capacity_ = 0;
+};
+
+}  // namespace brio
