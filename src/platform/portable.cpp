@@ -76,7 +76,6 @@ GlobalHandle PlatGlobalAlloc(uint32_t flags, size_t size) {
         std::free(block);
         return nullptr;
     }
-    PlatAdviseLarge(block->data, size);
     block->magic = kBlockMagic;
     block->lockCount = 0;
     block->size = size;
@@ -94,20 +93,6 @@ bool PlatGlobalUnlock(GlobalHandle handle) {
     Block* block = AsBlock(handle);
     if (!block || block->lockCount == 0) return false;
     return --block->lockCount > 0;
-}
-
-GlobalHandle PlatGlobalReAlloc(GlobalHandle handle, size_t size, uint32_t flags) {
-    Block* block = AsBlock(handle);
-    if (!block) return nullptr;
-    if (AllocationShouldFail()) return nullptr;
-    auto* data = static_cast<unsigned char*>(std::realloc(block->data, size ? size : 1));
-    if (!data) return nullptr;
-    if (size > block->size) PlatAdviseLarge(data, size);
-    if ((flags & kGmemZeroInit) && size > block->size)
-        std::memset(data + block->size, 0, size - block->size);
-    block->data = data;
-    block->size = size;
-    return block;
 }
 
 GlobalHandle PlatGlobalFree(GlobalHandle handle) {
@@ -369,46 +354,3 @@ uint64_t PlatRandom64() {
 }
 
 }  // namespace brio
-
-// ---------------------------------------------------------------------------
-// Host API
-
-using namespace brio;
-
-extern "C" int32_t BrioHostClipboardSetDib(const void* block, size_t size) {
-    if (!block || size == 0) return 1;
-    GlobalHandle handle = PlatGlobalAlloc(kGmemMoveable | kGmemZeroInit | kGmemDdeShare, size);
-    if (!handle) return 1;
-    std::memcpy(PlatGlobalLock(handle), block, size);
-    PlatGlobalUnlock(handle);
-    if (!ClipboardOpen()) {
-        PlatGlobalFree(handle);
-        return 1;
-    }
-    ClipboardEmpty();
-    bool ok = ClipboardSetDib(handle);
-    ClipboardClose();
-    if (!ok) {
-        PlatGlobalFree(handle);
-        return 1;
-    }
-    return 0;
-}
-
-extern "C" size_t BrioHostClipboardGetDib(void* buffer, size_t capacity) {
-    if (!ClipboardOpen()) return 0;
-    GlobalHandle handle = ClipboardGetDib();
-    size_t size = handle ? PlatGlobalSize(handle) : 0;
-    if (handle && buffer && capacity) {
-        std::memcpy(buffer, PlatGlobalLock(handle), size < capacity ? size : capacity);
-        PlatGlobalUnlock(handle);
-    }
-    ClipboardClose();
-    return size;
-}
-
-extern "C" void BrioHostClipboardClear(void) {
-    if (!ClipboardOpen()) return;
-    ClipboardEmpty();
-    ClipboardClose();
-}

@@ -24,11 +24,6 @@ void* PlatGlobalLock(GlobalHandle handle) { return handle ? ::GlobalLock(handle)
 
 bool PlatGlobalUnlock(GlobalHandle handle) { return handle && ::GlobalUnlock(handle) != 0; }
 
-GlobalHandle PlatGlobalReAlloc(GlobalHandle handle, size_t size, uint32_t flags) {
-    if (!handle || AllocationShouldFail()) return nullptr;
-    return ::GlobalReAlloc(handle, size, flags | GMEM_MOVEABLE);
-}
-
 GlobalHandle PlatGlobalFree(GlobalHandle handle) { return ::GlobalFree(handle); }
 
 size_t PlatGlobalSize(GlobalHandle handle) { return handle ? ::GlobalSize(handle) : 0; }
@@ -365,47 +360,3 @@ void PlatCopyFileMode(const char*, const char*) {}
 void PlatAdviseLarge(void*, size_t) {}
 
 }  // namespace brio
-
-// ---------------------------------------------------------------------------
-// Host API over the real clipboard.
-
-using namespace brio;
-
-extern "C" int32_t BrioHostClipboardSetDib(const void* block, size_t size) {
-    if (!block || size == 0) return 1;
-    HGLOBAL handle = ::GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT | GMEM_DDESHARE, size);
-    if (!handle) return 1;
-    std::memcpy(::GlobalLock(handle), block, size);
-    ::GlobalUnlock(handle);
-    if (!ClipboardOpen()) {
-        ::GlobalFree(handle);
-        return 1;
-    }
-    ClipboardEmpty();
-    bool ok = ClipboardSetDib(handle);
-    ClipboardClose();
-    if (!ok) {
-        ::GlobalFree(handle);
-        return 1;
-    }
-    return 0;
-}
-
-extern "C" size_t BrioHostClipboardGetDib(void* buffer, size_t capacity) {
-    if (!ClipboardOpen()) return 0;
-    HGLOBAL handle = static_cast<HGLOBAL>(ClipboardGetDib());
-    size_t size = handle ? ::GlobalSize(handle) : 0;
-    if (handle && buffer && capacity) {
-        const void* data = ::GlobalLock(handle);
-        if (data) std::memcpy(buffer, data, size < capacity ? size : capacity);
-        ::GlobalUnlock(handle);
-    }
-    ClipboardClose();
-    return size;
-}
-
-extern "C" void BrioHostClipboardClear(void) {
-    if (!ClipboardOpen()) return;
-    ClipboardEmpty();
-    ClipboardClose();
-}
