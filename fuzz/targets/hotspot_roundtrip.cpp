@@ -47,7 +47,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     picture.record.assign(58, 0);
     picture.record[0] = brio::kPictureDib;
     picture.SetField(brio::kPicHotspotOffset, 58);
-    if (brio::AttachHotspotBlock(&picture, records) != 0) fuzz::Mismatch("AttachHotspotBlock refused");
+    if (brio::AttachHotspotBlock(&picture, records) != 0)
+        fuzz::Mismatch("AttachHotspotBlock refused");
     std::vector<brio::HotspotRecord> back;
     if (!brio::ReadHotspots(picture, &back)) fuzz::Mismatch("ReadHotspots refused its own block");
     if (back.size() != records.size()) fuzz::Mismatch("hotspot count");

@@ -18,7 +18,7 @@ namespace {
 constexpr uint32_t kMetafileKey = 0x9AC6CDD7;
 
 // The header of a device-dependent bitmap record, 96 pixels an inch.
-void PutDeviceHeader(std::vector<uint8_t>& rec, uint32_t width, uint32_t height, uint32_t planes,
+void PutDeviceHeader(PictureBytes& rec, uint32_t width, uint32_t height, uint32_t planes,
                      uint32_t bits) {
     rec[kPicType] = kPictureDdb;
     PutU32(rec.data(), kBiWidth, width);
@@ -29,8 +29,7 @@ void PutDeviceHeader(std::vector<uint8_t>& rec, uint32_t width, uint32_t height,
     PutU32(rec.data(), kBiYPels, 96);
 }
 
-PictureRead ReadDeviceBitmap(FILE* file, const unsigned char* head, int64_t length,
-                             Picture* out) {
+PictureRead ReadDeviceBitmap(FILE* file, const unsigned char* head, int64_t length, Picture* out) {
     uint32_t width = GetU16(head, 4);
     uint32_t height = GetU16(head, 6);
     uint32_t rowBytes = GetU16(head, 8);
@@ -38,7 +37,7 @@ PictureRead ReadDeviceBitmap(FILE* file, const unsigned char* head, int64_t leng
     uint32_t bits = head[11];
     uint64_t size = static_cast<uint64_t>(planes) * height * rowBytes;
     if (length < 16 || size > static_cast<uint64_t>(length) - 16) return PictureRead::Unreadable;
-    std::vector<uint8_t> rec = NewRecord(kPicColours + size);
+    PictureBytes rec = NewRecord(kPicColours + size);
     PutDeviceHeader(rec, width, height, planes, bits);
     PutU32(rec.data(), kPicDataSize, static_cast<uint32_t>(size));
     PutU32(rec.data(), kPicDataOffset, kPicColours);
@@ -58,9 +57,9 @@ PictureRead ReadPackedMonochrome(FILE* file, int64_t length, Picture* out) {
     uint64_t size = static_cast<uint64_t>((width + 15) / 16) * height * 2;
     if (packed > static_cast<uint64_t>(length) - 32 || !SizePlausible(packed, size))
         return PictureRead::Unreadable;
-    std::vector<uint8_t> rec = NewRecord(kPicColours + size);
+    PictureBytes rec = NewRecord(kPicColours + size);
     PutDeviceHeader(rec, width, height, 1, 1);
-    std::vector<uint8_t> stream(packed);
+    PictureBytes stream(packed);
     if (!ReadAt(file, 32, stream.data(), packed)) return PictureRead::Unreadable;
     int32_t produced = UnpackRleBackward(stream.data(), rec.data() + kPicColours, packed,
                                          static_cast<uint32_t>(size));
@@ -100,7 +99,7 @@ PictureRead ReadBitmapFile(FILE* file, int32_t start, int32_t end, Picture* out)
     if (full > dataSize && !SizePlausible(dataSize, full)) return PictureRead::Unreadable;
     uint64_t room = full > dataSize ? full : dataSize;
 
-    std::vector<uint8_t> rec = NewRecord(kPicColours + 4 * static_cast<uint64_t>(colours) + room);
+    PictureBytes rec = NewRecord(kPicColours + 4 * static_cast<uint64_t>(colours) + room);
     uint8_t* r = rec.data();
     r[kPicType] = kPictureDib;
     PutU32(r, kBiSize, kInfoHeaderSize);
@@ -133,9 +132,9 @@ PictureRead ReadPlaceableMetafile(FILE* file, Picture* out) {
     if (GetU32(head, 0) != kMetafileKey || GetU16(head, 20) != check)
         return PictureRead::Unreadable;
     auto bitsSize = static_cast<uint32_t>(length - 22);
-    std::vector<uint8_t> bits(bitsSize);
+    PictureBytes bits(bitsSize);
     if (!ReadAt(file, 22, bits.data(), bitsSize)) return PictureRead::Unreadable;
-    std::vector<uint8_t> rec = NewRecord(kMetafileRecordSize);
+    PictureBytes rec = NewRecord(kMetafileRecordSize);
     int32_t left = GetI16(head, 6), top = GetI16(head, 8);
     int32_t right = GetI16(head, 10), bottom = GetI16(head, 12);
     int32_t inch = GetU16(head, 14);
@@ -164,7 +163,7 @@ PictureRead ReadGroupPicture(FILE* file, uint32_t index, Picture* out) {
     if (begin < 4 + 4 * static_cast<uint64_t>(count) || end < begin ||
         end > static_cast<uint64_t>(length))
         return PictureRead::Unreadable;
-    std::vector<uint8_t> bytes(static_cast<size_t>(end - begin));
+    PictureBytes bytes(static_cast<size_t>(end - begin));
     if (!ReadAt(file, begin, bytes.data(), bytes.size())) return PictureRead::Unreadable;
     return ExpandPicture(bytes.data(), bytes.size(), out);
 }
@@ -218,9 +217,9 @@ uint16_t OpenHotspotBitmap(const char* path, OpenedPicture* out) {
         uint16_t status = ReadFirstPicture(path, &picture);
         if (status != kStatusOk) return status;
         uint8_t type = picture.Type();
-        bool accepted = (type == kPictureDib && UsableBitmap(picture)) ||
-                        (type == kPictureMetafile &&
-                         picture.Field(kPicMapMode) == kMapModeAnisotropic);
+        bool accepted =
+            (type == kPictureDib && UsableBitmap(picture)) ||
+            (type == kPictureMetafile && picture.Field(kPicMapMode) == kMapModeAnisotropic);
         if (type == kPictureDib)
             picture.SetField(kPicHotspotOffset,
                              picture.Field(kPicDataOffset) + picture.Field(kPicDataSize));

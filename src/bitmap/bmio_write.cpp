@@ -45,7 +45,7 @@ struct HeaderBuilder {
     }
 };
 
-void Append(std::vector<uint8_t>* out, const void* data, uint64_t size) {
+void Append(PictureBytes* out, const void* data, uint64_t size) {
     const auto* p = static_cast<const uint8_t*>(data);
     if (size) out->insert(out->end(), p, p + size);
 }
@@ -76,7 +76,7 @@ uint16_t BitmapHeader(Picture& picture, HeaderBuilder* h, uint64_t* dataSize) {
 }
 
 // Appends one picture as a group file stores it. 0 or 4.
-uint16_t AppendPicture(Picture& picture, std::vector<uint8_t>* out) {
+uint16_t AppendPicture(Picture& picture, PictureBytes* out) {
     uint8_t type = picture.Type();
     if (type != kPictureDdb && type != kPictureDib && type != kPictureMetafile)
         return kStatusBadArg;
@@ -104,7 +104,7 @@ uint16_t AppendPicture(Picture& picture, std::vector<uint8_t>* out) {
         data = picture.record.data() + picture.Field(kPicDataOffset);
     }
 
-    std::vector<uint8_t> packed(PackRleBound(static_cast<size_t>(dataSize)));
+    PictureBytes packed(PackRleBound(static_cast<size_t>(dataSize)));
     const uint8_t* stored = data;
     uint64_t storedSize = dataSize;
     size_t p = PackRle(data, packed.data(), static_cast<size_t>(dataSize));
@@ -153,7 +153,7 @@ uint16_t WriteGroupFile(Picture& picture, const char* path) {
         return static_cast<uint16_t>(rc ? rc : kRcInvalid);
     }
     constexpr uint32_t kIndexSize = 4 + 4;
-    std::vector<uint8_t> bytes(kIndexSize);
+    PictureBytes bytes(kIndexSize);
     PutU16(bytes.data(), 0, kGroupMagic);
     PutU16(bytes.data(), 2, 1);
     PutU32(bytes.data(), 4, kIndexSize);

@@ -73,7 +73,7 @@ PictureRead ExpandBitmap(const unsigned char* stored, size_t size, Picture* pict
     uint64_t total = kPicColours + tableSize + room + hotspotSize;
     if (total > 0x7FFFFFFFu) return PictureRead::Unreadable;
 
-    std::vector<uint8_t> rec = NewRecord(total);
+    PictureBytes rec = NewRecord(total);
     rec[kPicType] = type;
     PutU32(rec.data(), kBiSize, kInfoHeaderSize);
     PutU32(rec.data(), kBiWidth, width);
@@ -84,7 +84,8 @@ PictureRead ExpandBitmap(const unsigned char* stored, size_t size, Picture* pict
     PutU32(rec.data(), kBiYPels, 96);
     PutU32(rec.data(), kBiClrUsed, colours);
     PutU32(rec.data(), kBiClrImportant, important);
-    if (tableSize) std::memcpy(rec.data() + kPicColours, stored + tableAt, static_cast<size_t>(tableSize));
+    if (tableSize)
+        std::memcpy(rec.data() + kPicColours, stored + tableAt, static_cast<size_t>(tableSize));
     uint32_t dataAt = static_cast<uint32_t>(kPicColours + tableSize);
 
     uint32_t produced = Unpack(packing, stored + dataOffset, storedSize, rec.data() + dataAt,
@@ -122,16 +123,17 @@ PictureRead ExpandMetafile(const unsigned char* stored, size_t size, Picture* pi
     if (static_cast<uint64_t>(hotspotSize) + kMetafileRecordSize > 0x7FFFFFFFu)
         return PictureRead::Unreadable;
 
-    std::vector<uint8_t> rec = NewRecord(kMetafileRecordSize + hotspotSize);
+    PictureBytes rec = NewRecord(kMetafileRecordSize + hotspotSize);
     rec[kPicType] = kPictureMetafile;
     PutU32(rec.data(), kPicHotspotSize, hotspotSize);
     PutU32(rec.data(), kPicHotspotOffset, kMetafileRecordSize);
     PutU32(rec.data(), kPicMapMode, mapMode);
     PutU32(rec.data(), kPicXExt, xExt);
     PutU32(rec.data(), kPicYExt, yExt);
-    if (hotspotSize) std::memcpy(rec.data() + kMetafileRecordSize, stored + hotspotOffset, hotspotSize);
+    if (hotspotSize)
+        std::memcpy(rec.data() + kMetafileRecordSize, stored + hotspotOffset, hotspotSize);
 
-    std::vector<uint8_t> bits(unpacked);
+    PictureBytes bits(unpacked);
     uint32_t produced = Unpack(packing, stored + dataOffset, storedSize, bits.data(), unpacked);
     PutU32(rec.data(), kPicDataSize, produced);
     picture->record = std::move(rec);
@@ -141,9 +143,9 @@ PictureRead ExpandMetafile(const unsigned char* stored, size_t size, Picture* pi
 
 }  // namespace
 
-std::vector<uint8_t> NewRecord(uint64_t size) {
+PictureBytes NewRecord(uint64_t size) {
     if (size > 0x7FFFFFFFu) throw std::bad_alloc();
-    return std::vector<uint8_t>(static_cast<size_t>(size));
+    return PictureBytes(static_cast<size_t>(size));
 }
 
 PictureRead ExpandPicture(const void* stored, size_t size, Picture* picture) {

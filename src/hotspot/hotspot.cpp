@@ -7,8 +7,8 @@
 
 #include "adt/bytes.h"
 #include "adt/hash.h"
-#include "platform/platform.h"
 #include "bitmap/picture.h"
+#include "platform/platform.h"
 
 namespace brio {
 
@@ -125,7 +125,7 @@ bool ParseHotspotBlock(const void* block, size_t size, std::vector<HotspotRecord
 
 bool ReadHotspots(const Picture& picture, std::vector<HotspotRecord>* out) {
     out->clear();
-    const std::vector<uint8_t>& rec = picture.record;
+    const PictureBytes& rec = picture.record;
     if (rec.size() < kPicInfo) return false;
     uint32_t size = picture.Field(kPicHotspotSize);
     uint32_t offset = picture.Field(kPicHotspotOffset);

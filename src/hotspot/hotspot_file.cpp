@@ -13,8 +13,7 @@ std::unique_ptr<HotspotFile> OpenHotspotFile(const char* path) {
     OpenedPicture opened;
     if (!path || OpenHotspotBitmap(path, &opened) != kStatusOk) return nullptr;
     // A metafile is no bitmap: the clipboard is left alone for it.
-    if (opened.picture.Type() == kPictureDib && !PictureToClipboard(opened.picture))
-        return nullptr;
+    if (opened.picture.Type() == kPictureDib && !PictureToClipboard(opened.picture)) return nullptr;
     auto file = std::make_unique<HotspotFile>();
     file->hotspots = std::move(opened.hotspots);
     return file;

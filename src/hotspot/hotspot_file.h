@@ -15,9 +15,9 @@
 
 struct HotspotFile {
     std::vector<brio::HotspotRecord> hotspots;
-    size_t next = 0;                    // the hotspot NextHotspot hands out next
+    size_t next = 0;                      // the hotspot NextHotspot hands out next
     std::optional<brio::Picture> pasted;  // taken from the clipboard
-    std::optional<std::string> path;    // where WriteHotspotFile writes, once
+    std::optional<std::string> path;      // where WriteHotspotFile writes, once
 };
 
 namespace brio {

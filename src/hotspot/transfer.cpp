@@ -18,22 +18,21 @@ bool KnownHeader(uint32_t size) {
 
 // Where a bitmap file's parts lie and how large its block will be.
 struct DibLayout {
-    uint8_t info[124];       // the information header as the block gets it
-    uint32_t infoSize = 0;   // 40 for a widened core header
+    uint8_t info[124];      // the information header as the block gets it
+    uint32_t infoSize = 0;  // 40 for a widened core header
     BmpInfo header;
-    uint64_t tableAt = 0;    // in the file
-    uint64_t tableIn = 0;    // bytes of masks and table in the file
-    uint64_t tableOut = 0;   // in the block
-    uint64_t pixelsAt = 0;   // in the file
+    uint64_t tableAt = 0;   // in the file
+    uint64_t tableIn = 0;   // bytes of masks and table in the file
+    uint64_t tableOut = 0;  // in the block
+    uint64_t pixelsAt = 0;  // in the file
     uint64_t pixelBytes = 0;
-    uint64_t image = 0;      // pixel bytes in the block, padded
+    uint64_t image = 0;  // pixel bytes in the block, padded
 };
 
 // Reads and checks the headers of a bitmap file of `length` bytes.
 bool LayOut(FILE* file, uint64_t length, DibLayout* d) {
     uint8_t head[kBmpFileHeader + 124];
-    if (length < 18 || !ReadAt(file, 0, head, 18) || head[0] != 'B' || head[1] != 'M')
-        return false;
+    if (length < 18 || !ReadAt(file, 0, head, 18) || head[0] != 'B' || head[1] != 'M') return false;
     uint32_t headerSize = GetU32(head, 14);
     bool core = headerSize == kBmpCoreHeader;
     if (!core && !KnownHeader(headerSize)) return false;
@@ -67,8 +66,8 @@ bool LayOut(FILE* file, uint64_t length, DibLayout* d) {
     // Pixels start at the bits offset when it is sensible; a file may leave
     // a gap behind its colour table.
     uint64_t bitsOffset = GetU32(head, 10);
-    d->pixelsAt = bitsOffset >= d->tableAt && bitsOffset <= length ? bitsOffset
-                                                                    : d->tableAt + d->tableIn;
+    d->pixelsAt =
+        bitsOffset >= d->tableAt && bitsOffset <= length ? bitsOffset : d->tableAt + d->tableIn;
     if (d->pixelsAt > length) return false;
     d->pixelBytes = length - d->pixelsAt;
     d->image = d->pixelBytes;
@@ -144,8 +143,7 @@ bool DefaultMasks(uint32_t bits, const uint8_t* masks) {
 uint64_t TableOfDib(const uint8_t* dib, size_t size, const BmpInfo& h) {
     uint32_t headerSize = GetU32(dib, 0);
     if (h.width <= 0 || h.height == 0 || h.height == INT32_MIN || h.planes != 1) return 0;
-    if (h.bits != 1 && h.bits != 4 && h.bits != 8 && h.bits != 16 && h.bits != 24 &&
-        h.bits != 32)
+    if (h.bits != 1 && h.bits != 4 && h.bits != 8 && h.bits != 16 && h.bits != 24 && h.bits != 32)
         return 0;
     uint64_t tableAt = headerSize;
     if (h.compression == kBiBitfields) {
@@ -176,7 +174,7 @@ bool PictureFromDib(const uint8_t* dib, size_t size, Picture* out) {
     if (tableAt + tableBytes + image > size || kPicColours + tableBytes + image > 0x7FFFFFFF)
         return false;
 
-    std::vector<uint8_t> record = NewRecord(kPicColours + tableBytes + image);
+    PictureBytes record = NewRecord(kPicColours + tableBytes + image);
     uint8_t* rec = record.data();
     auto dataAt = static_cast<uint32_t>(kPicColours + tableBytes);
     rec[kPicType] = kPictureDib;
@@ -212,7 +210,8 @@ bool PictureFromDib(const uint8_t* dib, size_t size, Picture* out) {
 
 bool PictureFromClipboard(Picture* out) {
     bool taken = false;
-    ReadClipboardDib([&](const uint8_t* dib, size_t size) { taken = PictureFromDib(dib, size, out); });
+    ReadClipboardDib(
+        [&](const uint8_t* dib, size_t size) { taken = PictureFromDib(dib, size, out); });
     return taken;
 }
 

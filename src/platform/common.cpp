@@ -19,12 +19,22 @@ thread_local long tAllocations = 0;
 thread_local int tExportDepth = 0;
 }  // namespace
 
-ExportScope::ExportScope() { ++tExportDepth; }
-ExportScope::~ExportScope() { --tExportDepth; }
-bool InsideExport() { return tExportDepth > 0; }
+ExportScope::ExportScope() {
+    ++tExportDepth;
+}
+ExportScope::~ExportScope() {
+    --tExportDepth;
+}
+bool InsideExport() {
+    return tExportDepth > 0;
+}
 
-void FailAllocationAfter(long n) { tFailAt = n; }
-long AllocationCount() { return tAllocations; }
+void FailAllocationAfter(long n) {
+    tFailAt = n;
+}
+long AllocationCount() {
+    return tAllocations;
+}
 
 bool AllocationShouldFail() {
     ++tAllocations;
@@ -42,7 +52,9 @@ void* BrioRealloc(void* block, size_t size) {
     return std::realloc(block, size ? size : 1);
 }
 
-void BrioFree(void* block) { std::free(block); }
+void BrioFree(void* block) {
+    std::free(block);
+}
 
 // ---------------------------------------------------------------------------
 // Clipboard sequences
@@ -96,9 +108,12 @@ void FormatInto(Sink& sink, const char* format, va_list args) {
         ++f;
         bool left = false, zero = false;
         for (;; ++f) {
-            if (*f == '-') left = true;
-            else if (*f == '0') zero = true;
-            else break;
+            if (*f == '-')
+                left = true;
+            else if (*f == '0')
+                zero = true;
+            else
+                break;
         }
         int width = 0;
         while (*f >= '0' && *f <= '9') width = width * 10 + (*f++ - '0');
@@ -195,18 +210,23 @@ namespace {
 DebugOutputHook gDebugHook = nullptr;
 }
 
-void SetDebugOutputHook(DebugOutputHook hook) { gDebugHook = hook; }
+void SetDebugOutputHook(DebugOutputHook hook) {
+    gDebugHook = hook;
+}
 
 void PlatDebugOutput(const char* text) {
-    if (gDebugHook) gDebugHook(text);
-    else PlatDebugOutputRaw(text);
+    if (gDebugHook)
+        gDebugHook(text);
+    else
+        PlatDebugOutputRaw(text);
 }
 
 // ---------------------------------------------------------------------------
 // Text
 
 void PlatCharUpperString(char* text) {
-    for (; *text; ++text) *text = static_cast<char>(PlatCharUpper(static_cast<unsigned char>(*text)));
+    for (; *text; ++text)
+        *text = static_cast<char>(PlatCharUpper(static_cast<unsigned char>(*text)));
 }
 
 // ---------------------------------------------------------------------------
@@ -247,7 +267,9 @@ bool ReadAt(FILE* file, uint64_t offset, void* buffer, uint64_t count) {
 // ---------------------------------------------------------------------------
 // Atomic replacement
 
-AtomicFile::~AtomicFile() { Abort(); }
+AtomicFile::~AtomicFile() {
+    Abort();
+}
 
 namespace {
 std::string TempCandidate(const std::string& target) {
@@ -320,7 +342,9 @@ bool AtomicFile::Write(const void* data, size_t size) {
     return !failed_;
 }
 
-bool AtomicFile::Write(const char* text) { return Write(text, std::strlen(text)); }
+bool AtomicFile::Write(const char* text) {
+    return Write(text, std::strlen(text));
+}
 
 // Puts an in-place target's old bytes back and closes it.
 bool AtomicFile::RestoreInPlace() {
@@ -427,7 +451,8 @@ extern "C" size_t BrioHostClipboardGetDib(void* buffer, size_t capacity) {
     size_t found = 0;
     ReadClipboardDib([&](const uint8_t* data, size_t size) {
         found = size;
-        if (data && buffer && capacity) std::memcpy(buffer, data, size < capacity ? size : capacity);
+        if (data && buffer && capacity)
+            std::memcpy(buffer, data, size < capacity ? size : capacity);
     });
     return found;
 }

@@ -104,10 +104,10 @@ constexpr int32_t kErrorNoMoreItems = 259;
 int32_t PlatRegOpenMachineKey(const char* path, RegKey* key);
 // Reads a value by name ("" is the default value).
 int32_t PlatRegQueryValue(RegKey key, const char* name, uint32_t* type, unsigned char* data,
-                      uint32_t* dataSize);
+                          uint32_t* dataSize);
 // Reads value number `index` in the registry's enumeration order.
-int32_t PlatRegEnumValue(RegKey key, uint32_t index, char* name, uint32_t* nameSize,
-                     uint32_t* type, unsigned char* data, uint32_t* dataSize);
+int32_t PlatRegEnumValue(RegKey key, uint32_t index, char* name, uint32_t* nameSize, uint32_t* type,
+                         unsigned char* data, uint32_t* dataSize);
 void PlatRegCloseKey(RegKey key);
 
 // ---------------------------------------------------------------------------
@@ -187,7 +187,7 @@ std::string TempNameBeside(const std::string& target);
 // it) or whose folder refuses a new file is written in place, its old bytes
 // put back when the write fails.
 class AtomicFile {
-public:
+  public:
     AtomicFile() = default;
     ~AtomicFile();  // an uncommitted file is discarded
     AtomicFile(const AtomicFile&) = delete;
@@ -209,7 +209,7 @@ public:
     // Whether the target is written in place rather than replaced.
     bool InPlace() const { return inPlace_; }
 
-private:
+  private:
     bool RestoreInPlace();
 
     FILE* stream_ = nullptr;

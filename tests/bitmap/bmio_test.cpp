@@ -26,7 +26,7 @@ Opened Open(const std::string& path) {
         EXPECT_TRUE(pic.picture.record.empty() && pic.hotspots.empty()) << o.status;
         return o;
     }
-    o.rec = pic.picture.record, o.bits = pic.picture.bits;
+    o.rec = Plain(pic.picture.record), o.bits = Plain(pic.picture.bits);
     o.width = pic.width, o.height = pic.height;
     o.spots = pic.hotspots;
     return o;
@@ -50,7 +50,7 @@ brio::Picture ReadPicture(const std::string& bytes, int index = -1) {
     return read == brio::PictureRead::Ok ? picture : brio::Picture{};
 }
 Bytes Read(const std::string& bytes, int index = -1) {
-    return ReadPicture(bytes, index).record;
+    return Plain(ReadPicture(bytes, index).record);
 }
 
 TEST(OpenHotspotBitmap, StatusByFile) {
@@ -146,12 +146,12 @@ brio::Picture MakePicture(uint16_t bits, int32_t width, int32_t height, const By
     Bytes dib = MakeDib(width, height, bits, table, data);
     Put32(dib, {{24, 96}, {28, 96}});
     Append(rec, dib);
-    return brio::Picture{rec, {}};
+    return brio::Picture{Owned(rec), {}};
 }
 
 // Saves the picture with the hotspots; the status and the file's bytes.
-uint16_t Save(const std::string& path, brio::Picture* pic,
-              const std::vector<HotspotRecord>& spots, Bytes* file = nullptr) {
+uint16_t Save(const std::string& path, brio::Picture* pic, const std::vector<HotspotRecord>& spots,
+              Bytes* file = nullptr) {
     uint16_t status = brio::SaveHotspotBitmap(path.c_str(), pic, spots);
     std::string bytes = ReadFile(path);
     if (file) file->assign(bytes.begin(), bytes.end());
@@ -213,12 +213,12 @@ TEST(SaveHotspotBitmap, MetafileFromAFileGetsItsHotspotsBehindTheHeader) {
     TempDir dir;
     ASSERT_TRUE(WriteFile(dir.File("m.wmf"), MakeMetafile(0, 0, 1440, 720, 1440, bits)));
     brio::Picture pic = ReadPicture(ReadFile(dir.File("m.wmf")));
-    ASSERT_EQ(Str(pic.bits), bits);
-    Bytes before = pic.record;
+    ASSERT_EQ(Str(Plain(pic.bits)), bits);
+    Bytes before = Plain(pic.record);
     ASSERT_EQ(U32s(before, {14}), std::vector<uint32_t>{0});
     std::vector<HotspotRecord> spots = {Record(231, 0, 0, 3, 7, "topic_1", "n")};
     ASSERT_EQ(Save(dir.File("m.shg"), &pic, spots), 0);
-    Bytes after = pic.record;
+    Bytes after = Plain(pic.record);
     ASSERT_EQ(after.size(), 66u);
     EXPECT_EQ(U32s(after, {14}), std::vector<uint32_t>{66});
     EXPECT_EQ(Sub(after, 0, 10), Sub(before, 0, 10));

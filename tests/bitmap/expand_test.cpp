@@ -4,8 +4,8 @@
 #include <string>
 
 #include "bitmap/picture_fixtures.h"
-#include "platform/platform.h"
 #include "compress/lz_encoder.h"
+#include "platform/platform.h"
 
 namespace {
 
@@ -16,11 +16,10 @@ using namespace brio::test;
 Bytes Expand(const Bytes& stored, Bytes* bits = nullptr) {
     Bytes copy(stored);
     brio::Picture picture;
-    if (brio::ExpandPicture(copy.data(), copy.size(), &picture) != brio::PictureRead::Ok)
-        return {};
+    if (brio::ExpandPicture(copy.data(), copy.size(), &picture) != brio::PictureRead::Ok) return {};
     EXPECT_TRUE(picture.Type() == 8 || picture.bits.empty());
-    if (bits) *bits = picture.bits;
-    return picture.record;
+    if (bits) *bits = Plain(picture.bits);
+    return Plain(picture.record);
 }
 
 TEST(CompactNumbers, WriteAndRead) {

@@ -46,6 +46,13 @@ inline Bytes Hex(const std::string& hex) {
 inline std::string Str(const Bytes& b) {
     return std::string(b.begin(), b.end());
 }
+// Picture bytes as plain bytes and back.
+inline Bytes Plain(const PictureBytes& b) {
+    return Bytes(b.begin(), b.end());
+}
+inline PictureBytes Owned(const Bytes& b) {
+    return PictureBytes(b.begin(), b.end());
+}
 inline uint32_t U32(const Bytes& b, size_t at) {
     return at + 4 <= b.size() ? GetU32(b.data(), at) : 0xDEADBEEF;
 }

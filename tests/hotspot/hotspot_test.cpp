@@ -12,7 +12,7 @@ using namespace brio::test;
 
 // A bare 58-byte picture whose hotspot block goes at 58.
 brio::Picture BarePicture() {
-    brio::Picture picture{Bytes(58), {}};
+    brio::Picture picture{brio::PictureBytes(58), {}};
     picture.SetField(brio::kPicHotspotOffset, 58);
     return picture;
 }
@@ -22,7 +22,7 @@ brio::Picture BarePicture() {
 uint16_t Build(const std::vector<HotspotRecord>& records, Bytes* block = nullptr) {
     brio::Picture picture = BarePicture();
     uint16_t status = brio::AttachHotspotBlock(&picture, records);
-    const Bytes& rec = picture.record;
+    Bytes rec = Plain(picture.record);
     EXPECT_EQ(rec.size(), 58 + U32(rec, brio::kPicHotspotSize));  // grown to fit exactly
     if (block) *block = Sub(rec, 58);
     return status;

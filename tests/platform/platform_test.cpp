@@ -63,18 +63,18 @@ TEST(PlatformText, MulDivRoundsHalfAwayFromZeroAndFlagsOverflow) {
     struct Case {
         int32_t a, b, c, expected;
     } cases[] = {
-        {5, 1, 2, 3},        // 2.5 -> 3
-        {-5, 1, 2, -3},      // -2.5 -> -3
+        {5, 1, 2, 3},    // 2.5 -> 3
+        {-5, 1, 2, -3},  // -2.5 -> -3
         {5, -1, 2, -3},
-        {7, 1, 3, 2},        // 2.33 -> 2
-        {8, 1, 3, 3},        // 2.67 -> 3
+        {7, 1, 3, 2},  // 2.33 -> 2
+        {8, 1, 3, 3},  // 2.67 -> 3
         {-8, 1, -3, 3},
         {100, 2540, 1440, 176},   // 176.39
         {1000, 2540, 96, 26458},  // 26458.33
         {0x7FFFFFFF, 2, 2, 0x7FFFFFFF},
-        {0x40000000, 4, 1, -1},   // overflow
-        {1, 1, 0, -1},            // zero divisor
-        {INT32_MIN, 1, 1, -1},     // outside the symmetric range
+        {0x40000000, 4, 1, -1},  // overflow
+        {1, 1, 0, -1},           // zero divisor
+        {INT32_MIN, 1, 1, -1},   // outside the symmetric range
         {-0x7FFFFFFF, 1, 1, -0x7FFFFFFF},
     };
     for (const auto& c : cases)
@@ -90,7 +90,8 @@ TEST(PlatformText, CharUpperFollowsWindows1252OnAllBytes) {
     for (int c = 'a'; c <= 'z'; ++c) capitals[c] = c - 0x20;
     for (int c = 1; c < 256; ++c) {
         int expected = capitals.count(c) ? capitals[c] : c;
-        EXPECT_EQ(PlatCharUpper(static_cast<unsigned char>(c)), expected) << "byte 0x" << std::hex << c;
+        EXPECT_EQ(PlatCharUpper(static_cast<unsigned char>(c)), expected)
+            << "byte 0x" << std::hex << c;
     }
     char word[] = "caf\xE9 \xFF\x9A";
     PlatCharUpperString(word);
@@ -163,8 +164,9 @@ TEST(PlatformFiles, ReadAtTakesExactCountsFromTheStart) {
         uint64_t offset, count;
         bool read;
         std::string bytes;
-    } cases[] = {{8, 2, true, "89"},       {2, 3, true, "234"},  {0, 10, true, "0123456789"},
-                 {8, 3, false, ""},        {10, 1, false, ""},   {10, 0, true, ""},
+    } cases[] = {{8, 2, true, "89"},          {2, 3, true, "234"},
+                 {0, 10, true, "0123456789"}, {8, 3, false, ""},
+                 {10, 1, false, ""},          {10, 0, true, ""},
                  {0x80000000u, 1, false, ""}, {0, 0x80000000u, false, ""}};
     for (const auto& c : cases) {
         std::string buffer(16, '\0');
