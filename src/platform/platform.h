@@ -83,9 +83,9 @@ void ClipboardClose();
 // makes a block of `size` bytes, lets `fill` write it and hands it to the
 // clipboard in place of what it held; false when no memory or no clipboard
 // was to be had or `fill` failed (the block is then freed and the clipboard
-// left alone). ReadClipboardDib hands the
-// clipboard's block, locked, to `read` (null and 0 when there is none);
-// false when the clipboard could not be opened.
+// left alone). ReadClipboardDib hands the clipboard's block, locked, to
+// `read` (null and 0 when there is none); false when the clipboard could not
+// be opened.
 bool PutDibOnClipboard(size_t size, const std::function<bool(uint8_t*)>& fill);
 bool ReadClipboardDib(const std::function<void(const uint8_t*, size_t)>& read);
 
