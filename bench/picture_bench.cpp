@@ -12,7 +12,6 @@
 
 #include "../tests/compress/lz_encoder.h"
 #include "adt/bytes.h"
-#include "adt/ll.h"
 #include "bitmap/bmio.h"
 #include "bitmap/picture.h"
 #include "bitmap/rle.h"
@@ -115,8 +114,9 @@ std::string GroupFile(uint32_t side) {
     const uint32_t width = side, height = side;
     const size_t image = static_cast<size_t>(width) * 3 * height;
     std::vector<uint8_t> pixels = brio::test::PictureLikeData(image, 5);
-    brio::GlobalHandle pic = brio::PlatGlobalAlloc(brio::kGhnd, 58 + image);
-    auto* p = static_cast<uint8_t*>(brio::PlatGlobalLock(pic));
+    brio::Picture pic;
+    pic.record.assign(58 + image, 0);
+    uint8_t* p = pic.record.data();
     p[0] = brio::kPictureDib;
     brio::PutU32(p, brio::kPicDataSize, static_cast<uint32_t>(image));
     brio::PutU32(p, brio::kPicDataOffset, 58);
@@ -127,12 +127,8 @@ std::string GroupFile(uint32_t side) {
     brio::PutU16(p, brio::kBiPlanes, 1);
     brio::PutU16(p, brio::kBiBitCount, 24);
     std::memcpy(p + 58, pixels.data(), image);
-    brio::PlatGlobalUnlock(pic);
-    brio::GlobalHandle list = brio::ListCreate();
     std::string target = "picture_bench_" + std::to_string(side) + ".shg";
-    if (brio::SaveHotspotBitmap(target.c_str(), &pic, list) == 0) path = target;
-    brio::ListDestroy(list);
-    brio::FreePicture(pic);
+    if (brio::SaveHotspotBitmap(target.c_str(), &pic, {}) == 0) path = target;
     return path;
 }
 

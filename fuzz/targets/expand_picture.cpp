@@ -7,13 +7,10 @@
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // A private copy, so a read past the record is caught exactly.
     std::vector<uint8_t> stored(data, data + size);
-    brio::GlobalHandle h = brio::ExpandPicture(stored.data(), stored.size());
-    if (brio::IsPicture(h)) {
-        size_t n = brio::PlatGlobalSize(h);
-        auto* p = static_cast<const uint8_t*>(brio::PlatGlobalLock(h));
-        fuzz::Touch(p, n);
-        brio::PlatGlobalUnlock(h);
-        brio::FreePicture(h);
+    brio::Picture picture;
+    if (brio::ExpandPicture(stored.data(), stored.size(), &picture) == brio::PictureRead::Ok) {
+        fuzz::Touch(picture.record.data(), picture.record.size());
+        fuzz::Touch(picture.bits.data(), picture.bits.size());
     }
     return 0;
 }

@@ -1,45 +1,34 @@
 // Hotspot blocks: parsed directly and through a picture record that holds
-// them, then written back from the list that came out.
+// them, then written back from the records that came out.
 #include <cstring>
 #include <vector>
 
 #include "adt/bytes.h"
-#include "adt/ll.h"
 #include "bitmap/picture.h"
 #include "fuzz_support.h"
 #include "hotspot/hotspot.h"
 
-namespace {
-
-void Check(const brio::HotspotRecord* r, void* count) {
-    if (std::memchr(r->name, 0, sizeof r->name) == nullptr ||
-        std::memchr(r->binding, 0, sizeof r->binding) == nullptr)
-        fuzz::Mismatch("unterminated hotspot string");
-    ++*static_cast<size_t*>(count);
-}
-
-}  // namespace
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::vector<uint8_t> block(data, data + size);
-    size_t count = 0;
-    brio::ParseHotspotBlock(block.data(), block.size(), Check, &count);
+    std::vector<brio::HotspotRecord> parsed;
+    brio::ParseHotspotBlock(block.data(), block.size(), &parsed);
+    for (const brio::HotspotRecord& r : parsed) {
+        if (std::memchr(r.name, 0, sizeof r.name) == nullptr ||
+            std::memchr(r.binding, 0, sizeof r.binding) == nullptr)
+            fuzz::Mismatch("unterminated hotspot string");
+    }
 
     // The same bytes as the hotspot block of a bare picture.
-    brio::GlobalHandle picture = brio::PlatGlobalAlloc(brio::kGhnd, 58 + size);
-    if (!picture) return 0;
-    auto* p = static_cast<uint8_t*>(brio::PlatGlobalLock(picture));
-    p[0] = brio::kPictureDib;
-    brio::PutU32(p, brio::kPicHotspotOffset, 58);
-    brio::PutU32(p, brio::kPicHotspotSize, static_cast<uint32_t>(size));
-    if (size) std::memcpy(p + 58, data, size);
-    brio::PlatGlobalUnlock(picture);
-    brio::GlobalHandle list = brio::BuildHotspotList(picture);
-    if (list) {
-        if (brio::ListCount(list) != count) fuzz::Mismatch("list and parse disagree");
-        brio::BuildHotspotBlock(&picture, list);
-        brio::ListDestroy(list);
+    brio::Picture picture;
+    picture.record.assign(58 + size, 0);
+    picture.record[0] = brio::kPictureDib;
+    picture.SetField(brio::kPicHotspotOffset, 58);
+    picture.SetField(brio::kPicHotspotSize, static_cast<uint32_t>(size));
+    if (size) std::memcpy(picture.record.data() + 58, data, size);
+    std::vector<brio::HotspotRecord> read;
+    if (brio::ReadHotspots(picture, &read)) {
+        if (read.size() != parsed.size()) fuzz::Mismatch("picture and parse disagree");
+        brio::AttachHotspotBlock(&picture, read);
     }
-    brio::PlatGlobalFree(picture);
     return 0;
 }

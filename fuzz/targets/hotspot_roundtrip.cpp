@@ -1,4 +1,4 @@
-// A hotspot list built from the input, written as a picture's hotspot block
+// Hotspot records built from the input, written as a picture's hotspot block
 // and read back, gives the same records.
 #include <cstring>
 #include <vector>
@@ -6,7 +6,6 @@
 #include <fuzzer/FuzzedDataProvider.h>
 
 #include "adt/bytes.h"
-#include "adt/ll.h"
 #include "bitmap/picture.h"
 #include "fuzz_support.h"
 #include "hotspot/hotspot.h"
@@ -31,8 +30,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     FuzzedDataProvider in(data, size);
     std::vector<brio::HotspotRecord> records;
     size_t count = in.ConsumeIntegralInRange<size_t>(0, 64);
-    brio::GlobalHandle list = brio::ListCreate();
-    if (!list) return 0;
     for (size_t i = 0; i < count; ++i) {
         brio::HotspotRecord r;
         std::memset(&r, 0, sizeof r);
@@ -44,27 +41,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         r.bottom = r.top + in.ConsumeIntegral<int16_t>();
         FillString(in, r.name);
         FillString(in, r.binding);
-        if (!brio::ListInsert(list, &r, sizeof r)) fuzz::Mismatch("ListInsert");
         records.push_back(r);
     }
-    brio::GlobalHandle picture = brio::PlatGlobalAlloc(brio::kGhnd, 58);
-    auto* p = static_cast<uint8_t*>(brio::PlatGlobalLock(picture));
-    p[0] = brio::kPictureDib;
-    brio::PutU32(p, brio::kPicHotspotOffset, 58);
-    brio::PlatGlobalUnlock(picture);
-    if (brio::BuildHotspotBlock(&picture, list) != 0) fuzz::Mismatch("BuildHotspotBlock refused");
-    brio::GlobalHandle back = brio::BuildHotspotList(picture);
-    if (!back) fuzz::Mismatch("BuildHotspotList refused its own block");
-    if (brio::ListCount(back) != records.size()) fuzz::Mismatch("hotspot count");
-    size_t i = 0;
-    for (brio::GlobalHandle node = brio::ListNext(back, nullptr); node;
-         node = brio::ListNext(back, node), ++i) {
-        brio::HotspotRecord r;
-        brio::CopyHotspot(node, &r);
-        if (!Same(r, records[i])) fuzz::Mismatch("hotspot record");
-    }
-    brio::ListDestroy(back);
-    brio::ListDestroy(list);
-    brio::PlatGlobalFree(picture);
+    brio::Picture picture;
+    picture.record.assign(58, 0);
+    picture.record[0] = brio::kPictureDib;
+    picture.SetField(brio::kPicHotspotOffset, 58);
+    if (brio::AttachHotspotBlock(&picture, records) != 0)
+        fuzz::Mismatch("AttachHotspotBlock refused");
+    std::vector<brio::HotspotRecord> back;
+    if (!brio::ReadHotspots(picture, &back)) fuzz::Mismatch("ReadHotspots refused its own block");
+    if (back.size() != records.size()) fuzz::Mismatch("hotspot count");
+    for (size_t i = 0; i < back.size() && i < records.size(); ++i)
+        if (!Same(back[i], records[i])) fuzz::Mismatch("hotspot record");
     return 0;
 }

@@ -3,41 +3,40 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
+#include <vector>
 
-#include "platform/platform.h"
+#include "bitmap/picture.h"
+#include "hotspot/hotspot.h"
 
 namespace brio {
 
 // What opening a picture gives the hotspot exports.
 struct OpenedPicture {
-    GlobalHandle picture;
-    GlobalHandle list;  // HandleList of HotspotRecords
-    int32_t width;      // metafile: x extent
-    int32_t height;     // metafile: y extent
+    Picture picture;
+    std::vector<HotspotRecord> hotspots;
+    int32_t width = 0;   // metafile: x extent
+    int32_t height = 0;  // metafile: y extent
 };
 
 // Opens a picture file: 0, 4 no acceptable picture, 8 out of memory (or a
-// hotspot block that cannot become a list), 100 the file cannot be opened.
-// On success the picture is cut back to its data and the list holds its
-// hotspots; on failure nothing is kept.
+// hotspot block that cannot be read), 100 the file cannot be opened. On
+// success the picture is cut back to its data and `hotspots` holds what its
+// hotspot block held.
 uint16_t OpenHotspotBitmap(const char* path, OpenedPicture* out);
 
-// The readers: a picture handle, 0 out of memory, BadPicture() for no
-// readable picture, GroupFileMarker() (ReadPictureFile only) for a group
-// file, from which ReadGroupPicture then reads.
-GlobalHandle ReadPictureFile(Fid fid);
-GlobalHandle ReadGroupPicture(Fid fid, uint32_t index);
-GlobalHandle ReadBitmapFile(Fid fid, int32_t start, int32_t end);
-GlobalHandle ReadPlaceableMetafile(Fid fid);
+// The readers. Out of memory throws std::bad_alloc.
+PictureRead ReadPictureFile(FILE* file, Picture* out);
+PictureRead ReadGroupPicture(FILE* file, uint32_t index, Picture* out);
+PictureRead ReadBitmapFile(FILE* file, int32_t start, int32_t end, Picture* out);
+PictureRead ReadPlaceableMetafile(FILE* file, Picture* out);
 
-// Writes `picture` with the hotspots of `list` as a one-picture group file;
-// *picture may change while the hotspot block is attached. 0, 4 no path or
-// picture or what the format cannot hold, 8 out of memory, 11 a write fell
-// short, else the file layer's code. The target is replaced only when the
+// Writes `picture` with `hotspots` as a one-picture group file; the
+// picture's record is as it was afterwards. 0, 4 no path or picture or what
+// the format cannot hold, 8 out of memory, 11 a write fell short, else the
+// file-system code of the failure. The target is replaced only when the
 // whole file was written.
-uint16_t SaveHotspotBitmap(const char* path, GlobalHandle* picture, GlobalHandle list);
-
-// Writes `count` locked PictureRecords as a group file at `path`.
-uint16_t WriteBitmapGroup(int count, unsigned char* const* pictures, const char* path);
+uint16_t SaveHotspotBitmap(const char* path, Picture* picture,
+                           const std::vector<HotspotRecord>& hotspots);
 
 }  // namespace brio

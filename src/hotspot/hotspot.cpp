@@ -7,15 +7,13 @@
 
 #include "adt/bytes.h"
 #include "adt/hash.h"
-#include "adt/ll.h"
 #include "bitmap/picture.h"
-#include "frame/frame.h"
+#include "platform/platform.h"
 
 namespace brio {
 
 namespace {
 
-const char kModule[] = "SHG/HHS";
 constexpr size_t kBlockHeader = 7;
 constexpr size_t kEntrySize = 15;
 
@@ -87,25 +85,30 @@ int SplitBinding(const char* binding, char* context, char* window, char* file) {
     return 1;
 }
 
-int ParseHotspotBlock(const void* block, size_t size, HotspotCallback callback, void* context) {
+bool ParseHotspotBlock(const void* block, size_t size, std::vector<HotspotRecord>* out) {
+    out->clear();
     const auto* b = static_cast<const unsigned char*>(block);
-    if (!b || size < kBlockHeader || b[0] != 1) return 0;
+    if (!b || size < kBlockHeader || b[0] != 1) return false;
     uint64_t count = GetU16(b, 1);
     uint64_t extra = GetU32(b, 3);
     // 64-bit sums: an extra-data length near 2^32 cannot wrap the check.
     uint64_t stringsAt = kBlockHeader + kEntrySize * count + extra;
-    if (stringsAt > size) return 0;
+    if (stringsAt > size) return false;
     size_t pos = static_cast<size_t>(stringsAt);
-    HotspotRecord rec;
+    out->reserve(static_cast<size_t>(count));
     for (uint64_t i = 0; i < count; ++i) {
+        HotspotRecord rec;
         std::memset(&rec, 0, sizeof rec);
-        for (char* out : {rec.name, rec.binding}) {
+        for (char* text : {rec.name, rec.binding}) {
             size_t left = size - pos;
             size_t limit = left < 256 ? left : 256;
             const void* nul = std::memchr(b + pos, 0, limit);
-            if (!nul) return 0;
+            if (!nul) {
+                out->clear();
+                return false;
+            }
             size_t len = static_cast<size_t>(static_cast<const unsigned char*>(nul) - (b + pos));
-            std::memcpy(out, b + pos, len + 1);
+            std::memcpy(text, b + pos, len + 1);
             pos += len + 1;
         }
         const unsigned char* e = b + kBlockHeader + kEntrySize * i;
@@ -115,149 +118,100 @@ int ParseHotspotBlock(const void* block, size_t size, HotspotCallback callback, 
         rec.top = GetI16(e, 5);
         rec.right = rec.left + GetI16(e, 7);
         rec.bottom = rec.top + GetI16(e, 9);
-        callback(&rec, context);
+        out->push_back(rec);
     }
-    return 1;
+    return true;
+}
+
+bool ReadHotspots(const Picture& picture, std::vector<HotspotRecord>* out) {
+    out->clear();
+    const PictureBytes& rec = picture.record;
+    if (rec.size() < kPicInfo) return false;
+    uint32_t size = picture.Field(kPicHotspotSize);
+    uint32_t offset = picture.Field(kPicHotspotOffset);
+    if (size == 0) return true;
+    return offset <= rec.size() && size <= rec.size() - offset &&
+           ParseHotspotBlock(rec.data() + offset, size, out);
 }
 
 namespace {
 
-struct ListBuild {
-    GlobalHandle list;
-    bool failed;
-};
+// The value of an entry and the extra data it adds.
+uint32_t EntryValue(const HotspotRecord& r, std::vector<uint8_t>* extra) {
+    auto appendText = [extra](const char* text) {
+        extra->insert(extra->end(), text, text + std::strlen(text) + 1);
+    };
+    switch (r.type) {
+        case kHotspotMacro:
+        case kHotspotMacroVisible: {
+            auto at = static_cast<uint32_t>(extra->size());
+            appendText(r.binding);
+            return at;
+        }
+        case 226:
+        case 227:
+        case kHotspotPopup:
+        case kHotspotJump:
+            return ContextHash(r.binding);
+        case kHotspotJumpWindow:
+        case kHotspotJumpWindowVisible: {
+            char ctx[256], window[256], file[256];
+            SplitBinding(r.binding, ctx, window, file);
+            auto at = static_cast<uint32_t>(extra->size());
+            extra->push_back(static_cast<uint8_t>((window[0] ? 2 : 0) | (file[0] ? 4 : 0)));
+            uint8_t hash[4];
+            PutU32(hash, 0, ContextHash(ctx));
+            extra->insert(extra->end(), hash, hash + 4);
+            if (window[0]) appendText(window);
+            if (file[0]) appendText(file);
+            return at;
+        }
+        default:
+            return 0;
+    }
+}
 
-void AppendToList(const HotspotRecord* rec, void* context) {
-    auto* build = static_cast<ListBuild*>(context);
-    if (!build->failed && !ListInsert(build->list, rec, sizeof *rec)) build->failed = true;
+bool FitsBlock(const HotspotRecord& r) {
+    return Fits16(r.left) && Fits16(r.top) && Fits16(static_cast<int64_t>(r.right) - r.left) &&
+           Fits16(static_cast<int64_t>(r.bottom) - r.top);
 }
 
 }  // namespace
 
-GlobalHandle BuildHotspotList(GlobalHandle picture) {
-    GlobalHandle list = ListCreate();
-    if (!list) return nullptr;
-    const auto* rec = static_cast<const unsigned char*>(MemLock(picture, kModule, __LINE__));
-    if (!rec) {
-        ListDestroy(list);
-        return nullptr;
-    }
-    ListBuild build{list, false};
-    uint32_t size = GetU32(rec, kPicHotspotSize);
-    uint32_t offset = GetU32(rec, kPicHotspotOffset);
-    size_t total = PlatGlobalSize(picture);
-    if (size > 0) {
-        if (offset > total || size > total - offset ||
-            !ParseHotspotBlock(rec + offset, size, AppendToList, &build))
-            build.failed = true;
-    }
-    MemUnlock(picture, kModule, __LINE__);
-    if (build.failed) {
-        ListDestroy(list);
-        return nullptr;
-    }
-    return list;
-}
-
-void CopyHotspot(GlobalHandle node, HotspotRecord* out) {
-    const void* item = ListLockItem(node);
-    if (!item) {
-        std::memset(out, 0, sizeof *out);
-        return;
-    }
-    std::memcpy(out, item, sizeof *out);
-    ListUnlockItem(node);
-}
-
-uint16_t BuildHotspotBlock(GlobalHandle* picture, GlobalHandle list) {
-    // Gather the records and lay out the extra-data area first, so the
-    // picture grows once to its exact size.
-    std::vector<HotspotRecord> records;
-    for (GlobalHandle node = ListNext(list, nullptr); node; node = ListNext(list, node)) {
-        records.emplace_back();
-        CopyHotspot(node, &records.back());
-    }
-    size_t n = records.size();
+uint16_t AttachHotspotBlock(Picture* picture, const std::vector<HotspotRecord>& hotspots) {
+    size_t n = hotspots.size();
     if (n > 0xFFFF) return kStatusBadArg;
-    std::vector<unsigned char> extra;
-    std::vector<uint32_t> values(n);
-    size_t stringBytes = 0;
+    // Entries, extra data and strings are laid out apart first, so the
+    // record grows once to its exact size.
+    std::vector<uint8_t> entries(kEntrySize * n), extra, strings;
     for (size_t i = 0; i < n; ++i) {
-        HotspotRecord& r = records[i];
+        HotspotRecord r = hotspots[i];
         r.name[255] = r.binding[255] = 0;
-        if (!Fits16(r.left) || !Fits16(r.top) || !Fits16(static_cast<int64_t>(r.right) - r.left) ||
-            !Fits16(static_cast<int64_t>(r.bottom) - r.top))
-            return kStatusBadArg;
-        stringBytes += std::strlen(r.name) + 1 + std::strlen(r.binding) + 1;
-        switch (r.type) {
-            case kHotspotMacro:
-            case kHotspotMacroVisible:
-                values[i] = static_cast<uint32_t>(extra.size());
-                extra.insert(extra.end(), r.binding, r.binding + std::strlen(r.binding) + 1);
-                break;
-            case 226:
-            case 227:
-            case kHotspotPopup:
-            case kHotspotJump:
-                values[i] = ContextHash(r.binding);
-                break;
-            case kHotspotJumpWindow:
-            case kHotspotJumpWindowVisible: {
-                char ctx[256], window[256], file[256];
-                SplitBinding(r.binding, ctx, window, file);
-                values[i] = static_cast<uint32_t>(extra.size());
-                extra.push_back(
-                    static_cast<unsigned char>((window[0] ? 2 : 0) | (file[0] ? 4 : 0)));
-                unsigned char hash[4];
-                PutU32(hash, 0, ContextHash(ctx));
-                extra.insert(extra.end(), hash, hash + 4);
-                if (window[0]) extra.insert(extra.end(), window, window + std::strlen(window) + 1);
-                if (file[0]) extra.insert(extra.end(), file, file + std::strlen(file) + 1);
-                break;
-            }
-            default:
-                values[i] = 0;
-        }
-    }
-    size_t blockSize = kBlockHeader + kEntrySize * n + extra.size() + stringBytes;
-
-    auto* rec = static_cast<unsigned char*>(MemLock(*picture, kModule, __LINE__));
-    if (!rec) return kStatusNoMemory;
-    uint32_t offset = GetU32(rec, kPicHotspotOffset);
-    MemUnlock(*picture, kModule, __LINE__);
-    GlobalHandle grown = PlatGlobalReAlloc(*picture, offset + blockSize, kGmemMoveable);
-    if (!grown) return kStatusNoMemory;
-    *picture = grown;
-    rec = static_cast<unsigned char*>(MemLock(grown, kModule, __LINE__));
-    if (!rec) return kStatusNoMemory;
-    unsigned char* b = rec + offset;
-    b[0] = 1;
-    PutU16(b, 1, static_cast<uint32_t>(n));
-    PutU32(b, 3, static_cast<uint32_t>(extra.size()));
-    for (size_t i = 0; i < n; ++i) {
-        const HotspotRecord& r = records[i];
-        unsigned char* e = b + kBlockHeader + kEntrySize * i;
+        if (!FitsBlock(r)) return kStatusBadArg;
+        uint8_t* e = entries.data() + kEntrySize * i;
         e[0] = r.type;
         e[1] = r.attribute;
-        e[2] = 0;
         PutU16(e, 3, static_cast<uint32_t>(r.left));
         PutU16(e, 5, static_cast<uint32_t>(r.top));
         PutU16(e, 7, static_cast<uint32_t>(r.right - r.left));
         PutU16(e, 9, static_cast<uint32_t>(r.bottom - r.top));
-        PutU32(e, 11, values[i]);
+        PutU32(e, 11, EntryValue(r, &extra));
+        for (const char* text : {r.name, r.binding})
+            strings.insert(strings.end(), text, text + std::strlen(text) + 1);
     }
-    unsigned char* p = b + kBlockHeader + kEntrySize * n;
-    if (!extra.empty()) std::memcpy(p, extra.data(), extra.size());
-    p += extra.size();
-    for (const HotspotRecord& r : records) {
-        for (const char* s : {r.name, r.binding}) {
-            size_t len = std::strlen(s) + 1;
-            std::memcpy(p, s, len);
-            p += len;
-        }
+    size_t blockSize = kBlockHeader + entries.size() + extra.size() + strings.size();
+    uint32_t offset = picture->Field(kPicHotspotOffset);
+    picture->record.resize(offset + blockSize);  // throws before any change
+    uint8_t* b = picture->record.data() + offset;
+    b[0] = 1;
+    PutU16(b, 1, static_cast<uint32_t>(n));
+    PutU32(b, 3, static_cast<uint32_t>(extra.size()));
+    uint8_t* p = b + kBlockHeader;
+    for (const std::vector<uint8_t>* part : {&entries, &extra, &strings}) {
+        if (!part->empty()) std::memcpy(p, part->data(), part->size());
+        p += part->size();
     }
-    PutU32(rec, kPicHotspotSize, static_cast<uint32_t>(blockSize));
-    MemUnlock(grown, kModule, __LINE__);
+    picture->SetField(kPicHotspotSize, static_cast<uint32_t>(blockSize));
     return kStatusOk;
 }
 

@@ -1,11 +1,12 @@
-// The hotspot model: records, their list, the hotspot block of a picture,
-// and the binding split into context, window and file.
+// The hotspot model: records, the hotspot block of a picture, and the
+// binding split into context, window and file.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
+#include <vector>
 
-#include "platform/platform.h"
+#include "bitmap/picture.h"
 
 namespace brio {
 
@@ -45,20 +46,18 @@ constexpr uint16_t kStatusCannotOpen = 100;
 // holds at least 256 bytes; blanks around each part are dropped.
 int SplitBinding(const char* binding, char* context, char* window, char* file);
 
-using HotspotCallback = void (*)(const HotspotRecord* record, void* context);
-// Walks a hotspot block of `size` bytes, handing each hotspot to the
-// callback; 0 when the block is invalid (version, strings past its end).
-int ParseHotspotBlock(const void* block, size_t size, HotspotCallback callback, void* context);
+// Reads a hotspot block of `size` bytes into `out` (emptied first); false
+// when the block is invalid (version, strings past its end).
+bool ParseHotspotBlock(const void* block, size_t size, std::vector<HotspotRecord>* out);
 
-// The picture's hotspot block as a new list; 0 on failure.
-GlobalHandle BuildHotspotList(GlobalHandle picture);
+// The picture's hotspot block as records; false when it lies outside the
+// record or is invalid.
+bool ReadHotspots(const Picture& picture, std::vector<HotspotRecord>* out);
 
-// Writes the list as a hotspot block at the picture's hotspot offset,
-// growing the picture (*picture may change). 0, 4 when the format cannot hold
-// the hotspots (count or coordinates outside 16 bits), 8 out of memory.
-uint16_t BuildHotspotBlock(GlobalHandle* picture, GlobalHandle list);
-
-// Copies a node's record out.
-void CopyHotspot(GlobalHandle node, HotspotRecord* out);
+// Writes the records as a hotspot block at the picture's hotspot offset,
+// sizing the record to end with it. 0, 4 when the format cannot hold the
+// hotspots (count or coordinates outside 16 bits); out of memory throws
+// std::bad_alloc and leaves the picture as it was.
+uint16_t AttachHotspotBlock(Picture* picture, const std::vector<HotspotRecord>& hotspots);
 
 }  // namespace brio

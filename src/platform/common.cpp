@@ -1,6 +1,6 @@
 // The parts of the platform layer that are the same on every build: the
-// allocation-failure hook, the heap wrappers, the memory layer with module
-// and line, the formatter, the file layer and atomic file replacement.
+// allocation-failure hook, the heap wrappers, the clipboard sequences, the
+// formatter, reading files by offset and atomic file replacement.
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
@@ -20,12 +20,22 @@ thread_local long tAllocations = 0;
 thread_local int tExportDepth = 0;
 }  // namespace
 
-ExportScope::ExportScope() { ++tExportDepth; }
-ExportScope::~ExportScope() { --tExportDepth; }
-bool InsideExport() { return tExportDepth > 0; }
+ExportScope::ExportScope() {
+    ++tExportDepth;
+}
+ExportScope::~ExportScope() {
+    --tExportDepth;
+}
+bool InsideExport() {
+    return tExportDepth > 0;
+}
 
-void FailAllocationAfter(long n) { tFailAt = n; }
-long AllocationCount() { return tAllocations; }
+void FailAllocationAfter(long n) {
+    tFailAt = n;
+}
+long AllocationCount() {
+    return tAllocations;
+}
 
 bool AllocationShouldFail() {
     ++tAllocations;
@@ -43,19 +53,43 @@ void* BrioRealloc(void* block, size_t size) {
     return std::realloc(block, size ? size : 1);
 }
 
-void BrioFree(void* block) { std::free(block); }
+void BrioFree(void* block) {
+    std::free(block);
+}
 
-GlobalHandle MemAlloc(uint32_t flags, size_t size, const char*, unsigned) {
-    return PlatGlobalAlloc(flags, size);
+// ---------------------------------------------------------------------------
+// Clipboard sequences
+
+bool PutDibOnClipboard(size_t size, const std::function<bool(uint8_t*)>& fill) {
+    GlobalHandle block = PlatGlobalAlloc(kClipboardFlags, size);
+    if (!block) return false;
+    auto* data = static_cast<uint8_t*>(PlatGlobalLock(block));
+    bool filled = data && fill(data);
+    if (data) PlatGlobalUnlock(block);
+    if (!filled || !ClipboardOpen()) {
+        PlatGlobalFree(block);
+        return false;
+    }
+    ClipboardEmpty();
+    bool placed = ClipboardSetDib(block);
+    ClipboardClose();
+    if (!placed) PlatGlobalFree(block);
+    return placed;
 }
-void* MemLock(GlobalHandle handle, const char*, unsigned) {
-    return handle ? PlatGlobalLock(handle) : nullptr;
-}
-void MemUnlock(GlobalHandle handle, const char*, unsigned) {
-    if (handle) PlatGlobalUnlock(handle);
-}
-void MemFree(GlobalHandle handle, const char*, unsigned) {
-    if (handle) PlatGlobalFree(handle);
+
+bool ReadClipboardDib(const std::function<void(const uint8_t*, size_t)>& read) {
+    if (!ClipboardOpen()) return false;
+    // Closed and unlocked however `read` ends, a throw included.
+    struct Held {
+        GlobalHandle block = ClipboardGetDib();
+        const uint8_t* data = block ? static_cast<const uint8_t*>(PlatGlobalLock(block)) : nullptr;
+        ~Held() {
+            if (data) PlatGlobalUnlock(block);
+            ClipboardClose();
+        }
+    } held;
+    read(held.data, held.data ? PlatGlobalSize(held.block) : 0);
+    return true;
 }
 
 // ---------------------------------------------------------------------------
@@ -75,9 +109,12 @@ void FormatInto(Sink& sink, const char* format, va_list args) {
         ++f;
         bool left = false, zero = false;
         for (;; ++f) {
-            if (*f == '-') left = true;
-            else if (*f == '0') zero = true;
-            else break;
+            if (*f == '-')
+                left = true;
+            else if (*f == '0')
+                zero = true;
+            else
+                break;
         }
         int width = 0;
         while (*f >= '0' && *f <= '9') width = width * 10 + (*f++ - '0');
@@ -174,30 +211,27 @@ namespace {
 DebugOutputHook gDebugHook = nullptr;
 }
 
-void SetDebugOutputHook(DebugOutputHook hook) { gDebugHook = hook; }
+void SetDebugOutputHook(DebugOutputHook hook) {
+    gDebugHook = hook;
+}
 
 void PlatDebugOutput(const char* text) {
-    if (gDebugHook) gDebugHook(text);
-    else PlatDebugOutputRaw(text);
+    if (gDebugHook)
+        gDebugHook(text);
+    else
+        PlatDebugOutputRaw(text);
 }
 
 // ---------------------------------------------------------------------------
 // Text
 
 void PlatCharUpperString(char* text) {
-    for (; *text; ++text) *text = static_cast<char>(PlatCharUpper(static_cast<unsigned char>(*text)));
+    for (; *text; ++text)
+        *text = static_cast<char>(PlatCharUpper(static_cast<unsigned char>(*text)));
 }
 
 // ---------------------------------------------------------------------------
 // File layer
-
-struct FileNameObject {
-    std::string path;
-};
-
-namespace {
-thread_local int32_t gFsError = kRcOk;
-}  // namespace
 
 int32_t FsErrorFromErrno(int e) {
     switch (e) {
@@ -218,101 +252,25 @@ int32_t FsErrorFromErrno(int e) {
     }
 }
 
-namespace {
-FILE* AsFile(Fid fid) { return reinterpret_cast<FILE*>(fid); }
-}  // namespace
-
-FileName FmNewSzDir(const char* path, int) {
-    if (!path || !*path) {
-        gFsError = kRcBadArg;
-        return nullptr;
-    }
-    if (AllocationShouldFail()) {
-        gFsError = kRcOutOfMemory;
-        return nullptr;
-    }
-    return new FileNameObject{path};
+int64_t FileLength(FILE* file) {
+    if (!file || std::fseek(file, 0, SEEK_END) != 0) return -1;
+    long end = std::ftell(file);
+    return end < 0 || end > INT32_MAX ? -1 : end;
 }
 
-void DisposeFm(FileName fm) { delete fm; }
-
-Fid FidCreateFm(FileName fm, int, int) {
-    if (!fm) {
-        gFsError = kRcBadArg;
-        return kFidNil;
-    }
-    FILE* f = PlatFileOpen(fm->path.c_str(), "w+b");
-    if (!f) {
-        gFsError = FsErrorFromErrno(errno);
-        return kFidNil;
-    }
-    gFsError = kRcOk;
-    return reinterpret_cast<Fid>(f);
-}
-
-int32_t RcGetFSError() { return gFsError; }
-
-int32_t LSeekFid(Fid fid, int32_t offset, int origin) {
-    FILE* f = AsFile(fid);
-    int whence = origin == 2 ? SEEK_END : origin == 1 ? SEEK_CUR : SEEK_SET;
-    if (!f || std::fseek(f, offset, whence) != 0) {
-        gFsError = kRcInvalid;
-        return -1;
-    }
-    long pos = std::ftell(f);
-    if (pos < 0 || pos > INT32_MAX) {
-        gFsError = kRcInvalid;
-        return -1;
-    }
-    return static_cast<int32_t>(pos);
-}
-
-int32_t LTellFid(Fid fid) {
-    FILE* f = AsFile(fid);
-    long pos = f ? std::ftell(f) : -1;
-    if (pos < 0 || pos > INT32_MAX) {
-        gFsError = kRcInvalid;
-        return -1;
-    }
-    return static_cast<int32_t>(pos);
-}
-
-int32_t LcbReadFid(Fid fid, void* buffer, int32_t count) {
-    FILE* f = AsFile(fid);
-    if (!f || count < 0) return -1;
-    return static_cast<int32_t>(std::fread(buffer, 1, static_cast<size_t>(count), f));
-}
-
-int32_t LcbWriteFid(Fid fid, const void* buffer, int32_t count) {
-    FILE* f = AsFile(fid);
-    if (!f || count < 0) return -1;
-    size_t n = std::fwrite(buffer, 1, static_cast<size_t>(count), f);
-    if (n != static_cast<size_t>(count)) gFsError = FsErrorFromErrno(errno);
-    return static_cast<int32_t>(n);
-}
-
-int32_t RcCloseFid(Fid fid) {
-    FILE* f = AsFile(fid);
-    if (!f) return kRcBadArg;
-    bool ok = std::fflush(f) == 0;
-    if (!ok) gFsError = FsErrorFromErrno(errno);
-    ok = std::fclose(f) == 0 && ok;
-    return ok ? kRcOk : (gFsError ? gFsError : kRcDiskFull);
-}
-
-Fid FileOpenRead(const char* path) {
-    FILE* f = path ? PlatFileOpen(path, "rb") : nullptr;
-    return f ? reinterpret_cast<Fid>(f) : kFidNil;
-}
-
-void FileClose(Fid fid) {
-    if (fid != kFidNil && fid != 0) std::fclose(AsFile(fid));
+bool ReadAt(FILE* file, uint64_t offset, void* buffer, uint64_t count) {
+    if (offset > INT32_MAX || count > INT32_MAX) return false;
+    if (count == 0) return true;
+    if (std::fseek(file, static_cast<long>(offset), SEEK_SET) != 0) return false;
+    return std::fread(buffer, 1, static_cast<size_t>(count), file) == count;
 }
 
 // ---------------------------------------------------------------------------
 // Atomic replacement
 
-AtomicFile::~AtomicFile() { Abort(); }
+AtomicFile::~AtomicFile() {
+    Abort();
+}
 
 namespace {
 std::string TempCandidate(const std::string& target) {
@@ -385,7 +343,9 @@ bool AtomicFile::Write(const void* data, size_t size) {
     return !failed_;
 }
 
-bool AtomicFile::Write(const char* text) { return Write(text, std::strlen(text)); }
+bool AtomicFile::Write(const char* text) {
+    return Write(text, std::strlen(text));
+}
 
 // Puts an in-place target's old bytes back and closes it.
 bool AtomicFile::RestoreInPlace() {
@@ -475,6 +435,35 @@ bool PlatReplaceFile(const char* source, const char* target) {
 }  // namespace brio
 
 // ---------------------------------------------------------------------------
+// Host API: the same over the system clipboard and the portable one.
+
+using namespace brio;
+
+extern "C" int32_t BrioHostClipboardSetDib(const void* block, size_t size) {
+    if (!block || size == 0) return 1;
+    bool placed = PutDibOnClipboard(size, [&](uint8_t* to) {
+        std::memcpy(to, block, size);
+        return true;
+    });
+    return placed ? 0 : 1;
+}
+
+extern "C" size_t BrioHostClipboardGetDib(void* buffer, size_t capacity) {
+    size_t found = 0;
+    ReadClipboardDib([&](const uint8_t* data, size_t size) {
+        found = size;
+        if (data && buffer && capacity)
+            std::memcpy(buffer, data, size < capacity ? size : capacity);
+    });
+    return found;
+}
+
+extern "C" void BrioHostClipboardClear(void) {
+    if (!ClipboardOpen()) return;
+    ClipboardEmpty();
+    ClipboardClose();
+}
+
 // Host API over the file replacement and the clipboard switch, for hosts that
 // link the library (the command-line tool among them).
 

@@ -7,13 +7,15 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <functional>
+#include <memory>
 #include <string>
 
 namespace brio {
 
 // ---------------------------------------------------------------------------
-// Global memory: movable blocks named by handles, used between Lock/Unlock.
-// On Windows these are HGLOBALs, so the clipboard can own them.
+// Global memory: the movable blocks the clipboard takes (HGLOBALs on
+// Windows). Nothing else in the library lives in them.
 
 using GlobalHandle = void*;
 
@@ -21,35 +23,26 @@ constexpr uint32_t kGmemMoveable = 0x0002;
 constexpr uint32_t kGmemZeroInit = 0x0040;
 constexpr uint32_t kGmemDdeShare = 0x2000;
 constexpr uint32_t kGhnd = kGmemMoveable | kGmemZeroInit;  // 66
+constexpr uint32_t kClipboardFlags = kGhnd | kGmemDdeShare;
 
 GlobalHandle PlatGlobalAlloc(uint32_t flags, size_t size);
 void* PlatGlobalLock(GlobalHandle handle);
 // Returns true while the block is still locked (as GlobalUnlock does).
 bool PlatGlobalUnlock(GlobalHandle handle);
-// Resizes a block; keeps its content. Returns the (possibly new) handle, or 0
-// on failure, when the old block is left as it was.
-GlobalHandle PlatGlobalReAlloc(GlobalHandle handle, size_t size, uint32_t flags);
 // Returns 0 on success, the handle on failure (as GlobalFree does).
 GlobalHandle PlatGlobalFree(GlobalHandle handle);
 size_t PlatGlobalSize(GlobalHandle handle);
 // Lock count of a block (the low byte of GlobalFlags).
 unsigned PlatGlobalLockCount(GlobalHandle handle);
 
-// The product family's memory layer: the same blocks, each call carrying the
-// calling module and line for diagnostics.
-GlobalHandle MemAlloc(uint32_t flags, size_t size, const char* module, unsigned line);
-void* MemLock(GlobalHandle handle, const char* module, unsigned line);
-void MemUnlock(GlobalHandle handle, const char* module, unsigned line);
-void MemFree(GlobalHandle handle, const char* module, unsigned line);
-
 // Runtime heap with the same failure hook as global memory, for the code
 // whose out-of-memory paths must be exercised.
 void* BrioMalloc(size_t size);
 void* BrioRealloc(void* block, size_t size);
+void BrioFree(void* block);
 // Asks for huge pages over a block of several megabytes, where the system
 // has them; nothing otherwise.
 void PlatAdviseLarge(void* data, size_t size);
-void BrioFree(void* block);
 
 // Allocation-failure hook: the Nth allocation from now (1 = the next one)
 // fails, once. 0 disarms. AllocationCount counts every allocation attempt.
@@ -86,6 +79,16 @@ bool ClipboardSetDib(GlobalHandle block);
 GlobalHandle ClipboardGetDib();
 void ClipboardClose();
 
+// The two sequences every user of the clipboard follows. PutDibOnClipboard
+// makes a block of `size` bytes, lets `fill` write it and hands it to the
+// clipboard in place of what it held; false when no memory or no clipboard
+// was to be had or `fill` failed (the block is then freed and the clipboard
+// left alone). ReadClipboardDib hands the clipboard's block, locked, to
+// `read` (null and 0 when there is none); false when the clipboard could not
+// be opened.
+bool PutDibOnClipboard(size_t size, const std::function<bool(uint8_t*)>& fill);
+bool ReadClipboardDib(const std::function<void(const uint8_t*, size_t)>& read);
+
 // ---------------------------------------------------------------------------
 // Registry: keys under HKEY_LOCAL_MACHINE. Results are Win32 error codes.
 
@@ -101,10 +104,10 @@ constexpr int32_t kErrorNoMoreItems = 259;
 int32_t PlatRegOpenMachineKey(const char* path, RegKey* key);
 // Reads a value by name ("" is the default value).
 int32_t PlatRegQueryValue(RegKey key, const char* name, uint32_t* type, unsigned char* data,
-                      uint32_t* dataSize);
+                          uint32_t* dataSize);
 // Reads value number `index` in the registry's enumeration order.
-int32_t PlatRegEnumValue(RegKey key, uint32_t index, char* name, uint32_t* nameSize,
-                     uint32_t* type, unsigned char* data, uint32_t* dataSize);
+int32_t PlatRegEnumValue(RegKey key, uint32_t index, char* name, uint32_t* nameSize, uint32_t* type,
+                         unsigned char* data, uint32_t* dataSize);
 void PlatRegCloseKey(RegKey key);
 
 // ---------------------------------------------------------------------------
@@ -140,28 +143,10 @@ const char* PlatCharPrev(const char* start, const char* p);
 int32_t PlatMulDiv(int32_t number, int32_t numerator, int32_t denominator);
 
 // ---------------------------------------------------------------------------
-// Files.
+// Files: the C library's FILE over ordinary files; every write that replaces
+// a file goes through AtomicFile or PlatReplaceFile.
 
-// The product family's file layer over ordinary files.
-using FileName = struct FileNameObject*;
-using Fid = intptr_t;
-constexpr Fid kFidNil = -1;
-
-FileName FmNewSzDir(const char* path, int dir);
-void DisposeFm(FileName fm);
-// Creates (or replaces) the named file for writing.
-Fid FidCreateFm(FileName fm, int mode, int perms);
-int32_t RcGetFSError();
-int32_t LSeekFid(Fid fid, int32_t offset, int origin);
-int32_t LTellFid(Fid fid);
-int32_t LcbReadFid(Fid fid, void* buffer, int32_t count);
-int32_t LcbWriteFid(Fid fid, const void* buffer, int32_t count);
-int32_t RcCloseFid(Fid fid);
-// Opens a file for reading (mode 0): the Fid the two reading calls accept.
-Fid FileOpenRead(const char* path);
-void FileClose(Fid fid);
-
-// File-system error codes reported by RcGetFSError.
+// File-system error codes a writer reports.
 constexpr int32_t kRcOk = 0;
 constexpr int32_t kRcNoExists = 3;
 constexpr int32_t kRcBadArg = 4;
@@ -172,9 +157,21 @@ constexpr int32_t kRcInvalid = 14;
 // The file-system code of a C library error number.
 int32_t FsErrorFromErrno(int e);
 
+// The length of a file read by offsets; -1 when it cannot be told or passes
+// 2 GB, the most a picture file may be.
+int64_t FileLength(FILE* file);
+// Reads exactly `count` bytes at `offset`; false past 2 GB or the file's end.
+bool ReadAt(FILE* file, uint64_t offset, void* buffer, uint64_t count);
+
 // fopen with an 8-bit path as the host gave it (the ANSI code page on
 // Windows).
 FILE* PlatFileOpen(const char* path, const char* mode);
+
+// A file closed when it goes out of scope.
+struct FileCloser {
+    void operator()(FILE* file) const { std::fclose(file); }
+};
+using UniqueFile = std::unique_ptr<FILE, FileCloser>;
 
 // A name for a temporary file beside `target` that no file has yet, drawn
 // from a random source. Creating it is still the caller's race: the
@@ -190,7 +187,7 @@ std::string TempNameBeside(const std::string& target);
 // it) or whose folder refuses a new file is written in place, its old bytes
 // put back when the write fails.
 class AtomicFile {
-public:
+  public:
     AtomicFile() = default;
     ~AtomicFile();  // an uncommitted file is discarded
     AtomicFile(const AtomicFile&) = delete;
@@ -212,7 +209,7 @@ public:
     // Whether the target is written in place rather than replaced.
     bool InPlace() const { return inPlace_; }
 
-private:
+  private:
     bool RestoreInPlace();
 
     FILE* stream_ = nullptr;

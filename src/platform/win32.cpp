@@ -1,6 +1,7 @@
 // The platform layer over the real Win32 API.
 #define WIN32_LEAN_AND_MEAN
 #include <windows.h>
+// Apart: the headers below need windows.h first.
 #include <fcntl.h>
 #include <io.h>
 #include <ntsecapi.h>
@@ -20,18 +21,21 @@ GlobalHandle PlatGlobalAlloc(uint32_t flags, size_t size) {
     return ::GlobalAlloc(flags, size);
 }
 
-void* PlatGlobalLock(GlobalHandle handle) { return handle ? ::GlobalLock(handle) : nullptr; }
-
-bool PlatGlobalUnlock(GlobalHandle handle) { return handle && ::GlobalUnlock(handle) != 0; }
-
-GlobalHandle PlatGlobalReAlloc(GlobalHandle handle, size_t size, uint32_t flags) {
-    if (!handle || AllocationShouldFail()) return nullptr;
-    return ::GlobalReAlloc(handle, size, flags | GMEM_MOVEABLE);
+void* PlatGlobalLock(GlobalHandle handle) {
+    return handle ? ::GlobalLock(handle) : nullptr;
 }
 
-GlobalHandle PlatGlobalFree(GlobalHandle handle) { return ::GlobalFree(handle); }
+bool PlatGlobalUnlock(GlobalHandle handle) {
+    return handle && ::GlobalUnlock(handle) != 0;
+}
 
-size_t PlatGlobalSize(GlobalHandle handle) { return handle ? ::GlobalSize(handle) : 0; }
+GlobalHandle PlatGlobalFree(GlobalHandle handle) {
+    return ::GlobalFree(handle);
+}
+
+size_t PlatGlobalSize(GlobalHandle handle) {
+    return handle ? ::GlobalSize(handle) : 0;
+}
 
 unsigned PlatGlobalLockCount(GlobalHandle handle) {
     UINT flags = handle ? ::GlobalFlags(handle) : GMEM_INVALID_HANDLE;
@@ -89,8 +93,10 @@ GlobalHandle ClipboardGetDib() {
     return gPrivateOpen ? gPrivateDib : nullptr;
 }
 void ClipboardClose() {
-    if (gPrivate) gPrivateOpen = false;
-    else ::CloseClipboard();
+    if (gPrivate)
+        gPrivateOpen = false;
+    else
+        ::CloseClipboard();
 }
 
 // ---------------------------------------------------------------------------
@@ -113,8 +119,8 @@ int32_t PlatRegQueryValue(RegKey key, const char* name, uint32_t* type, unsigned
     return rc;
 }
 
-int32_t PlatRegEnumValue(RegKey key, uint32_t index, char* name, uint32_t* nameSize,
-                         uint32_t* type, unsigned char* data, uint32_t* dataSize) {
+int32_t PlatRegEnumValue(RegKey key, uint32_t index, char* name, uint32_t* nameSize, uint32_t* type,
+                         unsigned char* data, uint32_t* dataSize) {
     DWORD nameLength = nameSize ? *nameSize : 0, t = 0, size = dataSize ? *dataSize : 0;
     LONG rc = ::RegEnumValueA(static_cast<HKEY>(key), index, name, &nameLength, nullptr, &t, data,
                               dataSize ? &size : nullptr);
@@ -124,14 +130,20 @@ int32_t PlatRegEnumValue(RegKey key, uint32_t index, char* name, uint32_t* nameS
     return rc;
 }
 
-void PlatRegCloseKey(RegKey key) { ::RegCloseKey(static_cast<HKEY>(key)); }
+void PlatRegCloseKey(RegKey key) {
+    ::RegCloseKey(static_cast<HKEY>(key));
+}
 
 // ---------------------------------------------------------------------------
 // Debugger
 
-void PlatDebugOutputRaw(const char* text) { ::OutputDebugStringA(text); }
+void PlatDebugOutputRaw(const char* text) {
+    ::OutputDebugStringA(text);
+}
 
-bool DebuggerPresent() { return ::IsDebuggerPresent() != 0; }
+bool DebuggerPresent() {
+    return ::IsDebuggerPresent() != 0;
+}
 
 void DebugBreakIfPresent() {
     if (DebuggerPresent()) ::DebugBreak();
@@ -142,12 +154,16 @@ void DebugBreakIfPresent() {
 
 unsigned char PlatCharUpper(unsigned char c) {
     // CharUpperA takes a single character in the low word of its argument.
-    return static_cast<unsigned char>(
-        reinterpret_cast<uintptr_t>(::CharUpperA(reinterpret_cast<LPSTR>(static_cast<uintptr_t>(c)))));
+    return static_cast<unsigned char>(reinterpret_cast<uintptr_t>(
+        ::CharUpperA(reinterpret_cast<LPSTR>(static_cast<uintptr_t>(c)))));
 }
 
-const char* PlatCharNext(const char* p) { return ::CharNextA(p); }
-const char* PlatCharPrev(const char* start, const char* p) { return ::CharPrevA(start, p); }
+const char* PlatCharNext(const char* p) {
+    return ::CharNextA(p);
+}
+const char* PlatCharPrev(const char* start, const char* p) {
+    return ::CharPrevA(start, p);
+}
 
 int32_t PlatMulDiv(int32_t number, int32_t numerator, int32_t denominator) {
     return ::MulDiv(number, numerator, denominator);
@@ -247,15 +263,18 @@ bool PlatRenameOver(const std::string& temp, const std::string& target) {
     return false;
 }
 
-bool PlatRemoveFile(const char* path) { return ::DeleteFileW(WidePath(path).c_str()) != 0; }
+bool PlatRemoveFile(const char* path) {
+    return ::DeleteFileW(WidePath(path).c_str()) != 0;
+}
 
 std::string PlatResolveLinks(const std::string& path) {
     std::wstring wide = WidePath(path.c_str());
     DWORD attributes = ::GetFileAttributesW(wide.c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_REPARSE_POINT))
         return path;
-    HANDLE h = ::CreateFileW(wide.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                             nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    HANDLE h =
+        ::CreateFileW(wide.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                      nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
     if (h == INVALID_HANDLE_VALUE) return path;
     wchar_t final[32768];
     DWORD n = ::GetFinalPathNameByHandleW(h, final, 32768, FILE_NAME_NORMALIZED);
@@ -263,8 +282,8 @@ std::string PlatResolveLinks(const std::string& path) {
     if (n == 0 || n >= 32768) return path;
     // Back to the host's code page; a name it cannot spell stays as given.
     BOOL lossy = FALSE;
-    int size = ::WideCharToMultiByte(CP_ACP, 0, final, static_cast<int>(n), nullptr, 0, nullptr,
-                                     &lossy);
+    int size =
+        ::WideCharToMultiByte(CP_ACP, 0, final, static_cast<int>(n), nullptr, 0, nullptr, &lossy);
     if (size <= 0 || lossy) return path;
     std::string resolved(static_cast<size_t>(size), '\0');
     ::WideCharToMultiByte(CP_ACP, 0, final, static_cast<int>(n), &resolved[0], size, nullptr,
@@ -279,7 +298,7 @@ PlatTarget PlatTargetKind(const std::string& path) {
     if (h == INVALID_HANDLE_VALUE) {
         DWORD e = ::GetLastError();
         return e == ERROR_FILE_NOT_FOUND || e == ERROR_PATH_NOT_FOUND ? PlatTarget::Missing
-                                                                       : PlatTarget::Regular;
+                                                                      : PlatTarget::Regular;
     }
     PlatTarget kind = PlatTarget::Special;
     BY_HANDLE_FILE_INFORMATION info;
@@ -297,9 +316,9 @@ FILE* PlatCreateExclusive(const std::string& path, PlatCreate* result) {
     if (h == INVALID_HANDLE_VALUE) {
         DWORD e = ::GetLastError();
         SetErrno();
-        *result = e == ERROR_FILE_EXISTS || e == ERROR_ALREADY_EXISTS ? PlatCreate::Exists
+        *result = e == ERROR_FILE_EXISTS || e == ERROR_ALREADY_EXISTS    ? PlatCreate::Exists
                   : e == ERROR_ACCESS_DENIED || e == ERROR_WRITE_PROTECT ? PlatCreate::Refused
-                                                                          : PlatCreate::Failed;
+                                                                         : PlatCreate::Failed;
         return nullptr;
     }
     FILE* f = StreamOn(h, _O_RDWR, "w+b");
@@ -309,10 +328,9 @@ FILE* PlatCreateExclusive(const std::string& path, PlatCreate* result) {
 }
 
 FILE* PlatOpenInPlace(const std::string& path, bool readable) {
-    HANDLE h = ::CreateFileW(WidePath(path.c_str()).c_str(),
-                             GENERIC_WRITE | (readable ? GENERIC_READ : 0),
-                             FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                             FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE h = ::CreateFileW(
+        WidePath(path.c_str()).c_str(), GENERIC_WRITE | (readable ? GENERIC_READ : 0),
+        FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     return StreamOn(h, readable ? _O_RDWR : _O_WRONLY, readable ? "r+b" : "wb");
 }
 
@@ -365,47 +383,3 @@ void PlatCopyFileMode(const char*, const char*) {}
 void PlatAdviseLarge(void*, size_t) {}
 
 }  // namespace brio
-
-// ---------------------------------------------------------------------------
-// Host API over the real clipboard.
-
-using namespace brio;
-
-extern "C" int32_t BrioHostClipboardSetDib(const void* block, size_t size) {
-    if (!block || size == 0) return 1;
-    HGLOBAL handle = ::GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT | GMEM_DDESHARE, size);
-    if (!handle) return 1;
-    std::memcpy(::GlobalLock(handle), block, size);
-    ::GlobalUnlock(handle);
-    if (!ClipboardOpen()) {
-        ::GlobalFree(handle);
-        return 1;
-    }
-    ClipboardEmpty();
-    bool ok = ClipboardSetDib(handle);
-    ClipboardClose();
-    if (!ok) {
-        ::GlobalFree(handle);
-        return 1;
-    }
-    return 0;
-}
-
-extern "C" size_t BrioHostClipboardGetDib(void* buffer, size_t capacity) {
-    if (!ClipboardOpen()) return 0;
-    HGLOBAL handle = static_cast<HGLOBAL>(ClipboardGetDib());
-    size_t size = handle ? ::GlobalSize(handle) : 0;
-    if (handle && buffer && capacity) {
-        const void* data = ::GlobalLock(handle);
-        if (data) std::memcpy(buffer, data, size < capacity ? size : capacity);
-        ::GlobalUnlock(handle);
-    }
-    ClipboardClose();
-    return size;
-}
-
-extern "C" void BrioHostClipboardClear(void) {
-    if (!ClipboardOpen()) return;
-    ClipboardEmpty();
-    ClipboardClose();
-}

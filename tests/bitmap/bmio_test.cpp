@@ -2,16 +2,16 @@
 
 #include "bitmap/bmio.h"
 #include "bitmap/picture_fixtures.h"
+#include "platform/platform.h"
 #include "test_support.h"
 
 namespace {
 
-using brio::GlobalHandle;
 using brio::HotspotRecord;
 using namespace brio::test;
 
 // What OpenHotspotBitmap gives, copied out: the record's bytes, a
-// metafile's bits, the extents and the hotspots. Nothing is kept.
+// metafile's bits, the extents and the hotspots.
 struct Opened {
     uint16_t status;
     Bytes rec = {}, bits = {};
@@ -22,14 +22,13 @@ struct Opened {
 Opened Open(const std::string& path) {
     brio::OpenedPicture pic;
     Opened o{brio::OpenHotspotBitmap(path.c_str(), &pic)};
-    EXPECT_TRUE(o.status == 0 || (!pic.picture && !pic.list)) << o.status;
-    if (o.status != 0) return o;
-    o.rec = Block(pic.picture);
-    if (o.rec[0] == 8) o.bits = Block(brio::GetHandleField(o.rec.data(), brio::kPicBitsHandle));
+    if (o.status != 0) {
+        EXPECT_TRUE(pic.picture.record.empty() && pic.hotspots.empty()) << o.status;
+        return o;
+    }
+    o.rec = Plain(pic.picture.record), o.bits = Plain(pic.picture.bits);
     o.width = pic.width, o.height = pic.height;
-    o.spots = Records(pic.list);
-    brio::FreePicture(pic.picture);
-    brio::ListDestroy(pic.list);
+    o.spots = pic.hotspots;
     return o;
 }
 
@@ -39,17 +38,19 @@ Opened OpenBytes(const std::string& bytes) {
     return Open(dir.File("pic"));
 }
 
-// The record ReadPictureFile (or ReadGroupPicture for `index`) makes of the
-// bytes; empty when refused.
-Bytes Read(const std::string& bytes, int index = -1) {
+// The picture ReadPictureFile (or ReadGroupPicture for `index`) makes of
+// the bytes; an empty record when refused.
+brio::Picture ReadPicture(const std::string& bytes, int index = -1) {
     TempDir dir;
     EXPECT_TRUE(WriteFile(dir.File("pic"), bytes));
-    brio::Fid fid = brio::FileOpenRead(dir.File("pic").c_str());
-    GlobalHandle h = index < 0 ? brio::ReadPictureFile(fid) : brio::ReadGroupPicture(fid, index);
-    brio::FileClose(fid);
-    Bytes rec = brio::IsPicture(h) ? Block(h) : Bytes();
-    if (brio::IsPicture(h)) brio::FreePicture(h);
-    return rec;
+    brio::UniqueFile file(brio::PlatFileOpen(dir.File("pic").c_str(), "rb"));
+    brio::Picture picture;
+    brio::PictureRead read = index < 0 ? brio::ReadPictureFile(file.get(), &picture)
+                                       : brio::ReadGroupPicture(file.get(), index, &picture);
+    return read == brio::PictureRead::Ok ? picture : brio::Picture{};
+}
+Bytes Read(const std::string& bytes, int index = -1) {
+    return Plain(ReadPicture(bytes, index).record);
 }
 
 TEST(OpenHotspotBitmap, StatusByFile) {
@@ -136,8 +137,8 @@ TEST(ReadPictureFile, OlderFormatsAreReadCompletely) {
 
 // A picture record as the exports make it: header, table, data, and the
 // hotspot offset at the end of the data.
-GlobalHandle MakePicture(uint16_t bits, int32_t width, int32_t height, const Bytes& table,
-                         const Bytes& data) {
+brio::Picture MakePicture(uint16_t bits, int32_t width, int32_t height, const Bytes& table,
+                          const Bytes& data) {
     Bytes rec(18);
     rec[0] = 6;
     uint32_t dataAt = uint32_t(58 + table.size()), size = uint32_t(data.size());
@@ -145,18 +146,13 @@ GlobalHandle MakePicture(uint16_t bits, int32_t width, int32_t height, const Byt
     Bytes dib = MakeDib(width, height, bits, table, data);
     Put32(dib, {{24, 96}, {28, 96}});
     Append(rec, dib);
-    GlobalHandle h = brio::PlatGlobalAlloc(brio::kGhnd, rec.size());
-    std::memcpy(brio::PlatGlobalLock(h), rec.data(), rec.size());
-    brio::PlatGlobalUnlock(h);
-    return h;
+    return brio::Picture{Owned(rec), {}};
 }
 
 // Saves the picture with the hotspots; the status and the file's bytes.
-uint16_t Save(const std::string& path, GlobalHandle* pic, const std::vector<HotspotRecord>& spots,
+uint16_t Save(const std::string& path, brio::Picture* pic, const std::vector<HotspotRecord>& spots,
               Bytes* file = nullptr) {
-    GlobalHandle list = ListOf(spots);
-    uint16_t status = brio::SaveHotspotBitmap(path.c_str(), pic, list);
-    brio::ListDestroy(list);
+    uint16_t status = brio::SaveHotspotBitmap(path.c_str(), pic, spots);
     std::string bytes = ReadFile(path);
     if (file) file->assign(bytes.begin(), bytes.end());
     return status;
@@ -166,12 +162,11 @@ TEST(WriteBitmapGroup, FilesByteForByte) {
     TempDir dir;
     auto check = [&](uint16_t bits, int32_t width, int32_t height, const Bytes& table,
                      const Bytes& data, const std::string& file) {
-        GlobalHandle pic = MakePicture(bits, width, height, table, data);
+        brio::Picture pic = MakePicture(bits, width, height, table, data);
         Bytes written;
         EXPECT_EQ(Save(dir.File("a.shg"), &pic, {}, &written), 0);
         EXPECT_EQ(written, Hex("6c70 0100 08000000" + file)) << width;
         EXPECT_EQ(dir.Entries(), std::vector<std::string>{"a.shg"});
-        brio::FreePicture(pic);
     };
     // Behind the index: type, packing, resolutions, planes, bits, width,
     // height, colours, important, stored size, hotspot size, data and hotspot
@@ -196,13 +191,13 @@ TEST(SaveHotspotBitmap, MetafileRoundTripsWithHotspots) {
     m.data = Bytes(300, 0x3C);
     m.hotspots = {1, 0, 0, 0, 0, 0, 0};
     Bytes stored = BuildStored(m);
-    GlobalHandle pic = brio::ExpandPicture(stored.data(), stored.size());
+    brio::Picture pic;
+    ASSERT_EQ(brio::ExpandPicture(stored.data(), stored.size(), &pic), brio::PictureRead::Ok);
     std::vector<HotspotRecord> spots = {Record(231, 0, 0, 3, 7, "topic_1", "n"),
                                         Record(204, 1, -1, 13, 7, "JumpId(`x')"),
                                         Record(235, 2, -2, 23, 7, "ctx>win@file.hlp", "", 0)};
     TempDir dir;
     ASSERT_EQ(Save(dir.File("r.shg"), &pic, spots), 0);
-    brio::FreePicture(pic);
     Opened o = Open(dir.File("r.shg"));
     ASSERT_EQ(o.status, 0);
     EXPECT_EQ(o.width, 2540);
@@ -217,20 +212,17 @@ TEST(SaveHotspotBitmap, MetafileFromAFileGetsItsHotspotsBehindTheHeader) {
     const std::string bits = "\x01\x00\x09\x00\x00\x03";
     TempDir dir;
     ASSERT_TRUE(WriteFile(dir.File("m.wmf"), MakeMetafile(0, 0, 1440, 720, 1440, bits)));
-    brio::Fid fid = brio::FileOpenRead(dir.File("m.wmf").c_str());
-    GlobalHandle pic = brio::ReadPictureFile(fid);
-    brio::FileClose(fid);
-    ASSERT_TRUE(brio::IsPicture(pic));
-    Bytes before = Block(pic);
+    brio::Picture pic = ReadPicture(ReadFile(dir.File("m.wmf")));
+    ASSERT_EQ(Str(Plain(pic.bits)), bits);
+    Bytes before = Plain(pic.record);
     ASSERT_EQ(U32s(before, {14}), std::vector<uint32_t>{0});
     std::vector<HotspotRecord> spots = {Record(231, 0, 0, 3, 7, "topic_1", "n")};
     ASSERT_EQ(Save(dir.File("m.shg"), &pic, spots), 0);
-    Bytes after = Block(pic);
+    Bytes after = Plain(pic.record);
     ASSERT_EQ(after.size(), 66u);
     EXPECT_EQ(U32s(after, {14}), std::vector<uint32_t>{66});
     EXPECT_EQ(Sub(after, 0, 10), Sub(before, 0, 10));
     EXPECT_EQ(Sub(after, 18), Sub(before, 18));
-    brio::FreePicture(pic);
     Opened o = Open(dir.File("m.shg"));
     ASSERT_EQ(o.status, 0);
     EXPECT_EQ(o.width, 2540);
@@ -242,16 +234,15 @@ TEST(SaveHotspotBitmap, FailuresKeepTheOldFile) {
     TempDir dir;
     std::string path = dir.File("keep.shg");
     ASSERT_TRUE(WriteFile(path, "old content"));
-    GlobalHandle pic = MakePicture(8, 4, 1, {}, {1, 2, 3, 4}), bad = brio::BadPicture();
+    brio::Picture pic = MakePicture(8, 4, 1, {}, {1, 2, 3, 4}), bad;
     std::vector<HotspotRecord> wide = {Record(231, 0, 0, 40000, 0, "")};  // past 16 bits
     EXPECT_EQ(Save(path, &pic, wide), 4);
     EXPECT_EQ(Save(dir.File("none/x.shg"), &pic, {}), 3);  // the file layer's own code
     EXPECT_EQ(Save(path, &bad, {}), 4);
-    EXPECT_EQ(brio::SaveHotspotBitmap(nullptr, &pic, nullptr), 4);
+    EXPECT_EQ(brio::SaveHotspotBitmap(nullptr, &pic, {}), 4);
     EXPECT_EQ(Save("", &pic, {}), 4);
     EXPECT_EQ(ReadFile(path), "old content");
     EXPECT_EQ(dir.Entries(), std::vector<std::string>{"keep.shg"});
-    brio::FreePicture(pic);
 }
 
 }  // namespace

@@ -1,24 +1,25 @@
 #include <gtest/gtest.h>
 
+#include <new>
+#include <string>
+
 #include "bitmap/picture_fixtures.h"
 #include "compress/lz_encoder.h"
+#include "platform/platform.h"
 
 namespace {
 
-using brio::GlobalHandle;
 using namespace brio::test;
 
-// The record's bytes (empty when refused), its bits block for a metafile;
-// an exact-size copy is expanded, so a read past it shows under ASan.
+// The record's bytes (empty when refused), its bits for a metafile; an
+// exact-size copy is expanded, so a read past it shows under ASan.
 Bytes Expand(const Bytes& stored, Bytes* bits = nullptr) {
     Bytes copy(stored);
-    GlobalHandle h = brio::ExpandPicture(copy.data(), copy.size());
-    EXPECT_NE(h, nullptr);
-    if (!brio::IsPicture(h)) return {};
-    Bytes rec = Block(h);
-    if (bits && rec[0] == 8) *bits = Block(brio::GetHandleField(rec.data(), brio::kPicBitsHandle));
-    brio::FreePicture(h);
-    return rec;
+    brio::Picture picture;
+    if (brio::ExpandPicture(copy.data(), copy.size(), &picture) != brio::PictureRead::Ok) return {};
+    EXPECT_TRUE(picture.Type() == 8 || picture.bits.empty());
+    if (bits) *bits = Plain(picture.bits);
+    return Plain(picture.record);
 }
 
 TEST(CompactNumbers, WriteAndRead) {
@@ -178,23 +179,33 @@ TEST(ExpandPicture, Metafiles) {
     EXPECT_EQ(Expand(found), Bytes());
 }
 
-// Out of memory is 0, never a bad picture: the metafile needs its record and
-// its bits block, the bitmap its record.
-TEST(ExpandPicture, OutOfMemoryGivesZero) {
+// Out of memory throws, never reads as a bad picture: the metafile needs its
+// record and its bits, the bitmap its record.
+TEST(ExpandPicture, OutOfMemoryThrows) {
     Stored m, b;
     m.type = 8, m.unpacked = 3;
     m.data = {1, 2, 3};
     b.data = Bytes(8, 1);
     for (const Bytes& stored : {BuildStored(m), BuildStored(b)}) {
-        std::vector<bool> failed;
+        std::vector<std::string> results;
         for (long n = 1; n <= 3; ++n) {
-            brio::FailAllocationAfter(n);
-            GlobalHandle h = brio::ExpandPicture(stored.data(), stored.size());
-            brio::FailAllocationAfter(0);
-            failed.push_back(!h);
-            if (h) brio::FreePicture(h);
+            brio::Picture picture;
+            const char* result = "no memory";
+            {
+                brio::ExportScope scope;  // where the test's operator new obeys the hook
+                brio::FailAllocationAfter(n);
+                try {
+                    bool ok = brio::ExpandPicture(stored.data(), stored.size(), &picture) ==
+                              brio::PictureRead::Ok;
+                    result = ok ? "ok" : "unreadable";
+                } catch (const std::bad_alloc&) {
+                }
+                brio::FailAllocationAfter(0);
+            }
+            results.push_back(result);
         }
-        EXPECT_EQ(failed, std::vector<bool>({true, stored[0] == 8, false})) << int(stored[0]);
+        std::vector<std::string> want = {"no memory", stored[0] == 8 ? "no memory" : "ok", "ok"};
+        EXPECT_EQ(results, want) << int(stored[0]);
     }
 }
 

@@ -14,7 +14,6 @@
 #include <vector>
 
 #include "adt/bytes.h"
-#include "adt/ll.h"
 #include "bitmap/picture.h"
 #include "brioutil.h"
 #include "brioutil_host.h"
@@ -47,6 +46,13 @@ inline Bytes Hex(const std::string& hex) {
 inline std::string Str(const Bytes& b) {
     return std::string(b.begin(), b.end());
 }
+// Picture bytes as plain bytes and back.
+inline Bytes Plain(const PictureBytes& b) {
+    return Bytes(b.begin(), b.end());
+}
+inline PictureBytes Owned(const Bytes& b) {
+    return PictureBytes(b.begin(), b.end());
+}
 inline uint32_t U32(const Bytes& b, size_t at) {
     return at + 4 <= b.size() ? GetU32(b.data(), at) : 0xDEADBEEF;
 }
@@ -60,13 +66,6 @@ inline std::vector<uint32_t> U32s(const Bytes& b, std::initializer_list<size_t> 
 inline Bytes Sub(const Bytes& b, size_t at, size_t n = SIZE_MAX) {
     at = std::min(at, b.size());
     return Bytes(b.begin() + long(at), b.begin() + long(at + std::min(n, b.size() - at)));
-}
-// A copy of a global-memory block.
-inline Bytes Block(GlobalHandle h) {
-    const auto* p = static_cast<const uint8_t*>(PlatGlobalLock(h));
-    Bytes b(p, p + (p ? PlatGlobalSize(h) : 0));
-    if (p) PlatGlobalUnlock(h);
-    return b;
 }
 
 struct BmpFields {
@@ -234,21 +233,6 @@ inline HotspotRecord Record(uint8_t type, int32_t left, int32_t top, int32_t rig
     r.type = type, r.attribute = attribute;
     r.left = left, r.top = top, r.right = right, r.bottom = bottom;
     return r;
-}
-
-inline GlobalHandle ListOf(const std::vector<HotspotRecord>& records) {
-    GlobalHandle list = ListCreate();
-    for (const auto& r : records) EXPECT_EQ(ListInsert(list, &r, sizeof r), 1);
-    return list;
-}
-
-inline std::vector<HotspotRecord> Records(GlobalHandle list) {
-    std::vector<HotspotRecord> out;
-    for (auto node = ListNext(list, nullptr); node; node = ListNext(list, node)) {
-        out.emplace_back();
-        CopyHotspot(node, &out.back());
-    }
-    return out;
 }
 
 }  // namespace brio::test

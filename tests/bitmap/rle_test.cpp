@@ -60,6 +60,24 @@ TEST(PackRle, StatedStreams) {
     for (const auto& c : cases) EXPECT_EQ(Pack(c.in), c.out);
 }
 
+// A run of `length` bytes at each offset among distinct bytes: the scans
+// that test several positions at once must find its exact start and end.
+TEST(PackRle, RunsAtEveryOffset) {
+    for (size_t at = 0; at < 18; ++at) {
+        for (size_t length : {3, 4, 7, 8, 9, 12, 17}) {
+            Bytes in(at + length + 5);
+            for (size_t i = 0; i < in.size(); ++i) in[i] = uint8_t(i + 1);
+            std::fill(in.begin() + long(at), in.begin() + long(at + length), 0xAA);
+            Bytes want;
+            if (at) want.push_back(uint8_t(0x80 + at));
+            want.insert(want.end(), in.begin(), in.begin() + long(at));
+            want.insert(want.end(), {uint8_t(length), 0xAA, 0x85});
+            want.insert(want.end(), in.end() - 5, in.end());
+            EXPECT_EQ(Pack(in), want) << at << " " << length;
+        }
+    }
+}
+
 TEST(UnpackRle, StatedStreamsBothWays) {
     Bytes abc = {0x83, 0x61, 0x62, 0x63, 0x05, 0x78};
     struct Case {

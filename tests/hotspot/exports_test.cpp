@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "bitmap/picture_fixtures.h"
+#include "platform/platform.h"
 #include "test_support.h"
 
 namespace {

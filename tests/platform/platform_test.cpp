@@ -18,7 +18,7 @@ namespace {
 
 using namespace brio;
 
-TEST(PlatformGlobalMemory, LockCountsZeroFillAndResize) {
+TEST(PlatformGlobalMemory, LockCountsAndZeroFill) {
     GlobalHandle h = PlatGlobalAlloc(kGhnd, 4096);
     ASSERT_NE(h, nullptr);
     EXPECT_GE(PlatGlobalSize(h), 4096u);
@@ -32,15 +32,9 @@ TEST(PlatformGlobalMemory, LockCountsZeroFillAndResize) {
     }
     EXPECT_FALSE(PlatGlobalUnlock(h));  // now unlocked
     EXPECT_EQ(PlatGlobalLockCount(h), 0u);
-    for (size_t size : {100000, 10}) {  // grown, then shrunk: the content stays
-        h = PlatGlobalReAlloc(h, size, kGmemMoveable);
-        ASSERT_NE(h, nullptr);
-        EXPECT_GE(PlatGlobalSize(h), size);
-        p = static_cast<unsigned char*>(PlatGlobalLock(h));
-        for (size_t i = 0; i < std::min<size_t>(size, 4096); ++i)
-            ASSERT_EQ(p[i], static_cast<unsigned char>(i * 7)) << size << " " << i;
-        PlatGlobalUnlock(h);
-    }
+    p = static_cast<unsigned char*>(PlatGlobalLock(h));  // the content stays
+    for (size_t i = 0; i < 4096; ++i) ASSERT_EQ(p[i], static_cast<unsigned char>(i * 7)) << i;
+    PlatGlobalUnlock(h);
     EXPECT_EQ(PlatGlobalFree(h), nullptr);
 }
 
@@ -48,21 +42,12 @@ TEST(PlatformGlobalMemory, FailureHookFailsExactlyTheNthAllocationOnce) {
     FailAllocationAfter(3);
     GlobalHandle first = PlatGlobalAlloc(kGmemMoveable, 8);
     void* second = BrioMalloc(8);
-    GlobalHandle third = MemAlloc(kGhnd, 8, "test", __LINE__);
+    GlobalHandle third = PlatGlobalAlloc(kGhnd, 8);
     GlobalHandle fourth = PlatGlobalAlloc(kGmemMoveable, 8);
     EXPECT_NE(first, nullptr);
     EXPECT_NE(second, nullptr);
     EXPECT_EQ(third, nullptr);
     EXPECT_NE(fourth, nullptr);
-
-    // A failed resize leaves the block as it was.
-    auto* p = static_cast<char*>(PlatGlobalLock(first));
-    std::memcpy(p, "abcdefg", 8);
-    PlatGlobalUnlock(first);
-    FailAllocationAfter(1);
-    EXPECT_EQ(PlatGlobalReAlloc(first, 1 << 20, kGmemMoveable), nullptr);
-    EXPECT_STREQ(static_cast<char*>(PlatGlobalLock(first)), "abcdefg");
-    PlatGlobalUnlock(first);
 
     long before = AllocationCount();
     FailAllocationAfter(0);
@@ -78,18 +63,18 @@ TEST(PlatformText, MulDivRoundsHalfAwayFromZeroAndFlagsOverflow) {
     struct Case {
         int32_t a, b, c, expected;
     } cases[] = {
-        {5, 1, 2, 3},        // 2.5 -> 3
-        {-5, 1, 2, -3},      // -2.5 -> -3
+        {5, 1, 2, 3},    // 2.5 -> 3
+        {-5, 1, 2, -3},  // -2.5 -> -3
         {5, -1, 2, -3},
-        {7, 1, 3, 2},        // 2.33 -> 2
-        {8, 1, 3, 3},        // 2.67 -> 3
+        {7, 1, 3, 2},  // 2.33 -> 2
+        {8, 1, 3, 3},  // 2.67 -> 3
         {-8, 1, -3, 3},
         {100, 2540, 1440, 176},   // 176.39
         {1000, 2540, 96, 26458},  // 26458.33
         {0x7FFFFFFF, 2, 2, 0x7FFFFFFF},
-        {0x40000000, 4, 1, -1},   // overflow
-        {1, 1, 0, -1},            // zero divisor
-        {INT32_MIN, 1, 1, -1},     // outside the symmetric range
+        {0x40000000, 4, 1, -1},  // overflow
+        {1, 1, 0, -1},           // zero divisor
+        {INT32_MIN, 1, 1, -1},   // outside the symmetric range
         {-0x7FFFFFFF, 1, 1, -0x7FFFFFFF},
     };
     for (const auto& c : cases)
@@ -105,7 +90,8 @@ TEST(PlatformText, CharUpperFollowsWindows1252OnAllBytes) {
     for (int c = 'a'; c <= 'z'; ++c) capitals[c] = c - 0x20;
     for (int c = 1; c < 256; ++c) {
         int expected = capitals.count(c) ? capitals[c] : c;
-        EXPECT_EQ(PlatCharUpper(static_cast<unsigned char>(c)), expected) << "byte 0x" << std::hex << c;
+        EXPECT_EQ(PlatCharUpper(static_cast<unsigned char>(c)), expected)
+            << "byte 0x" << std::hex << c;
     }
     char word[] = "caf\xE9 \xFF\x9A";
     PlatCharUpperString(word);
@@ -167,29 +153,28 @@ TEST(PlatformFiles, AtomicFileReplacesOnlyOnCommit) {
     EXPECT_FALSE(nowhere.Commit());
 }
 
-TEST(PlatformFiles, FileLayerCountsBytesFromTheStart) {
+TEST(PlatformFiles, ReadAtTakesExactCountsFromTheStart) {
     brio::test::TempDir dir;
     std::string path = dir.File("data.bin");
-    FileName fm = FmNewSzDir(path.c_str(), 1);
-    Fid fid = FidCreateFm(fm, 3, 3);
-    ASSERT_NE(fid, kFidNil);
-    EXPECT_EQ(LcbWriteFid(fid, "0123456789", 10), 10);
-    EXPECT_EQ(LTellFid(fid), 10);
-    EXPECT_EQ(LSeekFid(fid, 2, 0), 2);
-    EXPECT_EQ(LcbWriteFid(fid, "ab", 2), 2);
-    EXPECT_EQ(RcCloseFid(fid), kRcOk);
-    DisposeFm(fm);
-    EXPECT_EQ(brio::test::ReadFile(path), "01ab456789");
-
-    Fid in = FileOpenRead(path.c_str());
-    ASSERT_NE(in, kFidNil);
-    EXPECT_EQ(LSeekFid(in, 0, 2), 10);  // length
-    EXPECT_EQ(LSeekFid(in, 8, 0), 8);
-    char buffer[8] = {};
-    EXPECT_EQ(LcbReadFid(in, buffer, 8), 2);  // short read reports its count
-    EXPECT_STREQ(buffer, "89");
-    FileClose(in);
-    EXPECT_EQ(FileOpenRead(dir.File("absent").c_str()), kFidNil);
+    ASSERT_TRUE(brio::test::WriteFile(path, "0123456789"));
+    UniqueFile in(PlatFileOpen(path.c_str(), "rb"));
+    ASSERT_NE(in, nullptr);
+    EXPECT_EQ(FileLength(in.get()), 10);
+    struct Case {
+        uint64_t offset, count;
+        bool read;
+        std::string bytes;
+    } cases[] = {{8, 2, true, "89"},          {2, 3, true, "234"},
+                 {0, 10, true, "0123456789"}, {8, 3, false, ""},
+                 {10, 1, false, ""},          {10, 0, true, ""},
+                 {0x80000000u, 1, false, ""}, {0, 0x80000000u, false, ""}};
+    for (const auto& c : cases) {
+        std::string buffer(16, '\0');
+        EXPECT_EQ(ReadAt(in.get(), c.offset, &buffer[0], c.count), c.read) << c.offset;
+        EXPECT_EQ(buffer.substr(0, c.bytes.size()), c.bytes) << c.offset;
+    }
+    EXPECT_EQ(FileLength(nullptr), -1);
+    EXPECT_EQ(PlatFileOpen(dir.File("absent").c_str(), "rb"), nullptr);
 }
 
 // The exports' tests move whole blocks; here a short buffer and a bad block.
