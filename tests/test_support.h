@@ -38,7 +38,7 @@ std::vector<std::string> ListFiles(const std::string& dir);
 
 // A fresh, empty folder for one test's files; removed by the destructor.
 class TempDir {
-public:
+  public:
     TempDir();
     ~TempDir();
     TempDir(const TempDir&) = delete;
@@ -48,7 +48,7 @@ public:
     // Names of the files now in the folder, sorted.
     std::vector<std::string> Entries() const;
 
-private:
+  private:
     std::string path_;
 };
 

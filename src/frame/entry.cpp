@@ -10,7 +10,9 @@
 
 // Nothing to register: the library brings no class-library objects, so
 // loading never fails and detach only runs static destructors.
-extern "C" BOOL WINAPI DllMain(HINSTANCE, DWORD, LPVOID) { return TRUE; }
+extern "C" BOOL WINAPI DllMain(HINSTANCE, DWORD, LPVOID) {
+    return TRUE;
+}
 #endif
 
 namespace brio {
@@ -27,7 +29,9 @@ void ReportAssertion(unsigned short line, const char* module) {
     DebugBreakIfPresent();
 }
 
-const char* LastAssertionText() { return gAssertionText; }
+const char* LastAssertionText() {
+    return gAssertionText;
+}
 
 }  // namespace brio
 

@@ -13,7 +13,7 @@ const char* LastAssertionText();
 }  // namespace brio
 
 // Reports a failed check with this module's name and the line.
-#define BRIO_CHECK(cond, module)                                          \
-    do {                                                                  \
+#define BRIO_CHECK(cond, module)                                         \
+    do {                                                                 \
         if (!(cond)) ::brio::ReportAssertion(__LINE__ & 0xFFFF, module); \
     } while (0)

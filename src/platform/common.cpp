@@ -479,4 +479,6 @@ extern "C" int32_t BrioHostReplaceFile(const char* path, const void* data, size_
         []() -> int32_t { return BRIO_ERR_NO_MEMORY; });
 }
 
-extern "C" void BrioHostClipboardUsePrivate(int32_t on) { brio::ClipboardUsePrivate(on != 0); }
+extern "C" void BrioHostClipboardUsePrivate(int32_t on) {
+    brio::ClipboardUsePrivate(on != 0);
+}

@@ -94,7 +94,9 @@ class AppPathsRegistry {
   private:
     std::vector<std::string> created_;
 #else
-    std::string Name(const std::string& app) const { return "BrioutilTest-" + app; }
+    std::string Name(const std::string& app) const {
+        return "BrioutilTest-" + app;
+    }
     std::string Install(const std::vector<TestApp>& apps) {
         std::string text = "REGEDIT4\n";
         for (const auto& [name, values] : apps) {

@@ -19,21 +19,27 @@ const std::string kEditorExe = R"(C:\Program Files\Editor\editor.exe)";
 class AppPathTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        ASSERT_EQ(reg.Install({
-            // The folder is listed before the program: still the program.
-            {reg.Name("Editor.exe"),
-             {StringValue("Path", R"(C:\Program Files\Editor)"), StringValue("", kEditorExe)}},
-            {reg.Name("Viewer.exe"),
-             {StringValue("", R"(D:\Tools\viewer.exe)"), Dword("UseUrl", 1)}},
-            {reg.Name("Empty.exe"), {}},
-            {reg.Name("PathOnly.exe"), {StringValue("Path", R"(E:\Portable)")}},
-            {reg.Name("Fits.exe"), {StringValue("", std::string(510, 'f'))}},
-            {reg.Name("Longest.exe"), {StringValue("", std::string(511, 'l'))}},
-            {reg.Name("OneOver.exe"), {StringValue("", std::string(512, 'o'))}},
-            {reg.Name("Number.exe"), {Dword("", 0x12345678)}},
-            {reg.Name("LongName.exe"), {StringValue(std::string(600, 'v'), R"(F:\named.exe)")}},
-            {reg.Name("\xC9" "diteur.exe"), {StringValue("", "G:\\\xE9" "diteur.exe")}},
-        }), "");
+        ASSERT_EQ(
+            reg.Install({
+                // The folder is listed before the program: still the program.
+                {reg.Name("Editor.exe"),
+                 {StringValue("Path", R"(C:\Program Files\Editor)"), StringValue("", kEditorExe)}},
+                {reg.Name("Viewer.exe"),
+                 {StringValue("", R"(D:\Tools\viewer.exe)"), Dword("UseUrl", 1)}},
+                {reg.Name("Empty.exe"), {}},
+                {reg.Name("PathOnly.exe"), {StringValue("Path", R"(E:\Portable)")}},
+                {reg.Name("Fits.exe"), {StringValue("", std::string(510, 'f'))}},
+                {reg.Name("Longest.exe"), {StringValue("", std::string(511, 'l'))}},
+                {reg.Name("OneOver.exe"), {StringValue("", std::string(512, 'o'))}},
+                {reg.Name("Number.exe"), {Dword("", 0x12345678)}},
+                {reg.Name("LongName.exe"), {StringValue(std::string(600, 'v'), R"(F:\named.exe)")}},
+                {reg.Name("\xC9"
+                          "diteur.exe"),
+                 {StringValue("",
+                              "G:\\\xE9"
+                              "diteur.exe")}},
+            }),
+            "");
     }
 
     AppPathsRegistry reg;
@@ -56,7 +62,12 @@ TEST_F(AppPathTest, LooksUpTheDefaultValueOrElseTheFirstOne) {
         {reg.Name("OneOver.exe"), kErrorMoreData, "", 513},
         {reg.Name("Number.exe"), 0, Dword("", 0x12345678).data, 4},
         {reg.Name("LongName.exe"), 0, Sz(R"(F:\named.exe)"), 13},
-        {reg.Name("\xE9" "DITEUR.EXE"), 0, Sz("G:\\\xE9" "diteur.exe"), 15},
+        {reg.Name("\xE9"
+                  "DITEUR.EXE"),
+         0,
+         Sz("G:\\\xE9"
+            "diteur.exe"),
+         15},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name.substr(0, 40));

@@ -9,7 +9,9 @@
 namespace {
 
 std::string gCaptured;
-void Capture(const char* text) { gCaptured += text; }
+void Capture(const char* text) {
+    gCaptured += text;
+}
 
 TEST(Frame, CadenceAnswersZeroEveryTime) {
     for (int i = 0; i < 3; ++i) EXPECT_EQ(CadenceDLL(), 0);

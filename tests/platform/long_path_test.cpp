@@ -28,10 +28,16 @@ std::wstring LongWide(const std::string& path) {
 bool MakeFolder(const std::string& path) {
     return ::CreateDirectoryW(LongWide(path).c_str(), nullptr) != 0;
 }
-void RemoveFolder(const std::string& path) { ::RemoveDirectoryW(LongWide(path).c_str()); }
+void RemoveFolder(const std::string& path) {
+    ::RemoveDirectoryW(LongWide(path).c_str());
+}
 #else
-bool MakeFolder(const std::string& path) { return ::mkdir(path.c_str(), 0755) == 0; }
-void RemoveFolder(const std::string& path) { ::rmdir(path.c_str()); }
+bool MakeFolder(const std::string& path) {
+    return ::mkdir(path.c_str(), 0755) == 0;
+}
+void RemoveFolder(const std::string& path) {
+    ::rmdir(path.c_str());
+}
 #endif
 
 std::string ReadThrough(const std::string& path) {

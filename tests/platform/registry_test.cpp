@@ -49,7 +49,8 @@ TEST(RegFile, ReadsKeysAndValues) {
           {"Raw", kRegSz, Sz("C:\\dir")}}},
         {"version 5 header, HKLM, key found in any case, blanks around =",
          "Windows Registry Editor Version 5.00\n[HKLM\\Software\\brio\\app]\n@ = \"x\"\n",
-         "hkey_local_machine\\SOFTWARE\\BRIO\\APP", {{"", kRegSz, Sz("x")}}},
+         "hkey_local_machine\\SOFTWARE\\BRIO\\APP",
+         {{"", kRegSz, Sz("x")}}},
         {"dword, hex and hex(N) values; malformed ones skipped",
          "REGEDIT4\n[HKLM\\K]\n\"D\"=dword:FFFFFFFF\n\"Short\"=dword:7\n\"Nine\"=dword:123456789\n"
          "\"NotHex\"=dword:xyz\n\"B\"=hex:01,02,ff\n\"Q\"=hex(b):01,00,00,00,00,00,00,80\n"
@@ -72,18 +73,21 @@ TEST(RegFile, ReadsKeysAndValues) {
                    u"[HKEY_LOCAL_MACHINE\\SOFTWARE\\\u00c9diteur]\r\n"
                    u"@=\"C:\\\\Prix \u20ac\\\\\u00e9.exe\"\r\n\"\u0100\"=\"\U0001F600\"\r\n"
                    u"\"Exp\"=hex(2):25,00,41,00,ac,20,25,00,00,00\r\n"),
-         "HKLM\\software\\\xE9" "DITEUR",
+         "HKLM\\software\\\xE9"
+         "DITEUR",
          {{"", kRegSz, Sz("C:\\Prix \x80\\\xE9.exe")},
           {"?", kRegSz, Sz("?")},
           {"Exp", kRegExpandSz, Sz("%A\x80%")}}},
         {"a value set again keeps its place; =- deletes; sections of one key merge",
          "REGEDIT4\n[HKLM\\K]\n\"One\"=\"1\"\n\"Two\"=\"2\"\n\"ONE\"=\"uno\"\n\"two\"=-\n"
          "[HKLM\\Other]\n[hklm\\k]\n\"Three\"=dword:00000007\n",
-         "HKLM\\K", {{"One", kRegSz, Sz("uno")}, {"Three", kRegDword, dword7}}},
+         "HKLM\\K",
+         {{"One", kRegSz, Sz("uno")}, {"Three", kRegDword, dword7}}},
         {"comments, stray lines, values outside a key and unknown roots are skipped",
          "REGEDIT4\n\"Early\"=\"e\"\n; [HKLM\\K]\n[HKEY_NOWHERE\\K]\n\"Lost\"=\"l\"\n"
          "[HKLM\\K]\ngarbage\n\"Bad\"=\"open\n\"Tail\"=\"t\" junk\n\"Bare\"=text\n\"Kept\"=\"k\"\n",
-         "HKLM\\K", {{"Kept", kRegSz, Sz("k")}}},
+         "HKLM\\K",
+         {{"Kept", kRegSz, Sz("k")}}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
@@ -111,11 +115,11 @@ TEST(RegFile, HeadersParentsAndDeletedTrees) {
         EXPECT_EQ(file.Keys().size(), parsed ? 1u : 0u) << text;
     }
     RegFile file;
-    ASSERT_TRUE(file.Parse(
-        "REGEDIT4\n[HKLM\\SOFTWARE\\Brio\\a.exe]\n[HKLM\\SOFTWARE\\Gone\\Child]\n"
-        "[HKLM\\SOFTWARE\\Gonest]\n[-HKLM\\SOFTWARE\\GONE]\n"));
+    ASSERT_TRUE(
+        file.Parse("REGEDIT4\n[HKLM\\SOFTWARE\\Brio\\a.exe]\n[HKLM\\SOFTWARE\\Gone\\Child]\n"
+                   "[HKLM\\SOFTWARE\\Gonest]\n[-HKLM\\SOFTWARE\\GONE]\n"));
     EXPECT_TRUE(file.HasKey("HKEY_LOCAL_MACHINE\\software\\brio"));  // parents exist
-    EXPECT_EQ(file.FindKey("HKLM\\SOFTWARE\\Brio"), nullptr);       // but are not listed
+    EXPECT_EQ(file.FindKey("HKLM\\SOFTWARE\\Brio"), nullptr);        // but are not listed
     EXPECT_FALSE(file.HasKey("HKLM\\SOFTWARE\\Bri"));
     EXPECT_FALSE(file.HasKey("HKLM\\SOFTWARE\\Gone\\Child"));
     EXPECT_NE(file.FindKey("HKLM\\SOFTWARE\\Gonest"), nullptr);
