@@ -50,7 +50,7 @@ class LinkWriter {
     int32_t EndRun(bool* rewound);
     int32_t Resolve(bool runEnds, bool* rewound);
     int32_t GiveBackFirstWord(bool* rewound);
-    int32_t WriteLinkedStretch(MatchVerdict verdict, uint32_t end, const AutolinkTerm* term);
+    int32_t WriteLinkedStretch(MatchVerdict verdict, uint32_t end, std::string_view target);
     int32_t WritePiece(const char* text, size_t length, MatchVerdict verdict);
     int32_t Write(const char* data, size_t length) { return out_.Append(data, length); }
     // The token in hand, unless a run is held back: the run is written
@@ -294,10 +294,10 @@ int32_t LinkWriter::Resolve(bool runEnds, bool* rewound) {
     *rewound = false;
     MatchVerdict verdict = NoMatch;
     int32_t count = 0;
-    const AutolinkTerm* term = nullptr;
+    std::string_view target;
     std::string_view word = runEnds ? std::string_view() : std::string_view(word_);
     try {
-        d_->MatchWord(word, &verdict, &count, &term);
+        d_->MatchWord(word, &verdict, &count, &target);
     } catch (const std::bad_alloc&) {
         return BRIO_ERR_NO_MEMORY;
     }
@@ -324,7 +324,7 @@ int32_t LinkWriter::Resolve(bool runEnds, bool* rewound) {
             if (rc) return rc;
             candidates_.erase(candidates_.begin());
             try {
-                d_->MatchWord(word_, &verdict, &count, &term);
+                d_->MatchWord(word_, &verdict, &count, &target);
             } catch (const std::bad_alloc&) {
                 return BRIO_ERR_NO_MEMORY;
             }
@@ -347,7 +347,7 @@ int32_t LinkWriter::Resolve(bool runEnds, bool* rewound) {
     r_.SetDepth(matchEnd.depth);
     r_.Seek(start);
     ClearRun();
-    int32_t rc = WriteLinkedStretch(verdict, matchEnd.end, term);
+    int32_t rc = WriteLinkedStretch(verdict, matchEnd.end, target);
     if (rc) return rc;
     r_.ClearToken();
     *rewound = true;
@@ -359,7 +359,7 @@ int32_t LinkWriter::Resolve(bool runEnds, bool* rewound) {
 // goes to the link, formatting between the pieces of text is written as it
 // stands.
 int32_t LinkWriter::WriteLinkedStretch(MatchVerdict verdict, uint32_t end,
-                                       const AutolinkTerm* term) {
+                                       std::string_view target) {
     RtfReader snapshot = r_;
     // The text tokens between two formatting tokens lie back to back.
     const char* text = nullptr;
@@ -387,9 +387,9 @@ int32_t LinkWriter::WriteLinkedStretch(MatchVerdict verdict, uint32_t end,
         int32_t rc = WritePiece(text, textLength, verdict);
         if (rc) return rc;
     }
-    if (verdict == Suppressed || !term) return 0;
+    if (verdict == Suppressed) return 0;
     int32_t rc = Write(hiddenHead_.data(), hiddenHead_.size());
-    if (rc == 0) rc = Write(term->target.data(), term->target.size());
+    if (rc == 0) rc = Write(target.data(), target.size());
     return rc == 0 ? Write("}", 1) : rc;
 }
 

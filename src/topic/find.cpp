@@ -2,9 +2,14 @@
 // consecutive words of a topic's visible text. Words are compared whole and
 // without regard to case; the search keeps a partial-match table over the
 // phrase words, so it never re-reads the RTF and has no word or phrase limit.
+#include <cstdint>
 #include <cstring>
 #include <string>
 #include <vector>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 #include "brioutil.h"
 #include "platform/platform.h"
@@ -27,6 +32,58 @@ const Folding& Fold() {
     static const Folding folding;
     return folding;
 }
+
+// Finds, from p on, the next byte that ends a plain run or that folds to
+// one of `firsts` after a byte that is no ASCII letter or digit: every place
+// where a word can start with the phrase's first letter, and some more. It
+// reads whole aligned blocks, which never cross into another page, and
+// stops at the input's NUL at the latest: a look past either end of the
+// text stays inside the block, so the sanitizer is told to let it be.
+// (Word-dense text, late phrase: 450 -> 575 MB/s.)
+#if defined(__SSE2__)
+#if defined(__clang__) || defined(__GNUC__)
+__attribute__((no_sanitize_address))
+#endif
+const unsigned char*
+SkipToCandidate(const unsigned char* p, const unsigned char* firsts, int firstCount) {
+    const __m128i* block =
+        reinterpret_cast<const __m128i*>(reinterpret_cast<uintptr_t>(p) & ~uintptr_t{15});
+    unsigned skip = static_cast<unsigned>(reinterpret_cast<uintptr_t>(p) & 15u);
+    // Byte 15 of the block before is the byte before p when p is aligned.
+    __m128i before = _mm_set1_epi8(static_cast<char>(p[-1]));
+    const __m128i one = _mm_set1_epi8(1);
+    for (unsigned keep = 0xFFFFu << skip;; keep = 0xFFFFu, ++block) {
+        __m128i b = _mm_load_si128(block);
+        __m128i special = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(b, _mm_setzero_si128()),
+                                                    _mm_cmpeq_epi8(b, _mm_set1_epi8('\\'))),
+                                       _mm_or_si128(_mm_cmpeq_epi8(b, _mm_set1_epi8('{')),
+                                                    _mm_cmpeq_epi8(b, _mm_set1_epi8('}'))));
+        special = _mm_or_si128(special, _mm_or_si128(_mm_cmpeq_epi8(b, _mm_set1_epi8('\r')),
+                                                     _mm_cmpeq_epi8(b, _mm_set1_epi8('\n'))));
+        __m128i first = _mm_setzero_si128();
+        for (int i = 0; i < firstCount; ++i)
+            first =
+                _mm_or_si128(first, _mm_cmpeq_epi8(b, _mm_set1_epi8(static_cast<char>(firsts[i]))));
+        // The byte before each: a letter or digit there means mid-word.
+        __m128i prev = _mm_or_si128(_mm_slli_si128(b, 1), _mm_srli_si128(before, 15));
+        __m128i lower = _mm_or_si128(prev, _mm_set1_epi8(0x20));
+        // Unsigned ranges by a signed compare after the bias.
+        const __m128i bias = _mm_set1_epi8(static_cast<char>(0x80));
+        auto inRange = [&](__m128i v, char lo, char hi) {
+            __m128i x = _mm_xor_si128(v, bias);
+            __m128i l = _mm_xor_si128(_mm_set1_epi8(lo), bias);
+            __m128i h = _mm_xor_si128(_mm_set1_epi8(hi), bias);
+            return _mm_andnot_si128(_mm_or_si128(_mm_cmplt_epi8(x, l), _mm_cmpgt_epi8(x, h)),
+                                    _mm_cmpeq_epi8(one, one));
+        };
+        __m128i alnum = _mm_or_si128(inRange(prev, '0', '9'), inRange(lower, 'a', 'z'));
+        __m128i hit = _mm_or_si128(special, _mm_andnot_si128(alnum, first));
+        unsigned mask = static_cast<unsigned>(_mm_movemask_epi8(hit)) & keep;
+        if (mask) return reinterpret_cast<const unsigned char*>(block) + __builtin_ctz(mask);
+        before = b;
+    }
+}
+#endif
 
 // The phrase as folded words, and the partial-match table over them.
 class Phrase {
@@ -95,8 +152,13 @@ class TextSearch {
           doubleByte_(RtfIsLeadByte(r.CodePage(), 0x81)) {
         const unsigned char* upper = Fold().upper;
         unsigned char first = static_cast<unsigned char>(phrase.Word(0)[0]);
-        for (int b = 0; b < 256; ++b)
+        for (int b = 0; b < 256; ++b) {
             stop_[b] = !RtfIsPlain(static_cast<unsigned char>(b)) || upper[b] == first;
+            if (upper[b] != first || !RtfIsPlain(static_cast<unsigned char>(b))) continue;
+            // Too many to compare at once: the byte table alone.
+            firstCount_ = firstCount_ < 0 || firstCount_ == kMaxFirsts ? -1 : firstCount_;
+            if (firstCount_ >= 0) firsts_[firstCount_++] = static_cast<unsigned char>(b);
+        }
     }
 
     // 1 found, 0 not; *status receives the code that stopped the reading.
@@ -122,6 +184,26 @@ class TextSearch {
     int32_t Text(uint32_t tokenStart, Step* step);
     int32_t ControlWord(uint32_t tokenStart, Step* step);
     Step PlainRun();
+    // Whether the plain word at p may be the phrase's first word: its
+    // bytes fold to that word's and the word ends there, or it goes on
+    // beyond the run (a byte that is not plain is no word byte).
+    bool StartsFirstWord(const unsigned char* p) const {
+        const char* first = phrase_.Word(0);
+        size_t length = phrase_.Length(0);
+        for (size_t i = 0; i < length; ++i)
+            if (upper_[p[i]] != static_cast<unsigned char>(first[i])) return false;
+        return !wordBytes_[p[length]];
+    }
+    // The first byte from p on that stops the skip over words that cannot
+    // start the phrase; may stop early, in the middle of a word.
+    const unsigned char* Skip(const unsigned char* p) const {
+        if (stop_[*p]) return p;
+#if defined(__SSE2__)
+        if (firstCount_ > 0) return SkipToCandidate(p + 1, firsts_, firstCount_);
+#endif
+        while (!stop_[*p]) ++p;
+        return p;
+    }
 
     // Takes one topic word; kFound when the phrase is now complete.
     template <typename Equal>
@@ -170,6 +252,11 @@ class TextSearch {
     bool hidden_ = false;
     // Bytes that end a plain run or fold to the phrase's first byte.
     bool stop_[256];
+    // The plain bytes that fold to the phrase's first byte, for the block
+    // skip; -1 when there are more than it compares.
+    static constexpr int kMaxFirsts = 4;
+    unsigned char firsts_[kMaxFirsts] = {};
+    int firstCount_ = 0;
 };
 
 int32_t TextSearch::Token(uint32_t tokenStart, Step* step) {
@@ -246,7 +333,7 @@ TextSearch::Step TextSearch::PlainRun() {
             // Nothing matched and no word open: only a word that starts with
             // the phrase's first letter can change that. (Word-dense text,
             // late phrase: 250 -> 470 MB/s.)
-            while (!stop_[*p]) ++p;
+            p = Skip(p);
             if (p > start && wordBytes_[p[-1]]) {
                 // Inside a word that cannot: on to its end, and held when
                 // it may go on after the run.
@@ -258,6 +345,13 @@ TextSearch::Step TextSearch::PlainRun() {
                 break;
             }
             if (!RtfIsPlain(*p)) break;
+            if (wordBytes_[*p] && !StartsFirstWord(p)) {
+                // A word that is not the phrase's first: the skip passes
+                // over the rest of it. (Word-dense text, absent phrase:
+                // 290 -> 345 MB/s after the block skip.)
+                ++p;
+                continue;
+            }
         }
         if (!RtfIsPlain(*p)) break;
         if (!wordBytes_[*p]) {
