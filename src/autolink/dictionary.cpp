@@ -107,12 +107,17 @@ uint32_t AutolinkDictionary::WordHash(std::string_view word) {
         h = (h ^ chunk) * 0xFF51AFD7ED558CCDull;
         h ^= h >> 32;
     }
-    uint64_t tail = 0;
-    for (size_t k = 0; i < word.size(); ++i, k += 8)
-        tail |= static_cast<uint64_t>(static_cast<unsigned char>(word[i])) << k;
-    h = (h ^ tail) * 0xC4CEB9FE1A85EC53ull;
+    h = (h ^ WordPrefix(word.substr(i))) * 0xC4CEB9FE1A85EC53ull;
     h ^= h >> 29;
     return static_cast<uint32_t>(h);
+}
+
+uint64_t AutolinkDictionary::WordPrefix(std::string_view word) {
+    uint64_t prefix = 0;
+    size_t n = word.size() < 8 ? word.size() : 8;
+    for (size_t i = 0; i < n; ++i)
+        prefix |= static_cast<uint64_t>(static_cast<unsigned char>(word[i])) << (8 * i);
+    return prefix;
 }
 
 uint32_t AutolinkDictionary::EdgeHash(uint32_t parent, uint32_t word) {
@@ -124,23 +129,26 @@ uint32_t AutolinkDictionary::EdgeHash(uint32_t parent, uint32_t word) {
 
 size_t AutolinkDictionary::WordSlotOf(std::string_view word, uint32_t hash) const {
     size_t mask = wordSlots_.size() - 1;
+    uint64_t prefix = WordPrefix(word);
     for (size_t i = hash & mask;; i = (i + 1) & mask) {
         const WordSlot& s = wordSlots_[i];
         if (s.id == 0) return i;
-        if (s.hash == hash && s.length == word.size() &&
-            std::memcmp(words_.data() + s.offset, word.data(), word.size()) == 0)
+        if (s.hash == hash && s.length == word.size() && s.prefix == prefix &&
+            (word.size() <= 8 ||
+             std::memcmp(words_.data() + s.offset + 8, word.data() + 8, word.size() - 8) == 0))
             return i;
     }
 }
 
-uint32_t AutolinkDictionary::FindWord(std::string_view word) const {
-    return wordSlots_[WordSlotOf(word, WordHash(word))].id - 1;
+const AutolinkDictionary::WordSlot* AutolinkDictionary::FindWord(std::string_view word) const {
+    const WordSlot& slot = wordSlots_[WordSlotOf(word, WordHash(word))];
+    return slot.id ? &slot : nullptr;
 }
 
-const AutolinkDictionary::WordSlot& AutolinkDictionary::InternWord(std::string_view word) {
+size_t AutolinkDictionary::InternWord(std::string_view word) {
     uint32_t h = WordHash(word);
     size_t i = WordSlotOf(word, h);
-    if (wordSlots_[i].id != 0) return wordSlots_[i];
+    if (wordSlots_[i].id != 0) return i;
     if (wordCount_ >= (UINT32_MAX >> 1) - 1 || words_.size() + word.size() >= UINT32_MAX)
         throw std::bad_alloc();
     if ((wordCount_ + 1) * 2 > wordSlots_.size()) {
@@ -152,6 +160,7 @@ const AutolinkDictionary::WordSlot& AutolinkDictionary::InternWord(std::string_v
     slot.id = static_cast<uint32_t>(++wordCount_);
     slot.offset = static_cast<uint32_t>(words_.size());
     slot.length = static_cast<uint32_t>(word.size());
+    slot.prefix = WordPrefix(word);
     try {
         words_.append(word.data(), word.size());
     } catch (...) {
@@ -159,7 +168,7 @@ const AutolinkDictionary::WordSlot& AutolinkDictionary::InternWord(std::string_v
         throw;
     }
     wordSlots_[i] = slot;
-    return wordSlots_[i];
+    return i;
 }
 
 void AutolinkDictionary::GrowWords() {
@@ -187,8 +196,7 @@ uint32_t AutolinkDictionary::FindEdge(uint32_t parent, uint32_t word) const {
 
 uint32_t AutolinkDictionary::Lookup(uint32_t parent, uint32_t caseInsensitive,
                                     std::string_view word) const {
-    uint32_t id = FindWord(word);
-    return id == kNoWord ? kNoNode : FindEdge(parent, id << 1 | caseInsensitive);
+    return Child(parent, FindWord(word), caseInsensitive);
 }
 
 void AutolinkDictionary::GrowTable() {
@@ -222,11 +230,13 @@ void AutolinkDictionary::BuildFilter(size_t bits) {
 
 uint32_t AutolinkDictionary::AddChild(uint32_t parent, uint32_t caseInsensitive,
                                       std::string_view word) {
-    if ((used_ + 1) * 2 > slots_.size()) GrowTable();
+    bool atRoot = parent == kRootNode;
+    if (!atRoot && (used_ + 1) * 2 > slots_.size()) GrowTable();
     if (nodes_.size() >= kNoNode - 1 || word.size() > UINT32_MAX >> 1) throw std::bad_alloc();
     if (nodes_.size() / 64 >= endsTerm_.size()) endsTerm_.push_back(0);
     // A word left in the table by a later failure is only never used.
-    const WordSlot& interned = InternWord(word);
+    size_t slot = InternWord(word);
+    const WordSlot& interned = wordSlots_[slot];
     uint32_t key = (interned.id - 1) << 1 | caseInsensitive;
     AutolinkTermNode node;
     node.parent = parent;
@@ -242,13 +252,17 @@ uint32_t AutolinkDictionary::AddChild(uint32_t parent, uint32_t caseInsensitive,
         throw;
     }
     uint32_t index = static_cast<uint32_t>(nodes_.size() - 1);
+    ++(caseInsensitive ? foldedNodes_ : exactNodes_);
+    if (atRoot) {
+        wordSlots_[slot].root[caseInsensitive] = index;
+        return index;
+    }
     uint32_t h = EdgeHash(parent, key);
     size_t mask = slots_.size() - 1;
     size_t i = h & mask;
     while (slots_[i].child != 0) i = (i + 1) & mask;
     slots_[i] = Edge{parent, key, index};
     ++used_;
-    ++(caseInsensitive ? foldedNodes_ : exactNodes_);
     if (!filter_.empty())
         FilterAdd(h);
     else if (used_ >= kFilterFrom)
@@ -422,16 +436,14 @@ void AutolinkDictionary::MatchWord(std::string_view word, MatchVerdict* verdict,
         std::string_view upper;
         if (foldedNodes_) upper = UpperCase(word, stack, sizeof stack, &heap);
         next_.clear();
-        uint32_t exactWord = exactNodes_ ? FindWord(word) : kNoWord;
-        uint32_t foldedWord = foldedNodes_ ? FindWord(upper) : kNoWord;
+        const WordSlot* exactWord = exactNodes_ ? FindWord(word) : nullptr;
+        const WordSlot* foldedWord = foldedNodes_ ? FindWord(upper) : nullptr;
         uint32_t depth = static_cast<uint32_t>(runLength_);
         // The walk always tries to extend first, so the longest term wins;
         // a path that dies leaves its nearest term end as a fallback.
         for (const Path& path : active_) {
-            uint32_t exact = exactWord != kNoWord ? FindEdge(path.node, exactWord << 1) : kNoNode;
-            uint32_t folded = foldedWord != kNoWord
-                                  ? FindEdge(path.node, foldedWord << 1 | FlagCaseInsensitive)
-                                  : kNoNode;
+            uint32_t exact = Child(path.node, exactWord, 0);
+            uint32_t folded = Child(path.node, foldedWord, FlagCaseInsensitive);
             for (uint32_t child : {exact, folded}) {
                 if (child != kNoNode && next_.size() < kMaxPaths)
                     next_.push_back(EndsTerm(child) ? Path{child, child, depth}

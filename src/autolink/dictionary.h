@@ -158,24 +158,40 @@ struct AutolinkDictionary {
     struct WordSlot {
         uint32_t hash = 0;
         uint32_t id = 0;      // the word's number + 1; 0 marks an empty slot
+        uint64_t prefix = 0;  // its first 8 bytes, zero-padded
         uint32_t offset = 0;  // in the word arena
         uint32_t length = 0;
+        // The root's children by this word, exact and case-insensitive (0
+        // for none): a text word is looked up at the root more than
+        // anywhere else, and there the slot is the edge.
+        uint32_t root[2] = {0, 0};
     };
+    static_assert(sizeof(WordSlot) == 32, "two slots to a cache line");
     struct Edge {
         uint32_t parent = 0;
         uint32_t word = 0;   // the word's number << 1 | FlagCaseInsensitive
         uint32_t child = 0;  // 0 (the root, never a child) marks an empty slot
     };
-    static constexpr uint32_t kNoWord = UINT32_MAX;
     static uint32_t WordHash(std::string_view word);
+    static uint64_t WordPrefix(std::string_view word);
     static uint32_t EdgeHash(uint32_t parent, uint32_t word);
     // The slot of the word, or of the empty slot where it would go.
     size_t WordSlotOf(std::string_view word, uint32_t hash) const;
-    uint32_t FindWord(std::string_view word) const;
+    // The word's slot, null when no edge has the word.
+    const WordSlot* FindWord(std::string_view word) const;
     // The word's slot, the word added when new. Throws std::bad_alloc with
     // the tables as they were.
-    const WordSlot& InternWord(std::string_view word);
+    size_t InternWord(std::string_view word);
     uint32_t FindEdge(uint32_t parent, uint32_t word) const;
+    // The child of `parent` by the word (null: none), of either kind.
+    uint32_t Child(uint32_t parent, const WordSlot* word, uint32_t caseInsensitive) const {
+        if (!word) return brio::kNoNode;
+        if (parent == brio::kRootNode) {
+            uint32_t child = word->root[caseInsensitive];
+            return child ? child : brio::kNoNode;
+        }
+        return FindEdge(parent, (word->id - 1) << 1 | caseInsensitive);
+    }
     uint32_t Lookup(uint32_t parent, uint32_t caseInsensitive, std::string_view word) const;
     uint32_t AddChild(uint32_t parent, uint32_t caseInsensitive, std::string_view word);
     void GrowTable();

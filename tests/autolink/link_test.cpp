@@ -261,10 +261,9 @@ TEST(AutolinkTest, SettingsOfTheCall) {
     AutolinkDone(d);
 }
 
-// A large dictionary answers most lookups from its filter and compares the
-// first 16 bytes of a word in the hash table: it must link exactly as a small
-// one, terms added after the filter was built and words alike past 16 bytes
-// included. The last two words of the text have the same hash.
+// A large dictionary answers most lookups from its filter: it must link
+// exactly as a small one, terms added after the filter was built and words
+// alike past their first 8 and 16 bytes included.
 TEST(AutolinkTest, LargeDictionaryLinksAsASmallOne) {
     const std::string text =
         "{\\rtf1 ABCDEFGHIJKLMNOPQRSTU ONE abcdefghijklmnopQRSTU abcdefghijklmnopqrstV "
@@ -327,6 +326,74 @@ TEST(AutolinkReferenceTest, ResultsAndWhatTheyLeave) {
               "SETUP}{\\v PS} {\\uldb page Setup}{\\v ps}}");
     AutolinkDone(d);
     AutolinkDone(nullptr);
+}
+
+// Each word of the terms is kept once and compared by its first 8 bytes
+// first; the root's children hang on the word itself, the others in the
+// edge table; what a match reads of its term is kept apart from the term.
+TEST(AutolinkTest, WordsAndTermsLinkWhereverTheyAreKept) {
+    struct Case {
+        const char* name;
+        std::vector<Ref> refs;
+        std::string body;
+        std::string expected;
+        const char* topic = "";
+        const char* popup = "";
+        int32_t once = 0;
+    } cases[] = {
+        {"alike in the first 8 bytes",
+         {{"internat", "A"}, {"internationalization", "B"}, {"internationalisation", "C"}},
+         "internat internationalisation internationalization internationa",
+         "{\\uldb internat}{\\v A} {\\uldb internationalisation}{\\v C} "
+         "{\\uldb internationalization}{\\v B} internationa"},
+        {"one word at the root and below it",
+         {{"setup", "S"}, {"print setup", "PS"}},
+         "setup print setup print",
+         "{\\uldb setup}{\\v S} {\\uldb print setup}{\\v PS} print"},
+        {"one spelling, both kinds",
+         {{"PRINT", "P", "", 0, 1}, {"print dialog", "PD"}},
+         "PRINT Print dialog PRINT dialog print",
+         "{\\uldb PRINT}{\\v P} {\\uldb Print dialog}{\\v PD} {\\uldb PRINT dialog}{\\v PD} "
+         "print"},
+        {"a word only below the root",
+         {{"print setup", "PS"}},
+         "setup print setup",
+         "setup {\\uldb print setup}{\\v PS}"},
+        {"the target of the last registration",
+         {{"apple", "APPLE_A"}, {"apple", "apple_a"}},
+         "apple",
+         "{\\uldb apple}{\\v apple_a}"},
+        {"jump to the topic itself",
+         {{"home", "HOME"}, {"tip", "HOME", "", 0, 0, 1}},
+         "home tip",
+         "home {\\ul tip}{\\v HOME}",
+         "HOME",
+         "TIP"},
+        {"popup of the popup context",
+         {{"home", "TIP"}, {"tip", "TIP", "", 0, 0, 1}},
+         "home tip",
+         "{\\uldb home}{\\v TIP} tip",
+         "HOME",
+         "TIP"},
+        {"a synonym shares its reference's pass",
+         {{"print setup", "PS", "printer setup"}, {"page", "PG"}},
+         "printer setup print setup page page",
+         "{\\uldb printer setup}{\\v PS} print setup {\\uldb page}{\\v PG} page",
+         "",
+         "",
+         1},
+        {"an excluded term among links",
+         {{"page", "PG"}, {"page setup", "", "", 1}},
+         "page setup page",
+         "page setup {\\uldb page}{\\v PG}"},
+    };
+    for (const Case& c : cases) {
+        AutolinkDictionary* d = MakeDictionary(c.refs);
+        EXPECT_EQ(Link(d, "{\\rtf1 " + c.body + "}", c.topic, c.popup, c.once).text,
+                  "{\\rtf1 " + c.expected + "}")
+            << c.name;
+        AutolinkDone(d);
+    }
 }
 
 // Text that a case-sensitive and a case-insensitive term both match links
