@@ -184,15 +184,35 @@ class TextSearch {
     int32_t Text(uint32_t tokenStart, Step* step);
     int32_t ControlWord(uint32_t tokenStart, Step* step);
     Step PlainRun();
-    // Whether the plain word at p may be the phrase's first word: its
-    // bytes fold to that word's and the word ends there, or it goes on
-    // beyond the run (a byte that is not plain is no word byte).
-    bool StartsFirstWord(const unsigned char* p) const {
-        const char* first = phrase_.Word(0);
-        size_t length = phrase_.Length(0);
-        for (size_t i = 0; i < length; ++i)
-            if (upper_[p[i]] != static_cast<unsigned char>(first[i])) return false;
-        return !wordBytes_[p[length]];
+    // Whether the word at p is phrase word i, 1 or 0, as far as the run can
+    // tell: -1 when a byte that is not plain comes first, as the word may
+    // go on in a later token.
+    int WordIs(const unsigned char* p, size_t i) const {
+        const char* word = phrase_.Word(i);
+        size_t length = phrase_.Length(i);
+        for (size_t j = 0; j <= length; ++j) {
+            if (!RtfIsPlain(p[j])) return -1;
+            if (j == length) return wordBytes_[p[j]] ? 0 : 1;
+            if (upper_[p[j]] != static_cast<unsigned char>(word[j])) return 0;
+        }
+        return 0;
+    }
+    // Feeds the plain word at p as FeedInput would, when the run tells how
+    // it compares with every phrase word it meets; *length receives its
+    // length if it matched, else 0. False, with nothing changed, otherwise.
+    bool FeedKnown(const unsigned char* p, size_t* length, Step* step) {
+        size_t k = matched_;
+        int is;
+        for (;;) {
+            is = WordIs(p, k);
+            if (is < 0) return false;
+            if (is || k == 0) break;
+            k = phrase_.Fallback(k - 1);
+        }
+        *length = is ? phrase_.Length(k++) : 0;
+        matched_ = k;
+        *step = k == phrase_.Count() ? Step::kFound : Step::kGoOn;
+        return true;
     }
     // The first byte from p on that stops the skip over words that cannot
     // start the phrase; may stop early, in the middle of a word.
@@ -345,18 +365,19 @@ TextSearch::Step TextSearch::PlainRun() {
                 break;
             }
             if (!RtfIsPlain(*p)) break;
-            if (wordBytes_[*p] && !StartsFirstWord(p)) {
-                // A word that is not the phrase's first: the skip passes
-                // over the rest of it. (Word-dense text, absent phrase:
-                // 290 -> 345 MB/s after the block skip.)
-                ++p;
-                continue;
-            }
         }
         if (!RtfIsPlain(*p)) break;
         if (!wordBytes_[*p]) {
             if (begun_) step = EndWord(false);
             ++p;
+            continue;
+        }
+        size_t length = 0;
+        if (!begun_ && FeedKnown(p, &length, &step)) {
+            // Compared where it stands, without looking for its end first;
+            // a word that matched nothing is passed by the skip. (Word-dense
+            // text, absent phrase: 330 -> 370 MB/s.)
+            p += length ? length : 1;
             continue;
         }
         const unsigned char* q = p;
