@@ -122,6 +122,9 @@ TEST(TopicFindText, SameResultAtEveryOffset) {
         {"t\\'68e end", "the end", 1},  // a word that goes on in an escape
         {"th\\'65 end", "the end", 1},
         {"t\\'69e end", "the end", 0},
+        {"the\\'73 end", "the end", 0},
+        {"the th\\'65 end", "the end", 1},
+        {"the thee end", "the end", 0},
         {"bat\\'68e end", "the end", 0},
         {"x{\\b the} end", "the end", 0},  // a brace is no break either
         {"x {\\b the} end", "the end", 1},
