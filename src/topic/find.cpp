@@ -49,9 +49,15 @@ SkipToCandidate(const unsigned char* p, const unsigned char* firsts, int firstCo
     const __m128i* block =
         reinterpret_cast<const __m128i*>(reinterpret_cast<uintptr_t>(p) & ~uintptr_t{15});
     unsigned skip = static_cast<unsigned>(reinterpret_cast<uintptr_t>(p) & 15u);
-    // Byte 15 of the block before is the byte before p when p is aligned.
-    __m128i before = _mm_set1_epi8(static_cast<char>(p[-1]));
-    const __m128i one = _mm_set1_epi8(1);
+    // Unsigned ranges by one signed compare: the range moved to the bottom.
+    const __m128i letterShift = _mm_set1_epi8(static_cast<char>(0x80 - 'a'));
+    const __m128i letterEnd = _mm_set1_epi8(static_cast<char>(0x80 + 26));
+    const __m128i digitShift = _mm_set1_epi8(static_cast<char>(0x80 - '0'));
+    const __m128i digitEnd = _mm_set1_epi8(static_cast<char>(0x80 + 10));
+    const __m128i caseBit = _mm_set1_epi8(0x20);
+    // Whether the byte before the block's first is a letter or digit.
+    unsigned char last = p[-1];
+    unsigned carry = ((last | 0x20) >= 'a' && (last | 0x20) <= 'z') || (last >= '0' && last <= '9');
     for (unsigned keep = 0xFFFFu << skip;; keep = 0xFFFFu, ++block) {
         __m128i b = _mm_load_si128(block);
         __m128i special = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(b, _mm_setzero_si128()),
@@ -64,23 +70,17 @@ SkipToCandidate(const unsigned char* p, const unsigned char* firsts, int firstCo
         for (int i = 0; i < firstCount; ++i)
             first =
                 _mm_or_si128(first, _mm_cmpeq_epi8(b, _mm_set1_epi8(static_cast<char>(firsts[i]))));
-        // The byte before each: a letter or digit there means mid-word.
-        __m128i prev = _mm_or_si128(_mm_slli_si128(b, 1), _mm_srli_si128(before, 15));
-        __m128i lower = _mm_or_si128(prev, _mm_set1_epi8(0x20));
-        // Unsigned ranges by a signed compare after the bias.
-        const __m128i bias = _mm_set1_epi8(static_cast<char>(0x80));
-        auto inRange = [&](__m128i v, char lo, char hi) {
-            __m128i x = _mm_xor_si128(v, bias);
-            __m128i l = _mm_xor_si128(_mm_set1_epi8(lo), bias);
-            __m128i h = _mm_xor_si128(_mm_set1_epi8(hi), bias);
-            return _mm_andnot_si128(_mm_or_si128(_mm_cmplt_epi8(x, l), _mm_cmpgt_epi8(x, h)),
-                                    _mm_cmpeq_epi8(one, one));
-        };
-        __m128i alnum = _mm_or_si128(inRange(prev, '0', '9'), inRange(lower, 'a', 'z'));
-        __m128i hit = _mm_or_si128(special, _mm_andnot_si128(alnum, first));
-        unsigned mask = static_cast<unsigned>(_mm_movemask_epi8(hit)) & keep;
+        __m128i letter =
+            _mm_cmplt_epi8(_mm_add_epi8(_mm_or_si128(b, caseBit), letterShift), letterEnd);
+        __m128i digit = _mm_cmplt_epi8(_mm_add_epi8(b, digitShift), digitEnd);
+        unsigned alnum = static_cast<unsigned>(_mm_movemask_epi8(_mm_or_si128(letter, digit)));
+        // A first letter after a letter or digit is inside a word.
+        unsigned after = (alnum << 1 | carry) & 0xFFFFu;
+        unsigned mask = (static_cast<unsigned>(_mm_movemask_epi8(special)) |
+                         (static_cast<unsigned>(_mm_movemask_epi8(first)) & ~after)) &
+                        keep;
         if (mask) return reinterpret_cast<const unsigned char*>(block) + __builtin_ctz(mask);
-        before = b;
+        carry = alnum >> 15;
     }
 }
 #endif
