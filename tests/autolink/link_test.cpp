@@ -396,6 +396,35 @@ TEST(AutolinkTest, WordsAndTermsLinkWhereverTheyAreKept) {
     }
 }
 
+// After a match that ends at the word before the one in hand, that word
+// starts a new walk: what lies between is written as it stands.
+TEST(AutolinkTest, TheWordAfterAMatchStartsAgain) {
+    const std::vector<Ref> fruit = {{"apple", "A"}, {"apple pie", "AP"}, {"big apple", "BA"}};
+    const std::vector<Ref> ab = {{"a", "A"}, {"b", "B"}, {"a b", "AB"}};
+    struct Case {
+        const std::vector<Ref>& refs;
+        std::string body;
+        std::string expected;
+    } cases[] = {
+        {fruit, "apple pear", "{\\uldb apple}{\\v A} pear"},
+        {fruit, "apple \r\npear apple pie",
+         "{\\uldb apple}{\\v A} \r\npear {\\uldb apple pie}{\\v AP}"},
+        {fruit, "apple\\i  pear", "{\\uldb apple}{\\v A}\\i  pear"},
+        {fruit, "apple big apple", "{\\uldb apple}{\\v A} {\\uldb big apple}{\\v BA}"},
+        {fruit, "apple apple pie", "{\\uldb apple}{\\v A} {\\uldb apple pie}{\\v AP}"},
+        {fruit, "apple\\-x apple", "apple\\-x {\\uldb apple}{\\v A}"},  // one word
+        {ab, "a b c", "{\\uldb a b}{\\v AB} c"},
+        {ab, "a a b", "{\\uldb a}{\\v A} {\\uldb a b}{\\v AB}"},
+        {ab, "a a a", "{\\uldb a}{\\v A} {\\uldb a}{\\v A} {\\uldb a}{\\v A}"},
+        {ab, "b a, b", "{\\uldb b}{\\v B} {\\uldb a}{\\v A}, {\\uldb b}{\\v B}"},
+    };
+    for (const Case& c : cases) {
+        AutolinkDictionary* d = MakeDictionary(c.refs);
+        EXPECT_EQ(Link(d, "{\\rtf1 " + c.body + "}").text, "{\\rtf1 " + c.expected + "}") << c.body;
+        AutolinkDone(d);
+    }
+}
+
 // Text that a case-sensitive and a case-insensitive term both match links
 // to one target: the second registration of another target conflicts.
 TEST(AutolinkReferenceTest, BothCaseKindsOfOneSpellingShareATarget) {
