@@ -80,13 +80,11 @@ using namespace brio;
 
 AutolinkDictionary::AutolinkDictionary() {
     nodes_.emplace_back();
-    nodeTerm_.push_back(kNoNode);
     endsTerm_.push_back(0);
     slots_.resize(64);
-    wordSlots_.resize(64);
     active_.reserve(8);
     next_.reserve(8);
-    active_.push_back(Path{kRootNode, kNoNode, 0});
+    active_.push_back(Path{kRootNode, kNoNode});
 }
 
 AutolinkDictionary::~AutolinkDictionary() {
@@ -98,115 +96,54 @@ std::string_view AutolinkDictionary::Word(uint32_t index) const {
     return std::string_view(words_.data() + n.wordOffset, n.wordLength);
 }
 
-uint32_t AutolinkDictionary::WordHash(std::string_view word) {
-    uint64_t h = word.size() * 0x9E3779B97F4A7C15ull;
-    size_t i = 0;
-    for (; i + 8 <= word.size(); i += 8) {
-        uint64_t chunk;
-        std::memcpy(&chunk, word.data() + i, 8);
-        h = (h ^ chunk) * 0xFF51AFD7ED558CCDull;
-        h ^= h >> 32;
-    }
-    h = (h ^ WordPrefix(word.substr(i))) * 0xC4CEB9FE1A85EC53ull;
-    h ^= h >> 29;
-    return static_cast<uint32_t>(h);
+uint32_t AutolinkDictionary::HashKey(uint32_t parent, uint32_t caseInsensitive,
+                                     std::string_view word) {
+    uint32_t h = 2166136261u;
+    auto mix = [&h](unsigned char b) {
+        h ^= b;
+        h *= 16777619u;
+    };
+    for (int shift = 0; shift < 32; shift += 8) mix(static_cast<unsigned char>(parent >> shift));
+    mix(static_cast<unsigned char>(caseInsensitive));
+    for (char c : word) mix(static_cast<unsigned char>(c));
+    return h;
 }
 
-uint64_t AutolinkDictionary::WordPrefix(std::string_view word) {
-    uint64_t prefix = 0;
-    size_t n = word.size() < 8 ? word.size() : 8;
-    for (size_t i = 0; i < n; ++i)
-        prefix |= static_cast<uint64_t>(static_cast<unsigned char>(word[i])) << (8 * i);
-    return prefix;
-}
-
-uint32_t AutolinkDictionary::EdgeHash(uint32_t parent, uint32_t word) {
-    uint64_t x = (static_cast<uint64_t>(parent) << 32 | word) * 0x9E3779B97F4A7C15ull;
-    x ^= x >> 32;
-    x *= 0xFF51AFD7ED558CCDull;
-    return static_cast<uint32_t>(x ^ (x >> 32));
-}
-
-size_t AutolinkDictionary::WordSlotOf(std::string_view word, uint32_t hash) const {
-    size_t mask = wordSlots_.size() - 1;
-    uint64_t prefix = WordPrefix(word);
-    for (size_t i = hash & mask;; i = (i + 1) & mask) {
-        const WordSlot& s = wordSlots_[i];
-        if (s.id == 0) return i;
-        if (s.hash == hash && s.length == word.size() && s.prefix == prefix &&
-            (word.size() <= 8 ||
-             std::memcmp(words_.data() + s.offset + 8, word.data() + 8, word.size() - 8) == 0))
-            return i;
-    }
-}
-
-const AutolinkDictionary::WordSlot* AutolinkDictionary::FindWord(std::string_view word) const {
-    const WordSlot& slot = wordSlots_[WordSlotOf(word, WordHash(word))];
-    return slot.id ? &slot : nullptr;
-}
-
-size_t AutolinkDictionary::InternWord(std::string_view word) {
-    uint32_t h = WordHash(word);
-    size_t i = WordSlotOf(word, h);
-    if (wordSlots_[i].id != 0) return i;
-    if (wordCount_ >= (UINT32_MAX >> 1) - 1 || words_.size() + word.size() >= UINT32_MAX)
-        throw std::bad_alloc();
-    if ((wordCount_ + 1) * 2 > wordSlots_.size()) {
-        GrowWords();
-        i = WordSlotOf(word, h);
-    }
-    WordSlot slot;
-    slot.hash = h;
-    slot.id = static_cast<uint32_t>(++wordCount_);
-    slot.offset = static_cast<uint32_t>(words_.size());
-    slot.length = static_cast<uint32_t>(word.size());
-    slot.prefix = WordPrefix(word);
-    try {
-        words_.append(word.data(), word.size());
-    } catch (...) {
-        --wordCount_;
-        throw;
-    }
-    wordSlots_[i] = slot;
-    return i;
-}
-
-void AutolinkDictionary::GrowWords() {
-    BrioVector<WordSlot> grown(wordSlots_.size() * 2);
-    size_t mask = grown.size() - 1;
-    for (const WordSlot& s : wordSlots_) {
-        if (s.id == 0) continue;
-        size_t i = s.hash & mask;
-        while (grown[i].id != 0) i = (i + 1) & mask;
-        grown[i] = s;
-    }
-    wordSlots_.swap(grown);
-}
-
-uint32_t AutolinkDictionary::FindEdge(uint32_t parent, uint32_t word) const {
-    uint32_t h = EdgeHash(parent, word);
-    if (!filter_.empty() && !FilterHas(h)) return kNoNode;
-    size_t mask = slots_.size() - 1;
-    for (size_t i = h & mask;; i = (i + 1) & mask) {
-        const Edge& e = slots_[i];
-        if (e.child == 0) return kNoNode;
-        if (e.parent == parent && e.word == word) return e.child;
-    }
+AutolinkDictionary::Key AutolinkDictionary::MakeKey(uint32_t parent, uint32_t caseInsensitive,
+                                                    std::string_view word) {
+    Key k;
+    std::memcpy(k.prefix, word.data(),
+                word.size() < sizeof k.prefix ? word.size() : sizeof k.prefix);
+    k.parent = parent;
+    k.lengthCase = static_cast<uint32_t>(word.size() << 1 | caseInsensitive);
+    return k;
 }
 
 uint32_t AutolinkDictionary::Lookup(uint32_t parent, uint32_t caseInsensitive,
                                     std::string_view word) const {
-    return Child(parent, FindWord(word), caseInsensitive);
+    uint32_t h = HashKey(parent, caseInsensitive, word);
+    if (!filter_.empty() && !FilterHas(h)) return kNoNode;
+    Key k = MakeKey(parent, caseInsensitive, word);
+    constexpr size_t skip = sizeof k.prefix;
+    size_t mask = slots_.size() - 1;
+    for (size_t i = h & mask;; i = (i + 1) & mask) {
+        const Slot& s = slots_[i];
+        if (s.node == 0) return kNoNode;
+        if (s.hash != h || !(s.key == k)) continue;
+        if (word.size() <= skip || std::memcmp(words_.data() + nodes_[s.node].wordOffset + skip,
+                                               word.data() + skip, word.size() - skip) == 0)
+            return s.node;
+    }
 }
 
 void AutolinkDictionary::GrowTable() {
-    BrioVector<Edge> grown(slots_.size() * 2);
+    BrioVector<Slot> grown(slots_.size() * 2);
     size_t mask = grown.size() - 1;
-    for (const Edge& e : slots_) {
-        if (e.child == 0) continue;
-        size_t i = EdgeHash(e.parent, e.word) & mask;
-        while (grown[i].child != 0) i = (i + 1) & mask;
-        grown[i] = e;
+    for (const Slot& s : slots_) {
+        if (s.node == 0) continue;
+        size_t i = s.hash & mask;
+        while (grown[i].node != 0) i = (i + 1) & mask;
+        grown[i] = s;
     }
     slots_.swap(grown);
     if (!filter_.empty()) BuildFilter(slots_.size() * kFilterBitsPerSlot);
@@ -224,45 +161,38 @@ void AutolinkDictionary::BuildFilter(size_t bits) {
     }
     filter_.swap(built);
     filterMask_ = static_cast<uint32_t>(bits - 1);
-    for (const Edge& e : slots_)
-        if (e.child != 0) FilterAdd(EdgeHash(e.parent, e.word));
+    for (const Slot& slot : slots_)
+        if (slot.node != 0) FilterAdd(slot.hash);
 }
 
 uint32_t AutolinkDictionary::AddChild(uint32_t parent, uint32_t caseInsensitive,
                                       std::string_view word) {
-    bool atRoot = parent == kRootNode;
-    if (!atRoot && (used_ + 1) * 2 > slots_.size()) GrowTable();
-    if (nodes_.size() >= kNoNode - 1 || word.size() > UINT32_MAX >> 1) throw std::bad_alloc();
+    if ((used_ + 1) * 2 > slots_.size()) GrowTable();
+    if (nodes_.size() >= kNoNode - 1 || words_.size() + word.size() >= UINT32_MAX ||
+        word.size() > UINT32_MAX >> 1)
+        throw std::bad_alloc();
     if (nodes_.size() / 64 >= endsTerm_.size()) endsTerm_.push_back(0);
-    // A word left in the table by a later failure is only never used.
-    size_t slot = InternWord(word);
-    const WordSlot& interned = wordSlots_[slot];
-    uint32_t key = (interned.id - 1) << 1 | caseInsensitive;
     AutolinkTermNode node;
     node.parent = parent;
     node.flags = caseInsensitive;
     node.depth = nodes_[parent].depth + 1;
-    node.wordOffset = interned.offset;
-    node.wordLength = interned.length;
-    nodeTerm_.push_back(kNoNode);
+    node.wordOffset = static_cast<uint32_t>(words_.size());
+    node.wordLength = static_cast<uint32_t>(word.size());
+    nodes_.push_back(node);
     try {
-        nodes_.push_back(node);
+        words_.append(word.data(), word.size());
     } catch (...) {
-        nodeTerm_.pop_back();
+        nodes_.pop_back();
         throw;
     }
     uint32_t index = static_cast<uint32_t>(nodes_.size() - 1);
-    ++(caseInsensitive ? foldedNodes_ : exactNodes_);
-    if (atRoot) {
-        wordSlots_[slot].root[caseInsensitive] = index;
-        return index;
-    }
-    uint32_t h = EdgeHash(parent, key);
+    uint32_t h = HashKey(parent, caseInsensitive, word);
     size_t mask = slots_.size() - 1;
     size_t i = h & mask;
-    while (slots_[i].child != 0) i = (i + 1) & mask;
-    slots_[i] = Edge{parent, key, index};
+    while (slots_[i].node != 0) i = (i + 1) & mask;
+    slots_[i] = Slot{h, index, MakeKey(parent, caseInsensitive, word)};
     ++used_;
+    ++(caseInsensitive ? foldedNodes_ : exactNodes_);
     if (!filter_.empty())
         FilterAdd(h);
     else if (used_ >= kFilterFrom)
@@ -347,35 +277,18 @@ int32_t AutolinkDictionary::InsertTerm(std::string_view text, std::string_view t
     fresh.target.assign(target.data(), target.size());
     fresh.extra.assign(extra.data(), extra.size());
     fresh.popup = popup;
-    if ((n.flags & FlagEndsTerm) && !EqualIgnoreCase(terms_[n.term].target, target))
-        return BRIO_ERR_TERM_CONFLICT;
-    if (targets_.size() + target.size() >= UINT32_MAX) throw std::bad_alloc();
-    // Bytes of a target that a failure below leaves behind are never read.
-    AutolinkTermState state;
-    state.popup = popup;
-    state.excluded = (flags & FlagExcluded) != 0;
-    state.targetOffset = static_cast<uint32_t>(targets_.size());
-    state.targetLength = static_cast<uint32_t>(target.size());
-    targets_.append(target.data(), target.size());
     if (n.flags & FlagEndsTerm) {
-        AutolinkTermState& old = states_[n.term];
-        state.primary = old.primary;
-        state.lastLinkedPass = old.lastLinkedPass;
-        terms_[n.term] = std::move(fresh);
-        old = state;
+        AutolinkTerm& old = terms_[n.term];
+        if (!EqualIgnoreCase(old.target, target)) return BRIO_ERR_TERM_CONFLICT;
+        fresh.primary = old.primary;
+        fresh.lastLinkedPass = old.lastLinkedPass;
+        old = std::move(fresh);
     } else {
         if (terms_.size() >= kNoNode - 1) throw std::bad_alloc();
         // Indexed first: an entry whose node ends no term is ignored.
         if (!ci && node != kRootNode) exactByFolded_.emplace(std::move(folded), node);
-        states_.push_back(state);
-        try {
-            terms_.push_back(std::move(fresh));
-        } catch (...) {
-            states_.pop_back();
-            throw;
-        }
+        terms_.push_back(std::move(fresh));
         nodes_[node].term = static_cast<uint32_t>(terms_.size() - 1);
-        nodeTerm_[node] = nodes_[node].term;
     }
     // Old flags are replaced; the case flag cannot change, since the node
     // was reached through edges of the same kind.
@@ -393,7 +306,7 @@ int32_t AutolinkDictionary::AddReference(std::string_view term, std::string_view
     uint32_t mainNode = kNoNode;
     int32_t status = InsertTerm(term, registered, extra, popup, flags, &mainNode);
     if (status != BRIO_OK) return status;
-    SetPrimary(mainNode, mainNode);
+    terms_[nodes_[mainNode].term].primary = mainNode;
     // An empty synonym ends the list.
     for (;;) {
         size_t semicolon = synonyms.find(';');
@@ -402,7 +315,7 @@ int32_t AutolinkDictionary::AddReference(std::string_view term, std::string_view
         uint32_t node = kNoNode;
         status = InsertTerm(synonym, registered, extra, popup, flags, &node);
         if (status != BRIO_OK) return status;
-        SetPrimary(node, mainNode);
+        terms_[nodes_[node].term].primary = mainNode;
         if (synonyms.size() <= synonym.size() + 1) break;
         synonyms.remove_prefix(synonym.size() + 1);
     }
@@ -411,24 +324,21 @@ int32_t AutolinkDictionary::AddReference(std::string_view term, std::string_view
 
 void AutolinkDictionary::ResetWalk() {
     active_.clear();
-    active_.push_back(Path{kRootNode, kNoNode, 0});
+    active_.push_back(Path{kRootNode, kNoNode});
     fallback_ = kNoNode;
-    fallbackDepth_ = 0;
     runLength_ = 0;
 }
 
 void AutolinkDictionary::OfferFallback(const Path& path) {
-    if (path.end == kNoNode) return;
-    if (fallback_ == kNoNode || path.endDepth > fallbackDepth_) {
-        fallback_ = path.end;
-        fallbackDepth_ = path.endDepth;
-    }
+    uint32_t t = path.end;
+    if (t == kNoNode) return;
+    if (fallback_ == kNoNode || nodes_[t].depth > nodes_[fallback_].depth) fallback_ = t;
 }
 
 void AutolinkDictionary::MatchWord(std::string_view word, MatchVerdict* verdict, int32_t* count,
-                                   std::string_view* target) {
+                                   const AutolinkTerm** term) {
     *count = 0;
-    *target = std::string_view();
+    *term = nullptr;
     ++runLength_;
     if (!word.empty()) {
         char stack[128];
@@ -436,18 +346,15 @@ void AutolinkDictionary::MatchWord(std::string_view word, MatchVerdict* verdict,
         std::string_view upper;
         if (foldedNodes_) upper = UpperCase(word, stack, sizeof stack, &heap);
         next_.clear();
-        const WordSlot* exactWord = exactNodes_ ? FindWord(word) : nullptr;
-        const WordSlot* foldedWord = foldedNodes_ ? FindWord(upper) : nullptr;
-        uint32_t depth = static_cast<uint32_t>(runLength_);
         // The walk always tries to extend first, so the longest term wins;
         // a path that dies leaves its nearest term end as a fallback.
         for (const Path& path : active_) {
-            uint32_t exact = Child(path.node, exactWord, 0);
-            uint32_t folded = Child(path.node, foldedWord, FlagCaseInsensitive);
+            uint32_t exact = exactNodes_ ? Lookup(path.node, 0, word) : kNoNode;
+            uint32_t folded =
+                foldedNodes_ ? Lookup(path.node, FlagCaseInsensitive, upper) : kNoNode;
             for (uint32_t child : {exact, folded}) {
                 if (child != kNoNode && next_.size() < kMaxPaths)
-                    next_.push_back(EndsTerm(child) ? Path{child, child, depth}
-                                                    : Path{child, path.end, path.endDepth});
+                    next_.push_back(Path{child, EndsTerm(child) ? child : path.end});
             }
             if (exact == kNoNode && folded == kNoNode) OfferFallback(path);
         }
@@ -462,21 +369,22 @@ void AutolinkDictionary::MatchWord(std::string_view word, MatchVerdict* verdict,
 
     uint32_t end = fallback_;
     int32_t run = runLength_;
-    int32_t endDepth = static_cast<int32_t>(fallbackDepth_);
     ResetWalk();
     if (end == kNoNode) {
         *verdict = NoMatch;
         return;
     }
-    *count = run - endDepth;
-    AutolinkTermState& t = states_[nodeTerm_[end]];
+    *count = run - static_cast<int32_t>(nodes_[end].depth);
+    const AutolinkTermNode& n = nodes_[end];
+    AutolinkTerm& t = terms_[n.term];
     uint32_t primaryNode = t.primary;
-    AutolinkTermState& primary =
-        primaryNode != kNoNode && EndsTerm(primaryNode) ? states_[nodeTerm_[primaryNode]] : t;
-    *target = std::string_view(targets_.data() + t.targetOffset, t.targetLength);
-    const BrioString& context = t.popup == 0 ? topicContext : popupContext;
-    bool suppressed = t.excluded || (oncePerPass && primary.lastLinkedPass == passCount) ||
-                      *target == std::string_view(context.data(), context.size());
+    AutolinkTerm& primary = (primaryNode != kNoNode && (nodes_[primaryNode].flags & FlagEndsTerm))
+                                ? terms_[nodes_[primaryNode].term]
+                                : t;
+    *term = &t;
+    bool suppressed =
+        (n.flags & FlagExcluded) || (oncePerPass && primary.lastLinkedPass == passCount) ||
+        (t.popup == 0 && t.target == topicContext) || (t.popup != 0 && t.target == popupContext);
     if (suppressed) {
         *verdict = Suppressed;
         return;

@@ -78,18 +78,8 @@ struct AutolinkTerm {
     BrioString target;
     BrioString extra;
     uint32_t popup = 0;
-};
-
-// What a match reads of the term it ends, packed apart from the terms, the
-// target's bytes in an arena of their own: one small record per link
-// instead of the node, the term and its primary's.
-struct AutolinkTermState {
     uint32_t primary = kNoNode;   // node where the reference's main term ends
     int32_t lastLinkedPass = -1;  // read and written on the primary's term only
-    uint32_t popup = 0;
-    uint32_t excluded = 0;
-    uint32_t targetOffset = 0;
-    uint32_t targetLength = 0;
 };
 
 // Character classes of the term words and the text: letters and digits of
@@ -127,9 +117,9 @@ struct AutolinkDictionary {
 
     // One step of the walk. An empty word ends the run. The count is the
     // number of words handed in since the last word of the match, the
-    // current one included. On a link verdict *target is the matched term's.
+    // current one included. On a link verdict *term is the matched term.
     void MatchWord(std::string_view word, brio::MatchVerdict* verdict, int32_t* count,
-                   std::string_view* target);
+                   const brio::AutolinkTerm** term);
     // Forgets a walk in progress.
     void ResetWalk();
 
@@ -151,77 +141,45 @@ struct AutolinkDictionary {
     AutolinkDictionary& operator=(const AutolinkDictionary&) = delete;
 
   private:
-    // Every distinct word of the edges once, by number: a word of the text
-    // is found once per position, and the edges below compare numbers.
-    // Both tables stay small enough for the cache while the nodes and
-    // terms do not.
-    struct WordSlot {
-        uint32_t hash = 0;
-        uint32_t id = 0;      // the word's number + 1; 0 marks an empty slot
-        uint64_t prefix = 0;  // its first 8 bytes, zero-padded
-        uint32_t offset = 0;  // in the word arena
-        uint32_t length = 0;
-        // The root's children by this word, exact and case-insensitive (0
-        // for none): a text word is looked up at the root more than
-        // anywhere else, and there the slot is the edge.
-        uint32_t root[2] = {0, 0};
-    };
-    static_assert(sizeof(WordSlot) == 32, "two slots to a cache line");
-    struct Edge {
+    // A slot holds what a lookup compares, the first 16 bytes of the word
+    // included, so that a probe reads one cache line for most words instead
+    // of the slot, the node and the word arena.
+    struct Key {
+        uint64_t prefix[2] = {0, 0};  // the word's first 16 bytes, zero-padded
         uint32_t parent = 0;
-        uint32_t word = 0;   // the word's number << 1 | FlagCaseInsensitive
-        uint32_t child = 0;  // 0 (the root, never a child) marks an empty slot
-    };
-    static uint32_t WordHash(std::string_view word);
-    static uint64_t WordPrefix(std::string_view word);
-    static uint32_t EdgeHash(uint32_t parent, uint32_t word);
-    // The slot of the word, or of the empty slot where it would go.
-    size_t WordSlotOf(std::string_view word, uint32_t hash) const;
-    // The word's slot, null when no edge has the word.
-    const WordSlot* FindWord(std::string_view word) const;
-    // The word's slot, the word added when new. Throws std::bad_alloc with
-    // the tables as they were.
-    size_t InternWord(std::string_view word);
-    uint32_t FindEdge(uint32_t parent, uint32_t word) const;
-    // The child of `parent` by the word (null: none), of either kind.
-    uint32_t Child(uint32_t parent, const WordSlot* word, uint32_t caseInsensitive) const {
-        if (!word) return brio::kNoNode;
-        if (parent == brio::kRootNode) {
-            uint32_t child = word->root[caseInsensitive];
-            return child ? child : brio::kNoNode;
+        uint32_t lengthCase = 0;  // word length << 1 | FlagCaseInsensitive
+        bool operator==(const Key& o) const {
+            return prefix[0] == o.prefix[0] && prefix[1] == o.prefix[1] && parent == o.parent &&
+                   lengthCase == o.lengthCase;
         }
-        return FindEdge(parent, (word->id - 1) << 1 | caseInsensitive);
-    }
+    };
+    struct Slot {
+        uint32_t hash = 0;
+        uint32_t node = 0;  // 0 (the root, never a child) marks an empty slot
+        Key key;
+    };
+    static_assert(sizeof(Slot) == 32, "two slots to a cache line");
+    static Key MakeKey(uint32_t parent, uint32_t caseInsensitive, std::string_view word);
+
+    static uint32_t HashKey(uint32_t parent, uint32_t caseInsensitive, std::string_view word);
     uint32_t Lookup(uint32_t parent, uint32_t caseInsensitive, std::string_view word) const;
     uint32_t AddChild(uint32_t parent, uint32_t caseInsensitive, std::string_view word);
     void GrowTable();
-    void GrowWords();
     // One path of the walk: where it stands and the deepest node on it that
     // ends a term (brio::kNoNode if none yet), carried along so that a path
     // that dies needs no walk back up the trie.
-    // Every path of a walk stands as deep as the words handed in since the
-    // walk began, so the depth of its term end is known without the node.
     struct Path {
         uint32_t node;
         uint32_t end;
-        uint32_t endDepth;
     };
     bool EndsTerm(uint32_t node) const { return (endsTerm_[node >> 6] >> (node & 63)) & 1; }
     void OfferFallback(const Path& path);
 
     brio::BrioVector<brio::AutolinkTermNode> nodes_;
     brio::BrioVector<brio::AutolinkTerm> terms_;
-    brio::BrioVector<brio::AutolinkTermState> states_;  // one for each term
-    brio::BrioString targets_;                          // their targets, back to back
-    brio::BrioVector<uint32_t> nodeTerm_;               // each node's term, as nodes_[i].term
-    void SetPrimary(uint32_t node, uint32_t primary) {
-        states_[nodes_[node].term].primary = primary;
-    }
-    brio::BrioVector<Edge> slots_;
-    brio::BrioVector<WordSlot> wordSlots_;
-    brio::BrioString words_;  // the interned words, back to back
+    brio::BrioVector<Slot> slots_;
+    brio::BrioString words_;
     size_t used_ = 0;
-    size_t wordCount_ = 0;
     // Nodes below the root of each kind: a walk skips the kind that has none.
     size_t exactNodes_ = 0;
     size_t foldedNodes_ = 0;
@@ -260,6 +218,5 @@ struct AutolinkDictionary {
     bool ConflictsAcrossCase(std::string_view text, std::string_view target, uint32_t ci,
                              const brio::BrioString& folded) const;
     uint32_t fallback_ = brio::kNoNode;
-    uint32_t fallbackDepth_ = 0;
     int32_t runLength_ = 0;
 };

@@ -51,7 +51,7 @@ class LinkWriter {
     int32_t Resolve(bool runEnds, bool* rewound);
     int32_t GiveBackFirstWord(bool* rewound);
     int32_t WriteLinkedStretch(MatchVerdict verdict, uint32_t start, uint32_t end,
-                               std::string_view target);
+                               const AutolinkTerm* term);
     // Drops every held word but the last, the word in hand, and hands that
     // to the dictionary from the root: held if it may start a term, else
     // written.
@@ -299,10 +299,10 @@ int32_t LinkWriter::Resolve(bool runEnds, bool* rewound) {
     *rewound = false;
     MatchVerdict verdict = NoMatch;
     int32_t count = 0;
-    std::string_view target;
+    const AutolinkTerm* term = nullptr;
     std::string_view word = runEnds ? std::string_view() : std::string_view(word_);
     try {
-        d_->MatchWord(word, &verdict, &count, &target);
+        d_->MatchWord(word, &verdict, &count, &term);
     } catch (const std::bad_alloc&) {
         return BRIO_ERR_NO_MEMORY;
     }
@@ -341,7 +341,7 @@ int32_t LinkWriter::Resolve(bool runEnds, bool* rewound) {
         // hand tried from the root, as reading on from the match's end
         // would. (Term-dense text: 31 -> 35 MB/s.)
         const Candidate matchEnd = candidates_[candidates_.size() - 2];
-        int32_t rc = WriteLinkedStretch(verdict, candidates_.front().start, matchEnd.end, target);
+        int32_t rc = WriteLinkedStretch(verdict, candidates_.front().start, matchEnd.end, term);
         if (rc == 0 && last.start > matchEnd.end)
             rc = Write(r_.Input() + matchEnd.end, last.start - matchEnd.end);
         if (rc) return rc;
@@ -356,7 +356,7 @@ int32_t LinkWriter::Resolve(bool runEnds, bool* rewound) {
     r_.SetDepth(matchEnd.depth);
     r_.Seek(start);
     ClearRun();
-    int32_t rc = WriteLinkedStretch(verdict, start, matchEnd.end, target);
+    int32_t rc = WriteLinkedStretch(verdict, start, matchEnd.end, term);
     if (rc) return rc;
     r_.ClearToken();
     *rewound = true;
@@ -369,9 +369,9 @@ int32_t LinkWriter::TryLastFromRoot() {
     candidates_.erase(candidates_.begin(), candidates_.end() - 1);
     MatchVerdict verdict = NoMatch;
     int32_t count = 0;
-    std::string_view target;
+    const AutolinkTerm* term = nullptr;
     try {
-        d_->MatchWord(word_, &verdict, &count, &target);
+        d_->MatchWord(word_, &verdict, &count, &term);
     } catch (const std::bad_alloc&) {
         return BRIO_ERR_NO_MEMORY;
     }
@@ -386,7 +386,7 @@ int32_t LinkWriter::TryLastFromRoot() {
 // goes to the link, formatting between the pieces of text is written as it
 // stands.
 int32_t LinkWriter::WriteLinkedStretch(MatchVerdict verdict, uint32_t start, uint32_t end,
-                                       std::string_view target) {
+                                       const AutolinkTerm* term) {
     RtfReader snapshot = r_;
     snapshot.Seek(start);
     // The text tokens between two formatting tokens lie back to back.
@@ -415,9 +415,9 @@ int32_t LinkWriter::WriteLinkedStretch(MatchVerdict verdict, uint32_t start, uin
         int32_t rc = WritePiece(text, textLength, verdict);
         if (rc) return rc;
     }
-    if (verdict == Suppressed) return 0;
+    if (verdict == Suppressed || !term) return 0;
     int32_t rc = Write(hiddenHead_.data(), hiddenHead_.size());
-    if (rc == 0) rc = Write(target.data(), target.size());
+    if (rc == 0) rc = Write(term->target.data(), term->target.size());
     return rc == 0 ? Write("}", 1) : rc;
 }
 

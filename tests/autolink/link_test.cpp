@@ -261,9 +261,10 @@ TEST(AutolinkTest, SettingsOfTheCall) {
     AutolinkDone(d);
 }
 
-// A large dictionary answers most lookups from its filter: it must link
-// exactly as a small one, terms added after the filter was built and words
-// alike past their first 8 and 16 bytes included.
+// A large dictionary answers most lookups from its filter and compares the
+// first 16 bytes of a word in the hash table: it must link exactly as a small
+// one, terms added after the filter was built and words alike past 16 bytes
+// included. The last two words of the text have the same hash.
 TEST(AutolinkTest, LargeDictionaryLinksAsASmallOne) {
     const std::string text =
         "{\\rtf1 ABCDEFGHIJKLMNOPQRSTU ONE abcdefghijklmnopQRSTU abcdefghijklmnopqrstV "
@@ -328,9 +329,9 @@ TEST(AutolinkReferenceTest, ResultsAndWhatTheyLeave) {
     AutolinkDone(nullptr);
 }
 
-// Each word of the terms is kept once and compared by its first 8 bytes
-// first; the root's children hang on the word itself, the others in the
-// edge table; what a match reads of its term is kept apart from the term.
+// Words alike in their first bytes, one word at the root and below it, both
+// letter-case kinds of one spelling, a target registered again, the
+// contexts of the call and a synonym's pass: each links as its term says.
 TEST(AutolinkTest, WordsAndTermsLinkWhereverTheyAreKept) {
     struct Case {
         const char* name;
