@@ -2,9 +2,14 @@
 // consecutive words of a topic's visible text. Words are compared whole and
 // without regard to case; the search keeps a partial-match table over the
 // phrase words, so it never re-reads the RTF and has no word or phrase limit.
+#include <cstdint>
 #include <cstring>
 #include <string>
 #include <vector>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 #include "brioutil.h"
 #include "platform/platform.h"
@@ -27,6 +32,80 @@ const Folding& Fold() {
     static const Folding folding;
     return folding;
 }
+
+// The plain bytes that fold to one byte of the phrase, as many as a block
+// compare takes; a count of -1 when there are more.
+struct FoldedTo {
+    static constexpr int kMax = 4;
+    unsigned char bytes[kMax] = {};
+    int count = 0;
+    FoldedTo(const unsigned char* upper, unsigned char to) {
+        for (int b = 0; b < 256; ++b) {
+            if (upper[b] != to || !RtfIsPlain(static_cast<unsigned char>(b))) continue;
+            count = count < 0 || count == kMax ? -1 : count;
+            if (count >= 0) bytes[count++] = static_cast<unsigned char>(b);
+        }
+    }
+};
+
+// Finds, from p on, the next byte that ends a plain run or that folds to
+// the phrase's first byte after a byte that is no ASCII letter or digit and
+// before one that is not plain or folds to its second (any byte when the
+// first word is one letter long, or too many fold to it): every place where
+// a word can start with the phrase's first two letters, and some more. It
+// reads whole aligned blocks, which never cross into another page, and
+// stops at the input's NUL at the latest: a look past either end of the
+// text stays inside the block, so the sanitizer is told to let it be.
+// (Word-dense text, late phrase: 450 -> 575 MB/s; absent phrase, which
+// starts with the most frequent word: 370 -> 400 MB/s by the second letter.)
+#if defined(__SSE2__)
+#if defined(__clang__) || defined(__GNUC__)
+__attribute__((no_sanitize_address))
+#endif
+const unsigned char*
+SkipToCandidate(const unsigned char* p, const FoldedTo& firsts, const FoldedTo* seconds) {
+    const __m128i* block =
+        reinterpret_cast<const __m128i*>(reinterpret_cast<uintptr_t>(p) & ~uintptr_t{15});
+    unsigned skip = static_cast<unsigned>(reinterpret_cast<uintptr_t>(p) & 15u);
+    // Unsigned ranges by one signed compare: the range moved to the bottom.
+    const __m128i letterShift = _mm_set1_epi8(static_cast<char>(0x80 - 'a'));
+    const __m128i letterEnd = _mm_set1_epi8(static_cast<char>(0x80 + 26));
+    const __m128i digitShift = _mm_set1_epi8(static_cast<char>(0x80 - '0'));
+    const __m128i digitEnd = _mm_set1_epi8(static_cast<char>(0x80 + 10));
+    const __m128i caseBit = _mm_set1_epi8(0x20);
+    // Whether the byte before the block's first is a letter or digit.
+    unsigned char last = p[-1];
+    unsigned carry = ((last | 0x20) >= 'a' && (last | 0x20) <= 'z') || (last >= '0' && last <= '9');
+    for (unsigned keep = 0xFFFFu << skip;; keep = 0xFFFFu, ++block) {
+        __m128i b = _mm_load_si128(block);
+        __m128i special = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(b, _mm_setzero_si128()),
+                                                    _mm_cmpeq_epi8(b, _mm_set1_epi8('\\'))),
+                                       _mm_or_si128(_mm_cmpeq_epi8(b, _mm_set1_epi8('{')),
+                                                    _mm_cmpeq_epi8(b, _mm_set1_epi8('}'))));
+        special = _mm_or_si128(special, _mm_or_si128(_mm_cmpeq_epi8(b, _mm_set1_epi8('\r')),
+                                                     _mm_cmpeq_epi8(b, _mm_set1_epi8('\n'))));
+        auto anyOf = [&b](const FoldedTo& set) {
+            __m128i m = _mm_setzero_si128();
+            for (int i = 0; i < set.count; ++i)
+                m = _mm_or_si128(m,
+                                 _mm_cmpeq_epi8(b, _mm_set1_epi8(static_cast<char>(set.bytes[i]))));
+            return static_cast<unsigned>(_mm_movemask_epi8(m));
+        };
+        unsigned stops = static_cast<unsigned>(_mm_movemask_epi8(special));
+        // The byte after the block's last is unknown: it may fit.
+        unsigned before = seconds ? ((anyOf(*seconds) | stops) >> 1) | 0x8000u : 0xFFFFu;
+        __m128i letter =
+            _mm_cmplt_epi8(_mm_add_epi8(_mm_or_si128(b, caseBit), letterShift), letterEnd);
+        __m128i digit = _mm_cmplt_epi8(_mm_add_epi8(b, digitShift), digitEnd);
+        unsigned alnum = static_cast<unsigned>(_mm_movemask_epi8(_mm_or_si128(letter, digit)));
+        // A first letter after a letter or digit is inside a word.
+        unsigned after = (alnum << 1 | carry) & 0xFFFFu;
+        unsigned mask = (stops | (anyOf(firsts) & ~after & before)) & keep;
+        if (mask) return reinterpret_cast<const unsigned char*>(block) + __builtin_ctz(mask);
+        carry = alnum >> 15;
+    }
+}
+#endif
 
 // The phrase as folded words, and the partial-match table over them.
 class Phrase {
@@ -97,6 +176,7 @@ class TextSearch {
         unsigned char first = static_cast<unsigned char>(phrase.Word(0)[0]);
         for (int b = 0; b < 256; ++b)
             stop_[b] = !RtfIsPlain(static_cast<unsigned char>(b)) || upper[b] == first;
+        if (phrase.Length(0) > 1 && seconds_.count > 0) hasSeconds_ = true;
     }
 
     // 1 found, 0 not; *status receives the code that stopped the reading.
@@ -122,6 +202,47 @@ class TextSearch {
     int32_t Text(uint32_t tokenStart, Step* step);
     int32_t ControlWord(uint32_t tokenStart, Step* step);
     Step PlainRun();
+    // Whether the word at p is phrase word i, 1 or 0, as far as the run can
+    // tell: -1 when a byte that is not plain comes first, as the word may
+    // go on in a later token.
+    int WordIs(const unsigned char* p, size_t i) const {
+        const char* word = phrase_.Word(i);
+        size_t length = phrase_.Length(i);
+        for (size_t j = 0; j <= length; ++j) {
+            if (!RtfIsPlain(p[j])) return -1;
+            if (j == length) return wordBytes_[p[j]] ? 0 : 1;
+            if (upper_[p[j]] != static_cast<unsigned char>(word[j])) return 0;
+        }
+        return 0;
+    }
+    // Feeds the plain word at p as FeedInput would, when the run tells how
+    // it compares with every phrase word it meets; *length receives its
+    // length if it matched, else 0. False, with nothing changed, otherwise.
+    bool FeedKnown(const unsigned char* p, size_t* length, Step* step) {
+        size_t k = matched_;
+        int is;
+        for (;;) {
+            is = WordIs(p, k);
+            if (is < 0) return false;
+            if (is || k == 0) break;
+            k = phrase_.Fallback(k - 1);
+        }
+        *length = is ? phrase_.Length(k++) : 0;
+        matched_ = k;
+        *step = k == phrase_.Count() ? Step::kFound : Step::kGoOn;
+        return true;
+    }
+    // The first byte from p on that stops the skip over words that cannot
+    // start the phrase; may stop early, in the middle of a word.
+    const unsigned char* Skip(const unsigned char* p) const {
+        if (stop_[*p]) return p;
+#if defined(__SSE2__)
+        if (firsts_.count > 0)
+            return SkipToCandidate(p + 1, firsts_, hasSeconds_ ? &seconds_ : nullptr);
+#endif
+        while (!stop_[*p]) ++p;
+        return p;
+    }
 
     // Takes one topic word; kFound when the phrase is now complete.
     template <typename Equal>
@@ -170,6 +291,12 @@ class TextSearch {
     bool hidden_ = false;
     // Bytes that end a plain run or fold to the phrase's first byte.
     bool stop_[256];
+    // The plain bytes that fold to the phrase's first and second bytes, for
+    // the block skip; the second only when the first word has one.
+    const FoldedTo firsts_{upper_, static_cast<unsigned char>(phrase_.Word(0)[0])};
+    const FoldedTo seconds_{
+        upper_, static_cast<unsigned char>(phrase_.Length(0) > 1 ? phrase_.Word(0)[1] : 0)};
+    bool hasSeconds_ = false;
 };
 
 int32_t TextSearch::Token(uint32_t tokenStart, Step* step) {
@@ -246,7 +373,7 @@ TextSearch::Step TextSearch::PlainRun() {
             // Nothing matched and no word open: only a word that starts with
             // the phrase's first letter can change that. (Word-dense text,
             // late phrase: 250 -> 470 MB/s.)
-            while (!stop_[*p]) ++p;
+            p = Skip(p);
             if (p > start && wordBytes_[p[-1]]) {
                 // Inside a word that cannot: on to its end, and held when
                 // it may go on after the run.
@@ -263,6 +390,14 @@ TextSearch::Step TextSearch::PlainRun() {
         if (!wordBytes_[*p]) {
             if (begun_) step = EndWord(false);
             ++p;
+            continue;
+        }
+        size_t length = 0;
+        if (!begun_ && FeedKnown(p, &length, &step)) {
+            // Compared where it stands, without looking for its end first;
+            // a word that matched nothing is passed by the skip. (Word-dense
+            // text, absent phrase: 330 -> 370 MB/s.)
+            p += length ? length : 1;
             continue;
         }
         const unsigned char* q = p;

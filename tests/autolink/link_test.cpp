@@ -329,6 +329,103 @@ TEST(AutolinkReferenceTest, ResultsAndWhatTheyLeave) {
     AutolinkDone(nullptr);
 }
 
+// Words alike in their first bytes, one word at the root and below it, both
+// letter-case kinds of one spelling, a target registered again, the
+// contexts of the call and a synonym's pass: each links as its term says.
+TEST(AutolinkTest, WordsAndTermsLinkWhereverTheyAreKept) {
+    struct Case {
+        const char* name;
+        std::vector<Ref> refs;
+        std::string body;
+        std::string expected;
+        const char* topic = "";
+        const char* popup = "";
+        int32_t once = 0;
+    } cases[] = {
+        {"alike in the first 8 bytes",
+         {{"internat", "A"}, {"internationalization", "B"}, {"internationalisation", "C"}},
+         "internat internationalisation internationalization internationa",
+         "{\\uldb internat}{\\v A} {\\uldb internationalisation}{\\v C} "
+         "{\\uldb internationalization}{\\v B} internationa"},
+        {"one word at the root and below it",
+         {{"setup", "S"}, {"print setup", "PS"}},
+         "setup print setup print",
+         "{\\uldb setup}{\\v S} {\\uldb print setup}{\\v PS} print"},
+        {"one spelling, both kinds",
+         {{"PRINT", "P", "", 0, 1}, {"print dialog", "PD"}},
+         "PRINT Print dialog PRINT dialog print",
+         "{\\uldb PRINT}{\\v P} {\\uldb Print dialog}{\\v PD} {\\uldb PRINT dialog}{\\v PD} "
+         "print"},
+        {"a word only below the root",
+         {{"print setup", "PS"}},
+         "setup print setup",
+         "setup {\\uldb print setup}{\\v PS}"},
+        {"the target of the last registration",
+         {{"apple", "APPLE_A"}, {"apple", "apple_a"}},
+         "apple",
+         "{\\uldb apple}{\\v apple_a}"},
+        {"jump to the topic itself",
+         {{"home", "HOME"}, {"tip", "HOME", "", 0, 0, 1}},
+         "home tip",
+         "home {\\ul tip}{\\v HOME}",
+         "HOME",
+         "TIP"},
+        {"popup of the popup context",
+         {{"home", "TIP"}, {"tip", "TIP", "", 0, 0, 1}},
+         "home tip",
+         "{\\uldb home}{\\v TIP} tip",
+         "HOME",
+         "TIP"},
+        {"a synonym shares its reference's pass",
+         {{"print setup", "PS", "printer setup"}, {"page", "PG"}},
+         "printer setup print setup page page",
+         "{\\uldb printer setup}{\\v PS} print setup {\\uldb page}{\\v PG} page",
+         "",
+         "",
+         1},
+        {"an excluded term among links",
+         {{"page", "PG"}, {"page setup", "", "", 1}},
+         "page setup page",
+         "page setup {\\uldb page}{\\v PG}"},
+    };
+    for (const Case& c : cases) {
+        AutolinkDictionary* d = MakeDictionary(c.refs);
+        EXPECT_EQ(Link(d, "{\\rtf1 " + c.body + "}", c.topic, c.popup, c.once).text,
+                  "{\\rtf1 " + c.expected + "}")
+            << c.name;
+        AutolinkDone(d);
+    }
+}
+
+// After a match that ends at the word before the one in hand, that word
+// starts a new walk: what lies between is written as it stands.
+TEST(AutolinkTest, TheWordAfterAMatchStartsAgain) {
+    const std::vector<Ref> fruit = {{"apple", "A"}, {"apple pie", "AP"}, {"big apple", "BA"}};
+    const std::vector<Ref> ab = {{"a", "A"}, {"b", "B"}, {"a b", "AB"}};
+    struct Case {
+        const std::vector<Ref>& refs;
+        std::string body;
+        std::string expected;
+    } cases[] = {
+        {fruit, "apple pear", "{\\uldb apple}{\\v A} pear"},
+        {fruit, "apple \r\npear apple pie",
+         "{\\uldb apple}{\\v A} \r\npear {\\uldb apple pie}{\\v AP}"},
+        {fruit, "apple\\i  pear", "{\\uldb apple}{\\v A}\\i  pear"},
+        {fruit, "apple big apple", "{\\uldb apple}{\\v A} {\\uldb big apple}{\\v BA}"},
+        {fruit, "apple apple pie", "{\\uldb apple}{\\v A} {\\uldb apple pie}{\\v AP}"},
+        {fruit, "apple\\-x apple", "apple\\-x {\\uldb apple}{\\v A}"},  // one word
+        {ab, "a b c", "{\\uldb a b}{\\v AB} c"},
+        {ab, "a a b", "{\\uldb a}{\\v A} {\\uldb a b}{\\v AB}"},
+        {ab, "a a a", "{\\uldb a}{\\v A} {\\uldb a}{\\v A} {\\uldb a}{\\v A}"},
+        {ab, "b a, b", "{\\uldb b}{\\v B} {\\uldb a}{\\v A}, {\\uldb b}{\\v B}"},
+    };
+    for (const Case& c : cases) {
+        AutolinkDictionary* d = MakeDictionary(c.refs);
+        EXPECT_EQ(Link(d, "{\\rtf1 " + c.body + "}").text, "{\\rtf1 " + c.expected + "}") << c.body;
+        AutolinkDone(d);
+    }
+}
+
 // Text that a case-sensitive and a case-insensitive term both match links
 // to one target: the second registration of another target conflicts.
 TEST(AutolinkReferenceTest, BothCaseKindsOfOneSpellingShareATarget) {

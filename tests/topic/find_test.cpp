@@ -95,6 +95,67 @@ TEST(TopicFindText, FindsWholeWordsInOrder) {
     }
 }
 
+// Each text again after 0 to 40 bytes of other words, so that every word
+// of it meets every position of the search's blocks, and once as the very
+// end of the input.
+TEST(TopicFindText, SameResultAtEveryOffset) {
+    struct Case {
+        std::string text;
+        std::string phrase;
+        int32_t found;
+    };
+    const Case cases[] = {
+        {"the end", "the end", 1},
+        {"THE END", "the end", 1},
+        {"bathe end", "the end", 0},    // inside a word
+        {"9the end", "the end", 0},     // after a digit
+        {"\xe9the end", "the end", 0},  // after a letter of the upper half
+        {"\x93the end", "the end", 1},  // after a quote of the upper half
+        {"\xe9the the end", "the end", 1},
+        {"tthe end", "the end", 0},
+        {"t the end", "the end", 1},
+        {"thereof end", "the end", 0},
+        {"thereof the end", "the end", 1},
+        {"to then the end", "the end", 1},
+        {"the the end", "the end", 1},
+        {"the then end", "the end", 0},
+        {"t\\'68e end", "the end", 1},  // a word that goes on in an escape
+        {"th\\'65 end", "the end", 1},
+        {"t\\'69e end", "the end", 0},
+        {"the\\'73 end", "the end", 0},
+        {"the th\\'65 end", "the end", 1},
+        {"the thee end", "the end", 0},
+        {"bat\\'68e end", "the end", 0},
+        {"x{\\b the} end", "the end", 0},  // a brace is no break either
+        {"x {\\b the} end", "the end", 1},
+        {"bat{\\b he} end", "he end", 0},
+        {"the\r\nend", "the end", 0},  // a line break is no break in a word
+        {"the \r\nend", "the end", 1},
+        {"the\\tab end", "the end", 1},
+        {"the{\\b  end}", "the end", 1},
+        {"thee\\tab end", "the end", 0},
+        {"a{\\v the} end", "a end", 1},
+        {"{\\v the} end", "the end", 0},
+        {"ba a b", "a b", 1},
+        {"ba ab b", "a b", 0},
+        {"caf\xe9 \xc9t\xe9", "\xe9t\xe9", 1},
+        {"caf\xe9\xc9t\xe9", "\xe9t\xe9", 0},
+    };
+    for (const Case& k : cases) {
+        for (size_t pad = 0; pad <= 40; ++pad) {
+            std::string words;
+            for (size_t i = 0; i < pad; ++i) words += i % 6 == 5 ? ' ' : "qwrtyp"[i % 6];
+            std::string body = words + " " + k.text;
+            for (const std::string& rtf : {"{\\rtf1 " + body + "}", "{\\rtf1 " + body}) {
+                int32_t status = -7;
+                EXPECT_EQ(TopicFindText(rtf.c_str(), k.phrase.c_str(), &status), k.found)
+                    << rtf << " / " << k.phrase;
+                EXPECT_EQ(status, 0) << rtf;
+            }
+        }
+    }
+}
+
 TEST(TopicFindText, NullArguments) {
     int32_t status = -7;
     EXPECT_EQ(TopicFindText(nullptr, "x", &status), 0);
