@@ -12,27 +12,14 @@ namespace brio {
 
 namespace {
 
-bool IsLetter(unsigned char ch) {
-    return (ch >= 'a' && ch <= 'z') || (ch >= 'A' && ch <= 'Z');
-}
-bool IsDigit(unsigned char ch) {
-    return ch >= '0' && ch <= '9';
-}
-int HexValue(unsigned char ch) {
-    if (ch >= '0' && ch <= '9') return ch - '0';
-    if (ch >= 'a' && ch <= 'f') return ch - 'a' + 10;
-    if (ch >= 'A' && ch <= 'F') return ch - 'A' + 10;
-    return -1;
-}
-
 struct WordTables {
     unsigned char singleByte[256];
     unsigned char cyrillic[256];
     unsigned char doubleByte[256];
     WordTables() {
         for (int b = 0; b < 256; ++b) {
-            bool ascii =
-                IsLetter(static_cast<unsigned char>(b)) || IsDigit(static_cast<unsigned char>(b));
+            bool ascii = RtfIsLetter(static_cast<unsigned char>(b)) ||
+                         RtfIsDigit(static_cast<unsigned char>(b));
             doubleByte[b] = ascii || b >= 0x80;
             // Quotes, dashes, spaces and signs of the Windows code pages'
             // upper half separate words; everything else there is a letter.
@@ -68,10 +55,10 @@ const char* const kExtraDestinations[] = {
 int64_t ReadParameter(const unsigned char** at) {
     const unsigned char* q = *at;
     int64_t param = -1;
-    if (*q == '-' || IsDigit(*q)) {
+    if (*q == '-' || RtfIsDigit(*q)) {
         bool negative = *q == '-';
         int64_t value = negative ? 0 : *q - '0';
-        for (++q; IsDigit(*q); ++q) {
+        for (++q; RtfIsDigit(*q); ++q) {
             value = value * 10 + (*q - '0');
             if (value > INT32_MAX) value = INT32_MAX;
         }
@@ -94,7 +81,7 @@ int32_t RtfFindCodePage(const char* text) {
     if (!at) return 0;
     at += 8;
     int32_t page = 0;
-    for (int i = 0; i < 6 && IsDigit(static_cast<unsigned char>(at[i])); ++i)
+    for (int i = 0; i < 6 && RtfIsDigit(static_cast<unsigned char>(at[i])); ++i)
         page = page * 10 + (at[i] - '0');
     return page;
 }
@@ -155,14 +142,14 @@ int32_t RtfReader::NextSpecial() {
         class_ = kRtfDestination;
         return 0;
     }
-    if (!IsLetter(c2)) {
+    if (!RtfIsLetter(c2)) {
         // A control symbol: the backslash now, its character next.
         SetToken(kRtfText, start, 1);
         pendingLiteral_ = true;
         return 0;
     }
     const unsigned char* q = p + 2;
-    while (IsLetter(*q)) ++q;
+    while (RtfIsLetter(*q)) ++q;
     const RtfKeyword* row = RtfFindKeyword(start + 1, static_cast<size_t>(q - p - 1));
     RtfKeywordId id = row ? row->id : kRtfKwNone;
     RtfKeywordClass cls = row ? row->keywordClass : kRtfToggle;
@@ -232,8 +219,8 @@ int32_t RtfReader::ReadSingleUnit(RtfUnit* u) {
     if (rc) return rc;
     append(token_, length_);
     const unsigned char* p = reinterpret_cast<const unsigned char*>(pos_);
-    if (token_[0] == '\'' && HexValue(p[0]) >= 0 && HexValue(p[1]) >= 0) {
-        int value = HexValue(p[0]) * 16 + HexValue(p[1]);
+    if (token_[0] == '\'' && RtfHexValue(p[0]) >= 0 && RtfHexValue(p[1]) >= 0) {
+        int value = RtfHexValue(p[0]) * 16 + RtfHexValue(p[1]);
         for (int i = 0; i < 2; ++i) {
             rc = Next();
             if (rc) return rc == -1 ? BRIO_ERR_UNEXPECTED_END : rc;
@@ -257,7 +244,7 @@ namespace {
 // symbol) that can be the trail byte of a two-byte character.
 bool TrailFollows(const unsigned char* p) {
     if (RtfIsPlain(p[0])) return true;
-    return p[0] == '\\' && p[1] != 0 && !IsLetter(p[1]) && p[1] != '*' && p[1] != '-' &&
+    return p[0] == '\\' && p[1] != 0 && !RtfIsLetter(p[1]) && p[1] != '*' && p[1] != '-' &&
            p[1] != '\r' && p[1] != '\n';
 }
 

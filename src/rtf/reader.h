@@ -60,6 +60,21 @@ inline size_t RtfPlainLength(const char* text) {
 // ---------------------------------------------------------------------------
 // Reading rules of a whole text
 
+// The character classes of control words and escapes.
+inline bool RtfIsLetter(unsigned char ch) {
+    return (ch >= 'a' && ch <= 'z') || (ch >= 'A' && ch <= 'Z');
+}
+inline bool RtfIsDigit(unsigned char ch) {
+    return ch >= '0' && ch <= '9';
+}
+// The value of a hexadecimal digit, -1 for any other byte.
+inline int RtfHexValue(unsigned char ch) {
+    if (ch >= '0' && ch <= '9') return ch - '0';
+    if (ch >= 'a' && ch <= 'f') return ch - 'a' + 10;
+    if (ch >= 'A' && ch <= 'F') return ch - 'A' + 10;
+    return -1;
+}
+
 // 0 for a document (it opens with "{\rtf" after white space); 1 for a
 // fragment, the text of a later topic as a host keeps it, which stands
 // inside the document group.

@@ -8,23 +8,6 @@
 
 namespace brio {
 
-namespace {
-
-bool IsLetter(unsigned char ch) {
-    return (ch >= 'a' && ch <= 'z') || (ch >= 'A' && ch <= 'Z');
-}
-bool IsDigit(unsigned char ch) {
-    return ch >= '0' && ch <= '9';
-}
-int HexValue(unsigned char ch) {
-    if (ch >= '0' && ch <= '9') return ch - '0';
-    if (ch >= 'a' && ch <= 'f') return ch - 'a' + 10;
-    if (ch >= 'A' && ch <= 'F') return ch - 'A' + 10;
-    return -1;
-}
-
-}  // namespace
-
 RtfSpotFormat RtfSpotFormatOf(const RtfReader& r) {
     RtfKeywordId id = r.Id();
     bool underline = id == kRtfKwUl || id == kRtfKwUld || id == kRtfKwUldb || id == kRtfKwUlw ||
@@ -37,9 +20,9 @@ RtfSpotFormat RtfSpotFormatOf(const RtfReader& r) {
     const char* text = r.Text();
     int32_t n = r.Length();
     int32_t i = 1;
-    while (i < n && IsLetter(static_cast<unsigned char>(text[i]))) ++i;
+    while (i < n && RtfIsLetter(static_cast<unsigned char>(text[i]))) ++i;
     bool off = i < n && text[i] == '0';
-    while (off && i < n && IsDigit(static_cast<unsigned char>(text[i]))) off = text[i++] == '0';
+    while (off && i < n && RtfIsDigit(static_cast<unsigned char>(text[i]))) off = text[i++] == '0';
     if (underline) return off ? kRtfUnderlineOff : kRtfUnderlineOn;
     return off ? kRtfHiddenOff : kRtfHiddenOn;
 }
@@ -71,12 +54,12 @@ size_t RtfReferenceLength(const char* text, int32_t* depthChange) {
         if (ch != '\\') {
             content(ch);
             ++i;
-        } else if (IsLetter(p[i + 1])) {
+        } else if (RtfIsLetter(p[i + 1])) {
             // A control word (\par, \f7) inside the reference is not content.
             i += 2;
-            while (IsLetter(p[i])) ++i;
+            while (RtfIsLetter(p[i])) ++i;
             if (p[i] == '-') ++i;
-            while (IsDigit(p[i])) ++i;
+            while (RtfIsDigit(p[i])) ++i;
             if (p[i] == ' ') ++i;
             continue;
         } else if (p[i + 1] == '}') {
@@ -88,8 +71,8 @@ size_t RtfReferenceLength(const char* text, int32_t* depthChange) {
             return i + 2;
         } else if (p[i + 1] == '{' || p[i + 1] == 0) {
             return 0;
-        } else if (p[i + 1] == '\'' && HexValue(p[i + 2]) >= 0 && HexValue(p[i + 3]) >= 0) {
-            content(static_cast<unsigned char>(HexValue(p[i + 2]) * 16 + HexValue(p[i + 3])));
+        } else if (p[i + 1] == '\'' && RtfHexValue(p[i + 2]) >= 0 && RtfHexValue(p[i + 3]) >= 0) {
+            content(static_cast<unsigned char>(RtfHexValue(p[i + 2]) * 16 + RtfHexValue(p[i + 3])));
             i += 4;
         } else {
             content(p[i + 1]);
@@ -256,7 +239,7 @@ int32_t RtfSpotFinder::Token(const RtfReader& r, uint32_t tokenStart) {
                 return 0;
             }
         }
-        end += p[0] == '\'' && HexValue(p[1]) >= 0 && HexValue(p[2]) >= 0 ? 3 : 1;
+        end += p[0] == '\'' && RtfHexValue(p[1]) >= 0 && RtfHexValue(p[2]) >= 0 ? 3 : 1;
     }
     return Unit(r, tokenStart, end, d);
 }
