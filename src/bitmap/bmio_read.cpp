@@ -17,18 +17,6 @@ namespace {
 
 constexpr uint32_t kMetafileKey = 0x9AC6CDD7;
 
-// The header of a device-dependent bitmap record, 96 pixels an inch.
-void PutDeviceHeader(PictureBytes& rec, uint32_t width, uint32_t height, uint32_t planes,
-                     uint32_t bits) {
-    rec[kPicType] = kPictureDdb;
-    PutU32(rec.data(), kBiWidth, width);
-    PutU32(rec.data(), kBiHeight, height);
-    PutU16(rec.data(), kBiPlanes, planes);
-    PutU16(rec.data(), kBiBitCount, bits);
-    PutU32(rec.data(), kBiXPels, 96);
-    PutU32(rec.data(), kBiYPels, 96);
-}
-
 PictureRead ReadDeviceBitmap(FILE* file, const unsigned char* head, int64_t length, Picture* out) {
     uint32_t width = GetU16(head, 4);
     uint32_t height = GetU16(head, 6);
@@ -38,7 +26,7 @@ PictureRead ReadDeviceBitmap(FILE* file, const unsigned char* head, int64_t leng
     uint64_t size = static_cast<uint64_t>(planes) * height * rowBytes;
     if (length < 16 || size > static_cast<uint64_t>(length) - 16) return PictureRead::Unreadable;
     PictureBytes rec = NewRecord(kPicColours + size);
-    PutDeviceHeader(rec, width, height, planes, bits);
+    PutBitmapHeader(rec, kPictureDdb, width, height, planes, bits);
     PutU32(rec.data(), kPicDataSize, static_cast<uint32_t>(size));
     PutU32(rec.data(), kPicDataOffset, kPicColours);
     PutU32(rec.data(), kBiSize, kInfoHeaderSize);
@@ -58,7 +46,7 @@ PictureRead ReadPackedMonochrome(FILE* file, int64_t length, Picture* out) {
     if (packed > static_cast<uint64_t>(length) - 32 || !SizePlausible(packed, size))
         return PictureRead::Unreadable;
     PictureBytes rec = NewRecord(kPicColours + size);
-    PutDeviceHeader(rec, width, height, 1, 1);
+    PutBitmapHeader(rec, kPictureDdb, width, height, 1, 1);
     PictureBytes stream(packed);
     if (!ReadAt(file, 32, stream.data(), packed)) return PictureRead::Unreadable;
     int32_t produced = UnpackRleBackward(stream.data(), rec.data() + kPicColours, packed,

@@ -74,14 +74,8 @@ PictureRead ExpandBitmap(const unsigned char* stored, size_t size, Picture* pict
     if (total > 0x7FFFFFFFu) return PictureRead::Unreadable;
 
     PictureBytes rec = NewRecord(total);
-    rec[kPicType] = type;
+    PutBitmapHeader(rec, type, width, height, planes, bits);
     PutU32(rec.data(), kBiSize, kInfoHeaderSize);
-    PutU32(rec.data(), kBiWidth, width);
-    PutU32(rec.data(), kBiHeight, height);
-    PutU16(rec.data(), kBiPlanes, planes);
-    PutU16(rec.data(), kBiBitCount, bits);
-    PutU32(rec.data(), kBiXPels, 96);
-    PutU32(rec.data(), kBiYPels, 96);
     PutU32(rec.data(), kBiClrUsed, colours);
     PutU32(rec.data(), kBiClrImportant, important);
     if (tableSize)
@@ -142,6 +136,17 @@ PictureRead ExpandMetafile(const unsigned char* stored, size_t size, Picture* pi
 }
 
 }  // namespace
+
+void PutBitmapHeader(PictureBytes& rec, uint8_t type, uint32_t width, uint32_t height,
+                     uint32_t planes, uint32_t bits) {
+    rec[kPicType] = type;
+    PutU32(rec.data(), kBiWidth, width);
+    PutU32(rec.data(), kBiHeight, height);
+    PutU16(rec.data(), kBiPlanes, planes);
+    PutU16(rec.data(), kBiBitCount, bits);
+    PutU32(rec.data(), kBiXPels, 96);
+    PutU32(rec.data(), kBiYPels, 96);
+}
 
 PictureBytes NewRecord(uint64_t size) {
     if (size > 0x7FFFFFFFu) throw std::bad_alloc();

@@ -128,6 +128,10 @@ size_t PutCompact32(unsigned char* out, uint32_t value);
 // A zero-filled record of `size` bytes; past the 2 GB a record may hold,
 // std::bad_alloc as for any other allocation that cannot be had.
 PictureBytes NewRecord(uint64_t size);
+// The type and the bitmap header fields every record sets: size, planes,
+// bits per pixel, 96 pixels an inch.
+void PutBitmapHeader(PictureBytes& rec, uint8_t type, uint32_t width, uint32_t height,
+                     uint32_t planes, uint32_t bits);
 
 // ExpandPicture: makes a picture with unpacked data from a stored picture
 // record of `size` bytes. Unreadable for an unknown type or a record whose
