@@ -264,8 +264,10 @@ void RegFile::DeleteKeyTree(const std::string& path) {
     keys_.swap(kept);
 }
 
-bool RegFile::Parse(const std::string& bytes) {
-    keys_.clear();
+namespace {
+
+// The file's lines, trimmed, in the ANSI code page whatever the file's encoding.
+std::vector<std::string> DecodedLines(const std::string& bytes) {
     std::string text;
     if (bytes.size() >= 2 && bytes[0] == '\xFF' && bytes[1] == '\xFE')
         text = Utf16ToAnsi(bytes, 2);
@@ -273,7 +275,6 @@ bool RegFile::Parse(const std::string& bytes) {
         text = Utf8ToAnsi(bytes, 3);
     else
         text = bytes;
-
     std::vector<std::string> lines;
     for (size_t pos = 0; pos < text.size();) {
         size_t end = text.find('\n', pos);
@@ -281,35 +282,83 @@ bool RegFile::Parse(const std::string& bytes) {
         lines.push_back(Trim(text.substr(pos, end - pos)));
         pos = end + 1;
     }
+    return lines;
+}
 
+// The data of a value line ("text", dword:, hex(N): with its list already
+// joined); false when it cannot be read.
+bool ParseValueData(const std::string& data, bool isHex, uint32_t hexType, const std::string& list,
+                    bool unicodeFormat, RegFileValue* value) {
+    if (!data.empty() && data[0] == '"') {
+        size_t end = 0;
+        if (!ParseQuoted(data, end, &value->data) || end != data.size()) return false;
+        value->type = kRegSz;
+        value->data += '\0';
+    } else if (StartsWithNoCase(data, "dword:")) {
+        if (!ParseDword(Trim(data.substr(6)), &value->data)) return false;
+        value->type = kRegDword;
+    } else if (isHex) {
+        if (!ParseHexList(list, &value->data)) return false;
+        value->type = hexType;
+        // Version 5 files give string data in UTF-16; the ANSI calls hand
+        // it out converted.
+        if (unicodeFormat && IsStringType(hexType)) value->data = Utf16ToAnsi(value->data, 0);
+    } else {
+        return false;
+    }
+    return true;
+}
+
+void StoreValue(std::vector<RegFileValue>& values, RegFileValue value) {
+    for (RegFileValue& existing : values)
+        if (RegNamesEqual(existing.name, value.name)) {
+            existing.type = value.type;
+            existing.data = std::move(value.data);
+            return;
+        }
+    values.push_back(std::move(value));
+}
+
+void DeleteValue(std::vector<RegFileValue>& values, const std::string& name) {
+    for (size_t k = 0; k < values.size(); ++k)
+        if (RegNamesEqual(values[k].name, name)) {
+            values.erase(values.begin() + static_cast<std::ptrdiff_t>(k));
+            return;
+        }
+}
+
+}  // namespace
+
+// A [key] or [-key] line: the key that value lines now go to.
+size_t RegFile::KeyLine(const std::string& line) {
+    size_t close = line.rfind(']');
+    if (close == std::string::npos) return kNoKey;
+    std::string inner = line.substr(1, close - 1);
+    bool remove = !inner.empty() && inner[0] == '-';
+    std::string path = NormalizeKeyPath(remove ? inner.substr(1) : inner);
+    if (path.empty()) return kNoKey;
+    if (!remove) return FindOrAddKey(path);
+    DeleteKeyTree(path);
+    return kNoKey;
+}
+
+bool RegFile::Parse(const std::string& bytes) {
+    keys_.clear();
+    std::vector<std::string> lines = DecodedLines(bytes);
     size_t i = 0;
     while (i < lines.size() && lines[i].empty()) ++i;
     if (i == lines.size()) return false;
     bool unicodeFormat = lines[i] == kHeader5;
     if (!unicodeFormat && lines[i] != kHeader4) return false;
 
-    const size_t kNoKey = static_cast<size_t>(-1);
     size_t current = kNoKey;  // index: keys_ may grow under us
     for (++i; i < lines.size(); ++i) {
         const std::string& line = lines[i];
         if (line.empty() || line[0] == ';') continue;
-
         if (line[0] == '[') {
-            current = kNoKey;
-            size_t close = line.rfind(']');
-            if (close == std::string::npos) continue;
-            std::string inner = line.substr(1, close - 1);
-            bool remove = !inner.empty() && inner[0] == '-';
-            std::string path = NormalizeKeyPath(remove ? inner.substr(1) : inner);
-            if (path.empty()) continue;
-            if (remove) {
-                DeleteKeyTree(path);
-            } else {
-                current = FindOrAddKey(path);
-            }
+            current = KeyLine(line);
             continue;
         }
-
         if (line[0] != '@' && line[0] != '"') continue;
         RegFileValue value;
         size_t pos = 0;
@@ -335,42 +384,10 @@ bool RegFile::Parse(const std::string& bytes) {
         }
         if (current == kNoKey) continue;
         std::vector<RegFileValue>& values = keys_[current].values;
-
-        if (data == "-") {
-            for (size_t k = 0; k < values.size(); ++k)
-                if (RegNamesEqual(values[k].name, value.name)) {
-                    values.erase(values.begin() + static_cast<std::ptrdiff_t>(k));
-                    break;
-                }
-            continue;
-        }
-        if (!data.empty() && data[0] == '"') {
-            size_t end = 0;
-            if (!ParseQuoted(data, end, &value.data) || end != data.size()) continue;
-            value.type = kRegSz;
-            value.data += '\0';
-        } else if (StartsWithNoCase(data, "dword:")) {
-            if (!ParseDword(Trim(data.substr(6)), &value.data)) continue;
-            value.type = kRegDword;
-        } else if (isHex) {
-            if (!ParseHexList(list, &value.data)) continue;
-            value.type = hexType;
-            // Version 5 files give string data in UTF-16; the ANSI calls hand
-            // it out converted.
-            if (unicodeFormat && IsStringType(hexType)) value.data = Utf16ToAnsi(value.data, 0);
-        } else {
-            continue;
-        }
-
-        bool replaced = false;
-        for (RegFileValue& existing : values)
-            if (RegNamesEqual(existing.name, value.name)) {
-                existing.type = value.type;
-                existing.data = std::move(value.data);
-                replaced = true;
-                break;
-            }
-        if (!replaced) values.push_back(std::move(value));
+        if (data == "-")
+            DeleteValue(values, value.name);
+        else if (ParseValueData(data, isHex, hexType, list, unicodeFormat, &value))
+            StoreValue(values, std::move(value));
     }
     return true;
 }

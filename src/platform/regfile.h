@@ -50,6 +50,8 @@ class RegFile {
     const std::vector<RegFileKey>& Keys() const { return keys_; }
 
   private:
+    static constexpr size_t kNoKey = static_cast<size_t>(-1);
+    size_t KeyLine(const std::string& line);
     // Index of the key, added at the end when the file has not listed it yet.
     size_t FindOrAddKey(const std::string& path);
     void DeleteKeyTree(const std::string& path);

@@ -12,6 +12,7 @@
 #include "files.h"
 #include "helpdoc.h"
 #include "links.h"
+#include "report.h"
 #include "textcode.h"
 
 namespace fs = std::filesystem;
@@ -109,9 +110,9 @@ Dictionary ReadTerms(const std::string& path, const std::string& text, int input
 }
 
 struct Settings {
-    AutolinkDictionary* dictionary;
-    bool once;
-    uint32_t colour;
+    AutolinkDictionary* dictionary = nullptr;
+    bool once = false;
+    uint32_t colour = 0;
     std::string context;  // the topic's own context string (plain topic files)
 };
 
@@ -186,6 +187,62 @@ std::string JsonRunReport(bool dryRun, size_t total, const std::vector<std::stri
     return out + (files.empty() ? "]}\n" : "\n]}\n");
 }
 
+namespace {
+
+// What linking one input gave: the bytes to write and what to report.
+struct JobOutcome {
+    std::string result;
+    size_t links = 0, topics = 1;
+    std::string linksJson;
+};
+
+struct LinkRun {
+    Settings settings;
+    bool dryRun, list, topicProgress;
+    std::ostream& log;
+};
+
+// Links every topic of a help-compiler file and joins them back.
+JobOutcome LinkHelpFile(LinkRun& run, const std::string& source, const std::string& rtf,
+                        int codePage) {
+    JobOutcome out;
+    std::vector<Topic> topics = SplitTopics(rtf, source);
+    out.topics = topics.size();
+    std::vector<std::string> documents;
+    Progress progress("topic", run.topicProgress ? topics.size() : 0);
+    for (size_t i = 0; i < topics.size(); ++i) {
+        Topic& t = topics[i];
+        progress.Step(t.context);
+        std::string where = source + " [topic " + std::to_string(i + 1) +
+                            (t.context.empty() ? "" : " " + t.context) + "]";
+        std::string linked = LinkTopic(run.settings, t.rtf, t.context, where);
+        std::vector<Link> added = NewLinks(AutolinkLinks(t.rtf), AutolinkLinks(linked));
+        out.links += added.size();
+        if (run.list) Report(run.log, where, added, codePage);
+        std::string j = JsonLinks(added, i + 1, t.context, codePage);
+        if (!j.empty()) out.linksJson += (out.linksJson.empty() ? "" : ", ") + j;
+        if (run.dryRun) continue;
+        t.rtf = linked;
+        documents.push_back(EmitTopic(t));
+    }
+    if (!run.dryRun) out.result = JoinDocuments(documents);
+    return out;
+}
+
+JobOutcome LinkTopicFile(LinkRun& run, const std::string& source, const std::string& rtf,
+                         const std::string& context, int codePage) {
+    JobOutcome out;
+    std::string linked = LinkTopic(run.settings, rtf, context, source);
+    std::vector<Link> added = NewLinks(AutolinkLinks(rtf), AutolinkLinks(linked));
+    out.links = added.size();
+    if (run.list) Report(run.log, source, added, codePage);
+    out.linksJson = JsonLinks(added, 0, "", codePage);
+    if (!run.dryRun) out.result = std::move(linked);
+    return out;
+}
+
+}  // namespace
+
 int RunAutolink(const std::vector<std::string>& argv) {
     Args args(argv, {"--in-place", "--once", "--dry-run"},
               {"-o", "--out-dir", "--colour", "--context", "--encoding"});
@@ -200,81 +257,51 @@ int RunAutolink(const std::vector<std::string>& argv) {
     int encoding = InputCodePage(args);
     // One dictionary for each code page the documents are in.
     std::map<int, Dictionary> dictionaries;
-    auto dictionaryFor = [&](const std::string& rtf) {
-        int codePage = DocumentCodePage(rtf);
-        Dictionary& d = dictionaries[codePage];
-        if (!d) d = ReadTerms(termsPath, termsText, encoding, codePage);
-        return d.get();
-    };
-    Settings s{nullptr, args.Flag("--once"), Colour(args), args.Value("--context")};
     bool toStdout = jobs.size() == 1 && jobs[0].destination == "-";
-    std::ostream& log = toStdout ? std::cerr : std::cout;
     // Links are listed for a dry run, and with -v.
-    bool list = (dryRun || args.Verbose()) && !args.Json();
+    LinkRun run{Settings{}, dryRun, (dryRun || args.Verbose()) && !args.Json(),
+                jobs.size() == 1 && !args.Quiet(), toStdout ? std::cerr : std::cout};
+    run.settings.once = args.Flag("--once");
+    run.settings.colour = Colour(args);
+    run.settings.context = args.Value("--context");
 
     std::vector<std::string> inputs, results, summaries, json;
-    std::vector<size_t> topicCounts, linkCounts;
-    std::vector<std::string> jsonLinks;
+    std::vector<JobOutcome> outcomes;
     size_t total = 0;
     Progress progress("autolink", args.Quiet() ? 0 : jobs.size());
     for (const auto& job : jobs) {
         progress.Step(job.source);
         std::string rtf = ReadInput(job.source);
         RequireRtf(rtf, job.source);
-        s.dictionary = dictionaryFor(rtf);
         int codePage = DocumentCodePage(rtf);
-        size_t links = 0, topicCount = 1;
-        std::string linksJson;
+        Dictionary& d = dictionaries[codePage];
+        if (!d) d = ReadTerms(termsPath, termsText, encoding, codePage);
+        run.settings.dictionary = d.get();
         if (IsHelpCompilerRtf(rtf)) {
-            std::vector<Topic> topics = SplitTopics(rtf, job.source);
-            topicCount = topics.size();
-            std::vector<std::string> documents;
-            Progress topicProgress("topic", jobs.size() == 1 && !args.Quiet() ? topics.size() : 0);
-            for (size_t i = 0; i < topics.size(); ++i) {
-                Topic& t = topics[i];
-                topicProgress.Step(t.context);
-                std::string where = job.source + " [topic " + std::to_string(i + 1) +
-                                    (t.context.empty() ? "" : " " + t.context) + "]";
-                std::string linked = LinkTopic(s, t.rtf, t.context, where);
-                std::vector<Link> added = NewLinks(AutolinkLinks(t.rtf), AutolinkLinks(linked));
-                links += added.size();
-                if (list) Report(log, where, added, codePage);
-                std::string j = JsonLinks(added, i + 1, t.context, codePage);
-                if (!j.empty()) linksJson += (linksJson.empty() ? "" : ", ") + j;
-                if (dryRun) continue;
-                t.rtf = linked;
-                documents.push_back(EmitTopic(t));
-            }
-            results.push_back(dryRun ? "" : JoinDocuments(documents));
+            outcomes.push_back(LinkHelpFile(run, job.source, rtf, codePage));
         } else {
             std::string context = args.Has("--context") || job.source == "-"
-                                      ? s.context
+                                      ? run.settings.context
                                       : ContextFromProperties(job.source);
-            std::string linked = LinkTopic(s, rtf, context, job.source);
-            std::vector<Link> added = NewLinks(AutolinkLinks(rtf), AutolinkLinks(linked));
-            links = added.size();
-            if (list) Report(log, job.source, added, codePage);
-            linksJson = JsonLinks(added, 0, "", codePage);
-            results.push_back(dryRun ? "" : linked);
+            outcomes.push_back(LinkTopicFile(run, job.source, rtf, context, codePage));
         }
+        results.push_back(std::move(outcomes.back().result));
         inputs.push_back(std::move(rtf));
-        total += links;
-        topicCounts.push_back(topicCount);
-        linkCounts.push_back(links);
-        jsonLinks.push_back(linksJson);
+        total += outcomes.back().links;
     }
     progress.Done();
     WriteResults(jobs, results, inputs, root);
     for (size_t i = 0; i < jobs.size(); ++i) {
         const Job& job = jobs[i];
+        const JobOutcome& o = outcomes[i];
         bool written = !dryRun && !(job.destination == job.source && results[i] == inputs[i]);
-        json.push_back(JsonFileReport(job, written, topicCounts[i], linkCounts[i], jsonLinks[i]));
-        std::string summary = Printable(job.source) + ": " + Count(linkCounts[i], "link") +
+        json.push_back(JsonFileReport(job, written, o.topics, o.links, o.linksJson));
+        std::string summary = Printable(job.source) + ": " + Count(o.links, "link") +
                               (dryRun ? " would be made" : " made");
-        if (topicCounts[i] > 1) summary += " in " + Count(topicCounts[i], "topic");
+        if (o.topics > 1) summary += " in " + Count(o.topics, "topic");
         summaries.push_back(summary + FileOutcome(job, written, dryRun));
     }
-    return FinishLinkRun(log, args, dryRun, total, jobs.size(), json, summaries, "made in",
+    return FinishLinkRun(run.log, args, dryRun, total, jobs.size(), json, summaries, "made in",
                          "would be made in");
 }
 

@@ -9,6 +9,7 @@
 #include "cli.h"
 #include "files.h"
 #include "helpdoc.h"
+#include "report.h"
 #include "textcode.h"
 
 namespace cli {

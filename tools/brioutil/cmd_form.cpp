@@ -7,6 +7,7 @@
 #include "cli.h"
 #include "files.h"
 #include "helpdoc.h"
+#include "report.h"
 #include "textcode.h"
 
 namespace cli {
@@ -109,6 +110,69 @@ int FormCodePage(const Args& args) {
     return std::stoi(v);
 }
 
+// form get: prints one property's value.
+int FormGet(Args& args, const std::vector<std::string>& given, const std::vector<std::string>& p) {
+    args.Only("form get", {});
+    args.Expect(5, 5, "brioutil form get FILE TYPE NAME KEY");
+    Form form(p[1]);
+    std::string value;
+    if (!form.Get(p[2], p[3], p[4], &value))
+        Fail(kInput, p[1] + ": no property '" + given[4] + "' in section '" + given[2] + " " +
+                         given[3] + "'");
+    value = ToUtf8(value, FormCodePage(args));
+    if (args.Json())
+        std::cout << "{\"file\": " << JsonString(p[1]) << ", \"type\": " << JsonString(given[2])
+                  << ", \"name\": " << JsonString(given[3]) << ", \"key\": " << JsonString(given[4])
+                  << ", \"value\": " << JsonString(value) << "}\n";
+    else
+        std::cout << Printable(value) << "\n";
+    return kOk;
+}
+
+// What a set or delete did, for the report.
+struct Edit {
+    const std::string& file;
+    const std::string& destination;
+    bool written, set, had;
+    const std::string& old;
+    int32_t deleted;
+};
+
+void ReportEdit(const Args& args, const Edit& e, const std::vector<std::string>& p) {
+    std::ostream& log = e.destination == "-" ? std::cerr : std::cout;
+    // Reported in UTF-8, as the form's code page has them.
+    auto shown = [&](const std::string& text) { return ToUtf8(text, FormCodePage(args)); };
+    std::string section = shown(p[2]) + " " + shown(p[3]);
+    if (args.Json()) {
+        log << "{\"file\": " << JsonString(e.file) << ", \"output\": " << JsonString(e.destination)
+            << ", \"written\": " << (e.written ? "true" : "false")
+            << ", \"type\": " << JsonString(shown(p[2]))
+            << ", \"name\": " << JsonString(shown(p[3]));
+        if (e.set)
+            log << ", \"key\": " << JsonString(shown(p[4]))
+                << ", \"old\": " << JsonOrNull(e.had, shown(e.old))
+                << ", \"new\": " << JsonString(shown(p[5])) << "}\n";
+        else
+            log << ", \"lines\": " << e.deleted << "}\n";
+        return;
+    }
+    if (args.Quiet()) return;
+    log << Printable(e.file) << ": ";
+    if (!e.set)
+        log << "section '" << Printable(section) << "' deleted (" << e.deleted << " lines)";
+    else if (!e.had)
+        log << "'" << Printable(section) << "' " << Printable(shown(p[4])) << " added: \""
+            << Printable(shown(p[5])) << "\"";
+    else
+        log << "'" << Printable(section) << "' " << Printable(shown(p[4])) << ": \""
+            << Printable(shown(e.old)) << "\" -> \"" << Printable(shown(p[5])) << "\"";
+    if (!e.written)
+        log << " (unchanged)";
+    else if (e.destination != "-")
+        log << " -> " << Printable(e.destination);
+    log << "\n";
+}
+
 }  // namespace
 
 int RunForm(const std::vector<std::string>& argv) {
@@ -120,24 +184,7 @@ int RunForm(const std::vector<std::string>& argv) {
         p[i] = ToDocument(p[i], InputCodePage(args, true), FormCodePage(args), "'" + p[i] + "'");
     if (p.empty()) Fail(kUsage, "usage: brioutil form get|set|delete FILE ...");
     const std::string& action = p[0];
-    if (action == "get") {
-        args.Only("form get", {});
-        args.Expect(5, 5, "brioutil form get FILE TYPE NAME KEY");
-        Form form(p[1]);
-        std::string value;
-        if (!form.Get(p[2], p[3], p[4], &value))
-            Fail(kInput, p[1] + ": no property '" + given[4] + "' in section '" + given[2] + " " +
-                             given[3] + "'");
-        value = ToUtf8(value, FormCodePage(args));
-        if (args.Json())
-            std::cout << "{\"file\": " << JsonString(p[1]) << ", \"type\": " << JsonString(given[2])
-                      << ", \"name\": " << JsonString(given[3])
-                      << ", \"key\": " << JsonString(given[4])
-                      << ", \"value\": " << JsonString(value) << "}\n";
-        else
-            std::cout << Printable(value) << "\n";
-        return kOk;
-    }
+    if (action == "get") return FormGet(args, given, p);
     if (action != "set" && action != "delete")
         Fail(kUsage, "unknown action '" + action + "': use get, set or delete");
     args.Only("form " + action, {"--in-place", "-o"});
@@ -164,38 +211,7 @@ int RunForm(const std::vector<std::string>& argv) {
     std::string after = form.Text();
     int32_t deleted = LineCount(before) - LineCount(after);
     bool written = Write(file, destination, before, after);
-    std::ostream& log = destination == "-" ? std::cerr : std::cout;
-    // Reported in UTF-8, as the form's code page has them.
-    auto shown = [&](const std::string& text) { return ToUtf8(text, FormCodePage(args)); };
-    std::string section = shown(p[2]) + " " + shown(p[3]);
-    if (args.Json()) {
-        log << "{\"file\": " << JsonString(file) << ", \"output\": " << JsonString(destination)
-            << ", \"written\": " << (written ? "true" : "false")
-            << ", \"type\": " << JsonString(shown(p[2]))
-            << ", \"name\": " << JsonString(shown(p[3]));
-        if (set)
-            log << ", \"key\": " << JsonString(shown(p[4]))
-                << ", \"old\": " << JsonOrNull(had, shown(old))
-                << ", \"new\": " << JsonString(shown(p[5])) << "}\n";
-        else
-            log << ", \"lines\": " << deleted << "}\n";
-        return kOk;
-    }
-    if (args.Quiet()) return kOk;
-    log << Printable(file) << ": ";
-    if (!set)
-        log << "section '" << Printable(section) << "' deleted (" << deleted << " lines)";
-    else if (!had)
-        log << "'" << Printable(section) << "' " << Printable(shown(p[4])) << " added: \""
-            << Printable(shown(p[5])) << "\"";
-    else
-        log << "'" << Printable(section) << "' " << Printable(shown(p[4])) << ": \""
-            << Printable(shown(old)) << "\" -> \"" << Printable(shown(p[5])) << "\"";
-    if (!written)
-        log << " (unchanged)";
-    else if (destination != "-")
-        log << " -> " << Printable(destination);
-    log << "\n";
+    ReportEdit(args, {file, destination, written, set, had, old, deleted}, p);
     return kOk;
 }
 

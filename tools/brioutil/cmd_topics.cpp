@@ -12,6 +12,7 @@
 #include "cli.h"
 #include "files.h"
 #include "helpdoc.h"
+#include "report.h"
 
 namespace fs = std::filesystem;
 

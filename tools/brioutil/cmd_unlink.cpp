@@ -9,6 +9,7 @@
 #include "files.h"
 #include "helpdoc.h"
 #include "links.h"
+#include "report.h"
 #include "textcode.h"
 
 namespace cli {

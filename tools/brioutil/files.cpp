@@ -1,5 +1,7 @@
 #include "files.h"
 
+#include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -263,6 +265,31 @@ std::string Printable(const std::string& text) {
         }
     }
     return out;
+}
+
+bool IsFolder(const std::string& path) {
+    std::error_code ec;
+    return fs::is_directory(fs::u8path(path), ec);
+}
+
+bool Exists(const std::string& path) {
+    std::error_code ec;
+    return fs::exists(fs::u8path(path), ec);
+}
+
+std::vector<std::string> RtfFilesUnder(const std::string& folder) {
+    std::vector<std::string> files;
+    std::error_code ec;
+    for (fs::recursive_directory_iterator it(fs::u8path(folder), ec), end; !ec && it != end;
+         it.increment(ec)) {
+        if (!it->is_regular_file(ec)) continue;
+        std::string ext = it->path().extension().u8string();
+        for (auto& c : ext) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        if (ext == ".rtf") files.push_back(it->path().generic_u8string());
+    }
+    if (ec) Fail(kInput, folder + ": cannot list: " + ec.message());
+    std::sort(files.begin(), files.end());
+    return files;
 }
 
 }  // namespace cli

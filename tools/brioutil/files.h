@@ -67,6 +67,11 @@ class Staging {
     std::vector<std::string> written_;
 };
 
+// Every .rtf file under a folder (any case of the suffix), sorted.
+std::vector<std::string> RtfFilesUnder(const std::string& folder);
+bool IsFolder(const std::string& path);
+bool Exists(const std::string& path);
+
 // Text from a file made safe for a terminal: control bytes as \xHH.
 std::string Printable(const std::string& text);
 

@@ -1,4 +1,5 @@
 #include "helpdoc.h"
+#include "report.h"
 
 #include <algorithm>
 #include <cctype>
@@ -17,47 +18,6 @@
 namespace fs = std::filesystem;
 
 namespace cli {
-
-std::string Count(size_t n, const std::string& word) {
-    return std::to_string(n) + " " + word + (n == 1 ? "" : "s");
-}
-
-std::string StatusText(int32_t status) {
-    switch (status) {
-        case BRIO_ERR_BITMAP_OPEN:
-            return "cannot open the bitmap";
-        case BRIO_ERR_CREATE_OUTPUT:
-            return "cannot create the output file";
-        case BRIO_ERR_UNEXPECTED_END:
-            return "the RTF ends too early (a group left open?)";
-        case BRIO_ERR_UNKNOWN_KEYWORD:
-            return "unknown control word";
-        case BRIO_ERR_NO_MEMORY:
-            return "out of memory";
-        case BRIO_ERR_WRITE:
-            return "write error";
-        case BRIO_ERR_WORD_TOO_LONG:
-            return "a word is longer than 511 characters";
-        case BRIO_ERR_NOT_FOUND:
-            return "not found";
-        case BRIO_ERR_READ:
-            return "not a usable bitmap";
-        case BRIO_ERR_UNBALANCED:
-            return "a group is closed that was never opened";
-        case BRIO_ERR_FOOTNOTE_BEFORE_PAGE:
-            return "a # footnote before the first \\page";
-        case BRIO_ERR_GROUPS_OPEN:
-            return "the RTF ends with groups still open";
-        case BRIO_ERR_TERM_CONFLICT:
-            return "a term already links to another target";
-        case BRIO_ERR_STACK_FULL:
-            return "too many pending words";
-        case BRIO_ERR_BAD_VALUE:
-            return "a value holds a line break";
-        default:
-            return "status " + std::to_string(status);
-    }
-}
 
 bool IsHelpCompilerRtf(const std::string& rtf) {
     if (rtf.find("\\page") != std::string::npos) return true;
@@ -582,51 +542,6 @@ Table ReadTable(const std::string& text, const std::string& name,
     }
     if (header) Fail(kInput, name + ": no header line naming the columns");
     return table;
-}
-
-bool IsFolder(const std::string& path) {
-    std::error_code ec;
-    return fs::is_directory(fs::u8path(path), ec);
-}
-
-bool Exists(const std::string& path) {
-    std::error_code ec;
-    return fs::exists(fs::u8path(path), ec);
-}
-
-std::vector<std::string> RtfFilesUnder(const std::string& folder) {
-    std::vector<std::string> files;
-    std::error_code ec;
-    for (fs::recursive_directory_iterator it(fs::u8path(folder), ec), end; !ec && it != end;
-         it.increment(ec)) {
-        if (!it->is_regular_file(ec)) continue;
-        std::string ext = it->path().extension().u8string();
-        for (auto& c : ext) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-        if (ext == ".rtf") files.push_back(it->path().generic_u8string());
-    }
-    if (ec) Fail(kInput, folder + ": cannot list: " + ec.message());
-    std::sort(files.begin(), files.end());
-    return files;
-}
-
-Progress::Progress(const std::string& what, size_t total)
-    : what_(what), total_(total), shown_(total > 1 && ProgressWanted()) {}
-
-Progress::~Progress() {
-    Done();
-}
-
-void Progress::Done() {
-    if (shown_ && done_ > 0) std::fprintf(stderr, "\r\033[K");
-    shown_ = false;
-}
-
-void Progress::Step(const std::string& item) {
-    ++done_;
-    if (!shown_) return;
-    std::fprintf(stderr, "\r\033[K%s %lu/%lu %s", what_.c_str(), static_cast<unsigned long>(done_),
-                 static_cast<unsigned long>(total_), item.c_str());
-    std::fflush(stderr);
 }
 
 }  // namespace cli

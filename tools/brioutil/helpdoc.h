@@ -9,12 +9,6 @@
 
 namespace cli {
 
-// "1 link", "2 links".
-std::string Count(size_t n, const std::string& word);
-
-// Text of a library status code, for messages.
-std::string StatusText(int32_t status);
-
 // A help footnote: its reference mark and its text (as RTF text: control
 // words left out, escapes such as \'e9 kept).
 struct Footnote {
@@ -90,26 +84,5 @@ struct Table {
 };
 Table ReadTable(const std::string& text, const std::string& name,
                 const std::vector<std::string>& known);
-
-// Every .rtf file under a folder (any case of the suffix), sorted.
-std::vector<std::string> RtfFilesUnder(const std::string& folder);
-bool IsFolder(const std::string& path);
-bool Exists(const std::string& path);
-
-// A progress line on standard error while many items are worked on, when
-// standard error is a terminal.
-class Progress {
-  public:
-    Progress(const std::string& what, size_t total);
-    ~Progress();
-    void Step(const std::string& item);
-    // Clears the line (before the command prints its results).
-    void Done();
-
-  private:
-    std::string what_;
-    size_t total_, done_ = 0;
-    bool shown_;
-};
 
 }  // namespace cli

@@ -7,6 +7,7 @@
 
 #include "files.h"
 #include "helpdoc.h"
+#include "report.h"
 
 namespace fs = std::filesystem;
 

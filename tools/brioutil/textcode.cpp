@@ -433,90 +433,124 @@ std::string SearchablePhrase(const std::string& utf8) {
     return out;
 }
 
-std::string SearchableRtf(const std::string& s, int codePage) {
-    std::string out, bytes;
-    bool afterWord = false;  // the last thing written is a control word without its blank
-    int skip = 1, fallback = 0;
-    auto flush = [&] {
-        if (bytes.empty()) return;
-        if (afterWord) out += ' ';
-        afterWord = false;
-        for (uint32_t c : CodePoints(ToUtf8(bytes, codePage))) {
-            if (c >= 0x80) {
-                PutSearchable(c, &out, &afterWord);
-                continue;
-            }
-            if (c < 0x20) {  // kept escaped: a zero byte would end the text
-                char hex[8];
-                std::snprintf(hex, sizeof hex, "\\'%02x", static_cast<unsigned>(c));
-                out += hex;
-            } else {
-                if (c == '{' || c == '}' || c == '\\') out += '\\';
-                out += static_cast<char>(c);
-            }
-            afterWord = false;
+namespace {
+
+// Rewrites an RTF text so that every character above ASCII is written the
+// way the search compares it (see PutSearchable).
+class Searchable {
+  public:
+    Searchable(const std::string& s, int codePage) : s_(s), codePage_(codePage) {}
+    std::string Run();
+
+  private:
+    void Flush();
+    bool TakeHex(size_t* i);
+    void CopyControlWord(size_t* i);
+
+    const std::string& s_;
+    int codePage_;
+    std::string out_, bytes_;  // bytes_: code-page characters not yet written
+    bool afterWord_ = false;   // the last thing written is a control word without its blank
+    int skip_ = 1, fallback_ = 0;
+};
+
+void Searchable::Flush() {
+    if (bytes_.empty()) return;
+    if (afterWord_) out_ += ' ';
+    afterWord_ = false;
+    for (uint32_t c : CodePoints(ToUtf8(bytes_, codePage_))) {
+        if (c >= 0x80) {
+            PutSearchable(c, &out_, &afterWord_);
+            continue;
         }
-        bytes.clear();
-    };
+        if (c < 0x20) {  // kept escaped: a zero byte would end the text
+            char hex[8];
+            std::snprintf(hex, sizeof hex, "\\'%02x", static_cast<unsigned>(c));
+            out_ += hex;
+        } else {
+            if (c == '{' || c == '}' || c == '\\') out_ += '\\';
+            out_ += static_cast<char>(c);
+        }
+        afterWord_ = false;
+    }
+    bytes_.clear();
+}
+
+// A \'hh escape at `*i`: its byte joins the pending characters.
+bool Searchable::TakeHex(size_t* i) {
+    const std::string& s = s_;
+    if (!(s[*i] == '\\' && *i + 3 < s.size() && s[*i + 1] == '\'' &&
+          std::isxdigit(static_cast<unsigned char>(s[*i + 2])) &&
+          std::isxdigit(static_cast<unsigned char>(s[*i + 3]))))
+        return false;
+    *i += 3;
+    if (fallback_ > 0) {
+        --fallback_;
+        return true;
+    }
+    bytes_ += static_cast<char>(std::strtol(s.substr(*i - 1, 2).c_str(), nullptr, 16));
+    return true;
+}
+
+void Searchable::CopyControlWord(size_t* at) {
+    size_t& i = *at;
+    ControlWord w = ReadControlWord(s_, i);
+    size_t j = w.end;
+    bool blank = j < s_.size() && s_[j] == ' ';
+    if (w.word == "u" && w.hasValue) {
+        i = j - (blank ? 0 : 1);
+        PutSearchable(static_cast<uint32_t>(w.value < 0 ? w.value + 65536 : w.value), &out_,
+                      &afterWord_);
+        fallback_ = skip_;
+        return;
+    }
+    if (w.word == "uc") skip_ = static_cast<int>(w.value);
+    if (w.word == "bin" && w.value > 0) {  // binary data passes untouched
+        size_t end = std::min(s_.size(), j + (blank ? 1 : 0) + static_cast<size_t>(w.value));
+        out_ += s_.substr(i, end - i);
+        i = end - 1;
+        afterWord_ = false;
+        return;
+    }
+    out_ += s_.substr(i, j - i + (blank ? 1 : 0));
+    afterWord_ = !blank;
+    i = j - (blank ? 0 : 1);
+}
+
+std::string Searchable::Run() {
+    const std::string& s = s_;
     for (size_t i = 0; i < s.size(); ++i) {
         unsigned char c = static_cast<unsigned char>(s[i]);
         if (c >= 0x80) {
-            if (fallback > 0) {
-                --fallback;
-                continue;
-            }
-            bytes += static_cast<char>(c);
+            if (fallback_ > 0)
+                --fallback_;
+            else
+                bytes_ += static_cast<char>(c);
             continue;
         }
-        if (c == '\\' && i + 3 < s.size() && s[i + 1] == '\'' &&
-            std::isxdigit(static_cast<unsigned char>(s[i + 2])) &&
-            std::isxdigit(static_cast<unsigned char>(s[i + 3]))) {
-            i += 3;
-            if (fallback > 0) {
-                --fallback;
-                continue;
-            }
-            bytes += static_cast<char>(std::strtol(s.substr(i - 1, 2).c_str(), nullptr, 16));
-            continue;
-        }
-        flush();
+        if (TakeHex(&i)) continue;
+        Flush();
         if (c == '\\' && i + 1 < s.size() && std::isalpha(static_cast<unsigned char>(s[i + 1]))) {
-            ControlWord w = ReadControlWord(s, i);
-            const std::string& word = w.word;
-            long value = w.value;
-            size_t j = w.end;
-            bool blank = j < s.size() && s[j] == ' ';
-            if (word == "u" && w.hasValue) {
-                i = j - (blank ? 0 : 1);
-                PutSearchable(static_cast<uint32_t>(value < 0 ? value + 65536 : value), &out,
-                              &afterWord);
-                fallback = skip;
-                continue;
-            }
-            if (word == "uc") skip = static_cast<int>(value);
-            if (word == "bin" && value > 0) {  // binary data passes untouched
-                size_t end = std::min(s.size(), j + (blank ? 1 : 0) + static_cast<size_t>(value));
-                out += s.substr(i, end - i);
-                i = end - 1;
-                afterWord = false;
-                continue;
-            }
-            out += s.substr(i, j - i + (blank ? 1 : 0));
-            afterWord = !blank;
-            i = j - (blank ? 0 : 1);
+            CopyControlWord(&i);
             continue;
         }
-        if (fallback > 0 && c != '{' && c != '}' && c != '\r' && c != '\n') {
-            --fallback;
+        if (fallback_ > 0 && c != '{' && c != '}' && c != '\r' && c != '\n') {
+            --fallback_;
             if (c == '\\' && i + 1 < s.size()) ++i;
             continue;
         }
-        out += static_cast<char>(c);
-        if (c == '\\' && i + 1 < s.size()) out += s[++i];
-        afterWord = false;
+        out_ += static_cast<char>(c);
+        if (c == '\\' && i + 1 < s.size()) out_ += s[++i];
+        afterWord_ = false;
     }
-    flush();
-    return out;
+    Flush();
+    return out_;
+}
+
+}  // namespace
+
+std::string SearchableRtf(const std::string& s, int codePage) {
+    return Searchable(s, codePage).Run();
 }
 
 }  // namespace cli
