@@ -47,7 +47,13 @@ PictureRead ReadPackedMonochrome(FILE* file, int64_t length, Picture* out) {
         return PictureRead::Unreadable;
     PictureBytes rec = NewRecord(kPicColours + size);
     PutBitmapHeader(rec, kPictureDdb, width, height, 1, 1);
-    PictureBytes stream(packed);
+    PictureBytes stream;
+    try {
+        stream.resize(packed);
+    } catch (const std::bad_alloc&) {
+        return PictureRead::Unreadable;  // the packed copy, unlike the record, is not memory's
+                                         // fault
+    }
     if (!ReadAt(file, 32, stream.data(), packed)) return PictureRead::Unreadable;
     int32_t produced = UnpackRleBackward(stream.data(), rec.data() + kPicColours, packed,
                                          static_cast<uint32_t>(size));

@@ -104,10 +104,16 @@ uint16_t AppendPicture(Picture& picture, PictureBytes* out) {
         data = picture.record.data() + picture.Field(kPicDataOffset);
     }
 
-    PictureBytes packed(PackRleBound(static_cast<size_t>(dataSize)));
+    // Without room to pack, the data is stored as it is.
+    PictureBytes packed;
+    try {
+        packed.resize(PackRleBound(static_cast<size_t>(dataSize)));
+    } catch (const std::bad_alloc&) {
+        packed.clear();
+    }
     const uint8_t* stored = data;
     uint64_t storedSize = dataSize;
-    size_t p = PackRle(data, packed.data(), static_cast<size_t>(dataSize));
+    size_t p = packed.empty() ? 0 : PackRle(data, packed.data(), static_cast<size_t>(dataSize));
     if (p != 0 && p < dataSize) {
         h.bytes[kPicPacking] = 1;
         stored = packed.data();
