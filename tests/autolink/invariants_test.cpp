@@ -36,22 +36,14 @@ struct Reading {
     std::string own;                // the text less the braces that close groups opened before it
 };
 
+// The engine's character classes and fragment rule, tested on their own.
+using brio::RtfIsDigit;
+using brio::RtfIsLetter;
 bool IsFragment(const std::string& s) {
-    size_t at = s.find_first_not_of(" \t\r\n");
-    return at == std::string::npos || s.compare(at, 5, "{\\rtf") != 0;
+    return brio::RtfStartDepth(s.c_str()) == 1;
 }
-
-bool Letter(unsigned char ch) {
-    return (ch >= 'a' && ch <= 'z') || (ch >= 'A' && ch <= 'Z');
-}
-bool Digit(unsigned char ch) {
-    return ch >= '0' && ch <= '9';
-}
-int Hex(unsigned char ch) {
-    if (Digit(ch)) return ch - '0';
-    if (ch >= 'a' && ch <= 'f') return ch - 'a' + 10;
-    if (ch >= 'A' && ch <= 'F') return ch - 'A' + 10;
-    return -1;
+bool Clean(unsigned char ch) {
+    return RtfIsLetter(ch) || RtfIsDigit(ch);
 }
 
 bool IsDestination(const std::string& name) {
@@ -76,9 +68,9 @@ size_t ReferenceEnd(const std::string& s, size_t i) {
         unsigned char ch = s[j];
         if (ch == '{' || ch == '}' || ch == '\r' || ch == '\n') {
             ++j;
-        } else if (ch == '\\' && j + 1 < s.size() && Letter(s[j + 1])) {
+        } else if (ch == '\\' && j + 1 < s.size() && RtfIsLetter(s[j + 1])) {
             j += 2;
-            while (j < s.size() && (Letter(s[j]) || Digit(s[j]) || s[j] == '-')) ++j;
+            while (j < s.size() && (Clean(s[j]) || s[j] == '-')) ++j;
             if (j < s.size() && s[j] == ' ') ++j;
         } else if (ch == '\\' && j + 1 < s.size() && s[j + 1] == '}') {
             std::string h = head.substr(0, 3);
@@ -139,15 +131,15 @@ Reading Read(const std::string& s) {
         } else if (ch != '\\') {
             unit(i, i + 1, static_cast<char>(ch));
             ++i;
-        } else if (i + 1 < s.size() && Letter(s[i + 1])) {
+        } else if (i + 1 < s.size() && RtfIsLetter(s[i + 1])) {
             size_t j = i + 1;
-            while (j < s.size() && Letter(s[j])) ++j;
+            while (j < s.size() && RtfIsLetter(s[j])) ++j;
             std::string name = s.substr(i + 1, j - i - 1);
             long param = -1;
-            if (j < s.size() && (s[j] == '-' || Digit(s[j]))) {
+            if (j < s.size() && (s[j] == '-' || RtfIsDigit(s[j]))) {
                 size_t k = j + (s[j] == '-');
                 param = 0;
-                while (k < s.size() && Digit(s[k]))
+                while (k < s.size() && RtfIsDigit(s[k]))
                     param = std::min(param * 10 + (s[k++] - '0'), 0x7FFFFFFFL);
                 if (s[j] == '-') param = -1;
                 j = k;
@@ -168,9 +160,10 @@ Reading Read(const std::string& s) {
         } else if (i + 1 < s.size() && s[i + 1] == '*') {
             if (stack.size() >= 3) stack.back().destination = true;
             i += 2;
-        } else if (i + 1 < s.size() && s[i + 1] == '\'' && i + 3 < s.size() && Hex(s[i + 2]) >= 0 &&
-                   Hex(s[i + 3]) >= 0) {
-            unit(i, i + 4, static_cast<char>(Hex(s[i + 2]) * 16 + Hex(s[i + 3])));
+        } else if (i + 1 < s.size() && s[i + 1] == '\'' && i + 3 < s.size() &&
+                   brio::RtfHexValue(s[i + 2]) >= 0 && brio::RtfHexValue(s[i + 3]) >= 0) {
+            unit(i, i + 4,
+                 static_cast<char>(brio::RtfHexValue(s[i + 2]) * 16 + brio::RtfHexValue(s[i + 3])));
             i += 4;
         } else if (i + 1 < s.size() && s[i + 1] == '-') {
             i += 2;  // the optional hyphen is no character
@@ -184,13 +177,8 @@ Reading Read(const std::string& s) {
             i += 2;
         }
     }
-    for (size_t i = 0, k = 0; i < s.size(); ++i) {
-        if (k < strays.size() && strays[k] == i) {
-            ++k;
-            continue;
-        }
-        r.own += s[i];
-    }
+    r.own = s;
+    for (auto at = strays.rbegin(); at != strays.rend(); ++at) r.own.erase(*at, 1);
     // Hot spots: underlined text directly followed by hidden text; hidden
     // text of its own; references; destinations.
     const std::vector<TextUnit>& u = r.units;
@@ -238,10 +226,6 @@ Reading Read(const std::string& s) {
         i = j;
     }
     return r;
-}
-
-bool Clean(unsigned char ch) {
-    return Letter(ch) || Digit(ch);
 }
 
 // Runs of ASCII letters and digits that no upper-half byte touches, in

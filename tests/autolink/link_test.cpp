@@ -61,6 +61,9 @@ Result Remove(const std::string& rtf) {
     return r;
 }
 
+std::string R(const std::string& body) {
+    return "{\\rtf1 " + body + "}";
+}
 std::string Doc(const std::string& body) {
     return "{\\rtf1\\ansi{\\stylesheet{\\widctlpar\\f4\\fs20 \\snext0 Normal;}}" + body + "}";
 }
@@ -71,10 +74,15 @@ std::string Linked99(const std::string& body) {
 }
 
 const std::vector<Ref> kPrintSetup = {{"print setup", "PRINT_SETUP"}};
+const std::vector<Ref> kSetup = {{"print setup", "PS"}, {"setup", "S"}};
+const std::vector<Ref> kFruit = {{"apple", "A"}, {"apple pie", "AP"}, {"big apple", "BA"}};
+const std::vector<Ref> kAB = {{"a", "A"}, {"b", "B"}, {"a b", "AB"}};
 const std::string kLongTarget(3000, 'T');
 const std::string kLongContext(5000, 'C');
 const std::string kBang(100000, '!');  // 100,000 one-character words
 
+// Each text linked byte for byte; linking the result again changes nothing
+// (a pass that links once per call excepted).
 TEST(AutolinkTest, WritesLinksByteForByte) {
     // clang-format off
     struct Case {
@@ -83,6 +91,10 @@ TEST(AutolinkTest, WritesLinksByteForByte) {
         std::string input;
         std::string expected;
         int32_t status = 0;
+        const char* topic = "";
+        const char* popup = "";
+        int32_t once = 0;
+        uint32_t colour = 0;
     } cases[] = {
         {"style sheet gains the style", kPrintSetup, Doc("\\pard Use print setup now\\par"),
          Linked99("\\pard Use {\\cs99\\uldb print setup}{\\cs99\\v PRINT_SETUP} now\\par")},
@@ -114,8 +126,6 @@ TEST(AutolinkTest, WritesLinksByteForByte) {
         {"no style sheet: no style", kPrintSetup, "{\\rtf1 print setup}",
          "{\\rtf1 {\\uldb print setup}{\\v PRINT_SETUP}}"},
         {"groups left open", kPrintSetup, "{\\rtf1 print setup", "<null>", BRIO_ERR_GROUPS_OPEN},
-        {"footnote before the first page", kPrintSetup, "{\\rtf1 #{\\footnote A}}", "<null>",
-         BRIO_ERR_FOOTNOTE_BEFORE_PAGE},
         {"line end inside a word", {{"printer", "P"}}, "{\\rtf1 print\r\ner}",
          "{\\rtf1 {\\uldb print}\r\n{\\uldb er}{\\v P}}"},
         {"popup", {{"note", "N", "", 0, 0, 1}}, "{\\rtf1 a note}", "{\\rtf1 a {\\ul note}{\\v N}}"},
@@ -188,17 +198,133 @@ TEST(AutolinkTest, WritesLinksByteForByte) {
          "{\\rtf1 \\page #{\\footnote " + kLongContext + "} print setup}",
          "{\\rtf1 \\page #{\\footnote " + kLongContext +
              "} {\\uldb print setup}{\\v PRINT_SETUP}}"},
+        // Words alike in their first bytes, one word at the root and below it,
+        // both letter-case kinds of one spelling, a target registered again.
+        {"alike in the first 8 bytes",
+         {{"internat", "A"}, {"internationalization", "B"}, {"internationalisation", "C"}},
+         R("internat internationalisation internationalization internationa"),
+         R("{\\uldb internat}{\\v A} {\\uldb internationalisation}{\\v C} "
+           "{\\uldb internationalization}{\\v B} internationa")},
+        {"one word at the root and below it", {{"setup", "S"}, {"print setup", "PS"}},
+         R("setup print setup print"), R("{\\uldb setup}{\\v S} {\\uldb print setup}{\\v PS} print")},
+        {"one spelling, both kinds", {{"PRINT", "P", "", 0, 1}, {"print dialog", "PD"}},
+         R("PRINT Print dialog PRINT dialog print"),
+         R("{\\uldb PRINT}{\\v P} {\\uldb Print dialog}{\\v PD} {\\uldb PRINT dialog}{\\v PD} print")},
+        {"a word only below the root", {{"print setup", "PS"}}, R("setup print setup"),
+         R("setup {\\uldb print setup}{\\v PS}")},
+        {"the target of the last registration", {{"apple", "APPLE_A"}, {"apple", "apple_a"}},
+         R("apple"), R("{\\uldb apple}{\\v apple_a}")},
+        // The settings of the call: no jump to the topic itself, no popup of
+        // the popup context, once per pass (a synonym shares its reference's),
+        // a colour.
+        {"jump to the topic itself", {{"home", "HOME"}, {"tip", "HOME", "", 0, 0, 1}},
+         R("home tip"), R("home {\\ul tip}{\\v HOME}"), 0, "HOME", "TIP"},
+        {"popup of the popup context", {{"home", "TIP"}, {"tip", "TIP", "", 0, 0, 1}},
+         R("home tip"), R("{\\uldb home}{\\v TIP} tip"), 0, "HOME", "TIP"},
+        {"a synonym shares its reference's pass",
+         {{"print setup", "PS", "printer setup"}, {"page", "PG"}},
+         R("printer setup print setup page page"),
+         R("{\\uldb printer setup}{\\v PS} print setup {\\uldb page}{\\v PG} page"), 0, "", "", 1},
+        {"colour", {{"x", "X"}}, R("x"), R("{\\cf2\\uldb x}{\\v X}"), 0, "", "", 0, 2},
+        {"an excluded term among links", {{"page", "PG"}, {"page setup", "", "", 1}},
+         R("page setup page"), R("page setup {\\uldb page}{\\v PG}")},
+        // After a match that ends at the word before the one in hand, that
+        // word starts a new walk: what lies between is written as it stands.
+        {"after a match", kFruit, R("apple pear"), R("{\\uldb apple}{\\v A} pear")},
+        {"after a match, a line end", kFruit, R("apple \r\npear apple pie"),
+         R("{\\uldb apple}{\\v A} \r\npear {\\uldb apple pie}{\\v AP}")},
+        {"after a match, a control word", kFruit, R("apple\\i  pear"),
+         R("{\\uldb apple}{\\v A}\\i  pear")},
+        {"after a match, another", kFruit, R("apple big apple"),
+         R("{\\uldb apple}{\\v A} {\\uldb big apple}{\\v BA}")},
+        {"after a match, a longer one", kFruit, R("apple apple pie"),
+         R("{\\uldb apple}{\\v A} {\\uldb apple pie}{\\v AP}")},
+        {"an optional hyphen makes one word", kFruit, R("apple\\-x apple"),
+         R("apple\\-x {\\uldb apple}{\\v A}")},
+        {"after a longer match", kAB, R("a b c"), R("{\\uldb a b}{\\v AB} c")},
+        {"a shorter match, then a longer one", kAB, R("a a b"),
+         R("{\\uldb a}{\\v A} {\\uldb a b}{\\v AB}")},
+        {"shorter matches in a row", kAB, R("a a a"),
+         R("{\\uldb a}{\\v A} {\\uldb a}{\\v A} {\\uldb a}{\\v A}")},
+        {"punctuation between", kAB, R("b a, b"),
+         R("{\\uldb b}{\\v B} {\\uldb a}{\\v A}, {\\uldb b}{\\v B}")},
+        // Nothing is linked inside an existing hot spot of any kind, hidden
+        // text, a destination, a picture reference or a context marker; a
+        // double-byte character is never split.
+        {"paragraph inside a hot spot", kSetup,
+         "{\\rtf1 {\\uldb \\par Print setup}{\\v PRINT_SETUP}}",
+         "{\\rtf1 {\\uldb \\par Print setup}{\\v PRINT_SETUP}}"},
+        {"paragraph inside the hidden part", kSetup,
+         "{\\rtf1 {\\uldb Print setup}{\\v PRINT\\par _SETUP} setup}",
+         "{\\rtf1 {\\uldb Print setup}{\\v PRINT\\par _SETUP} {\\uldb setup}{\\v S}}"},
+        {"strike hot spot", kSetup, "{\\rtf1 {\\strike setup}{\\v CTX}}",
+         "{\\rtf1 {\\strike setup}{\\v CTX}}"},
+        {"dotted underline popup", kSetup, "{\\rtf1 {\\uld setup}{\\v !PopupId(setup)}}",
+         "{\\rtf1 {\\uld setup}{\\v !PopupId(setup)}}"},
+        {"word underline hot spot", kSetup, "{\\rtf1 {\\ulw print setup}{\\v X}}",
+         "{\\rtf1 {\\ulw print setup}{\\v X}}"},
+        {"hot spot switched by words in one group", kSetup,
+         "{\\rtf1 \\uldb setup\\uldb0\\v X\\v0  setup}",
+         "{\\rtf1 \\uldb setup\\uldb0\\v X\\v0  {\\uldb setup}{\\v S}}"},
+        {"underline switched off is plain text", kSetup, "{\\rtf1 {\\ul0 setup}{\\v X}}",
+         "{\\rtf1 {\\ul0 {\\uldb setup}{\\v S}}{\\v X}}"},
+        {"underlined text without hidden text is linked", kSetup, "{\\rtf1 {\\ul setup}}",
+         "{\\rtf1 {\\ul {\\uldb setup}{\\v S}}}"},
+        {"hidden text of no hot spot", kSetup, "{\\rtf1 {\\v print setup} setup}",
+         "{\\rtf1 {\\v print setup} {\\uldb setup}{\\v S}}"},
+        {"list bullet", kSetup, "{\\rtf1 {\\listtext setup}x}", "{\\rtf1 {\\listtext setup}x}"},
+        {"picture reference split over groups", kSetup,
+         "{\\rtf1 {\\f7 \\{bmc }{\\f7 setup.bmp}{\\f7 \\}} setup}",
+         "{\\rtf1 {\\f7 \\{bmc }{\\f7 setup.bmp}{\\f7 \\}} {\\uldb setup}{\\v S}}"},
+        {"picture reference over a paragraph", {{"apple", "A"}},
+         "{\\rtf1 \\{bmc apple\\par apple\\}}", "{\\rtf1 \\{bmc apple\\par apple\\}}"},
+        {"picture in a hot spot", kSetup, "{\\rtf1 {\\uldb \\{bmc setup.bmp\\}}{\\v S2}}",
+         "{\\rtf1 {\\uldb \\{bmc setup.bmp\\}}{\\v S2}}"},
+        {"context marker", kSetup, "{\\rtf1 \\{#setup\\} setup}",
+         "{\\rtf1 \\{#setup\\} {\\uldb setup}{\\v S}}"},
+        {"escaped braces that are no reference", kSetup, "{\\rtf1 \\{setup\\}}",
+         "{\\rtf1 \\{{\\uldb setup}{\\v S}\\}}"},
+        {"bookmark of a fragment", {{"UserGuide", "ug_topic"}},
+         "{\\*\\bkmkstart UserGuide}{\\*\\bkmkend UserGuide}UserGuide",
+         "{\\*\\bkmkstart UserGuide}{\\*\\bkmkend UserGuide}{\\cs99\\uldb UserGuide}{\\cs99\\v ug_topic}"},
+        {"destination at a fragment's top level", kSetup, "{\\footnote setup}",
+         "{\\footnote setup}"},
+        {"document brace of a fragment dropped", kSetup, "setup}}",
+         "{\\cs99\\uldb setup}{\\cs99\\v S}"},
+        {"fragment leaving a group to the text after it", kSetup, "{\\b setup",
+         "{\\b {\\cs99\\uldb setup}{\\cs99\\v S}"},
+        {"trail byte of a double-byte character", {{"A", "X"}},
+         "{\\rtf1\\ansicpg932 \\'81\\'41 A}", "{\\rtf1\\ansicpg932 \\'81\\'41 {\\uldb A}{\\v X}}"},
+        {"raw double-byte character", {{"A", "X"}}, "{\\rtf1\\ansicpg936 \x81" "A A}",
+         "{\\rtf1\\ansicpg936 \x81" "A {\\uldb A}{\\v X}}"},
+        {"lead byte and escaped trail", {{"A", "X"}}, "{\\rtf1\\ansicpg950 \x81\\'41}",
+         "{\\rtf1\\ansicpg950 \x81\\'41}"},
+        {"single-byte letter escaped", {{"caf", "C"}}, "{\\rtf1 caf\\'e9 caf}",
+         "{\\rtf1 caf\\'e9 {\\uldb caf}{\\v C}}"},
+        {"single-byte letter raw", {{"caf", "C"}}, "{\\rtf1 caf\xe9 caf}",
+         "{\\rtf1 caf\xe9 {\\uldb caf}{\\v C}}"},
+        {"curly quotes still end words", {{"caf", "C"}}, "{\\rtf1 \\'93caf\\'94}",
+         "{\\rtf1 \\'93{\\uldb caf}{\\v C}\\'94}"},
     };
     // clang-format on
     for (const Case& c : cases) {
         AutolinkDictionary* d = MakeDictionary(c.refs);
-        Result out = Link(d, c.input);
+        Result out = Link(d, c.input, c.topic, c.popup, c.once, c.colour);
         EXPECT_EQ(out.text, c.expected) << c.name;
         EXPECT_EQ(out.status, c.status) << c.name;
+        if (out.status == 0 && !c.once) {
+            EXPECT_EQ(Link(d, out.text, c.topic, c.popup, 0, c.colour).text, out.text)
+                << c.name << " again";
+        }
         AutolinkDone(d);
     }
+    // Once per pass: the first occurrence only, again in the next call.
+    AutolinkDictionary* d = MakeDictionary({{"x", "X", "y"}});
+    for (int pass = 0; pass < 2; ++pass)
+        EXPECT_EQ(Link(d, R("y x y"), "", "", 1).text, R("{\\uldb y}{\\v X} x y"));
+    AutolinkDone(d);
     // Nothing to link with or to link: 2001, the length untouched.
-    AutolinkDictionary* d = MakeDictionary(kPrintSetup);
+    d = MakeDictionary(kPrintSetup);
     for (auto [dictionary, rtf] : {std::pair{d, (const char*)nullptr}, {nullptr, "{\\rtf1 x}"}}) {
         int32_t length = -7, status = -7;
         EXPECT_EQ(Autolink(dictionary, rtf, "", "", 0, 0, &length, &status), nullptr);
@@ -243,21 +369,6 @@ TEST(AutolinkTest, ContextFootnoteBeforeTheFirstPage) {
         EXPECT_EQ(result, k.result) << k.rtf;
         EXPECT_EQ(out == nullptr, k.result != 0) << k.rtf;
     }
-    AutolinkDone(d);
-}
-
-TEST(AutolinkTest, SettingsOfTheCall) {
-    AutolinkDictionary* d =
-        MakeDictionary({{"home", "HOME"}, {"x", "X", "y"}, {"tip", "TIP", "", 0, 0, 1}});
-    // No jump to the topic itself, no popup of the popup context.
-    EXPECT_EQ(Link(d, "{\\rtf1 home tip}", "HOME", "TIP").text, "{\\rtf1 home tip}");
-    EXPECT_EQ(Link(d, "{\\rtf1 home tip}").text,
-              "{\\rtf1 {\\uldb home}{\\v HOME} {\\ul tip}{\\v TIP}}");
-    // Once per pass: the first occurrence only, again in the next call.
-    for (int pass = 0; pass < 2; ++pass)
-        EXPECT_EQ(Link(d, "{\\rtf1 y x y}", "", "", 1).text, "{\\rtf1 {\\uldb y}{\\v X} x y}");
-    EXPECT_EQ(Link(d, "{\\rtf1 y x}").text, "{\\rtf1 {\\uldb y}{\\v X} {\\uldb x}{\\v X}}");
-    EXPECT_EQ(Link(d, "{\\rtf1 x}", "", "", 0, 2).text, "{\\rtf1 {\\cf2\\uldb x}{\\v X}}");
     AutolinkDone(d);
 }
 
@@ -327,103 +438,6 @@ TEST(AutolinkReferenceTest, ResultsAndWhatTheyLeave) {
               "SETUP}{\\v PS} {\\uldb page Setup}{\\v ps}}");
     AutolinkDone(d);
     AutolinkDone(nullptr);
-}
-
-// Words alike in their first bytes, one word at the root and below it, both
-// letter-case kinds of one spelling, a target registered again, the
-// contexts of the call and a synonym's pass: each links as its term says.
-TEST(AutolinkTest, WordsAndTermsLinkWhereverTheyAreKept) {
-    struct Case {
-        const char* name;
-        std::vector<Ref> refs;
-        std::string body;
-        std::string expected;
-        const char* topic = "";
-        const char* popup = "";
-        int32_t once = 0;
-    } cases[] = {
-        {"alike in the first 8 bytes",
-         {{"internat", "A"}, {"internationalization", "B"}, {"internationalisation", "C"}},
-         "internat internationalisation internationalization internationa",
-         "{\\uldb internat}{\\v A} {\\uldb internationalisation}{\\v C} "
-         "{\\uldb internationalization}{\\v B} internationa"},
-        {"one word at the root and below it",
-         {{"setup", "S"}, {"print setup", "PS"}},
-         "setup print setup print",
-         "{\\uldb setup}{\\v S} {\\uldb print setup}{\\v PS} print"},
-        {"one spelling, both kinds",
-         {{"PRINT", "P", "", 0, 1}, {"print dialog", "PD"}},
-         "PRINT Print dialog PRINT dialog print",
-         "{\\uldb PRINT}{\\v P} {\\uldb Print dialog}{\\v PD} {\\uldb PRINT dialog}{\\v PD} "
-         "print"},
-        {"a word only below the root",
-         {{"print setup", "PS"}},
-         "setup print setup",
-         "setup {\\uldb print setup}{\\v PS}"},
-        {"the target of the last registration",
-         {{"apple", "APPLE_A"}, {"apple", "apple_a"}},
-         "apple",
-         "{\\uldb apple}{\\v apple_a}"},
-        {"jump to the topic itself",
-         {{"home", "HOME"}, {"tip", "HOME", "", 0, 0, 1}},
-         "home tip",
-         "home {\\ul tip}{\\v HOME}",
-         "HOME",
-         "TIP"},
-        {"popup of the popup context",
-         {{"home", "TIP"}, {"tip", "TIP", "", 0, 0, 1}},
-         "home tip",
-         "{\\uldb home}{\\v TIP} tip",
-         "HOME",
-         "TIP"},
-        {"a synonym shares its reference's pass",
-         {{"print setup", "PS", "printer setup"}, {"page", "PG"}},
-         "printer setup print setup page page",
-         "{\\uldb printer setup}{\\v PS} print setup {\\uldb page}{\\v PG} page",
-         "",
-         "",
-         1},
-        {"an excluded term among links",
-         {{"page", "PG"}, {"page setup", "", "", 1}},
-         "page setup page",
-         "page setup {\\uldb page}{\\v PG}"},
-    };
-    for (const Case& c : cases) {
-        AutolinkDictionary* d = MakeDictionary(c.refs);
-        EXPECT_EQ(Link(d, "{\\rtf1 " + c.body + "}", c.topic, c.popup, c.once).text,
-                  "{\\rtf1 " + c.expected + "}")
-            << c.name;
-        AutolinkDone(d);
-    }
-}
-
-// After a match that ends at the word before the one in hand, that word
-// starts a new walk: what lies between is written as it stands.
-TEST(AutolinkTest, TheWordAfterAMatchStartsAgain) {
-    const std::vector<Ref> fruit = {{"apple", "A"}, {"apple pie", "AP"}, {"big apple", "BA"}};
-    const std::vector<Ref> ab = {{"a", "A"}, {"b", "B"}, {"a b", "AB"}};
-    struct Case {
-        const std::vector<Ref>& refs;
-        std::string body;
-        std::string expected;
-    } cases[] = {
-        {fruit, "apple pear", "{\\uldb apple}{\\v A} pear"},
-        {fruit, "apple \r\npear apple pie",
-         "{\\uldb apple}{\\v A} \r\npear {\\uldb apple pie}{\\v AP}"},
-        {fruit, "apple\\i  pear", "{\\uldb apple}{\\v A}\\i  pear"},
-        {fruit, "apple big apple", "{\\uldb apple}{\\v A} {\\uldb big apple}{\\v BA}"},
-        {fruit, "apple apple pie", "{\\uldb apple}{\\v A} {\\uldb apple pie}{\\v AP}"},
-        {fruit, "apple\\-x apple", "apple\\-x {\\uldb apple}{\\v A}"},  // one word
-        {ab, "a b c", "{\\uldb a b}{\\v AB} c"},
-        {ab, "a a b", "{\\uldb a}{\\v A} {\\uldb a b}{\\v AB}"},
-        {ab, "a a a", "{\\uldb a}{\\v A} {\\uldb a}{\\v A} {\\uldb a}{\\v A}"},
-        {ab, "b a, b", "{\\uldb b}{\\v B} {\\uldb a}{\\v A}, {\\uldb b}{\\v B}"},
-    };
-    for (const Case& c : cases) {
-        AutolinkDictionary* d = MakeDictionary(c.refs);
-        EXPECT_EQ(Link(d, "{\\rtf1 " + c.body + "}").text, "{\\rtf1 " + c.expected + "}") << c.body;
-        AutolinkDone(d);
-    }
 }
 
 // Text that a case-sensitive and a case-insensitive term both match links
@@ -537,94 +551,6 @@ TEST(AutolinkRemoveTest, StripsLinksOfTheStyle) {
         EXPECT_EQ(r.text, c.expected) << c.name;
         EXPECT_EQ(r.status, c.status) << c.name;
     }
-}
-
-// Real help files: nothing is linked inside an existing hot spot of any
-// kind, hidden text, a destination, a picture reference or a context marker;
-// a double-byte character is never split; linking the result again changes
-// nothing.
-TEST(AutolinkTest, LinksRealFilesOnlyWhereTheTextIsPlain) {
-    const std::vector<Ref> kSetup = {{"print setup", "PS"}, {"setup", "S"}};
-    // clang-format off
-    struct Case {
-        const char* name;
-        std::vector<Ref> refs;
-        std::string input;
-        std::string expected;
-        int32_t status = 0;
-    } cases[] = {
-        {"paragraph inside a hot spot", kSetup,
-         "{\\rtf1 {\\uldb \\par Print setup}{\\v PRINT_SETUP}}",
-         "{\\rtf1 {\\uldb \\par Print setup}{\\v PRINT_SETUP}}"},
-        {"paragraph inside the hidden part", kSetup,
-         "{\\rtf1 {\\uldb Print setup}{\\v PRINT\\par _SETUP} setup}",
-         "{\\rtf1 {\\uldb Print setup}{\\v PRINT\\par _SETUP} {\\uldb setup}{\\v S}}"},
-        {"strike hot spot", kSetup, "{\\rtf1 {\\strike setup}{\\v CTX}}",
-         "{\\rtf1 {\\strike setup}{\\v CTX}}"},
-        {"dotted underline popup", kSetup, "{\\rtf1 {\\uld setup}{\\v !PopupId(setup)}}",
-         "{\\rtf1 {\\uld setup}{\\v !PopupId(setup)}}"},
-        {"word underline hot spot", kSetup, "{\\rtf1 {\\ulw print setup}{\\v X}}",
-         "{\\rtf1 {\\ulw print setup}{\\v X}}"},
-        {"hot spot switched by words in one group", kSetup,
-         "{\\rtf1 \\uldb setup\\uldb0\\v X\\v0  setup}",
-         "{\\rtf1 \\uldb setup\\uldb0\\v X\\v0  {\\uldb setup}{\\v S}}"},
-        {"underline switched off is plain text", kSetup, "{\\rtf1 {\\ul0 setup}{\\v X}}",
-         "{\\rtf1 {\\ul0 {\\uldb setup}{\\v S}}{\\v X}}"},
-        {"underlined text without hidden text is linked", kSetup, "{\\rtf1 {\\ul setup}}",
-         "{\\rtf1 {\\ul {\\uldb setup}{\\v S}}}"},
-        {"hidden text of no hot spot", kSetup, "{\\rtf1 {\\v print setup} setup}",
-         "{\\rtf1 {\\v print setup} {\\uldb setup}{\\v S}}"},
-        {"list bullet", kSetup, "{\\rtf1 {\\listtext setup}x}", "{\\rtf1 {\\listtext setup}x}"},
-        {"picture reference split over groups", kSetup,
-         "{\\rtf1 {\\f7 \\{bmc }{\\f7 setup.bmp}{\\f7 \\}} setup}",
-         "{\\rtf1 {\\f7 \\{bmc }{\\f7 setup.bmp}{\\f7 \\}} {\\uldb setup}{\\v S}}"},
-        {"picture reference over a paragraph", {{"apple", "A"}},
-         "{\\rtf1 \\{bmc apple\\par apple\\}}", "{\\rtf1 \\{bmc apple\\par apple\\}}"},
-        {"picture in a hot spot", kSetup, "{\\rtf1 {\\uldb \\{bmc setup.bmp\\}}{\\v S2}}",
-         "{\\rtf1 {\\uldb \\{bmc setup.bmp\\}}{\\v S2}}"},
-        {"context marker", kSetup, "{\\rtf1 \\{#setup\\} setup}",
-         "{\\rtf1 \\{#setup\\} {\\uldb setup}{\\v S}}"},
-        {"escaped braces that are no reference", kSetup, "{\\rtf1 \\{setup\\}}",
-         "{\\rtf1 \\{{\\uldb setup}{\\v S}\\}}"},
-        {"bookmark of a fragment", {{"UserGuide", "ug_topic"}},
-         "{\\*\\bkmkstart UserGuide}{\\*\\bkmkend UserGuide}UserGuide",
-         "{\\*\\bkmkstart UserGuide}{\\*\\bkmkend UserGuide}{\\cs99\\uldb UserGuide}{\\cs99\\v ug_topic}"},
-        {"destination at a fragment's top level", kSetup, "{\\footnote setup}",
-         "{\\footnote setup}"},
-        {"document brace of a fragment dropped", kSetup, "setup}}",
-         "{\\cs99\\uldb setup}{\\cs99\\v S}"},
-        {"fragment leaving a group to the text after it", kSetup, "{\\b setup",
-         "{\\b {\\cs99\\uldb setup}{\\cs99\\v S}"},
-        {"trail byte of a double-byte character", {{"A", "X"}},
-         "{\\rtf1\\ansicpg932 \\'81\\'41 A}", "{\\rtf1\\ansicpg932 \\'81\\'41 {\\uldb A}{\\v X}}"},
-        {"raw double-byte character", {{"A", "X"}}, "{\\rtf1\\ansicpg936 \x81" "A A}",
-         "{\\rtf1\\ansicpg936 \x81" "A {\\uldb A}{\\v X}}"},
-        {"lead byte and escaped trail", {{"A", "X"}}, "{\\rtf1\\ansicpg950 \x81\\'41}",
-         "{\\rtf1\\ansicpg950 \x81\\'41}"},
-        {"single-byte letter escaped", {{"caf", "C"}}, "{\\rtf1 caf\\'e9 caf}",
-         "{\\rtf1 caf\\'e9 {\\uldb caf}{\\v C}}"},
-        {"single-byte letter raw", {{"caf", "C"}}, "{\\rtf1 caf\xe9 caf}",
-         "{\\rtf1 caf\xe9 {\\uldb caf}{\\v C}}"},
-        {"curly quotes still end words", {{"caf", "C"}}, "{\\rtf1 \\'93caf\\'94}",
-         "{\\rtf1 \\'93{\\uldb caf}{\\v C}\\'94}"},
-    };
-    // clang-format on
-    for (const Case& c : cases) {
-        AutolinkDictionary* d = MakeDictionary(c.refs);
-        Result out = Link(d, c.input);
-        EXPECT_EQ(out.text, c.expected) << c.name;
-        EXPECT_EQ(out.status, c.status) << c.name;
-        if (out.status == 0) {
-            EXPECT_EQ(Link(d, out.text).text, out.text) << c.name << " again";
-        }
-        AutolinkDone(d);
-    }
-    // A linked word is linked once: no link nests in another.
-    AutolinkDictionary* d = MakeDictionary({{"Board", "B"}});
-    Result once = Link(d, "{\\rtf1 Board}");
-    EXPECT_EQ(once.text, "{\\rtf1 {\\uldb Board}{\\v B}}");
-    EXPECT_EQ(Link(d, once.text).text, once.text);
-    AutolinkDone(d);
 }
 
 TEST(AutolinkRemoveTest, ReadsFragmentsAndHotSpotWordsAsTheOtherPasses) {
