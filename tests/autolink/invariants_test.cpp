@@ -1,8 +1,4 @@
-// Invariants of Autolink, AutolinkRemove and TopicFindText over every topic
-// of the real help files, as imported and as the raw fragments a host keeps:
-// a scanner of this test's own lists the stretches no link may touch, and a
-// dictionary of titles, contexts and phrases from every part of every topic
-// tries to link into them.
+// Autolink, AutolinkRemove and TopicFindText on every real topic, against an own reading.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -65,8 +61,7 @@ std::string Upper(std::string s) {
     return s;
 }
 
-// The end of a picture reference or context marker that starts with the
-// "\{" at i, or 0.
+// The end of a picture reference or context marker starting at i, or 0.
 size_t ReferenceEnd(const std::string& s, size_t i) {
     std::string head;
     for (size_t j = i + 2; j < s.size() && j < i + 4096;) {
@@ -183,8 +178,7 @@ Reading Read(const std::string& s) {
     }
     r.own = s;
     for (auto at = strays.rbegin(); at != strays.rend(); ++at) r.own.erase(*at, 1);
-    // Hot spots: underlined text directly followed by hidden text; hidden
-    // text of its own; references; destinations.
+    // Protected: hot spots (underline then hidden), hidden text, references, destinations.
     const std::vector<TextUnit>& u = r.units;
     for (size_t i = 0; i < u.size();) {
         if (u[i].end == 0) {
@@ -232,8 +226,7 @@ Reading Read(const std::string& s) {
     return r;
 }
 
-// Runs of ASCII letters and digits that no upper-half byte touches, in
-// lines of consecutive words.
+// Lines of ASCII words that no upper-half byte touches.
 std::vector<std::vector<std::string>> Lines(const std::string& text) {
     std::vector<std::vector<std::string>> lines(1);
     auto high = [](char ch) { return static_cast<unsigned char>(ch) >= 0x80; };
@@ -276,9 +269,7 @@ struct Link {
     size_t start, end;  // input offsets of the linked text
 };
 
-// Takes Autolink's links out of its output: the input comes back, with the
-// links' places; `braced` receives the output with each piece left as a
-// plain group, as removal leaves it.
+// The input again, the links' places, and in `braced` the output as removal should leave it.
 std::string Unlink(const std::string& out, std::vector<Link>* links, std::string* braced) {
     size_t at = out.find(" \\additive Autolink;}");
     // A fragment links with the default style.
@@ -366,8 +357,7 @@ TEST(AutolinkInvariants, NoLinkTouchesWhatIsNotPlainVisibleText) {
     };
     for (const auto& [title, context] : titles) add(title, context);
     for (const Topic& t : topics) {
-        // Offsets are those of the text less its stray braces, as passes
-        // drop them.
+        // Offsets into the text less its stray braces, which passes drop.
         readings.push_back(Read(Read(t.rtf).own));
         const Reading& r = readings.back();
         for (int part = 0; part < kPartCount; ++part) {
@@ -389,8 +379,7 @@ TEST(AutolinkInvariants, NoLinkTouchesWhatIsNotPlainVisibleText) {
         ASSERT_NE(out, nullptr);
         std::string output(out, static_cast<size_t>(length));
 
-        // The text outside the links is the input; no link touches a
-        // protected stretch; the visible text is the same.
+        // The input outside the links, nothing protected linked, the same visible text.
         std::vector<Link> links;
         std::string braced;
         EXPECT_TRUE(Unlink(output, &links, &braced) == in.own) << "text changed outside the links";
@@ -409,8 +398,7 @@ TEST(AutolinkInvariants, NoLinkTouchesWhatIsNotPlainVisibleText) {
         EXPECT_TRUE(std::string(again, static_cast<size_t>(againLength)) == output)
             << "not idempotent";
 
-        // Removal takes out exactly the links (a document without a style
-        // sheet gets links of no style, which nothing can tell from its own).
+        // Removal takes out exactly the links (unstyled ones of a sheetless document stay).
         bool styled =
             output.find("{\\cs") != std::string::npos &&
             (IsFragment(output) || output.find("\\additive Autolink;") != std::string::npos);
@@ -421,8 +409,7 @@ TEST(AutolinkInvariants, NoLinkTouchesWhatIsNotPlainVisibleText) {
             << removed.substr(0, 300) << "\n---\n"
             << expected.substr(0, 300);
 
-        // The search finds visible phrases, and none that stands only in a
-        // protected part.
+        // The search finds visible phrases, none only in a protected part.
         auto lines = Lines(in.visible);
         for (int k = 0; k < 3; ++k) {
             std::string phrase = Pick(lines, random);

@@ -1,5 +1,4 @@
-// AutolinkReference, Autolink and AutolinkRemove through the public header:
-// registration results and the links written and removed, byte for byte.
+// AutolinkReference, Autolink and AutolinkRemove through the public header, byte for byte.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -21,8 +20,7 @@ struct Ref {
     uint32_t popup = 0;
 };
 
-// Registers `refs` in order; `results` are the codes expected (all 0 when
-// empty).
+// Registers `refs` in order, expecting `results` (all 0 when empty).
 AutolinkDictionary* MakeDictionary(const std::vector<Ref>& refs,
                                    const std::vector<int32_t>& results = {}) {
     AutolinkDictionary* d = nullptr;
@@ -86,8 +84,7 @@ const std::string kLongContext(5000, 'C');
 const std::string kBang(100000, '!');  // 100,000 one-character words
 const std::string kSame = "<the input>";
 
-// Each text linked byte for byte; linking the result again changes nothing
-// (a pass that links once per call excepted).
+// Linking the result again changes nothing (once-per-pass calls excepted).
 TEST(AutolinkTest, WritesLinksByteForByte) {
     // clang-format off
     struct Case {
@@ -199,9 +196,7 @@ TEST(AutolinkTest, WritesLinksByteForByte) {
          "{\\rtf1 \\page #{\\footnote " + kLongContext + "} print setup}",
          "{\\rtf1 \\page #{\\footnote " + kLongContext +
              "} {\\uldb print setup}{\\v PRINT_SETUP}}"},
-        // A context footnote ("#{\footnote ") names a topic, so one before
-        // the first page break is refused; anything between the mark, its
-        // group and the word breaks the pattern, a style sheet excepted.
+        // "#{\footnote " names a topic: refused before the first page break.
         {"context footnote", kA, "{\\rtf1 #{\\footnote A}}", "<null>", kBeforePage},
         {"context footnote after a page", kA, "{\\rtf1 \\page #{\\footnote A}}", kSame},
         {"context footnote of a fragment", kA, "#{\\footnote A}", kSame},
@@ -217,8 +212,7 @@ TEST(AutolinkTest, WritesLinksByteForByte) {
         {"footnote word without its blank", kA, "{\\rtf1 #{\\footnote\\b A}}", kSame},
         {"starred footnote", kA, "{\\rtf1 #{\\*\\footnote A}}", kSame},
         {"title footnote", kA, "{\\rtf1 ${\\footnote A}}", kSame},
-        // Words alike in their first bytes, one word at the root and below it,
-        // both letter-case kinds of one spelling, a target registered again.
+        // Words alike, at the root and below it, of both kinds, registered again.
         {"alike in the first 8 bytes",
          {{"internat", "A"}, {"internationalization", "B"}, {"internationalisation", "C"}},
          R("internat internationalisation internationalization internationa"),
@@ -235,9 +229,7 @@ TEST(AutolinkTest, WritesLinksByteForByte) {
          R("setup {\\uldb print setup}{\\v PS}")},
         {"the target of the last registration", {{"apple", "APPLE_A"}, {"apple", "apple_a"}},
          R("apple"), R("{\\uldb apple}{\\v apple_a}")},
-        // The settings of the call: no jump to the topic itself, no popup of
-        // the popup context, once per pass (a synonym shares its reference's),
-        // a colour.
+        // The call's topic, popup context, once per pass and colour.
         {"jump to the topic itself", {{"home", "HOME"}, {"tip", "HOME", "", 0, 0, 1}},
          R("home tip"), R("home {\\ul tip}{\\v HOME}"), 0, "HOME", "TIP"},
         {"popup of the popup context", {{"home", "TIP"}, {"tip", "TIP", "", 0, 0, 1}},
@@ -249,8 +241,7 @@ TEST(AutolinkTest, WritesLinksByteForByte) {
         {"colour", {{"x", "X"}}, R("x"), R("{\\cf2\\uldb x}{\\v X}"), 0, "", "", 0, 2},
         {"an excluded term among links", {{"page", "PG"}, {"page setup", "", "", 1}},
          R("page setup page"), R("page setup {\\uldb page}{\\v PG}")},
-        // After a match that ends at the word before the one in hand, that
-        // word starts a new walk: what lies between is written as it stands.
+        // After a match that ended one word back, that word starts a new walk.
         {"after a match", kFruit, R("apple pear"), R("{\\uldb apple}{\\v A} pear")},
         {"after a match, a line end", kFruit, R("apple \r\npear apple pie"),
          R("{\\uldb apple}{\\v A} \r\npear {\\uldb apple pie}{\\v AP}")},
@@ -269,9 +260,7 @@ TEST(AutolinkTest, WritesLinksByteForByte) {
          R("{\\uldb a}{\\v A} {\\uldb a}{\\v A} {\\uldb a}{\\v A}")},
         {"punctuation between", kAB, R("b a, b"),
          R("{\\uldb b}{\\v B} {\\uldb a}{\\v A}, {\\uldb b}{\\v B}")},
-        // Nothing is linked inside an existing hot spot of any kind, hidden
-        // text, a destination, a picture reference or a context marker; a
-        // double-byte character is never split.
+        // Nothing linked in hot spots, hidden text, destinations or references.
         {"paragraph inside a hot spot", kSetup,
          "{\\rtf1 {\\uldb \\par Print setup}{\\v PRINT_SETUP}}", kSame},
         {"paragraph inside the hidden part", kSetup,
@@ -342,10 +331,7 @@ TEST(AutolinkTest, WritesLinksByteForByte) {
     AutolinkDone(d);
 }
 
-// A large dictionary answers most lookups from its filter and compares the
-// first 16 bytes of a word in the hash table: it must link exactly as a small
-// one, terms added after the filter was built and words alike past 16 bytes
-// included. The last two words of the text have the same hash.
+// A large dictionary (filter, 16-byte hash keys) links as a small one; the last two words collide.
 TEST(AutolinkTest, LargeDictionaryLinksAsASmallOne) {
     const std::string text =
         "{\\rtf1 ABCDEFGHIJKLMNOPQRSTU ONE "
@@ -377,8 +363,7 @@ TEST(AutolinkTest, LargeDictionaryLinksAsASmallOne) {
     }
 }
 
-// The input is the result the dictionary still owns, also after a term is
-// added.
+// The input is the result the dictionary still owns, also after a term is added.
 TEST(AutolinkTest, RelinksItsOwnResult) {
     AutolinkDictionary* d = MakeDictionary(kPrintSetup);
     int32_t length = 0, status = -7, result = -7;
@@ -418,8 +403,7 @@ TEST(AutolinkReferenceTest, ResultsAndWhatTheyLeave) {
     AutolinkDone(nullptr);
 }
 
-// Text that a case-sensitive and a case-insensitive term both match links
-// to one target: the second registration of another target conflicts.
+// A case-sensitive and a case-insensitive spelling share one target, or conflict.
 TEST(AutolinkReferenceTest, BothCaseKindsOfOneSpellingShareATarget) {
     const int32_t kConflict = BRIO_ERR_TERM_CONFLICT;
     struct Case {
@@ -523,8 +507,7 @@ TEST(AutolinkRemoveTest, StripsLinksOfTheStyle) {
          "Autolink;}}{\\s99 "
          "{a}{\\cs99\\uldb b}}}"},
         {"an escaped backslash ends no word", Linked99("\\\\b{\\cs99\\v T}y"), Linked99("\\\\by")},
-        // Fragments: links of the default style, destinations copied whole,
-        // the document brace dropped; any hot-spot underline.
+        // Fragments use the default style and drop the document's brace.
         {"fragment", "{\\*\\bkmkstart a}{\\cs99\\uldb x}{\\cs99\\v X}", "{\\*\\bkmkstart a}{x}"},
         {"fragment: document brace dropped", "x}}", "x"},
         {"any hot-spot underline", Linked99("{\\cs99\\uld x}{\\cs99\\v X}"), Linked99("{x}")},

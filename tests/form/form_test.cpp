@@ -1,5 +1,4 @@
-// The Form... exports through the public header: exact file bytes after
-// scripts of get, set and delete calls, on small files and on real ones.
+// The Form... exports: exact file bytes after scripts of get, set and delete calls.
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -28,8 +27,7 @@ const std::string kNative = "\n";
 #endif
 constexpr int32_t kMissing = BRIO_ERR_NOT_FOUND;
 
-// 'g': get, `value` is the one expected (none when `status` is not 0);
-// 's': set `value`; 'd': delete the section.
+// 'g': get (expecting `value` when `status` is 0), 's': set `value`, 'd': delete.
 struct Step {
     char op;
     const char *type, *name, *key;
@@ -208,9 +206,7 @@ TEST(FormCorpus, OpenCloseGivesEveryFileBack) {
     EXPECT_GT(unterminated, 0);
 }
 
-// Refused calls change nothing. FormClose writes through its own stream to a
-// temporary file: a failed rename reports 2006, leaves no temporary file and
-// keeps what stands there.
+// Refused calls change nothing; a failed rename leaves no temporary file and stdout alone.
 TEST(Form, RefusedCallsAndAFailedCloseLeaveTheFileAndStandardOutputAlone) {
 #ifndef _WIN32
     struct stat before {
@@ -255,8 +251,7 @@ TEST(Form, RefusedCallsAndAFailedCloseLeaveTheFileAndStandardOutputAlone) {
 #endif
 }
 
-// A failed set reports 2005 and leaves the file as it was: a new line where
-// the line table must grow (64 lines in the file), then a replaced one.
+// A failed set (a new 64th line, a replaced one) leaves the file as it was.
 TEST(Form, AllocationFailuresLeaveTheFileAlone) {
     std::string input = "Begin A B\n";
     for (int i = 0; i < 62; ++i) input += "   K" + std::to_string(i) + " = v\n";

@@ -1,5 +1,4 @@
-// A group copied or skipped in one call must leave the same output and the
-// same reader as reading it token by token.
+// Copying or skipping a group in one call leaves what reading it token by token leaves.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -42,8 +41,7 @@ std::string TokenByToken(RtfReader r) {
     }
 }
 
-// Walks the text and compares the copies at every destination word; returns
-// how many were compared.
+// Compares at every destination word; returns how many were compared.
 int CompareAtEveryDestination(const std::string& text) {
     RtfReader r(text.c_str());
     int compared = 0;

@@ -1,5 +1,4 @@
-// The RTF engine: the keyword table, the reader's tokens and groups, and
-// the sink's growth.
+// The RTF engine: keyword table, reader tokens and groups, sink growth.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -14,9 +13,7 @@
 namespace brio {
 namespace {
 
-// Every token as kind letter and text, a control word with its keyword and
-// class; "|" between tokens, then "=" and the code that ended the stream,
-// "@" and the bytes consumed. Past the end only the end comes again.
+// "kind text[#keyword/class]|..." then "=end-code @consumed"; past the end only the end.
 std::string Tokens(const std::string& input) {
     RtfReader r(input.c_str());
     std::string out;

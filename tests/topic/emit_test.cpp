@@ -134,8 +134,7 @@ TEST(TopicEmitRtfFile, BodyRules) {
         // A continuation starts inside the document.
         {"\\pard Title\\par more", 6, 0, "\\pard \\keepn\r\n\r\n\r\nTitle\\par \\pard more"},
         {"\\pard Ti", 9, 0, "\\pard \\keepn\r\n\r\n\r\nTi\\pard "},
-        // Braces that close groups opened before it are not its own; its
-        // links are those of the default style.
+        // A fragment's closing braces are not its own; its links use the default style.
         {"x}}", 0, 0, "\r\n\r\nx"},
         {"{\\cs99\\ul P}{\\cs99\\v T}", 0, 0, "{\r\n\r\n\\ul P}{\\v T}"},
     };
@@ -196,8 +195,7 @@ TEST(TopicDummyFile, WritesPlaceholderTopics) {
         EXPECT_EQ(
             TopicDummy(file, nullptr, nullptr, nullptr, nullptr, nullptr, body, body[0] == ' '), 0);
     EXPECT_EQ(TopicCloseDummyFile(file), 0);
-    // The macro as given, an empty keyword kept, the body escaped; a blank
-    // keeps the body out of the control word.
+    // Macro as given, empty keyword kept, body escaped and kept off the control word.
     EXPECT_EQ(ReadFile(path), kHeader + "\\page\\keepn" + kNl + Note('#', "intro") + kNl +
                                   Note('$', "Introduction") + kNl + Note('K', "start") + kNl +
                                   Note('K', "begin") + kNl + "\\par\\pard" + kNl + "\\page" + kNl +

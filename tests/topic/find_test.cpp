@@ -55,8 +55,7 @@ TEST(TopicFindText, FindsWholeWordsInOrder) {
         {"{\\rtf1 " + manyWords + "}", manyWords, 1, 0},
         {"{\\rtf1 " + as300 + "b}", as250 + "b", 1, 0},
         {"{\\rtf1 " + as250 + "b}", as300 + "b", 0, 0},
-        // Only the visible text: not a fragment's bookmarks, hidden text or
-        // context markers.
+        // Only visible text: no bookmarks, hidden text or context markers.
         {"{\\*\\bkmkstart UserGuide}x", "UserGuide", 0, 0},
         {"{\\*\\bkmkstart UserGuide}x}}", "x", 1, 0},
         {"{\\rtf1 {\\uldb Print}{\\v PRINT_TOPIC} setup}", "print setup", 1, 0},
@@ -79,9 +78,7 @@ TEST(TopicFindText, FindsWholeWordsInOrder) {
     }
 }
 
-// Each text again after 0 to 40 bytes of other words, so that every word
-// of it meets every position of the search's blocks, and once as the very
-// end of the input.
+// After 0 to 40 bytes of other words (every block position), closed and unclosed.
 TEST(TopicFindText, SameResultAtEveryOffset) {
     struct Case {
         std::string text;

@@ -1,5 +1,4 @@
-// TopicImportString, and real help files split into topics by it, each
-// topic emitted from what import gave, imported again and searched.
+// TopicImportString, and real topics emitted, imported again and searched.
 #include <gtest/gtest.h>
 
 #include <cctype>
@@ -51,8 +50,7 @@ TEST(TopicImportString, TakesTheTopicApart) {
          "{\\rtf1 " + sixty + "\\keepn}|0|Kkw|" + std::string(49, 'x')},
         {"{\\rtf1 #{\\footnote a}#{\\footnote " + wide + "}}",
          "{\\rtf1 \\{#" + wide + "\\}}|0|#a|"},
-        // Only a \keepn before the first text makes the region; later ones
-        // (table rows, keep-with-next) and their \pard stay in the body.
+        // Only a \keepn before the first text makes the region.
         {"{\\rtf1 A\\par\\pard B\\keepn\\par\\pard C}",
          "{\\rtf1 A\\par\\pard B\\keepn\\par\\pard C}|0||A"},
         {"{\\rtf1 \\keepn T\\par\\pard B\\keepn\\par\\pard C}",
@@ -151,9 +149,7 @@ TEST(TopicCorpus, EveryTopicSurvivesEmissionAndImportAndIsFoundByItsFirstLine) {
             laterWithProperties += i > 0 && (first.hasContext || first.hasTitle);
             withRegion += first.count > 0;
             laterKeepn += first.rtf.find("\\keepn") != std::string::npos;
-            // The words of the first line that stand in the RTF as they are
-            // (the last may be cut short) are found in any case; with a word
-            // no topic has, not.
+            // The first line's plain words (less the last, maybe cut) are found.
             std::string phrase = first.firstLine.substr(0, first.firstLine.rfind(' '));
             bool plain = phrase.find(' ') != std::string::npos;
             for (char& ch : phrase) plain = plain && (std::isalnum(uint8_t(ch)) || ch == ' ');
