@@ -90,6 +90,54 @@ size_t ReferenceEnd(const std::string& s, size_t i) {
     return 0;
 }
 
+// Protected: hot spots (underline then hidden), hidden text, references, destinations.
+void Protect(Reading* r) {
+    const std::vector<TextUnit>& u = r->units;
+    for (size_t i = 0; i < u.size();) {
+        if (u[i].end == 0) {
+            r->visible += u[i].ch;
+            ++i;
+            continue;
+        }
+        size_t j = i;
+        Part part = u[i].part;
+        if (part == kSpotText) {
+            while (j < u.size() && (u[j].end == 0 || u[j].part == kSpotText ||
+                                    u[j].part == kDestination || u[j].part == kReference))
+                ++j;
+            if (j < u.size() && u[j].part == kHidden) {
+                size_t k = j;
+                while (k < u.size() && (u[k].end == 0 || u[k].part == kHidden ||
+                                        u[k].part == kDestination || u[k].part == kReference))
+                    ++k;
+                size_t last = k;
+                while (u[last - 1].end == 0) --last;
+                r->protect.push_back({u[i].start, u[last - 1].end});
+            }
+            for (size_t k = i; k < j; ++k) {
+                if (u[k].end == 0) r->visible += u[k].ch;
+                if (u[k].part == kSpotText) r->visible += u[k].ch, r->parts[kSpotText] += u[k].ch;
+                if (u[k].part == kReference && (k + 1 == j || u[k + 1].part != kReference)) {
+                    r->visible += ' ';
+                    r->protect.push_back({u[k].start, u[k].end});
+                }
+            }
+            r->parts[kSpotText] += '\n';
+            i = j;
+            continue;
+        }
+        while (j < u.size() && u[j].part == part && u[j].end != 0) ++j;
+        if (part != kVisible) r->protect.push_back({u[i].start, u[j - 1].end});
+        for (size_t k = i; k < j; ++k) {
+            r->parts[part] += u[k].ch;
+            if (part == kVisible) r->visible += u[k].ch;
+        }
+        if (part == kReference) r->visible += ' ';
+        r->parts[part] += '\n';
+        i = j;
+    }
+}
+
 // This test's own reading of a topic.
 Reading Read(const std::string& s) {
     struct Group {
@@ -178,51 +226,7 @@ Reading Read(const std::string& s) {
     }
     r.own = s;
     for (auto at = strays.rbegin(); at != strays.rend(); ++at) r.own.erase(*at, 1);
-    // Protected: hot spots (underline then hidden), hidden text, references, destinations.
-    const std::vector<TextUnit>& u = r.units;
-    for (size_t i = 0; i < u.size();) {
-        if (u[i].end == 0) {
-            r.visible += u[i].ch;
-            ++i;
-            continue;
-        }
-        size_t j = i;
-        Part part = u[i].part;
-        if (part == kSpotText) {
-            while (j < u.size() && (u[j].end == 0 || u[j].part == kSpotText ||
-                                    u[j].part == kDestination || u[j].part == kReference))
-                ++j;
-            if (j < u.size() && u[j].part == kHidden) {
-                size_t k = j;
-                while (k < u.size() && (u[k].end == 0 || u[k].part == kHidden ||
-                                        u[k].part == kDestination || u[k].part == kReference))
-                    ++k;
-                size_t last = k;
-                while (u[last - 1].end == 0) --last;
-                r.protect.push_back({u[i].start, u[last - 1].end});
-            }
-            for (size_t k = i; k < j; ++k) {
-                if (u[k].end == 0) r.visible += u[k].ch;
-                if (u[k].part == kSpotText) r.visible += u[k].ch, r.parts[kSpotText] += u[k].ch;
-                if (u[k].part == kReference && (k + 1 == j || u[k + 1].part != kReference)) {
-                    r.visible += ' ';
-                    r.protect.push_back({u[k].start, u[k].end});
-                }
-            }
-            r.parts[kSpotText] += '\n';
-            i = j;
-            continue;
-        }
-        while (j < u.size() && u[j].part == part && u[j].end != 0) ++j;
-        if (part != kVisible) r.protect.push_back({u[i].start, u[j - 1].end});
-        for (size_t k = i; k < j; ++k) {
-            r.parts[part] += u[k].ch;
-            if (part == kVisible) r.visible += u[k].ch;
-        }
-        if (part == kReference) r.visible += ' ';
-        r.parts[part] += '\n';
-        i = j;
-    }
+    Protect(&r);
     return r;
 }
 
