@@ -1,8 +1,4 @@
-// Invariants of Autolink, AutolinkRemove and TopicFindText over every topic
-// of the real help files, as imported and as the raw fragments a host keeps:
-// a scanner of this test's own lists the stretches no link may touch, and a
-// dictionary of titles, contexts and phrases from every part of every topic
-// tries to link into them.
+// Autolink, AutolinkRemove and TopicFindText on every real topic, against an own reading.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -36,22 +32,14 @@ struct Reading {
     std::string own;                // the text less the braces that close groups opened before it
 };
 
+// The engine's character classes and fragment rule, tested on their own.
+using brio::RtfIsDigit;
+using brio::RtfIsLetter;
 bool IsFragment(const std::string& s) {
-    size_t at = s.find_first_not_of(" \t\r\n");
-    return at == std::string::npos || s.compare(at, 5, "{\\rtf") != 0;
+    return brio::RtfStartDepth(s.c_str()) == 1;
 }
-
-bool Letter(unsigned char ch) {
-    return (ch >= 'a' && ch <= 'z') || (ch >= 'A' && ch <= 'Z');
-}
-bool Digit(unsigned char ch) {
-    return ch >= '0' && ch <= '9';
-}
-int Hex(unsigned char ch) {
-    if (Digit(ch)) return ch - '0';
-    if (ch >= 'a' && ch <= 'f') return ch - 'a' + 10;
-    if (ch >= 'A' && ch <= 'F') return ch - 'A' + 10;
-    return -1;
+bool Clean(unsigned char ch) {
+    return RtfIsLetter(ch) || RtfIsDigit(ch);
 }
 
 bool IsDestination(const std::string& name) {
@@ -68,21 +56,24 @@ bool IsBreakWord(const std::string& name) {
     return k && k->keywordClass == brio::kRtfSymbol;
 }
 
-// The end of a picture reference or context marker that starts with the
-// "\{" at i, or 0.
+std::string Upper(std::string s) {
+    for (char& c : s) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    return s;
+}
+
+// The end of a picture reference or context marker starting at i, or 0.
 size_t ReferenceEnd(const std::string& s, size_t i) {
     std::string head;
     for (size_t j = i + 2; j < s.size() && j < i + 4096;) {
         unsigned char ch = s[j];
         if (ch == '{' || ch == '}' || ch == '\r' || ch == '\n') {
             ++j;
-        } else if (ch == '\\' && j + 1 < s.size() && Letter(s[j + 1])) {
+        } else if (ch == '\\' && j + 1 < s.size() && RtfIsLetter(s[j + 1])) {
             j += 2;
-            while (j < s.size() && (Letter(s[j]) || Digit(s[j]) || s[j] == '-')) ++j;
+            while (j < s.size() && (Clean(s[j]) || s[j] == '-')) ++j;
             if (j < s.size() && s[j] == ' ') ++j;
         } else if (ch == '\\' && j + 1 < s.size() && s[j + 1] == '}') {
-            std::string h = head.substr(0, 3);
-            for (char& c : h) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+            std::string h = Upper(head.substr(0, 3));
             bool picture = h.size() == 3 &&
                            (h.compare(0, 2, "BM") == 0 || h.compare(0, 2, "EW") == 0) &&
                            (h[2] == 'C' || h[2] == 'L' || h[2] == 'R');
@@ -97,6 +88,54 @@ size_t ReferenceEnd(const std::string& s, size_t i) {
         }
     }
     return 0;
+}
+
+// Protected: hot spots (underline then hidden), hidden text, references, destinations.
+void Protect(Reading* r) {
+    const std::vector<TextUnit>& u = r->units;
+    for (size_t i = 0; i < u.size();) {
+        if (u[i].end == 0) {
+            r->visible += u[i].ch;
+            ++i;
+            continue;
+        }
+        size_t j = i;
+        Part part = u[i].part;
+        if (part == kSpotText) {
+            while (j < u.size() && (u[j].end == 0 || u[j].part == kSpotText ||
+                                    u[j].part == kDestination || u[j].part == kReference))
+                ++j;
+            if (j < u.size() && u[j].part == kHidden) {
+                size_t k = j;
+                while (k < u.size() && (u[k].end == 0 || u[k].part == kHidden ||
+                                        u[k].part == kDestination || u[k].part == kReference))
+                    ++k;
+                size_t last = k;
+                while (u[last - 1].end == 0) --last;
+                r->protect.push_back({u[i].start, u[last - 1].end});
+            }
+            for (size_t k = i; k < j; ++k) {
+                if (u[k].end == 0) r->visible += u[k].ch;
+                if (u[k].part == kSpotText) r->visible += u[k].ch, r->parts[kSpotText] += u[k].ch;
+                if (u[k].part == kReference && (k + 1 == j || u[k + 1].part != kReference)) {
+                    r->visible += ' ';
+                    r->protect.push_back({u[k].start, u[k].end});
+                }
+            }
+            r->parts[kSpotText] += '\n';
+            i = j;
+            continue;
+        }
+        while (j < u.size() && u[j].part == part && u[j].end != 0) ++j;
+        if (part != kVisible) r->protect.push_back({u[i].start, u[j - 1].end});
+        for (size_t k = i; k < j; ++k) {
+            r->parts[part] += u[k].ch;
+            if (part == kVisible) r->visible += u[k].ch;
+        }
+        if (part == kReference) r->visible += ' ';
+        r->parts[part] += '\n';
+        i = j;
+    }
 }
 
 // This test's own reading of a topic.
@@ -139,15 +178,15 @@ Reading Read(const std::string& s) {
         } else if (ch != '\\') {
             unit(i, i + 1, static_cast<char>(ch));
             ++i;
-        } else if (i + 1 < s.size() && Letter(s[i + 1])) {
+        } else if (i + 1 < s.size() && RtfIsLetter(s[i + 1])) {
             size_t j = i + 1;
-            while (j < s.size() && Letter(s[j])) ++j;
+            while (j < s.size() && RtfIsLetter(s[j])) ++j;
             std::string name = s.substr(i + 1, j - i - 1);
             long param = -1;
-            if (j < s.size() && (s[j] == '-' || Digit(s[j]))) {
+            if (j < s.size() && (s[j] == '-' || RtfIsDigit(s[j]))) {
                 size_t k = j + (s[j] == '-');
                 param = 0;
-                while (k < s.size() && Digit(s[k]))
+                while (k < s.size() && RtfIsDigit(s[k]))
                     param = std::min(param * 10 + (s[k++] - '0'), 0x7FFFFFFFL);
                 if (s[j] == '-') param = -1;
                 j = k;
@@ -168,9 +207,10 @@ Reading Read(const std::string& s) {
         } else if (i + 1 < s.size() && s[i + 1] == '*') {
             if (stack.size() >= 3) stack.back().destination = true;
             i += 2;
-        } else if (i + 1 < s.size() && s[i + 1] == '\'' && i + 3 < s.size() && Hex(s[i + 2]) >= 0 &&
-                   Hex(s[i + 3]) >= 0) {
-            unit(i, i + 4, static_cast<char>(Hex(s[i + 2]) * 16 + Hex(s[i + 3])));
+        } else if (i + 1 < s.size() && s[i + 1] == '\'' && i + 3 < s.size() &&
+                   brio::RtfHexValue(s[i + 2]) >= 0 && brio::RtfHexValue(s[i + 3]) >= 0) {
+            unit(i, i + 4,
+                 static_cast<char>(brio::RtfHexValue(s[i + 2]) * 16 + brio::RtfHexValue(s[i + 3])));
             i += 4;
         } else if (i + 1 < s.size() && s[i + 1] == '-') {
             i += 2;  // the optional hyphen is no character
@@ -184,99 +224,29 @@ Reading Read(const std::string& s) {
             i += 2;
         }
     }
-    for (size_t i = 0, k = 0; i < s.size(); ++i) {
-        if (k < strays.size() && strays[k] == i) {
-            ++k;
-            continue;
-        }
-        r.own += s[i];
-    }
-    // Hot spots: underlined text directly followed by hidden text; hidden
-    // text of its own; references; destinations.
-    const std::vector<TextUnit>& u = r.units;
-    for (size_t i = 0; i < u.size();) {
-        if (u[i].end == 0) {
-            r.visible += u[i].ch;
-            ++i;
-            continue;
-        }
-        size_t j = i;
-        Part part = u[i].part;
-        if (part == kSpotText) {
-            while (j < u.size() && (u[j].end == 0 || u[j].part == kSpotText ||
-                                    u[j].part == kDestination || u[j].part == kReference))
-                ++j;
-            if (j < u.size() && u[j].part == kHidden) {
-                size_t k = j;
-                while (k < u.size() && (u[k].end == 0 || u[k].part == kHidden ||
-                                        u[k].part == kDestination || u[k].part == kReference))
-                    ++k;
-                size_t last = k;
-                while (u[last - 1].end == 0) --last;
-                r.protect.push_back({u[i].start, u[last - 1].end});
-            }
-            for (size_t k = i; k < j; ++k) {
-                if (u[k].end == 0) r.visible += u[k].ch;
-                if (u[k].part == kSpotText) r.visible += u[k].ch, r.parts[kSpotText] += u[k].ch;
-                if (u[k].part == kReference && (k + 1 == j || u[k + 1].part != kReference)) {
-                    r.visible += ' ';
-                    r.protect.push_back({u[k].start, u[k].end});
-                }
-            }
-            r.parts[kSpotText] += '\n';
-            i = j;
-            continue;
-        }
-        while (j < u.size() && u[j].part == part && u[j].end != 0) ++j;
-        if (part != kVisible) r.protect.push_back({u[i].start, u[j - 1].end});
-        for (size_t k = i; k < j; ++k) {
-            r.parts[part] += u[k].ch;
-            if (part == kVisible) r.visible += u[k].ch;
-        }
-        if (part == kReference) r.visible += ' ';
-        r.parts[part] += '\n';
-        i = j;
-    }
+    r.own = s;
+    for (auto at = strays.rbegin(); at != strays.rend(); ++at) r.own.erase(*at, 1);
+    Protect(&r);
     return r;
 }
 
-bool Clean(unsigned char ch) {
-    return Letter(ch) || Digit(ch);
-}
-
-// Runs of ASCII letters and digits that no upper-half byte touches, in
-// lines of consecutive words.
+// Lines of ASCII words that no upper-half byte touches.
 std::vector<std::vector<std::string>> Lines(const std::string& text) {
     std::vector<std::vector<std::string>> lines(1);
+    auto high = [](char ch) { return static_cast<unsigned char>(ch) >= 0x80; };
     for (size_t i = 0; i < text.size();) {
-        unsigned char ch = text[i];
-        if (ch == '\n') {
-            lines.emplace_back();
-            ++i;
-            continue;
-        }
-        if (ch >= 0x80) {
-            // A word the code page decides on ends the line.
-            size_t j = i;
-            while (j < text.size() &&
-                   (Clean(text[j]) || static_cast<unsigned char>(text[j]) >= 0x80))
-                ++j;
-            if (j == i) ++j;
-            lines.emplace_back();
-            i = j;
-            continue;
-        }
-        if (!Clean(ch)) {
-            ++i;
-            continue;
-        }
         size_t j = i;
-        while (j < text.size() && Clean(text[j])) ++j;
-        if (j < text.size() && static_cast<unsigned char>(text[j]) >= 0x80) {
-            i = j;
+        while (j < text.size() && (Clean(text[j]) || high(text[j]))) ++j;
+        if (j == i) {
+            if (text[i++] == '\n') lines.emplace_back();
             continue;
         }
-        lines.back().push_back(text.substr(i, j - i));
+        std::string word = text.substr(i, j - i);
+        if (std::any_of(word.begin(), word.end(), high)) {
+            lines.emplace_back();  // a word the code page decides on ends the line
+        } else {
+            lines.back().push_back(word);
+        }
         i = j;
     }
     return lines;
@@ -296,11 +266,6 @@ std::string Pick(const std::vector<std::vector<std::string>>& lines, std::mt1993
     return phrase;
 }
 
-std::string Upper(std::string s) {
-    for (char& c : s) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    return s;
-}
-
 const char kColour[] = "\\cf77";
 constexpr uint32_t kColourIndex = 77;
 
@@ -308,9 +273,7 @@ struct Link {
     size_t start, end;  // input offsets of the linked text
 };
 
-// Takes Autolink's links out of its output: the input comes back, with the
-// links' places; `braced` receives the output with each piece left as a
-// plain group, as removal leaves it.
+// The input again, the links' places, and in `braced` the output as removal should leave it.
 std::string Unlink(const std::string& out, std::vector<Link>* links, std::string* braced) {
     size_t at = out.find(" \\additive Autolink;}");
     // A fragment links with the default style.
@@ -398,8 +361,7 @@ TEST(AutolinkInvariants, NoLinkTouchesWhatIsNotPlainVisibleText) {
     };
     for (const auto& [title, context] : titles) add(title, context);
     for (const Topic& t : topics) {
-        // Offsets are those of the text less its stray braces, as passes
-        // drop them.
+        // Offsets into the text less its stray braces, which passes drop.
         readings.push_back(Read(Read(t.rtf).own));
         const Reading& r = readings.back();
         for (int part = 0; part < kPartCount; ++part) {
@@ -417,13 +379,11 @@ TEST(AutolinkInvariants, NoLinkTouchesWhatIsNotPlainVisibleText) {
         SCOPED_TRACE(t.name);
         int32_t length = 0, status = -7;
         char* out = Autolink(d, t.rtf.c_str(), "", "", 0, kColourIndex, &length, &status);
-        ASSERT_EQ(status, 0) << t.rtf.substr(0, 200) << "\n...\n"
-                             << t.rtf.substr(t.rtf.size() > 200 ? t.rtf.size() - 200 : 0);
+        ASSERT_EQ(status, 0) << t.rtf.substr(0, 200);
         ASSERT_NE(out, nullptr);
         std::string output(out, static_cast<size_t>(length));
 
-        // The text outside the links is the input; no link touches a
-        // protected stretch; the visible text is the same.
+        // The input outside the links, nothing protected linked, the same visible text.
         std::vector<Link> links;
         std::string braced;
         EXPECT_TRUE(Unlink(output, &links, &braced) == in.own) << "text changed outside the links";
@@ -442,23 +402,18 @@ TEST(AutolinkInvariants, NoLinkTouchesWhatIsNotPlainVisibleText) {
         EXPECT_TRUE(std::string(again, static_cast<size_t>(againLength)) == output)
             << "not idempotent";
 
-        // Removal takes out exactly the links (a document without a style
-        // sheet gets links of no style, which nothing can tell from its own).
+        // Removal takes out exactly the links (unstyled ones of a sheetless document stay).
         bool styled =
             output.find("{\\cs") != std::string::npos &&
             (IsFragment(output) || output.find("\\additive Autolink;") != std::string::npos);
         std::string removed = styled ? Remove(output) : Remove(t.rtf);
         std::string expected = Remove(braced);
-        if (removed != Remove(t.rtf) && removed != expected) {
-            size_t at = 0;
-            while (at < removed.size() && at < expected.size() && removed[at] == expected[at]) ++at;
-            ADD_FAILURE() << "removal differs at " << at << ": "
-                          << removed.substr(at > 40 ? at - 40 : 0, 120) << "\n---\n"
-                          << expected.substr(at > 40 ? at - 40 : 0, 120);
-        }
+        EXPECT_TRUE(removed == Remove(t.rtf) || removed == expected)
+            << "removal differs:\n"
+            << removed.substr(0, 300) << "\n---\n"
+            << expected.substr(0, 300);
 
-        // The search finds visible phrases, and none that stands only in a
-        // protected part.
+        // The search finds visible phrases, none only in a protected part.
         auto lines = Lines(in.visible);
         for (int k = 0; k < 3; ++k) {
             std::string phrase = Pick(lines, random);

@@ -21,6 +21,11 @@ const std::string kTemplate =
     "Autolink;}}}";
 const std::string kHeader = kTemplate.substr(0, kTemplate.size() - 1);
 
+// A footnote as the writers put it: its mark, and the mark again as superscript.
+std::string Note(char mark, const std::string& text) {
+    return std::string(1, mark) + "{\\footnote {\\super " + mark + "}" + text + "}";
+}
+
 struct Emitted {
     int32_t status;
     std::string text;
@@ -51,20 +56,11 @@ TEST(TopicEmitRtfFile, TemplateWithEveryFootnote) {
     std::string header = kHeader;
     header.erase(header.find("{\\*\\cs99 \\additive Autolink;}"), 29);
     EXPECT_EQ(e.status, 0);
-    EXPECT_EQ(e.text, header +
-                          "\r\n"
-                          "\r\n#{\\footnote {\\super #}ctx}"
-                          "\r\n${\\footnote {\\super $}" +
-                          title +
-                          "}"
-                          "\r\n!{\\footnote {\\super !}Run(a\\\\b)\\\\}"
-                          "\r\nK{\\footnote {\\super K}" +
-                          alpha +
-                          "}"
-                          "\r\nK{\\footnote {\\super K}b\\eta}"  // keywords as they are
-                          "\r\nK{\\footnote {\\super K}gamma}"
-                          "\r\n+{\\footnote {\\super +}seq:010}"
-                          "\r\n}");
+    // Keywords as they are; an empty one dropped.
+    EXPECT_EQ(e.text, header + "\r\n\r\n" + Note('#', "ctx") + "\r\n" + Note('$', title) + "\r\n" +
+                          Note('!', "Run(a\\\\b)\\\\") + "\r\n" + Note('K', alpha) + "\r\n" +
+                          Note('K', "b\\eta") + "\r\n" + Note('K', "gamma") + "\r\n" +
+                          Note('+', "seq:010") + "\r\n}");
     EXPECT_EQ(std::string(keywords), alpha);  // split in place
 }
 
@@ -138,8 +134,7 @@ TEST(TopicEmitRtfFile, BodyRules) {
         // A continuation starts inside the document.
         {"\\pard Title\\par more", 6, 0, "\\pard \\keepn\r\n\r\n\r\nTitle\\par \\pard more"},
         {"\\pard Ti", 9, 0, "\\pard \\keepn\r\n\r\n\r\nTi\\pard "},
-        // Braces that close groups opened before it are not its own; its
-        // links are those of the default style.
+        // A fragment's closing braces are not its own; its links use the default style.
         {"x}}", 0, 0, "\r\n\r\nx"},
         {"{\\cs99\\ul P}{\\cs99\\v T}", 0, 0, "{\r\n\r\n\\ul P}{\\v T}"},
     };
@@ -200,18 +195,14 @@ TEST(TopicDummyFile, WritesPlaceholderTopics) {
         EXPECT_EQ(
             TopicDummy(file, nullptr, nullptr, nullptr, nullptr, nullptr, body, body[0] == ' '), 0);
     EXPECT_EQ(TopicCloseDummyFile(file), 0);
-    EXPECT_EQ(ReadFile(path), kHeader + "\\page\\keepn" + kNl + "#{\\footnote {\\super #}intro}" +
-                                  kNl + "${\\footnote {\\super $}Introduction}" + kNl +
-                                  "K{\\footnote {\\super K}start}" + kNl +
-                                  "K{\\footnote {\\super K}begin}" + kNl + "\\par\\pard" + kNl +
-                                  // macro as given; empty keyword kept; body escaped
-                                  "\\page" + kNl + "!{\\footnote {\\super !}Run(\"c:\\x\")}" + kNl +
-                                  "K{\\footnote {\\super K}a}" + kNl + "K{\\footnote {\\super K}}" +
-                                  kNl + "K{\\footnote {\\super K}b}" + kNl +
-                                  "+{\\footnote {\\super +}s:1}" + "C:\\\\temp \\{x\\}" +
-                                  // a blank keeps the body out of the control word
-                                  "\\page Hello" + "\\page\\keepn  x" + kNl + "\\par\\pard" + kNl +
-                                  "\\page\\\\x" + "\\page -1" + "}" + kNl);
+    // Macro as given, empty keyword kept, body escaped and kept off the control word.
+    EXPECT_EQ(ReadFile(path), kHeader + "\\page\\keepn" + kNl + Note('#', "intro") + kNl +
+                                  Note('$', "Introduction") + kNl + Note('K', "start") + kNl +
+                                  Note('K', "begin") + kNl + "\\par\\pard" + kNl + "\\page" + kNl +
+                                  Note('!', "Run(\"c:\\x\")") + kNl + Note('K', "a") + kNl +
+                                  Note('K', "") + kNl + Note('K', "b") + kNl + Note('+', "s:1") +
+                                  "C:\\\\temp \\{x\\}\\page Hello\\page\\keepn  x" + kNl +
+                                  "\\par\\pard" + kNl + "\\page\\\\x\\page -1}" + kNl);
 }
 
 TEST(TopicDummyFile, ReportsFailures) {
