@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include <new>
+#include <functional>
 #include <string>
 
 #include "bitmap/picture_fixtures.h"
@@ -27,14 +27,10 @@ TEST(CompactNumbers, WriteAndRead) {
         bool wide;
         uint32_t value;
         Bytes bytes;
-    } cases[] = {{false, 0, {0x00}},
-                 {false, 127, {0xFE}},
-                 {false, 128, {0x01, 0x01}},
-                 {false, 32767, {0xFF, 0xFF}},
-                 {true, 0, {0x00, 0x00}},
-                 {true, 32767, {0xFE, 0xFF}},
-                 {true, 32768, {0x01, 0x00, 0x01, 0x00}},
-                 {true, 0x7FFFFFFF, {0xFF, 0xFF, 0xFF, 0xFF}}};
+    } cases[] = {{false, 0, {0x00}},          {false, 127, {0xFE}},
+                 {false, 128, {0x01, 0x01}},  {false, 32767, {0xFF, 0xFF}},
+                 {true, 0, {0x00, 0x00}},     {true, 32767, {0xFE, 0xFF}},
+                 {true, 32768, {1, 0, 1, 0}}, {true, 0x7FFFFFFF, {0xFF, 0xFF, 0xFF, 0xFF}}};
     for (const auto& c : cases) {
         unsigned char out[4] = {};
         size_t n = c.wide ? brio::PutCompact32(out, c.value) : brio::PutCompact16(out, c.value);
@@ -54,9 +50,10 @@ TEST(ExpandPicture, BitmapHeaderIsFilledAndResolutionsBecome96) {
     s.table = {1, 2, 3, 0, 4, 5, 6, 0};
     s.data = Bytes(12, 0x5A);
     s.hotspots = {1, 0, 0, 0, 0, 0, 0};
-    Bytes expected = {6,  0, 12, 0, 0,  0, 66, 0, 0, 0, 7, 0, 0, 0, 78, 0, 0, 0,  // record
-                      40, 0, 0,  0, 5,  0, 0,  0, 3, 0, 0, 0, 1, 0, 4,  0, 0, 0, 0, 0, 0, 0, 0, 0,
-                      96, 0, 0,  0, 96, 0, 0,  0, 2, 0, 0, 0, 1, 0, 0,  0, 1, 2, 3, 0, 4, 5, 6, 0};
+    Bytes expected =
+        Hex("06 00 0c000000 42000000 07000000 4e000000 28000000 05000000 03000000"
+            "0100 0400 00000000 00000000 60000000 60000000 02000000 01000000 01020300"
+            "04050600");
     Bytes rec = Expand(BuildStored(s));
     EXPECT_EQ(Sub(rec, 0, 66), expected);
     EXPECT_EQ(Sub(rec, 66, 12), s.data);
@@ -160,11 +157,8 @@ TEST(ExpandPicture, Metafiles) {
         s.data = c.data;
         s.hotspots = {1, 0, 0, 0, 0, 0, 0};
         Bytes bits, rec = Expand(BuildStored(s), &bits);
-        if (c.bits.empty()) {
-            EXPECT_EQ(rec, Bytes()) << c.name;
-            continue;
-        }
-        ASSERT_EQ(rec.size(), 66u + 7) << c.name;
+        ASSERT_EQ(rec.size(), c.bits.empty() ? 0u : 66u + 7) << c.name;
+        if (c.bits.empty()) continue;
         EXPECT_EQ(rec[0], 8);
         EXPECT_EQ(U32s(rec, {2, 6, 10, 14, 18, 22, 26}),
                   (std::vector<uint32_t>{c.dataSize, 0, 7, 66, 8, 2540, 1270}))
@@ -173,40 +167,59 @@ TEST(ExpandPicture, Metafiles) {
         EXPECT_EQ(bits, c.bits) << c.name;
     }
     // The record the fuzzer found, as it came.
-    Bytes found = {0x08, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x8b, 0x8b, 0x8b, 0x8b, 0x00, 0x00,
-                   0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x8b, 0x8b, 0x8b, 0x8b, 0x8b, 0x04, 0xf9,
-                   0x00, 0x00, 0x00, 0x2e, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x88, 0xff};
+    Bytes found =
+        Hex("0800 0000 0000 008b 8b8b 8b00 0000 0000 0000 008b 8b8b 8b8b 04f9 0000 002e"
+            "0000 0000 0000 88ff");
     EXPECT_EQ(Expand(found), Bytes());
 }
 
-// Out of memory throws, never reads as a bad picture: the metafile needs its
-// record and its bits, the bitmap its record.
-TEST(ExpandPicture, OutOfMemoryThrows) {
-    Stored m, b;
+// Runs `run` on a copy of `start` with allocation 1, 2, ... failing until it
+// succeeds: out of memory throws, never reads as a bad picture, and leaves
+// the picture as it was.
+std::vector<std::string> FailEach(const std::function<bool(brio::Picture*)>& run,
+                                  const brio::Picture& start = {}) {
+    std::vector<std::string> results;
+    for (long n = 1; results.empty() || (results.back() != "ok" && n < 20); ++n) {
+        brio::Picture picture = start;
+        const char* result = "no memory";
+        {
+            brio::ExportScope scope;  // where the test's operator new obeys the hook
+            brio::FailAllocationAfter(n);
+            try {
+                result = run(&picture) ? "ok" : "unreadable";
+            } catch (const std::bad_alloc&) {
+                EXPECT_TRUE(picture.record == start.record && picture.bits == start.bits) << n;
+            }
+            brio::FailAllocationAfter(0);
+        }
+        results.push_back(result);
+    }
+    return results;
+}
+
+TEST(Pictures, OutOfMemoryThrowsAndKeepsThePicture) {
+    Stored m, b;  // a metafile needs its record and its bits, a bitmap its record
     m.type = 8, m.unpacked = 3;
     m.data = {1, 2, 3};
     b.data = Bytes(8, 1);
     for (const Bytes& stored : {BuildStored(m), BuildStored(b)}) {
-        std::vector<std::string> results;
-        for (long n = 1; n <= 3; ++n) {
-            brio::Picture picture;
-            const char* result = "no memory";
-            {
-                brio::ExportScope scope;  // where the test's operator new obeys the hook
-                brio::FailAllocationAfter(n);
-                try {
-                    bool ok = brio::ExpandPicture(stored.data(), stored.size(), &picture) ==
-                              brio::PictureRead::Ok;
-                    result = ok ? "ok" : "unreadable";
-                } catch (const std::bad_alloc&) {
-                }
-                brio::FailAllocationAfter(0);
-            }
-            results.push_back(result);
-        }
-        std::vector<std::string> want = {"no memory", stored[0] == 8 ? "no memory" : "ok", "ok"};
-        EXPECT_EQ(results, want) << int(stored[0]);
+        std::vector<std::string> want = {"no memory", "no memory", "ok"};
+        if (stored[0] != 8) want.erase(want.begin());
+        EXPECT_EQ(FailEach([&](brio::Picture* p) {
+                      return brio::ExpandPicture(stored.data(), stored.size(), p) ==
+                             brio::PictureRead::Ok;
+                  }),
+                  want);
     }
+    brio::Picture bare{brio::PictureBytes(58), {}};
+    bare.SetField(brio::kPicHotspotOffset, 58);
+    std::vector<brio::HotspotRecord> spots = {Record(235, 0, 0, 1, 1, "a>w@f"),
+                                              Record(204, 0, 0, 1, 1, "M()")};
+    std::vector<std::string> attach =
+        FailEach([&](brio::Picture* p) { return brio::AttachHotspotBlock(p, spots) == 0; }, bare);
+    EXPECT_GE(attach.size(), 3u);
+    EXPECT_EQ(std::count(attach.begin(), attach.end(), "no memory"), long(attach.size()) - 1);
+    EXPECT_EQ(attach.back(), "ok");
 }
 
 }  // namespace
