@@ -46,30 +46,27 @@ TEST(OpenHotspotBitmap, StatusByFile) {
     Put32(outOfFile, {{4, 5000}});
     std::string outOfOrder = MakeGroupFile({BuildStored(good), BuildStored(good)});
     Put32(outOfOrder, {{8, 9}});  // the second before the first
-    struct Case {
-        const char* name;
-        std::string bytes;
-        uint16_t status;
-    } cases[] = {{"group file", group, 0},
-                 {"group file, capital P", MakeGroupFile({BuildStored(good)}, 0x506C), 0},
-                 {"no pictures", MakeGroupFile({}), 4},
-                 {"type 5 first", MakeGroupFile({BuildStored(ddb)}), 4},
-                 {"zero width", MakeGroupFile({BuildStored(zeroWidth)}), 4},
-                 {"two bits per pixel", MakeGroupFile({BuildStored(twoBits)}), 4},
-                 {"metafile, mapping mode 7", MakeGroupFile({BuildStored(mm7)}), 4},
-                 {"metafile, mapping mode 8", MakeGroupFile({BuildStored(mm8)}), 0},
-                 {"hotspot block of version 2", MakeGroupFile({BuildStored(badBlock)}), 8},
-                 {"offset outside the file", outOfFile, 4},
-                 {"offsets out of order", outOfOrder, 4},
-                 {"truncated group file", group.substr(0, group.size() - 3), 4},
-                 {"metafile, checksum wrong", MakeMetafile(0, 0, 1440, 720, 1440, "ab", 1), 4},
-                 {"metafile, no width", MakeMetafile(0, 0, 0, 720, 1440, "ab"), 4},
-                 {"metafile, no unit", MakeMetafile(0, 0, 100, 100, 0, "ab"), 4}};
+    std::tuple<const char*, std::string, uint16_t> cases[] = {
+        {"group file", group, 0},
+        {"group file, capital P", MakeGroupFile({BuildStored(good)}, 0x506C), 0},
+        {"no pictures", MakeGroupFile({}), 4},
+        {"type 5 first", MakeGroupFile({BuildStored(ddb)}), 4},
+        {"zero width", MakeGroupFile({BuildStored(zeroWidth)}), 4},
+        {"two bits per pixel", MakeGroupFile({BuildStored(twoBits)}), 4},
+        {"metafile, mapping mode 7", MakeGroupFile({BuildStored(mm7)}), 4},
+        {"metafile, mapping mode 8", MakeGroupFile({BuildStored(mm8)}), 0},
+        {"hotspot block of version 2", MakeGroupFile({BuildStored(badBlock)}), 8},
+        {"offset outside the file", outOfFile, 4},
+        {"offsets out of order", outOfOrder, 4},
+        {"truncated group file", group.substr(0, group.size() - 3), 4},
+        {"metafile, checksum wrong", MakeMetafile(0, 0, 1440, 720, 1440, "ab", 1), 4},
+        {"metafile, no width", MakeMetafile(0, 0, 0, 720, 1440, "ab"), 4},
+        {"metafile, no unit", MakeMetafile(0, 0, 100, 100, 0, "ab"), 4}};
     TempDir dir;
     brio::OpenedPicture pic;
-    for (const auto& c : cases) {
-        ASSERT_TRUE(WriteFile(dir.File("pic"), c.bytes));
-        EXPECT_EQ(Open(dir.File("pic"), &pic), c.status) << c.name;
+    for (const auto& [name, bytes, status] : cases) {
+        ASSERT_TRUE(WriteFile(dir.File("pic"), bytes));
+        EXPECT_EQ(Open(dir.File("pic"), &pic), status) << name;
     }
     EXPECT_EQ(Open("/nonexistent/dir/none.bmp", &pic), 100);
     // The last of six pictures said to start inside the index, where bytes
@@ -113,7 +110,7 @@ brio::Picture MakePicture(uint16_t bits, int32_t width, int32_t height, const By
     Bytes dib = MakeDib(width, height, bits, table, data);
     Put32(dib, {{24, 96}, {28, 96}});
     Append(rec, dib);
-    return brio::Picture{Owned(rec), {}};
+    return brio::Picture{brio::PictureBytes(rec.begin(), rec.end()), {}};
 }
 
 TEST(WriteBitmapGroup, FilesByteForByte) {

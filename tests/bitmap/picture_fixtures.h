@@ -1,5 +1,4 @@
-// Pictures built in memory (bitmap files, metafiles, stored records, group files,
-// clipboard blocks, hotspot records) and readers of blocks, clipboard and hotspots.
+// Pictures built in memory, and readers of the clipboard and of hotspots.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -46,12 +45,8 @@ inline Bytes Hex(const std::string& hex) {
 inline std::string Str(const Bytes& b) {
     return std::string(b.begin(), b.end());
 }
-// Picture bytes as plain bytes and back.
 inline Bytes Plain(const PictureBytes& b) {
     return Bytes(b.begin(), b.end());
-}
-inline PictureBytes Owned(const Bytes& b) {
-    return PictureBytes(b.begin(), b.end());
 }
 inline uint32_t U32(const Bytes& b, size_t at) {
     return at + 4 <= b.size() ? GetU32(b.data(), at) : 0xDEADBEEF;

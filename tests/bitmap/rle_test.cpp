@@ -79,28 +79,25 @@ TEST(PackRle, RunsAtEveryOffset) {
 TEST(UnpackRle, StatedStreamsBothWays) {
     // "ff": refused. Empty records write nothing, also into no buffer (found
     // by fuzzing).
-    struct Case {
-        bool backward;
-        const char* stream;
-        uint32_t capacity;
-        const char* out;
-    } cases[] = {{false, "83616263 0578", 16, "616263 7878787878"},
-                 {false, "83616263 0578", 5, "616263 7878"},
-                 {false, "80 8109", 16, "09"},
-                 {false, "0033 8109", 16, "09"},
-                 {false, "856162", 16, "6162"},
-                 {false, "05", 16, ""},
-                 {true, "61626383", 8, "616263"},
-                 {true, "61626383", 2, "ff"},
-                 {true, "7803 6181", 8, "78787861"},
-                 {true, "6283", 8, "ff"},
-                 {true, "03", 8, "ff"},
-                 {true, "", 8, ""},
-                 {true, "0000 0000 0100", 0, ""},
-                 {true, "80", 0, ""},
-                 {true, "0703 80 0000", 3, "070707"}};
-    for (const auto& c : cases)
-        EXPECT_EQ(Unpack(Hex(c.stream), c.capacity, c.backward), Hex(c.out)) << c.stream;
+    // Backward or not, stream, capacity and output.
+    std::tuple<bool, const char*, uint32_t, const char*> cases[] = {
+        {false, "83616263 0578", 16, "616263 7878787878"},
+        {false, "83616263 0578", 5, "616263 7878"},
+        {false, "80 8109", 16, "09"},
+        {false, "0033 8109", 16, "09"},
+        {false, "856162", 16, "6162"},
+        {false, "05", 16, ""},
+        {true, "61626383", 8, "616263"},
+        {true, "61626383", 2, "ff"},
+        {true, "7803 6181", 8, "78787861"},
+        {true, "6283", 8, "ff"},
+        {true, "03", 8, "ff"},
+        {true, "", 8, ""},
+        {true, "0000 0000 0100", 0, ""},
+        {true, "80", 0, ""},
+        {true, "0703 80 0000", 3, "070707"}};
+    for (auto [backward, stream, capacity, out] : cases)
+        EXPECT_EQ(Unpack(Hex(stream), capacity, backward), Hex(out)) << stream;
 }
 
 TEST(PackRle, RoundTripsAndDamagedStreamsStayInBounds) {

@@ -33,12 +33,7 @@ TEST(LzDecompress, StatedStreams) {
     }
     far.insert(far.end(), {0x01, 0xFF, 0x0F});
     farOut.insert(farOut.end(), farOut.begin(), farOut.begin() + 3);
-    struct Case {
-        const char* name;
-        Bytes stream;
-        size_t capacity;
-        Bytes expected;
-    } cases[] = {
+    std::tuple<const char*, Bytes, size_t, Bytes> cases[] = {
         {"empty", {}, 16, {}},
         {"flag byte only", {0x00}, 16, {}},
         {"literal then run", {0x02, 0x41, 0x00, 0xF0}, 64, Bytes(19, 0x41)},
@@ -50,7 +45,8 @@ TEST(LzDecompress, StatedStreams) {
         {"distance past what was produced", {0x02, 9, 0x01, 0x00}, 16, {9}},
         {"reference cut in half", {0x02, 9, 0x00}, 16, {9}},
         {"distance 4096", far, 8192, farOut}};
-    for (const auto& c : cases) EXPECT_EQ(Decode(c.stream, c.capacity), c.expected) << c.name;
+    for (const auto& [name, stream, capacity, expected] : cases)
+        EXPECT_EQ(Decode(stream, capacity), expected) << name;
 }
 
 TEST(LzDecompress, RoundTripsTruncationsAndDamage) {

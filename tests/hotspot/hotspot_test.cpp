@@ -99,19 +99,18 @@ TEST(HotspotBlock, InvalidBlocksAreRefused) {
 }
 
 TEST(HotspotBlock, WhatTheFormatCannotHoldIsRefused) {
-    struct Case {
-        int32_t l, t, r, b;
-        uint16_t status;
-    } cases[] = {{-32768, -32768, -32768, -32768, 0},
-                 {32767, 0, 32767, 0, 0},
-                 {0, 0, 32767, 32767, 0},
-                 {32768, 0, 32769, 1, 4},
-                 {0, -32769, 1, 1, 4},
-                 {0, 0, 32768, 1, 4},
-                 {-20000, 0, 20000, 1, 4},
-                 {0, 0, 1, -32769, 4}};
-    for (const auto& c : cases)
-        EXPECT_EQ(Build({Record(231, c.l, c.t, c.r, c.b, "a")}), c.status) << c.l << "," << c.t;
+    // Left, top, right, bottom and the status.
+    std::tuple<int32_t, int32_t, int32_t, int32_t, uint16_t> cases[] = {
+        {-32768, -32768, -32768, -32768, 0},
+        {32767, 0, 32767, 0, 0},
+        {0, 0, 32767, 32767, 0},
+        {32768, 0, 32769, 1, 4},
+        {0, -32769, 1, 1, 4},
+        {0, 0, 32768, 1, 4},
+        {-20000, 0, 20000, 1, 4},
+        {0, 0, 1, -32769, 4}};
+    for (auto [l, t, r, b, status] : cases)
+        EXPECT_EQ(Build({Record(231, l, t, r, b, "a")}), status) << l << "," << t;
     EXPECT_EQ(Build(std::vector<HotspotRecord>(65535, Record(231, 0, 0, 1, 1, "a"))), 0);
     EXPECT_EQ(Build(std::vector<HotspotRecord>(65536, Record(231, 0, 0, 1, 1, "a"))), 4);
 }
