@@ -40,8 +40,7 @@ TEST(OpenHotspotBitmap, StatusByFile) {
     mm7.unpacked = mm8.unpacked = 2;
     mm7.data = mm8.data = {1, 2};
     Stored badBlock = good;
-    badBlock.hotspots = HotspotBytes({{231, "x"}});
-    badBlock.hotspots[0] = 2;  // version 2
+    badBlock.hotspots = Hex("02 0000 00000000");  // version 2
     std::string group = MakeGroupFile({BuildStored(good)}), outOfFile = group;
     Put32(outOfFile, {{4, 5000}});
     std::string outOfOrder = MakeGroupFile({BuildStored(good), BuildStored(good)});

@@ -169,16 +169,18 @@ std::vector<std::string> FailEach(const std::function<bool(brio::Picture*)>& run
     for (long n = 1; results.empty() || (results.back() != "ok" && n < 20); ++n) {
         brio::Picture picture = start;
         const char* result = "no memory";
+        bool kept = true;
         {
             brio::ExportScope scope;  // where the test's operator new obeys the hook
             brio::FailAllocationAfter(n);
             try {
                 result = run(&picture) ? "ok" : "unreadable";
             } catch (const std::bad_alloc&) {
-                EXPECT_TRUE(picture.record == start.record && picture.bits == start.bits) << n;
+                kept = picture.record == start.record && picture.bits == start.bits;
             }
             brio::FailAllocationAfter(0);
         }
+        EXPECT_TRUE(kept) << n;
         results.push_back(result);
     }
     return results;

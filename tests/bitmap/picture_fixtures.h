@@ -159,22 +159,6 @@ inline Bytes BuildStored(const Stored& s) {
     return h;
 }
 
-// A hotspot block of entries (type, binding); entry i lies at left 10i,
-// top 10i + 1, 5 wide and 6 high.
-inline Bytes HotspotBytes(const std::vector<std::pair<uint8_t, std::string>>& spots) {
-    Bytes b = {1, uint8_t(spots.size()), 0, 0, 0, 0, 0}, entry(15);
-    for (size_t i = 0; i < spots.size(); ++i) {
-        entry[0] = spots[i].first, entry[1] = 4;
-        Put16(entry, {{3, uint32_t(10 * i)}, {5, uint32_t(10 * i + 1)}, {7, 5}, {9, 6}});
-        Append(b, entry);
-    }
-    for (const auto& s : spots) {
-        b.push_back(0);  // no name
-        b.insert(b.end(), s.second.c_str(), s.second.c_str() + s.second.size() + 1);
-    }
-    return b;
-}
-
 // A packed DIB as on the clipboard: header, table, pixels; colours -1 puts
 // the table's entry count in the colours-used field.
 inline Bytes MakeDib(int32_t width, int32_t height, uint16_t bits, const Bytes& table,
