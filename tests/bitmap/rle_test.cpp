@@ -22,9 +22,9 @@ Bytes Pack(const Bytes& in) {
     return out;
 }
 
-// The bytes produced, or {0xFF} for a refused backward stream; a refused
-// stated stream writes nothing. No room is a null buffer.
-Bytes Unpack(const Bytes& stream, uint32_t capacity, bool backward = false, bool stated = true) {
+// The bytes produced, or {0xFF} for a refused backward stream, which writes
+// nothing. No room is a null buffer.
+Bytes Unpack(const Bytes& stream, uint32_t capacity, bool backward) {
     Bytes src(stream), out(capacity + 32, 0xEE);
     auto* at = capacity ? out.data() + 16 : nullptr;
     int32_t n = backward ? brio::UnpackRleBackward(src.data(), at, uint32_t(src.size()), capacity)
@@ -33,7 +33,7 @@ Bytes Unpack(const Bytes& stream, uint32_t capacity, bool backward = false, bool
     EXPECT_EQ(Bytes(out.begin(), out.begin() + 16), kGuard) << "written before";
     EXPECT_EQ(Bytes(out.end() - 16, out.end()), kGuard) << "written past the capacity";
     if (n < 0) {
-        EXPECT_TRUE(backward && (!stated || out == Bytes(capacity + 32, 0xEE))) << "wrote";
+        EXPECT_TRUE(backward && out == Bytes(capacity + 32, 0xEE)) << "wrote";
         return {0xFF};
     }
     return backward ? Bytes(out.end() - 16 - n, out.end() - 16) : Bytes(at, at + n);
