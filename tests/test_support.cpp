@@ -4,6 +4,9 @@
 #include <cstdlib>
 #include <filesystem>
 #include <random>
+#ifdef BRIOUTIL_CLI_BINARY
+#include <sys/wait.h>
+#endif
 
 namespace fs = std::filesystem;
 
@@ -44,20 +47,12 @@ std::vector<std::string> TempDir::Entries() const {
     return names;
 }
 
-}  // namespace brio::test
-
 #ifdef BRIOUTIL_CLI_BINARY
-#include <sys/wait.h>
-
-namespace brio::test {
-
-namespace {
-std::string Quote(const std::string& s) {
+static std::string Quote(const std::string& s) {
     std::string q = "'";
     for (char c : s) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
     return q + "'";
 }
-}  // namespace
 
 ToolRun RunTool(const std::vector<std::string>& args, const std::vector<std::string>& env,
                 const std::string& input) {
@@ -76,6 +71,6 @@ ToolRun RunTool(const std::vector<std::string>& args, const std::vector<std::str
     int code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     return {code, ReadFile(dir.File("out")), ReadFile(dir.File("err"))};
 }
+#endif
 
 }  // namespace brio::test
-#endif

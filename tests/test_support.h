@@ -16,12 +16,6 @@ inline std::string CorpusDir(const std::string& sub = "") {
     return sub.empty() ? dir : dir + "/" + sub;
 }
 
-// Our own small fixtures.
-inline std::string DataDir(const std::string& sub = "") {
-    std::string dir = BRIOUTIL_TEST_DATA_DIR;
-    return sub.empty() ? dir : dir + "/" + sub;
-}
-
 inline std::string ReadFile(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
@@ -51,10 +45,6 @@ class TempDir {
   private:
     std::string path_;
 };
-
-}  // namespace brio::test
-
-namespace brio::test {
 
 // Result of running the command-line tool.
 struct ToolRun {

@@ -5,10 +5,7 @@
 namespace {
 
 TEST(ContextHash, KnownValues) {
-    struct Case {
-        const char* text;
-        uint32_t hash;
-    } cases[] = {
+    std::pair<const char*, uint32_t> cases[] = {
         {"abc", 32226},
         {"ABC", 32226},
         {"", 1},
@@ -24,7 +21,7 @@ TEST(ContextHash, KnownValues) {
         {"{", static_cast<uint32_t>('{' - 80)},
         {"0xDEADBEEF", 0xDEADBEEF},
     };
-    for (const auto& c : cases) EXPECT_EQ(brio::ContextHash(c.text), c.hash) << c.text;
+    for (auto [text, hash] : cases) EXPECT_EQ(brio::ContextHash(text), hash) << text;
 }
 
 }  // namespace

@@ -10,32 +10,11 @@ namespace {
 using brio::HotspotRecord;
 using namespace brio::test;
 
-// What OpenHotspotBitmap gives, copied out: the record's bytes, a
-// metafile's bits, the extents and the hotspots.
-struct Opened {
-    uint16_t status;
-    Bytes rec = {}, bits = {};
-    int32_t width = 0, height = 0;
-    std::vector<HotspotRecord> spots = {};
-};
-
-Opened Open(const std::string& path) {
-    brio::OpenedPicture pic;
-    Opened o{brio::OpenHotspotBitmap(path.c_str(), &pic)};
-    if (o.status != 0) {
-        EXPECT_TRUE(pic.picture.record.empty() && pic.hotspots.empty()) << o.status;
-        return o;
-    }
-    o.rec = Plain(pic.picture.record), o.bits = Plain(pic.picture.bits);
-    o.width = pic.width, o.height = pic.height;
-    o.spots = pic.hotspots;
-    return o;
-}
-
-Opened OpenBytes(const std::string& bytes) {
-    TempDir dir;
-    EXPECT_TRUE(WriteFile(dir.File("pic"), bytes));
-    return Open(dir.File("pic"));
+// OpenHotspotBitmap's status; nothing is given on failure.
+uint16_t Open(const std::string& path, brio::OpenedPicture* pic) {
+    uint16_t status = brio::OpenHotspotBitmap(path.c_str(), pic);
+    EXPECT_TRUE(status == 0 || (pic->picture.record.empty() && pic->hotspots.empty())) << status;
+    return status;
 }
 
 // The picture ReadPictureFile (or ReadGroupPicture for `index`) makes of
@@ -61,56 +40,40 @@ TEST(OpenHotspotBitmap, StatusByFile) {
     mm7.unpacked = mm8.unpacked = 2;
     mm7.data = mm8.data = {1, 2};
     Stored badBlock = good;
-    badBlock.hotspots = HotspotBytes({{231, "x"}});
-    badBlock.hotspots[0] = 2;  // version 2
+    badBlock.hotspots = Hex("02 0000 00000000");  // version 2
     std::string group = MakeGroupFile({BuildStored(good)}), outOfFile = group;
     Put32(outOfFile, {{4, 5000}});
     std::string outOfOrder = MakeGroupFile({BuildStored(good), BuildStored(good)});
-    Put32(outOfOrder, {{8, 9}});    // the second before the first
-    std::string ddbFile(16, '\0');  // device-dependent: 8 x 2, 2 bytes a row
-    Put16(ddbFile, {{0, 2}, {4, 8}, {6, 2}, {8, 2}, {10, 0x0101}});
-    struct Case {
-        const char* name;
-        std::string bytes;
-        uint16_t status;
-    } cases[] = {{"group file", group, 0},
-                 {"group file, capital P", MakeGroupFile({BuildStored(good)}, 0x506C), 0},
-                 {"no pictures", MakeGroupFile({}), 4},
-                 {"type 5 first", MakeGroupFile({BuildStored(ddb)}), 4},
-                 {"zero width", MakeGroupFile({BuildStored(zeroWidth)}), 4},
-                 {"two bits per pixel", MakeGroupFile({BuildStored(twoBits)}), 4},
-                 {"metafile, mapping mode 7", MakeGroupFile({BuildStored(mm7)}), 4},
-                 {"metafile, mapping mode 8", MakeGroupFile({BuildStored(mm8)}), 0},
-                 {"hotspot block of version 2", MakeGroupFile({BuildStored(badBlock)}), 8},
-                 {"offset outside the file", outOfFile, 4},
-                 {"offsets out of order", outOfOrder, 4},
-                 {"truncated group file", group.substr(0, group.size() - 3), 4},
-                 {"device-dependent bitmap", ddbFile + "\x55\x55\x55\x55", 4},
-                 {"metafile, checksum wrong", MakeMetafile(0, 0, 1440, 720, 1440, "ab", 1), 4},
-                 {"metafile, no width", MakeMetafile(0, 0, 0, 720, 1440, "ab"), 4},
-                 {"metafile, no unit", MakeMetafile(0, 0, 100, 100, 0, "ab"), 4}};
-    for (const auto& c : cases) EXPECT_EQ(OpenBytes(c.bytes).status, c.status) << c.name;
-    EXPECT_EQ(Open("/nonexistent/dir/none.bmp").status, 100);
+    Put32(outOfOrder, {{8, 9}});  // the second before the first
+    std::tuple<const char*, std::string, uint16_t> cases[] = {
+        {"group file", group, 0},
+        {"group file, capital P", MakeGroupFile({BuildStored(good)}, 0x506C), 0},
+        {"no pictures", MakeGroupFile({}), 4},
+        {"type 5 first", MakeGroupFile({BuildStored(ddb)}), 4},
+        {"zero width", MakeGroupFile({BuildStored(zeroWidth)}), 4},
+        {"two bits per pixel", MakeGroupFile({BuildStored(twoBits)}), 4},
+        {"metafile, mapping mode 7", MakeGroupFile({BuildStored(mm7)}), 4},
+        {"metafile, mapping mode 8", MakeGroupFile({BuildStored(mm8)}), 0},
+        {"hotspot block of version 2", MakeGroupFile({BuildStored(badBlock)}), 8},
+        {"offset outside the file", outOfFile, 4},
+        {"offsets out of order", outOfOrder, 4},
+        {"truncated group file", group.substr(0, group.size() - 3), 4},
+        {"metafile, checksum wrong", MakeMetafile(0, 0, 1440, 720, 1440, "ab", 1), 4},
+        {"metafile, no width", MakeMetafile(0, 0, 0, 720, 1440, "ab"), 4},
+        {"metafile, no unit", MakeMetafile(0, 0, 100, 100, 0, "ab"), 4}};
+    TempDir dir;
+    brio::OpenedPicture pic;
+    for (const auto& [name, bytes, status] : cases) {
+        ASSERT_TRUE(WriteFile(dir.File("pic"), bytes));
+        EXPECT_EQ(Open(dir.File("pic"), &pic), status) << name;
+    }
+    EXPECT_EQ(Open("/nonexistent/dir/none.bmp", &pic), 100);
     // The last of six pictures said to start inside the index, where bytes
     // that read as a picture lie: refused all the same.
     std::string inIndex =
         Str(Hex("6c70 0600 0600 c000 c000 02 10 0800 0400 0000 0000 1000 0000"
                 "04000000 00000000"));
     EXPECT_EQ(Read(inIndex, 5), Bytes());
-}
-
-TEST(ReadPlaceableMetafile, ExtentsAndBits) {
-    std::string bits = "\x01\x00\x09\x00\x00\x03";
-    for (int16_t left : {0, -720}) {  // 1 x 0.5 inches: in hundredths of a millimetre
-        Opened o = OpenBytes(MakeMetafile(left, 0, left + 1440, 720, 1440, bits));
-        ASSERT_EQ(o.status, 0);
-        EXPECT_EQ(o.width, 2540);
-        EXPECT_EQ(o.height, 1270);
-        ASSERT_EQ(o.rec.size(), 66u);
-        EXPECT_EQ(o.rec[0], 8);
-        EXPECT_EQ(U32s(o.rec, {2, 6, 18}), (std::vector<uint32_t>{uint32_t(bits.size()), 0, 8}));
-        EXPECT_EQ(Str(o.bits), bits);
-    }
 }
 
 TEST(ReadPictureFile, OlderFormatsAreReadCompletely) {
@@ -146,16 +109,7 @@ brio::Picture MakePicture(uint16_t bits, int32_t width, int32_t height, const By
     Bytes dib = MakeDib(width, height, bits, table, data);
     Put32(dib, {{24, 96}, {28, 96}});
     Append(rec, dib);
-    return brio::Picture{Owned(rec), {}};
-}
-
-// Saves the picture with the hotspots; the status and the file's bytes.
-uint16_t Save(const std::string& path, brio::Picture* pic, const std::vector<HotspotRecord>& spots,
-              Bytes* file = nullptr) {
-    uint16_t status = brio::SaveHotspotBitmap(path.c_str(), pic, spots);
-    std::string bytes = ReadFile(path);
-    if (file) file->assign(bytes.begin(), bytes.end());
-    return status;
+    return brio::Picture{brio::PictureBytes(rec.begin(), rec.end()), {}};
 }
 
 TEST(WriteBitmapGroup, FilesByteForByte) {
@@ -163,9 +117,8 @@ TEST(WriteBitmapGroup, FilesByteForByte) {
     auto check = [&](uint16_t bits, int32_t width, int32_t height, const Bytes& table,
                      const Bytes& data, const std::string& file) {
         brio::Picture pic = MakePicture(bits, width, height, table, data);
-        Bytes written;
-        EXPECT_EQ(Save(dir.File("a.shg"), &pic, {}, &written), 0);
-        EXPECT_EQ(written, Hex("6c70 0100 08000000" + file)) << width;
+        EXPECT_EQ(brio::SaveHotspotBitmap(dir.File("a.shg").c_str(), &pic, {}), 0);
+        EXPECT_EQ(ReadFile(dir.File("a.shg")), Str(Hex("6c70 0100 08000000" + file))) << width;
         EXPECT_EQ(dir.Entries(), std::vector<std::string>{"a.shg"});
     };
     // Behind the index: type, packing, resolutions, planes, bits, width,
@@ -185,49 +138,43 @@ TEST(WriteBitmapGroup, FilesByteForByte) {
           "06 00 c000 c000 02 10 0200 0400 0000 0000 0400 0000 1c000000 00000000 0505");
 }
 
-TEST(SaveHotspotBitmap, MetafileRoundTripsWithHotspots) {
+// A metafile from its own file (hotspot offset 0: the block goes behind the
+// header, which stays as it was) and one from a group file (packed on
+// writing): saved with hotspots and opened again.
+TEST(SaveHotspotBitmap, MetafilesRoundTripWithHotspots) {
+    const std::string bits("\x01\x00\x09\x00\x00\x03", 6);
     Stored m;
     m.type = 8, m.unpacked = 300;
     m.data = Bytes(300, 0x3C);
     m.hotspots = {1, 0, 0, 0, 0, 0, 0};
     Bytes stored = BuildStored(m);
-    brio::Picture pic;
-    ASSERT_EQ(brio::ExpandPicture(stored.data(), stored.size(), &pic), brio::PictureRead::Ok);
+    brio::Picture fromFile = ReadPicture(MakeMetafile(-720, 0, 720, 720, 1440, bits)), fromGroup;
+    ASSERT_EQ(brio::ExpandPicture(stored.data(), stored.size(), &fromGroup), brio::PictureRead::Ok);
+    Bytes before = Plain(fromFile.record);  // 1 x 0.5 inches in hundredths of a millimetre
+    ASSERT_EQ(before.size(), 66u);
+    EXPECT_EQ(before[0], 8);
+    EXPECT_EQ(U32s(before, {2, 6, 14, 18, 22, 26}),
+              (std::vector<uint32_t>{6, 0, 0, 8, 2540, 1270}));
     std::vector<HotspotRecord> spots = {Record(231, 0, 0, 3, 7, "topic_1", "n"),
                                         Record(204, 1, -1, 13, 7, "JumpId(`x')"),
                                         Record(235, 2, -2, 23, 7, "ctx>win@file.hlp", "", 0)};
     TempDir dir;
-    ASSERT_EQ(Save(dir.File("r.shg"), &pic, spots), 0);
-    Opened o = Open(dir.File("r.shg"));
-    ASSERT_EQ(o.status, 0);
-    EXPECT_EQ(o.width, 2540);
-    EXPECT_EQ(o.height, 1270);
-    EXPECT_EQ(o.bits, m.data);
-    EXPECT_EQ(o.spots, spots);
-}
-
-// A metafile read from its own file has hotspot offset 0: the block goes
-// behind the header, which stays as it was.
-TEST(SaveHotspotBitmap, MetafileFromAFileGetsItsHotspotsBehindTheHeader) {
-    const std::string bits = "\x01\x00\x09\x00\x00\x03";
-    TempDir dir;
-    ASSERT_TRUE(WriteFile(dir.File("m.wmf"), MakeMetafile(0, 0, 1440, 720, 1440, bits)));
-    brio::Picture pic = ReadPicture(ReadFile(dir.File("m.wmf")));
-    ASSERT_EQ(Str(Plain(pic.bits)), bits);
-    Bytes before = Plain(pic.record);
-    ASSERT_EQ(U32s(before, {14}), std::vector<uint32_t>{0});
-    std::vector<HotspotRecord> spots = {Record(231, 0, 0, 3, 7, "topic_1", "n")};
-    ASSERT_EQ(Save(dir.File("m.shg"), &pic, spots), 0);
-    Bytes after = Plain(pic.record);
+    ASSERT_EQ(brio::SaveHotspotBitmap(dir.File("f.shg").c_str(), &fromFile, spots), 0);
+    Bytes after = Plain(fromFile.record);
     ASSERT_EQ(after.size(), 66u);
     EXPECT_EQ(U32s(after, {14}), std::vector<uint32_t>{66});
     EXPECT_EQ(Sub(after, 0, 10), Sub(before, 0, 10));
     EXPECT_EQ(Sub(after, 18), Sub(before, 18));
-    Opened o = Open(dir.File("m.shg"));
-    ASSERT_EQ(o.status, 0);
-    EXPECT_EQ(o.width, 2540);
-    EXPECT_EQ(Str(o.bits), bits);
-    EXPECT_EQ(o.spots, spots);
+    ASSERT_EQ(brio::SaveHotspotBitmap(dir.File("g.shg").c_str(), &fromGroup, spots), 0);
+    for (auto [name, want] :
+         {std::pair<std::string, std::string>{"f.shg", bits}, {"g.shg", Str(m.data)}}) {
+        brio::OpenedPicture o;
+        ASSERT_EQ(Open(dir.File(name), &o), 0);
+        EXPECT_EQ(o.picture.record.size(), 66u);
+        EXPECT_EQ(std::pair(o.width, o.height), std::pair(2540, 1270));
+        EXPECT_EQ(Str(Plain(o.picture.bits)), want);
+        EXPECT_EQ(o.hotspots, spots);
+    }
 }
 
 TEST(SaveHotspotBitmap, FailuresKeepTheOldFile) {
@@ -236,11 +183,12 @@ TEST(SaveHotspotBitmap, FailuresKeepTheOldFile) {
     ASSERT_TRUE(WriteFile(path, "old content"));
     brio::Picture pic = MakePicture(8, 4, 1, {}, {1, 2, 3, 4}), bad;
     std::vector<HotspotRecord> wide = {Record(231, 0, 0, 40000, 0, "")};  // past 16 bits
-    EXPECT_EQ(Save(path, &pic, wide), 4);
-    EXPECT_EQ(Save(dir.File("none/x.shg"), &pic, {}), 3);  // the file layer's own code
-    EXPECT_EQ(Save(path, &bad, {}), 4);
+    EXPECT_EQ(brio::SaveHotspotBitmap(path.c_str(), &pic, wide), 4);
+    // The file layer's own code.
+    EXPECT_EQ(brio::SaveHotspotBitmap(dir.File("none/x.shg").c_str(), &pic, {}), 3);
+    EXPECT_EQ(brio::SaveHotspotBitmap(path.c_str(), &bad, {}), 4);
     EXPECT_EQ(brio::SaveHotspotBitmap(nullptr, &pic, {}), 4);
-    EXPECT_EQ(Save("", &pic, {}), 4);
+    EXPECT_EQ(brio::SaveHotspotBitmap("", &pic, {}), 4);
     EXPECT_EQ(ReadFile(path), "old content");
     EXPECT_EQ(dir.Entries(), std::vector<std::string>{"keep.shg"});
 }

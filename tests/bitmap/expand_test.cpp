@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include <new>
+#include <functional>
 #include <string>
 
 #include "bitmap/picture_fixtures.h"
@@ -23,26 +23,19 @@ Bytes Expand(const Bytes& stored, Bytes* bits = nullptr) {
 }
 
 TEST(CompactNumbers, WriteAndRead) {
-    struct Case {
-        bool wide;
-        uint32_t value;
-        Bytes bytes;
-    } cases[] = {{false, 0, {0x00}},
-                 {false, 127, {0xFE}},
-                 {false, 128, {0x01, 0x01}},
-                 {false, 32767, {0xFF, 0xFF}},
-                 {true, 0, {0x00, 0x00}},
-                 {true, 32767, {0xFE, 0xFF}},
-                 {true, 32768, {0x01, 0x00, 0x01, 0x00}},
-                 {true, 0x7FFFFFFF, {0xFF, 0xFF, 0xFF, 0xFF}}};
-    for (const auto& c : cases) {
+    std::tuple<bool, uint32_t, Bytes> cases[] = {
+        {false, 0, {0x00}},          {false, 127, {0xFE}},
+        {false, 128, {0x01, 0x01}},  {false, 32767, {0xFF, 0xFF}},
+        {true, 0, {0x00, 0x00}},     {true, 32767, {0xFE, 0xFF}},
+        {true, 32768, {1, 0, 1, 0}}, {true, 0x7FFFFFFF, {0xFF, 0xFF, 0xFF, 0xFF}}};
+    for (const auto& [wide, value, bytes] : cases) {
         unsigned char out[4] = {};
-        size_t n = c.wide ? brio::PutCompact32(out, c.value) : brio::PutCompact16(out, c.value);
-        EXPECT_EQ(Bytes(out, out + n), c.bytes) << c.value;
-        brio::ByteReader r(c.bytes.data(), c.bytes.size()), cut(c.bytes.data(), n - 1);
-        EXPECT_EQ(c.wide ? r.Compact32() : r.Compact16(), c.value);
+        size_t n = wide ? brio::PutCompact32(out, value) : brio::PutCompact16(out, value);
+        EXPECT_EQ(Bytes(out, out + n), bytes) << value;
+        brio::ByteReader r(bytes.data(), bytes.size()), cut(bytes.data(), n - 1);
+        EXPECT_EQ(wide ? r.Compact32() : r.Compact16(), value);
         EXPECT_TRUE(r.ok() && r.pos() == n);
-        EXPECT_EQ(c.wide ? cut.Compact32() : cut.Compact16(), 0u);  // one byte short: refused
+        EXPECT_EQ(wide ? cut.Compact32() : cut.Compact16(), 0u);  // one byte short: refused
         EXPECT_FALSE(cut.ok());
     }
 }
@@ -54,9 +47,10 @@ TEST(ExpandPicture, BitmapHeaderIsFilledAndResolutionsBecome96) {
     s.table = {1, 2, 3, 0, 4, 5, 6, 0};
     s.data = Bytes(12, 0x5A);
     s.hotspots = {1, 0, 0, 0, 0, 0, 0};
-    Bytes expected = {6,  0, 12, 0, 0,  0, 66, 0, 0, 0, 7, 0, 0, 0, 78, 0, 0, 0,  // record
-                      40, 0, 0,  0, 5,  0, 0,  0, 3, 0, 0, 0, 1, 0, 4,  0, 0, 0, 0, 0, 0, 0, 0, 0,
-                      96, 0, 0,  0, 96, 0, 0,  0, 2, 0, 0, 0, 1, 0, 0,  0, 1, 2, 3, 0, 4, 5, 6, 0};
+    Bytes expected =
+        Hex("06 00 0c000000 42000000 07000000 4e000000 28000000 05000000 03000000"
+            "0100 0400 00000000 00000000 60000000 60000000 02000000 01000000 01020300"
+            "04050600");
     Bytes rec = Expand(BuildStored(s));
     EXPECT_EQ(Sub(rec, 0, 66), expected);
     EXPECT_EQ(Sub(rec, 66, 12), s.data);
@@ -69,39 +63,34 @@ TEST(ExpandPicture, BitmapHeaderIsFilledAndResolutionsBecome96) {
 
 TEST(ExpandPicture, DataSizesByPackingAndTheHotspotBlockBehind) {
     Bytes pixels = PictureLikeData(64 * 40, 12);
-    struct Case {
-        const char* name;
-        uint8_t packing;
-        Bytes data;
-        uint32_t width, height;
-        Bytes unpacked;  // expected data
-        bool hotspotsFirst = false;
-    } cases[] = {
-        // Packing 3 counts as unpacked: copied and sized by the stored size.
-        {"packing 3", 3, Bytes(40, 7), 8, 2, Bytes(40, 7)},
-        // B = 11 x 2 = 22; 16 bytes unpacked is fine, more is cut at B.
-        {"rle exact", 1, {0x10, 0x09}, 8, 2, Bytes(16, 9)},
-        {"rle beyond B", 1, {0x7F, 0x01}, 8, 2, Bytes(22, 1)},
-        // Short data is padded with zeros to rows x height.
-        {"rle short", 1, {0x05, 0x03}, 8, 2, {3, 3, 3, 3, 3, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}},
-        {"raw short", 0, {1, 2, 3}, 8, 2, {1, 2, 3, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}},
-        {"lz", 2, {0x02, 0x41, 0x00, 0xC0}, 8, 2, Bytes(16, 0x41)},
-        {"lz picture", 2, LzEncode(pixels), 64, 40, pixels},
+    // Packing 3 counts as unpacked; B = 11 x 2 = 22 bounds a packed stream;
+    // short data is padded with zeros to rows x height.
+    Bytes rleShort = {3, 3, 3, 3, 3}, rawShort = {1, 2, 3};
+    rleShort.resize(16), rawShort.resize(16);
+    // Packing, stored data, width, height, the data expected, hotspots stored first.
+    std::tuple<const char*, uint8_t, Bytes, uint32_t, uint32_t, Bytes, bool> cases[] = {
+        {"packing 3", 3, Bytes(40, 7), 8, 2, Bytes(40, 7), false},
+        {"rle exact", 1, {0x10, 0x09}, 8, 2, Bytes(16, 9), false},
+        {"rle beyond B", 1, {0x7F, 0x01}, 8, 2, Bytes(22, 1), false},
+        {"rle short", 1, {0x05, 0x03}, 8, 2, rleShort, false},
+        {"raw short", 0, {1, 2, 3}, 8, 2, rawShort, false},
+        {"lz", 2, {0x02, 0x41, 0x00, 0xC0}, 8, 2, Bytes(16, 0x41), false},
+        {"lz picture", 2, LzEncode(pixels), 64, 40, pixels, false},
         {"hotspots stored first", 1, {0x10, 0x02}, 8, 2, Bytes(16, 2), true}};
-    for (const auto& c : cases) {
+    for (const auto& [name, packing, data, width, height, unpacked, hotspotsFirst] : cases) {
         Stored s;
-        s.packing = c.packing, s.width = c.width, s.height = c.height;
-        s.data = c.data;
+        s.packing = packing, s.width = width, s.height = height;
+        s.data = data;
         s.hotspots = {1, 0, 0, 9, 9, 9, 9};
-        s.hotspotsFirst = c.hotspotsFirst;
+        s.hotspotsFirst = hotspotsFirst;
         Bytes rec = Expand(BuildStored(s));
-        uint32_t size = uint32_t(c.unpacked.size());
-        ASSERT_GE(rec.size(), 58 + size + 7) << c.name;  // room for B may follow
-        EXPECT_EQ(rec[1], 0) << c.name;                  // packing
+        uint32_t size = uint32_t(unpacked.size());
+        ASSERT_GE(rec.size(), 58 + size + 7) << name;  // room for B may follow
+        EXPECT_EQ(rec[1], 0) << name;                  // packing
         EXPECT_EQ(U32s(rec, {2, 6, 10, 14}), (std::vector<uint32_t>{size, 58, 7, 58 + size}))
-            << c.name;
-        EXPECT_EQ(Sub(rec, 58, size), c.unpacked) << c.name;
-        EXPECT_EQ(Sub(rec, 58 + size, 7), s.hotspots) << c.name;
+            << name;
+        EXPECT_EQ(Sub(rec, 58, size), unpacked) << name;
+        EXPECT_EQ(Sub(rec, 58 + size, 7), s.hotspots) << name;
     }
 }
 
@@ -138,75 +127,88 @@ TEST(ExpandPicture, Metafiles) {
     const uint32_t most = 2 * 64 + (1 << 20);
     Bytes mostBits(most, 0);
     mostBits[0] = 1, mostBits[1] = 2;
-    struct Case {
-        const char* name;
-        uint8_t packing;
-        Bytes data;
-        uint32_t unpacked;
-        Bytes bits;  // empty: refused
-        uint32_t dataSize;
-    } cases[] = {{"raw", 0, {1, 2, 3, 4}, 4, {1, 2, 3, 4}, 4},
-                 {"raw shorter than U", 0, {1, 2}, 4, {1, 2, 0, 0}, 2},
-                 {"raw, the most two bytes may stand for", 0, {1, 2}, most, mostBits, 2},
-                 {"raw, one byte more", 0, {1, 2}, most + 1, {}, 0},
-                 {"raw longer than U", 0, {1, 2, 3, 4, 5}, 4, {}, 0},
-                 {"rle", 1, {0x06, 0x11}, 6, Bytes(6, 0x11), 6},
-                 {"rle beyond U", 1, {0x06, 0x11}, 3, Bytes(3, 0x11), 3},
-                 {"lz", 2, {0x00, 7, 8}, 2, {7, 8}, 2},
-                 {"packing 3", 3, {1, 2}, 2, {}, 0}};
-    for (const auto& c : cases) {
+    // Packing, stored data, unpacked size; the bits (empty: refused) and data size.
+    std::tuple<const char*, uint8_t, Bytes, uint32_t, Bytes, uint32_t> cases[] = {
+        {"raw", 0, {1, 2, 3, 4}, 4, {1, 2, 3, 4}, 4},
+        {"raw shorter than U", 0, {1, 2}, 4, {1, 2, 0, 0}, 2},
+        {"raw, the most two bytes may stand for", 0, {1, 2}, most, mostBits, 2},
+        {"raw, one byte more", 0, {1, 2}, most + 1, {}, 0},
+        {"raw longer than U", 0, {1, 2, 3, 4, 5}, 4, {}, 0},
+        {"rle", 1, {0x06, 0x11}, 6, Bytes(6, 0x11), 6},
+        {"rle beyond U", 1, {0x06, 0x11}, 3, Bytes(3, 0x11), 3},
+        {"lz", 2, {0x00, 7, 8}, 2, {7, 8}, 2},
+        {"packing 3", 3, {1, 2}, 2, {}, 0}};
+    for (const auto& [name, packing, data, unpacked, want, dataSize] : cases) {
         Stored s;
-        s.type = 8, s.packing = c.packing, s.unpacked = c.unpacked;
-        s.data = c.data;
+        s.type = 8, s.packing = packing, s.unpacked = unpacked;
+        s.data = data;
         s.hotspots = {1, 0, 0, 0, 0, 0, 0};
         Bytes bits, rec = Expand(BuildStored(s), &bits);
-        if (c.bits.empty()) {
-            EXPECT_EQ(rec, Bytes()) << c.name;
-            continue;
-        }
-        ASSERT_EQ(rec.size(), 66u + 7) << c.name;
+        ASSERT_EQ(rec.size(), want.empty() ? 0u : 66u + 7) << name;
+        if (want.empty()) continue;
         EXPECT_EQ(rec[0], 8);
         EXPECT_EQ(U32s(rec, {2, 6, 10, 14, 18, 22, 26}),
-                  (std::vector<uint32_t>{c.dataSize, 0, 7, 66, 8, 2540, 1270}))
-            << c.name;
+                  (std::vector<uint32_t>{dataSize, 0, 7, 66, 8, 2540, 1270}))
+            << name;
         EXPECT_EQ(Sub(rec, 66), s.hotspots);
-        EXPECT_EQ(bits, c.bits) << c.name;
+        EXPECT_EQ(bits, want) << name;
     }
     // The record the fuzzer found, as it came.
-    Bytes found = {0x08, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x8b, 0x8b, 0x8b, 0x8b, 0x00, 0x00,
-                   0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x8b, 0x8b, 0x8b, 0x8b, 0x8b, 0x04, 0xf9,
-                   0x00, 0x00, 0x00, 0x2e, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x88, 0xff};
+    Bytes found =
+        Hex("0800 0000 0000 008b 8b8b 8b00 0000 0000 0000 008b 8b8b 8b8b 04f9 0000 002e"
+            "0000 0000 0000 88ff");
     EXPECT_EQ(Expand(found), Bytes());
 }
 
-// Out of memory throws, never reads as a bad picture: the metafile needs its
-// record and its bits, the bitmap its record.
-TEST(ExpandPicture, OutOfMemoryThrows) {
-    Stored m, b;
+// Runs `run` on a copy of `start` with allocation 1, 2, ... failing until it
+// succeeds: out of memory throws, never reads as a bad picture, and leaves
+// the picture as it was.
+std::vector<std::string> FailEach(const std::function<bool(brio::Picture*)>& run,
+                                  const brio::Picture& start = {}) {
+    std::vector<std::string> results;
+    for (long n = 1; results.empty() || (results.back() != "ok" && n < 20); ++n) {
+        brio::Picture picture = start;
+        const char* result = "no memory";
+        bool kept = true;
+        {
+            brio::ExportScope scope;  // where the test's operator new obeys the hook
+            brio::FailAllocationAfter(n);
+            try {
+                result = run(&picture) ? "ok" : "unreadable";
+            } catch (const std::bad_alloc&) {
+                kept = picture.record == start.record && picture.bits == start.bits;
+            }
+            brio::FailAllocationAfter(0);
+        }
+        EXPECT_TRUE(kept) << n;
+        results.push_back(result);
+    }
+    return results;
+}
+
+TEST(Pictures, OutOfMemoryThrowsAndKeepsThePicture) {
+    Stored m, b;  // a metafile needs its record and its bits, a bitmap its record
     m.type = 8, m.unpacked = 3;
     m.data = {1, 2, 3};
     b.data = Bytes(8, 1);
     for (const Bytes& stored : {BuildStored(m), BuildStored(b)}) {
-        std::vector<std::string> results;
-        for (long n = 1; n <= 3; ++n) {
-            brio::Picture picture;
-            const char* result = "no memory";
-            {
-                brio::ExportScope scope;  // where the test's operator new obeys the hook
-                brio::FailAllocationAfter(n);
-                try {
-                    bool ok = brio::ExpandPicture(stored.data(), stored.size(), &picture) ==
-                              brio::PictureRead::Ok;
-                    result = ok ? "ok" : "unreadable";
-                } catch (const std::bad_alloc&) {
-                }
-                brio::FailAllocationAfter(0);
-            }
-            results.push_back(result);
-        }
-        std::vector<std::string> want = {"no memory", stored[0] == 8 ? "no memory" : "ok", "ok"};
-        EXPECT_EQ(results, want) << int(stored[0]);
+        std::vector<std::string> want = {"no memory", "no memory", "ok"};
+        if (stored[0] != 8) want.erase(want.begin());
+        EXPECT_EQ(FailEach([&](brio::Picture* p) {
+                      return brio::ExpandPicture(stored.data(), stored.size(), p) ==
+                             brio::PictureRead::Ok;
+                  }),
+                  want);
     }
+    brio::Picture bare{brio::PictureBytes(58), {}};
+    bare.SetField(brio::kPicHotspotOffset, 58);
+    std::vector<brio::HotspotRecord> spots = {Record(235, 0, 0, 1, 1, "a>w@f"),
+                                              Record(204, 0, 0, 1, 1, "M()")};
+    std::vector<std::string> attach =
+        FailEach([&](brio::Picture* p) { return brio::AttachHotspotBlock(p, spots) == 0; }, bare);
+    EXPECT_GE(attach.size(), 3u);
+    EXPECT_EQ(std::count(attach.begin(), attach.end(), "no memory"), long(attach.size()) - 1);
+    EXPECT_EQ(attach.back(), "ok");
 }
 
 }  // namespace

@@ -1,5 +1,4 @@
-// Pictures built in memory (bitmap files, metafiles, stored records, group files,
-// clipboard blocks, hotspot records) and readers of blocks, clipboard and hotspots.
+// Pictures built in memory, and readers of the clipboard and of hotspots.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -46,12 +45,8 @@ inline Bytes Hex(const std::string& hex) {
 inline std::string Str(const Bytes& b) {
     return std::string(b.begin(), b.end());
 }
-// Picture bytes as plain bytes and back.
 inline Bytes Plain(const PictureBytes& b) {
     return Bytes(b.begin(), b.end());
-}
-inline PictureBytes Owned(const Bytes& b) {
-    return PictureBytes(b.begin(), b.end());
 }
 inline uint32_t U32(const Bytes& b, size_t at) {
     return at + 4 <= b.size() ? GetU32(b.data(), at) : 0xDEADBEEF;
@@ -162,22 +157,6 @@ inline Bytes BuildStored(const Stored& s) {
     size_t dataAt = s.hotspotsFirst ? at + s.hotspots.size() : at;
     Put32(h, {{n, uint32_t(dataAt)}, {n + 4, s.hotspots.empty() ? 0 : uint32_t(hotAt)}});
     return h;
-}
-
-// A hotspot block of entries (type, binding); entry i lies at left 10i,
-// top 10i + 1, 5 wide and 6 high.
-inline Bytes HotspotBytes(const std::vector<std::pair<uint8_t, std::string>>& spots) {
-    Bytes b = {1, uint8_t(spots.size()), 0, 0, 0, 0, 0}, entry(15);
-    for (size_t i = 0; i < spots.size(); ++i) {
-        entry[0] = spots[i].first, entry[1] = 4;
-        Put16(entry, {{3, uint32_t(10 * i)}, {5, uint32_t(10 * i + 1)}, {7, 5}, {9, 6}});
-        Append(b, entry);
-    }
-    for (const auto& s : spots) {
-        b.push_back(0);  // no name
-        b.insert(b.end(), s.second.c_str(), s.second.c_str() + s.second.size() + 1);
-    }
-    return b;
 }
 
 // A packed DIB as on the clipboard: header, table, pixels; colours -1 puts

@@ -18,21 +18,17 @@ TEST(Frame, CadenceAnswersZeroEveryTime) {
 }
 
 TEST(Frame, AssertionTextIsExactAndLineUnsigned) {
-    struct Case {
-        unsigned short line;
-        const char* module;
-        const char* expected;
-    } cases[] = {
+    std::tuple<unsigned short, const char*, const char*> cases[] = {
         {65535, "bitmap/bmio", "Assertion Failed: File bitmap/bmio, Line 65535.\r\n"},
         {0, "compress/lz", "Assertion Failed: File compress/lz, Line 0.\r\n"},
         {123, "SHG/HHS", "Assertion Failed: File SHG/HHS, Line 123.\r\n"},
     };
     brio::SetDebugOutputHook(Capture);
-    for (const auto& c : cases) {
+    for (auto [line, module, expected] : cases) {
         gCaptured.clear();
-        brio::ReportAssertion(c.line, c.module);
-        EXPECT_EQ(gCaptured, c.expected);
-        EXPECT_STREQ(brio::LastAssertionText(), c.expected);
+        brio::ReportAssertion(line, module);
+        EXPECT_EQ(gCaptured, expected);
+        EXPECT_STREQ(brio::LastAssertionText(), expected);
     }
     brio::SetDebugOutputHook(nullptr);
 }

@@ -11,8 +11,7 @@ namespace {
 
 using namespace brio::test;
 
-// Where a packed DIB's pixels start (masks follow a 40-byte bit-field
-// header) and where its rows end.
+// Where a packed DIB's pixels start and where its rows end.
 size_t PixelsAt(const Bytes& dib) {
     uint32_t bits = brio::GetU16(dib.data(), 14), colours = U32(dib, 32);
     if (!colours && bits <= 8) colours = 1u << bits;
@@ -30,8 +29,7 @@ std::string AsBmpFile(const Bytes& dib) {
     return file + Str(dib);
 }
 
-// The independent decoder's "width height pixel-hash" line of each file, in
-// one run; none without a decoder.
+// An independent decoder's "width height pixel-hash" line of each file.
 std::vector<std::string> Decode(const std::vector<std::string>& paths) {
     std::vector<std::string> lines;
 #ifndef _WIN32
@@ -51,8 +49,8 @@ std::vector<std::string> Decode(const std::vector<std::string>& paths) {
 TEST(PictureCorpus, EveryFileOpensDecodesAndRoundTrips) {
     TempDir dir;
     std::string out = dir.File("round.shg");
-    // Decoded together at the end: each clipboard block as a file, and for a
-    // bitmap file the original and HotspotGetDIBBitmap's block before it.
+    // Decoded at the end: each block as a file, a bitmap file's original and
+    // HotspotGetDIBBitmap's block before it.
     std::vector<std::string> files;
     std::vector<size_t> originals;
     int opened = 0, withHotspots = 0;
@@ -91,7 +89,6 @@ TEST(PictureCorpus, EveryFileOpensDecodesAndRoundTrips) {
             files.push_back(dir.File("clip" + std::to_string(files.size()) + ".bmp"));
             ASSERT_TRUE(WriteFile(files.back(), AsBmpFile(first)));
 
-            // Written back with its hotspots and opened again: the same.
             ASSERT_EQ(BrioHostClipboardSetDib(first.data(), first.size()), 0);
             HotspotFile* f = FileSetBitmap(out.c_str());
             ASSERT_NE(f, nullptr) << path;
@@ -104,7 +101,7 @@ TEST(PictureCorpus, EveryFileOpensDecodesAndRoundTrips) {
             ASSERT_NE(again, 0) << path;
             Bytes second = Clipboard();
             EXPECT_EQ(Drain(again), spots) << path;
-            // Same size, planes, bits, compression, colour table and rows.
+            // Written back with its hotspots and opened again: the same.
             EXPECT_EQ(Sub(second, 4, 16), Sub(first, 4, 16)) << path;
             EXPECT_EQ(U32(second, 32), U32(first, 32)) << path;
             EXPECT_EQ(second.size(), RowsEnd(first)) << path;
@@ -114,8 +111,7 @@ TEST(PictureCorpus, EveryFileOpensDecodesAndRoundTrips) {
     EXPECT_GT(withHotspots, 5);
     EXPECT_GT(opened, 30);
     std::vector<std::string> decoded = Decode(files);
-    if (decoded.empty())  // the checks above stand; only the decoding is left out
-        GTEST_SKIP() << "independent decoding needs ImageMagick's convert (not on Windows)";
+    if (decoded.empty()) GTEST_SKIP() << "independent decoding needs ImageMagick's convert";
     ASSERT_EQ(decoded.size(), files.size()) << "the decoder refused a file";
     // A bitmap file's two blocks decode to its own pixels.
     for (size_t at : originals) {
@@ -124,9 +120,8 @@ TEST(PictureCorpus, EveryFileOpensDecodesAndRoundTrips) {
     }
 }
 
-// Damaged copies of real files: headers with flipped bytes, files cut
-// short. Opening never reads out of bounds (the sanitizer build watches),
-// and a bitmap that opens puts all of its rows on the clipboard.
+// Real files damaged or cut short: never read out of bounds (the sanitizer
+// build watches); a bitmap that opens puts all of its rows on the clipboard.
 TEST(PictureCorpus, DamagedFilesNeverReadOutOfBounds) {
     TempDir dir;
     std::string path = dir.File("damaged");

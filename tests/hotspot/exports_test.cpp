@@ -100,7 +100,10 @@ TEST(FileGetBitmap, GroupFilesAndMetafiles) {
     s.packing = 1, s.colours = 2;
     s.table = {1, 2, 3, 0, 4, 5, 6, 0};
     s.data = {0x04, 0x01, 0x04, 0x02};
-    s.hotspots = HotspotBytes({{231, "topic_1"}, {230, "popup"}, {204, "Macro()"}});
+    s.hotspots =
+        Hex("01 0300 00000000  e7 04 00 0000 0100 0500 0600 00000000"
+            "e6 04 00 0a00 0b00 0500 0600 00000000  cc 04 00 1400 1500 0500 0600 00000000"
+            "00 746f7069635f3100 00 706f70757000 00 4d6163726f282900");
     Stored second, grey;  // a 1-bit picture without its table gets black and white
     grey.bits = 1, grey.width = 8, grey.height = 1;
     second.data = grey.data = {0xF0, 0, 0, 0};
@@ -142,28 +145,23 @@ TEST(FileSetBitmap, ClipboardBitmapsAreCheckedAndRoundTripWithHotspots) {
     Put32(wrongSize, {{20, 1}});  // computed from the rows instead
     Bytes negativeDensity = MakeDib(1, 2, 24, {}, rows);
     Put32(negativeDensity, {{24, 0xFFFFFFFF}, {28, 0x80000000}});  // kept as 0
-    struct Case {
-        const char* name;
-        Bytes dib;
-        Bytes pixels;  // as read back; empty: refused
-        uint32_t colours = 0;
-    } cases[] = {
-        {"bottom-up", MakeDib(1, 2, 24, {}, rows), rows},
-        {"top-down is flipped", MakeDib(1, -2, 24, {}, rows), {2, 2, 2, 2, 1, 1, 1, 1}},
+    // The pixels as read back (empty: refused) and the colours.
+    std::tuple<const char*, Bytes, Bytes, uint32_t> cases[] = {
+        {"bottom-up", MakeDib(1, 2, 24, {}, rows), rows, 0},
+        {"top-down is flipped", MakeDib(1, -2, 24, {}, rows), {2, 2, 2, 2, 1, 1, 1, 1}, 0},
         {"124-byte header", MakeDib(4, 2, 8, {7, 7, 7, 0}, rows, 124, 0, 1), rows, 1},
-        {"bit fields 555", MakeDib(2, 2, 16, masks555, rows, 40, 3, 0), rows},
-        {"bit fields 565", MakeDib(2, 2, 16, masks565, rows, 40, 3, 0), {}},
-        {"bit fields in a 124-byte header", v5Fields, rows},
+        {"bit fields 555", MakeDib(2, 2, 16, masks555, rows, 40, 3, 0), rows, 0},
+        {"bit fields 565", MakeDib(2, 2, 16, masks565, rows, 40, 3, 0), {}, 0},
+        {"bit fields in a 124-byte header", v5Fields, rows, 0},
         {"colours 0 at 8 bits", MakeDib(4, 2, 8, Bytes(1024, 0x10), rows, 40, 0, 0), rows, 256},
-        {"image size wrong", wrongSize, rows},
-        {"negative resolution", negativeDensity, rows},
-        {"run-length compressed", MakeDib(4, 2, 8, {}, rows, 40, 1, 0), {}},
-        {"core header", MakeDib(4, 2, 8, {}, rows, 12, 0, 0), {}},
-        {"block too short", MakeDib(1, 2, 24, {}, Bytes(7, 1)), {}},
-        {"table too short", MakeDib(4, 2, 8, Bytes(8, 0), rows, 40, 0, 4), {}},
-        {"three bits a pixel", MakeDib(4, 2, 3, {}, rows), {}},
-        {"zero width", MakeDib(0, 2, 8, {}, rows), {}},
-    };
+        {"image size wrong", wrongSize, rows, 0},
+        {"negative resolution", negativeDensity, rows, 0},
+        {"run-length compressed", MakeDib(4, 2, 8, {}, rows, 40, 1, 0), {}, 0},
+        {"core header", MakeDib(4, 2, 8, {}, rows, 12, 0, 0), {}, 0},
+        {"block too short", MakeDib(1, 2, 24, {}, Bytes(7, 1)), {}, 0},
+        {"table too short", MakeDib(4, 2, 8, Bytes(8, 0), rows, 40, 0, 4), {}, 0},
+        {"three bits a pixel", MakeDib(4, 2, 3, {}, rows), {}, 0},
+        {"zero width", MakeDib(0, 2, 8, {}, rows), {}, 0}};
     // Kinds 0 and 1 stay, any other is a macro; bindings are cut to 255.
     std::string longBinding(300, 'b');
     std::vector<Hotspot> spots = {{1, 2, 3, 4, 0, "topic_1"},
@@ -175,37 +173,37 @@ TEST(FileSetBitmap, ClipboardBitmapsAreCheckedAndRoundTripWithHotspots) {
     want[3].binding.resize(255);
     TempDir dir;
     std::string path = dir.File("v.shg");
-    for (const auto& c : cases) {
-        SetClipboard(c.dib);
+    for (const auto& [name, dib, pixels, colours] : cases) {
+        SetClipboard(dib);
         HotspotFile* f = FileSetBitmap(path.c_str());
-        EXPECT_EQ(f != nullptr, !c.pixels.empty()) << c.name;
+        EXPECT_EQ(f != nullptr, !pixels.empty()) << name;
         if (!f) continue;
         for (const auto& h : spots)
             EXPECT_EQ(
                 FileSetHotspot(f, h.top, h.bottom, h.left, h.right, h.kind, h.binding.c_str()), 0);
-        EXPECT_EQ(FileWriteHotspots(f), 0) << c.name;
+        EXPECT_EQ(FileWriteHotspots(f), 0) << name;
         EXPECT_EQ(FileWriteHotspots(f), 4);  // the path is gone
         EXPECT_EQ(FileCleanup(f), 0);
         BrioHostClipboardClear();
         intptr_t handle = FileGetBitmap(path.c_str(), 0);
-        ASSERT_NE(handle, 0) << c.name;
+        ASSERT_NE(handle, 0) << name;
         Bytes back = Clipboard();
-        EXPECT_EQ(Drain(handle), want) << c.name;
-        ASSERT_EQ(back.size(), 40 + 4 * c.colours + c.pixels.size()) << c.name;
+        EXPECT_EQ(Drain(handle), want) << name;
+        ASSERT_EQ(back.size(), 40 + 4 * colours + pixels.size()) << name;
         EXPECT_EQ(U32s(back, {0, 8, 16, 20, 24, 32}),
-                  (std::vector<uint32_t>{40, 2, 0, uint32_t(c.pixels.size()), 96, c.colours}))
-            << c.name;
-        EXPECT_EQ(Sub(back, 40, 4 * c.colours), Sub(c.dib, U32(c.dib, 0), 4 * c.colours)) << c.name;
-        EXPECT_EQ(Sub(back, back.size() - c.pixels.size()), c.pixels) << c.name;
+                  (std::vector<uint32_t>{40, 2, 0, uint32_t(pixels.size()), 96, colours}))
+            << name;
+        EXPECT_EQ(Sub(back, 40, 4 * colours), Sub(dib, U32(dib, 0), 4 * colours)) << name;
+        EXPECT_EQ(Sub(back, back.size() - pixels.size()), pixels) << name;
     }
 }
 
-// Too wide a hotspot is refused by the writer (bitmap/) and the tool (cli/).
-TEST(FileWriteHotspots, Refusals) {
+TEST(HotspotExports, Refusals) {
     TempDir dir;
+    std::string path = dir.File("a.bmp");
+    ASSERT_TRUE(WriteFile(path, kBmp24));
     // A handle from FileGetBitmap has no pasted picture and no path.
-    ASSERT_TRUE(WriteFile(dir.File("a.bmp"), kBmp24));
-    auto* g = reinterpret_cast<HotspotFile*>(FileGetBitmap(dir.File("a.bmp").c_str(), 0));
+    auto* g = reinterpret_cast<HotspotFile*>(FileGetBitmap(path.c_str(), 0));
     ASSERT_NE(g, nullptr);
     FileSetHotspot(g, 0, 1, 0, 1, 0, "x");
     EXPECT_EQ(FileWriteHotspots(g), 4);
@@ -214,15 +212,8 @@ TEST(FileWriteHotspots, Refusals) {
     EXPECT_EQ(FileSetBitmap(dir.File("k.shg").c_str()), nullptr);
     EXPECT_EQ(FileWriteHotspots(nullptr), 4);
     EXPECT_EQ(FileCleanup(nullptr), 0);
-}
-
-TEST(HotspotExports, ClipboardUnavailableIsAFailure) {
-#ifdef _WIN32
-    GTEST_SKIP() << "the real clipboard cannot be held busy from the same thread";
-#else
-    TempDir dir;
-    std::string path = dir.File("a.bmp");
-    ASSERT_TRUE(WriteFile(path, kBmp24));
+#ifndef _WIN32  // the real clipboard cannot be held busy from the same thread
+    SetClipboard(MakeDib(1, 1, 24, {}, {0, 0, 0, 0}));
     ASSERT_TRUE(brio::ClipboardOpen());  // someone else holds it
     EXPECT_EQ(HotspotGetDIBBitmap(path.c_str()), 2009);
     EXPECT_EQ(FileGetBitmap(path.c_str(), 1), 1);
