@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <set>
+
 #include "bitmap/bmio.h"
 #include "bitmap/picture_fixtures.h"
 #include "platform/platform.h"
@@ -136,6 +139,49 @@ TEST(WriteBitmapGroup, FilesByteForByte) {
           "06 01 c000 c000 02 02 1200 0400 0000 0000 0400 0000 1c000000 00000000 0a11");
     check(8, 1, 2, {}, {5, 5},  // two bytes stay unpacked
           "06 00 c000 c000 02 10 0200 0400 0000 0000 0400 0000 1c000000 00000000 0505");
+}
+
+// Memory that cannot be had: the record is memory's fault (thrown, status
+// 8), the packed monochrome copy reads as no picture, and a picture with no
+// room to pack is stored as it is.
+TEST(PictureAllocation, FallbacksWhenMemoryRunsOut) {
+    std::string mono(32, '\0');
+    Put16(mono, {{0, 0x4146}, {2, 0x7352}, {4, 16}, {6, 2}, {26, 6}});
+    mono += std::string("\x11\x22\x33\x83\xAA\x01", 6);
+    TempDir dir;
+    ASSERT_TRUE(WriteFile(dir.File("mono"), mono));
+    std::vector<std::string> outcomes;
+    for (long k = 1; k <= 2; ++k) {
+        brio::UniqueFile file(brio::PlatFileOpen(dir.File("mono").c_str(), "rb"));
+        brio::Picture picture;
+        brio::FailAllocationAfter(k);
+        try {
+            brio::PictureRead read = brio::ReadPictureFile(file.get(), &picture);
+            outcomes.push_back(read == brio::PictureRead::Unreadable ? "unreadable" : "read");
+        } catch (const std::bad_alloc&) {
+            outcomes.push_back("thrown");
+        }
+        brio::FailAllocationAfter(0);
+    }
+    EXPECT_EQ(outcomes, (std::vector<std::string>{"thrown", "unreadable"}));
+
+    // Each allocation of the save failing in turn: out of memory with nothing
+    // written, or the file; one of them is the packing room.
+    std::set<std::string> files;
+    for (long k = 1; k < 20; ++k) {
+        brio::Picture pic = MakePicture(8, 4, 2, {}, Bytes(8, 0));
+        brio::FailAllocationAfter(k);
+        uint16_t status = brio::SaveHotspotBitmap(dir.File("a.shg").c_str(), &pic, {});
+        brio::FailAllocationAfter(0);
+        EXPECT_TRUE(status == 0 || status == 8) << k;
+        if (status == 0) files.insert(ReadFile(dir.File("a.shg")));
+        std::remove(dir.File("a.shg").c_str());
+    }
+    EXPECT_EQ(files, (std::set<std::string>{
+                         Str(Hex("6c70 0100 08000000 06 00 c000 c000 02 10 0800 0400 0000 0000 "
+                                 "1000 0000 1c000000 00000000 0000000000000000")),
+                         Str(Hex("6c70 0100 08000000 06 01 c000 c000 02 10 0800 0400 0000 0000 "
+                                 "0400 0000 1c000000 00000000 0800"))}));
 }
 
 // A metafile from its own file (hotspot offset 0: the block goes behind the
