@@ -20,6 +20,15 @@ constexpr size_t kMaxPaths = 256;
 constexpr size_t kFilterFrom = 2048;
 constexpr size_t kFilterBitsPerSlot = 4;
 
+// Asks for a cache line ahead of its use, where the compiler can.
+inline void Prefetch(const void* p) {
+#if defined(__GNUC__) || defined(__clang__)
+    __builtin_prefetch(p);
+#else
+    (void)p;
+#endif
+}
+
 bool EqualIgnoreCase(std::string_view a, std::string_view b) {
     if (a.size() != b.size()) return false;
     for (size_t i = 0; i < a.size(); ++i) {
@@ -80,11 +89,12 @@ using namespace brio;
 
 AutolinkDictionary::AutolinkDictionary() {
     nodes_.emplace_back();
+    termOf_.push_back(kNoNode);
     endsTerm_.push_back(0);
     slots_.resize(64);
     active_.reserve(8);
     next_.reserve(8);
-    active_.push_back(Path{kRootNode, kNoNode});
+    active_.push_back(Path{kRootNode, kNoNode, 0});
 }
 
 AutolinkDictionary::~AutolinkDictionary() {
@@ -96,44 +106,59 @@ std::string_view AutolinkDictionary::Word(uint32_t index) const {
     return std::string_view(words_.data() + n.wordOffset, n.wordLength);
 }
 
-uint32_t AutolinkDictionary::HashKey(uint32_t parent, uint32_t caseInsensitive,
-                                     std::string_view word) {
-    uint32_t h = 2166136261u;
-    auto mix = [&h](unsigned char b) {
-        h ^= b;
-        h *= 16777619u;
-    };
-    for (int shift = 0; shift < 32; shift += 8) mix(static_cast<unsigned char>(parent >> shift));
-    mix(static_cast<unsigned char>(caseInsensitive));
-    for (char c : word) mix(static_cast<unsigned char>(c));
-    return h;
+void AutolinkDictionary::MakeWordKey(std::string_view text, WordKey* key) {
+    key->text = text;
+    size_t n = text.size();
+    key->prefix[0] = key->prefix[1] = 0;
+    std::memcpy(key->prefix, text.data(), n < sizeof key->prefix ? n : sizeof key->prefix);
+    // Eight bytes at a step instead of one: most words are within the prefix.
+    uint64_t h =
+        (key->prefix[0] * 0x9E3779B97F4A7C15ull) ^ ((key->prefix[1] + n) * 0xC2B2AE3D27D4EB4Full);
+    for (size_t i = sizeof key->prefix; i < n; i += 8) {
+        uint64_t v = 0;
+        std::memcpy(&v, text.data() + i, n - i < 8 ? n - i : 8);
+        h = (h ^ (h >> 29) ^ v) * 0x165667B19E3779F9ull;
+    }
+    key->hash = h;
 }
 
-AutolinkDictionary::Key AutolinkDictionary::MakeKey(uint32_t parent, uint32_t caseInsensitive,
-                                                    std::string_view word) {
-    Key k;
-    std::memcpy(k.prefix, word.data(),
-                word.size() < sizeof k.prefix ? word.size() : sizeof k.prefix);
-    k.parent = parent;
-    k.lengthCase = static_cast<uint32_t>(word.size() << 1 | caseInsensitive);
-    return k;
+uint32_t AutolinkDictionary::SlotHash(const WordKey& word, uint32_t parent,
+                                      uint32_t caseInsensitive) {
+    uint64_t x = word.hash ^ ((static_cast<uint64_t>(parent) << 1 | caseInsensitive) + 1) *
+                                 0xFF51AFD7ED558CCDull;
+    x ^= x >> 33;
+    x *= 0xC4CEB9FE1A85EC53ull;
+    x ^= x >> 29;
+    return static_cast<uint32_t>(x);
 }
 
 uint32_t AutolinkDictionary::Lookup(uint32_t parent, uint32_t caseInsensitive,
-                                    std::string_view word) const {
-    uint32_t h = HashKey(parent, caseInsensitive, word);
+                                    const WordKey& word) const {
+    uint32_t h = SlotHash(word, parent, caseInsensitive);
     if (!filter_.empty() && !FilterHas(h)) return kNoNode;
-    Key k = MakeKey(parent, caseInsensitive, word);
+    Key k;
+    k.prefix[0] = word.prefix[0];
+    k.prefix[1] = word.prefix[1];
+    k.parent = parent;
+    k.lengthCase = static_cast<uint32_t>(word.text.size() << 1 | caseInsensitive);
     constexpr size_t skip = sizeof k.prefix;
+    size_t n = word.text.size();
     size_t mask = slots_.size() - 1;
     for (size_t i = h & mask;; i = (i + 1) & mask) {
         const Slot& s = slots_[i];
         if (s.node == 0) return kNoNode;
         if (s.hash != h || !(s.key == k)) continue;
-        if (word.size() <= skip || std::memcmp(words_.data() + nodes_[s.node].wordOffset + skip,
-                                               word.data() + skip, word.size() - skip) == 0)
+        if (n <= skip || std::memcmp(words_.data() + nodes_[s.node].wordOffset + skip,
+                                     word.text.data() + skip, n - skip) == 0)
             return s.node;
     }
+}
+
+uint32_t AutolinkDictionary::Lookup(uint32_t parent, uint32_t caseInsensitive,
+                                    std::string_view word) const {
+    WordKey key;
+    MakeWordKey(word, &key);
+    return Lookup(parent, caseInsensitive, key);
 }
 
 void AutolinkDictionary::GrowTable() {
@@ -178,19 +203,34 @@ uint32_t AutolinkDictionary::AddChild(uint32_t parent, uint32_t caseInsensitive,
     node.depth = nodes_[parent].depth + 1;
     node.wordOffset = static_cast<uint32_t>(words_.size());
     node.wordLength = static_cast<uint32_t>(word.size());
-    nodes_.push_back(node);
+    termOf_.push_back(kNoNode);
+    try {
+        nodes_.push_back(node);
+    } catch (...) {
+        termOf_.pop_back();
+        throw;
+    }
     try {
         words_.append(word.data(), word.size());
     } catch (...) {
         nodes_.pop_back();
+        termOf_.pop_back();
         throw;
     }
     uint32_t index = static_cast<uint32_t>(nodes_.size() - 1);
-    uint32_t h = HashKey(parent, caseInsensitive, word);
+    WordKey key;
+    MakeWordKey(word, &key);
+    uint32_t h = SlotHash(key, parent, caseInsensitive);
     size_t mask = slots_.size() - 1;
     size_t i = h & mask;
     while (slots_[i].node != 0) i = (i + 1) & mask;
-    slots_[i] = Slot{h, index, MakeKey(parent, caseInsensitive, word)};
+    Slot& slot = slots_[i];
+    slot.hash = h;
+    slot.node = index;
+    slot.key.prefix[0] = key.prefix[0];
+    slot.key.prefix[1] = key.prefix[1];
+    slot.key.parent = parent;
+    slot.key.lengthCase = static_cast<uint32_t>(word.size() << 1 | caseInsensitive);
     ++used_;
     ++(caseInsensitive ? foldedNodes_ : exactNodes_);
     if (!filter_.empty())
@@ -229,7 +269,7 @@ bool AutolinkDictionary::ConflictsAcrossCase(std::string_view text, std::string_
                                              uint32_t ci, const BrioString& folded) const {
     auto differs = [&](uint32_t node) {
         return node != kNoNode && EndsTerm(node) &&
-               !EqualIgnoreCase(terms_[nodes_[node].term].target, target);
+               !EqualIgnoreCase(terms_[termOf_[node]].target, target);
     };
     if (ci) {
         if (exactByFolded_.empty()) return false;
@@ -277,8 +317,9 @@ int32_t AutolinkDictionary::InsertTerm(std::string_view text, std::string_view t
     fresh.target.assign(target.data(), target.size());
     fresh.extra.assign(extra.data(), extra.size());
     fresh.popup = popup;
+    fresh.excluded = (flags & FlagExcluded) != 0;
     if (n.flags & FlagEndsTerm) {
-        AutolinkTerm& old = terms_[n.term];
+        AutolinkTerm& old = terms_[termOf_[node]];
         if (!EqualIgnoreCase(old.target, target)) return BRIO_ERR_TERM_CONFLICT;
         fresh.primary = old.primary;
         fresh.lastLinkedPass = old.lastLinkedPass;
@@ -288,7 +329,7 @@ int32_t AutolinkDictionary::InsertTerm(std::string_view text, std::string_view t
         // Indexed first: an entry whose node ends no term is ignored.
         if (!ci && node != kRootNode) exactByFolded_.emplace(std::move(folded), node);
         terms_.push_back(std::move(fresh));
-        nodes_[node].term = static_cast<uint32_t>(terms_.size() - 1);
+        termOf_[node] = static_cast<uint32_t>(terms_.size() - 1);
     }
     // Old flags are replaced; the case flag cannot change, since the node
     // was reached through edges of the same kind.
@@ -306,7 +347,7 @@ int32_t AutolinkDictionary::AddReference(std::string_view term, std::string_view
     uint32_t mainNode = kNoNode;
     int32_t status = InsertTerm(term, registered, extra, popup, flags, &mainNode);
     if (status != BRIO_OK) return status;
-    terms_[nodes_[mainNode].term].primary = mainNode;
+    terms_[termOf_[mainNode]].primary = mainNode;
     // An empty synonym ends the list.
     for (;;) {
         size_t semicolon = synonyms.find(';');
@@ -315,7 +356,7 @@ int32_t AutolinkDictionary::AddReference(std::string_view term, std::string_view
         uint32_t node = kNoNode;
         status = InsertTerm(synonym, registered, extra, popup, flags, &node);
         if (status != BRIO_OK) return status;
-        terms_[nodes_[node].term].primary = mainNode;
+        terms_[termOf_[node]].primary = mainNode;
         if (synonyms.size() <= synonym.size() + 1) break;
         synonyms.remove_prefix(synonym.size() + 1);
     }
@@ -324,15 +365,60 @@ int32_t AutolinkDictionary::AddReference(std::string_view term, std::string_view
 
 void AutolinkDictionary::ResetWalk() {
     active_.clear();
-    active_.push_back(Path{kRootNode, kNoNode});
+    active_.push_back(Path{kRootNode, kNoNode, 0});
     fallback_ = kNoNode;
+    fallbackDepth_ = 0;
     runLength_ = 0;
 }
 
 void AutolinkDictionary::OfferFallback(const Path& path) {
-    uint32_t t = path.end;
-    if (t == kNoNode) return;
-    if (fallback_ == kNoNode || nodes_[t].depth > nodes_[fallback_].depth) fallback_ = t;
+    if (path.end == kNoNode) return;
+    if (fallback_ == kNoNode || path.endDepth > fallbackDepth_) {
+        fallback_ = path.end;
+        fallbackDepth_ = path.endDepth;
+    }
+}
+
+void AutolinkDictionary::PrepareWord(std::string_view word) {
+    if (exactNodes_) MakeWordKey(word, &exactWord_);
+    if (foldedNodes_)
+        MakeWordKey(UpperCase(word, upperStack_, sizeof upperStack_, &upperHeap_), &upperWord_);
+    // A walk under way mostly ends at this word, which then starts the next
+    // one from the root: its slot is fetched while the walk is looked up.
+    if (active_.size() == 1 && active_[0].node == kRootNode) return;
+    size_t mask = slots_.size() - 1;
+    for (uint32_t ci = 0; ci <= FlagCaseInsensitive; ++ci) {
+        if (!(ci ? foldedNodes_ : exactNodes_)) continue;
+        uint32_t h = SlotHash(ci ? upperWord_ : exactWord_, kRootNode, ci);
+        if (filter_.empty() || FilterHas(h)) Prefetch(&slots_[h & mask]);
+    }
+}
+
+bool AutolinkDictionary::Step() {
+    next_.clear();
+    // The walk always tries to extend first, so the longest term wins; a
+    // path that dies leaves its nearest term end as a fallback.
+    for (const Path& path : active_) {
+        uint32_t exact = exactNodes_ ? Lookup(path.node, 0, exactWord_) : kNoNode;
+        uint32_t folded =
+            foldedNodes_ ? Lookup(path.node, FlagCaseInsensitive, upperWord_) : kNoNode;
+        for (uint32_t child : {exact, folded}) {
+            if (child == kNoNode || next_.size() >= kMaxPaths) continue;
+            if (EndsTerm(child)) {
+                // A walk that ends here reads the term: it is on its way meanwhile.
+                const AutolinkTerm& t = terms_[termOf_[child]];
+                Prefetch(&t.target);
+                Prefetch(&t.popup);
+                next_.push_back(Path{child, child, static_cast<uint32_t>(runLength_)});
+            } else {
+                next_.push_back(Path{child, path.end, path.endDepth});
+            }
+        }
+        if (exact == kNoNode && folded == kNoNode) OfferFallback(path);
+    }
+    if (next_.empty()) return false;
+    active_.swap(next_);
+    return true;
 }
 
 void AutolinkDictionary::MatchWord(std::string_view word, MatchVerdict* verdict, int32_t* count,
@@ -341,50 +427,47 @@ void AutolinkDictionary::MatchWord(std::string_view word, MatchVerdict* verdict,
     *term = nullptr;
     ++runLength_;
     if (!word.empty()) {
-        char stack[128];
-        BrioString heap;
-        std::string_view upper;
-        if (foldedNodes_) upper = UpperCase(word, stack, sizeof stack, &heap);
-        next_.clear();
-        // The walk always tries to extend first, so the longest term wins;
-        // a path that dies leaves its nearest term end as a fallback.
-        for (const Path& path : active_) {
-            uint32_t exact = exactNodes_ ? Lookup(path.node, 0, word) : kNoNode;
-            uint32_t folded =
-                foldedNodes_ ? Lookup(path.node, FlagCaseInsensitive, upper) : kNoNode;
-            for (uint32_t child : {exact, folded}) {
-                if (child != kNoNode && next_.size() < kMaxPaths)
-                    next_.push_back(Path{child, EndsTerm(child) ? child : path.end});
-            }
-            if (exact == kNoNode && folded == kNoNode) OfferFallback(path);
-        }
-        if (!next_.empty()) {
-            active_.swap(next_);
+        PrepareWord(word);
+        if (Step()) {
             *verdict = Continue;
             return;
         }
     } else {
         for (const Path& path : active_) OfferFallback(path);
     }
+    EndWalk(verdict, count, term);
+}
 
+void AutolinkDictionary::MatchWordAgain(MatchVerdict* verdict, int32_t* count,
+                                        const AutolinkTerm** term) {
+    *count = 0;
+    *term = nullptr;
+    ++runLength_;
+    if (Step()) {
+        *verdict = Continue;
+        return;
+    }
+    EndWalk(verdict, count, term);
+}
+
+void AutolinkDictionary::EndWalk(MatchVerdict* verdict, int32_t* count, const AutolinkTerm** term) {
     uint32_t end = fallback_;
+    uint32_t depth = fallbackDepth_;
     int32_t run = runLength_;
     ResetWalk();
     if (end == kNoNode) {
         *verdict = NoMatch;
         return;
     }
-    *count = run - static_cast<int32_t>(nodes_[end].depth);
-    const AutolinkTermNode& n = nodes_[end];
-    AutolinkTerm& t = terms_[n.term];
+    *count = run - static_cast<int32_t>(depth);
+    AutolinkTerm& t = terms_[termOf_[end]];
     uint32_t primaryNode = t.primary;
-    AutolinkTerm& primary = (primaryNode != kNoNode && (nodes_[primaryNode].flags & FlagEndsTerm))
-                                ? terms_[nodes_[primaryNode].term]
-                                : t;
+    AutolinkTerm& primary =
+        (primaryNode != kNoNode && EndsTerm(primaryNode)) ? terms_[termOf_[primaryNode]] : t;
     *term = &t;
-    bool suppressed =
-        (n.flags & FlagExcluded) || (oncePerPass && primary.lastLinkedPass == passCount) ||
-        (t.popup == 0 && t.target == topicContext) || (t.popup != 0 && t.target == popupContext);
+    bool suppressed = t.excluded || (oncePerPass && primary.lastLinkedPass == passCount) ||
+                      (t.popup == 0 && t.target == topicContext) ||
+                      (t.popup != 0 && t.target == popupContext);
     if (suppressed) {
         *verdict = Suppressed;
         return;

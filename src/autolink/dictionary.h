@@ -70,7 +70,6 @@ struct AutolinkTermNode {
     uint32_t depth = 0;       // words from the root
     uint32_t wordOffset = 0;  // the word that leads here, in the word arena
     uint32_t wordLength = 0;
-    uint32_t term = kNoNode;  // index into terms while FlagEndsTerm is set
 };
 
 // What a node that ends a term carries.
@@ -80,6 +79,7 @@ struct AutolinkTerm {
     uint32_t popup = 0;
     uint32_t primary = kNoNode;   // node where the reference's main term ends
     int32_t lastLinkedPass = -1;  // read and written on the primary's term only
+    bool excluded = false;        // FlagExcluded of its node, where the walk reads it
 };
 
 // Character classes of the term words and the text: letters and digits of
@@ -120,10 +120,17 @@ struct AutolinkDictionary {
     // current one included. On a link verdict *term is the matched term.
     void MatchWord(std::string_view word, brio::MatchVerdict* verdict, int32_t* count,
                    const brio::AutolinkTerm** term);
+    // The word of the last MatchWord handed in again, after that call ended
+    // the walk: it starts a new one from the root without being prepared
+    // again.
+    void MatchWordAgain(brio::MatchVerdict* verdict, int32_t* count,
+                        const brio::AutolinkTerm** term);
     // Forgets a walk in progress.
     void ResetWalk();
 
     const brio::AutolinkTermNode& Node(uint32_t index) const { return nodes_[index]; }
+    // The index into the terms of a node that ends one (brio::kNoNode if none).
+    uint32_t TermOf(uint32_t node) const { return termOf_[node]; }
     std::string_view Word(uint32_t index) const;
     const brio::AutolinkTerm& Term(uint32_t index) const { return terms_[index]; }
     size_t NodeCount() const { return nodes_.size(); }
@@ -159,9 +166,17 @@ struct AutolinkDictionary {
         Key key;
     };
     static_assert(sizeof(Slot) == 32, "two slots to a cache line");
-    static Key MakeKey(uint32_t parent, uint32_t caseInsensitive, std::string_view word);
+    // A word as lookups compare it: its key prefix and a hash of all of it,
+    // made once and combined with each parent that the word is tried under.
+    struct WordKey {
+        std::string_view text;
+        uint64_t prefix[2] = {0, 0};
+        uint64_t hash = 0;
+    };
+    static void MakeWordKey(std::string_view text, WordKey* key);
+    static uint32_t SlotHash(const WordKey& word, uint32_t parent, uint32_t caseInsensitive);
 
-    static uint32_t HashKey(uint32_t parent, uint32_t caseInsensitive, std::string_view word);
+    uint32_t Lookup(uint32_t parent, uint32_t caseInsensitive, const WordKey& word) const;
     uint32_t Lookup(uint32_t parent, uint32_t caseInsensitive, std::string_view word) const;
     uint32_t AddChild(uint32_t parent, uint32_t caseInsensitive, std::string_view word);
     void GrowTable();
@@ -171,11 +186,25 @@ struct AutolinkDictionary {
     struct Path {
         uint32_t node;
         uint32_t end;
+        uint32_t endDepth;  // words from the root to end
     };
     bool EndsTerm(uint32_t node) const { return (endsTerm_[node >> 6] >> (node & 63)) & 1; }
     void OfferFallback(const Path& path);
+    // The word in hand, as spelt and upper-cased (each only while the trie
+    // has edges of that kind).
+    void PrepareWord(std::string_view word);
+    // Follows the prepared word from every path; false when all die.
+    bool Step();
+    void EndWalk(brio::MatchVerdict* verdict, int32_t* count, const brio::AutolinkTerm** term);
+    WordKey exactWord_;
+    WordKey upperWord_;
+    char upperStack_[128];
+    brio::BrioString upperHeap_;
 
     brio::BrioVector<brio::AutolinkTermNode> nodes_;
+    // The term of each node, apart from the nodes: the walk reads it for
+    // every match, and this small array stays in the cache.
+    brio::BrioVector<uint32_t> termOf_;
     brio::BrioVector<brio::AutolinkTerm> terms_;
     brio::BrioVector<Slot> slots_;
     brio::BrioString words_;
@@ -218,5 +247,6 @@ struct AutolinkDictionary {
     bool ConflictsAcrossCase(std::string_view text, std::string_view target, uint32_t ci,
                              const brio::BrioString& folded) const;
     uint32_t fallback_ = brio::kNoNode;
+    uint32_t fallbackDepth_ = 0;
     int32_t runLength_ = 0;
 };

@@ -87,7 +87,10 @@ class LinkWriter {
     const unsigned char* wordBytes_;
     // What opens a link's text, and its hidden target.
     std::string jumpHead_, popupHead_, hiddenHead_;
-    std::string word_;
+    // The word in hand: a fixed buffer, as no word may be longer.
+    char word_[kMaxWord];
+    size_t wordLength_ = 0;
+    std::string_view Word() const { return std::string_view(word_, wordLength_); }
     BrioVector<Candidate> candidates_;
     int32_t protectedIndex_ = 0;
     uint32_t tokenStart_ = 0;  // where the token in hand began
@@ -198,14 +201,14 @@ int32_t LinkWriter::HandleToken(uint32_t tokenStart) {
 }
 
 int32_t LinkWriter::AddToWord(std::string_view content, uint32_t unitStart) {
-    if (word_.size() + content.size() > static_cast<size_t>(kMaxWord))
-        return BRIO_ERR_WORD_TOO_LONG;
+    if (wordLength_ + content.size() > static_cast<size_t>(kMaxWord)) return BRIO_ERR_WORD_TOO_LONG;
     try {
-        if (word_.empty()) candidates_.push_back(Candidate{unitStart, 0, 0});
-        word_ += content;
+        if (wordLength_ == 0) candidates_.push_back(Candidate{unitStart, 0, 0});
     } catch (const std::bad_alloc&) {
         return BRIO_ERR_NO_MEMORY;
     }
+    std::memcpy(word_ + wordLength_, content.data(), content.size());
+    wordLength_ += content.size();
     Candidate& last = candidates_.back();
     last.end = r_.Offset();
     last.depth = r_.Depth();
@@ -241,8 +244,9 @@ int32_t LinkWriter::HandleText(uint32_t tokenStart) {
             uint32_t at = r_.Offset();
             uint32_t limit = NextProtected();
             if (limit > at && n > limit - at) n = limit - at;
-            if (n && word_.size() + n <= static_cast<size_t>(kMaxWord)) {
-                word_.append(r_.Pos(), n);
+            if (n && wordLength_ + n <= static_cast<size_t>(kMaxWord)) {
+                std::memcpy(word_ + wordLength_, r_.Pos(), n);
+                wordLength_ += n;
                 r_.SkipPlain(n);
                 candidates_.back().end = r_.Offset();
             }
@@ -265,13 +269,13 @@ int32_t LinkWriter::HandleText(uint32_t tokenStart) {
 
 int32_t LinkWriter::FlushWord(bool* rewound) {
     *rewound = false;
-    if (word_.empty()) return 0;
+    if (wordLength_ == 0) return 0;
     return Resolve(false, rewound);
 }
 
 int32_t LinkWriter::EndRun(bool* rewound) {
     *rewound = false;
-    if (!word_.empty()) {
+    if (wordLength_ != 0) {
         int32_t rc = FlushWord(rewound);
         if (rc || *rewound) return rc;
     }
@@ -300,14 +304,14 @@ int32_t LinkWriter::Resolve(bool runEnds, bool* rewound) {
     MatchVerdict verdict = NoMatch;
     int32_t count = 0;
     const AutolinkTerm* term = nullptr;
-    std::string_view word = runEnds ? std::string_view() : std::string_view(word_);
+    std::string_view word = runEnds ? std::string_view() : Word();
     try {
         d_->MatchWord(word, &verdict, &count, &term);
     } catch (const std::bad_alloc&) {
         return BRIO_ERR_NO_MEMORY;
     }
     if (verdict == Continue || candidates_.empty()) {
-        word_.clear();
+        wordLength_ = 0;
         return 0;
     }
     if (verdict == NoMatch) {
@@ -318,7 +322,7 @@ int32_t LinkWriter::Resolve(bool runEnds, bool* rewound) {
         const Candidate last = candidates_.back();
         bool nothingAfter = last.end == tokenStart_ || last.end == r_.Offset();
         if (nothingAfter && candidates_.size() == 1) {
-            word_.clear();
+            wordLength_ = 0;
             int32_t rc = Write(r_.Input() + last.start, last.end - last.start);
             ClearRun();
             return rc;
@@ -329,7 +333,7 @@ int32_t LinkWriter::Resolve(bool runEnds, bool* rewound) {
             if (rc) return rc;
             return TryLastFromRoot();
         }
-        word_.clear();
+        wordLength_ = 0;
         return GiveBackFirstWord(rewound);
     }
     if (runEnds) --count;
@@ -347,7 +351,7 @@ int32_t LinkWriter::Resolve(bool runEnds, bool* rewound) {
         if (rc) return rc;
         return TryLastFromRoot();
     }
-    word_.clear();
+    wordLength_ = 0;
     int32_t index = static_cast<int32_t>(candidates_.size()) - 1 - count;
     if (index < 0 || index >= static_cast<int32_t>(candidates_.size()))
         return GiveBackFirstWord(rewound);
@@ -371,11 +375,13 @@ int32_t LinkWriter::TryLastFromRoot() {
     int32_t count = 0;
     const AutolinkTerm* term = nullptr;
     try {
-        d_->MatchWord(word_, &verdict, &count, &term);
+        // The dictionary still holds the word prepared from the call that
+        // ended the walk.
+        d_->MatchWordAgain(&verdict, &count, &term);
     } catch (const std::bad_alloc&) {
         return BRIO_ERR_NO_MEMORY;
     }
-    word_.clear();
+    wordLength_ = 0;
     if (verdict == Continue) return 0;
     int32_t rc = Write(r_.Input() + last.start, last.end - last.start);
     ClearRun();
@@ -393,6 +399,18 @@ int32_t LinkWriter::WriteLinkedStretch(MatchVerdict verdict, uint32_t start, uin
     const char* text = nullptr;
     size_t textLength = 0;
     while (snapshot.Offset() < end) {
+        // Plain bytes are text tokens of one byte each: taken as one run.
+        size_t run = 0;
+        const size_t room = end - snapshot.Offset();
+        const char* at = snapshot.Pos();
+        if (!snapshot.PendingLiteral())
+            while (run < room && RtfIsPlain(static_cast<unsigned char>(at[run]))) ++run;
+        if (run > 0) {
+            if (textLength == 0) text = at;
+            textLength += run;
+            snapshot.SkipPlain(run);
+            continue;
+        }
         int32_t rc = snapshot.Next();
         if (rc == -1) return BRIO_ERR_UNEXPECTED_END;
         if (rc) return rc;
