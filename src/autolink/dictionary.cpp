@@ -48,16 +48,21 @@ struct UpperTable {
     }
 };
 
+const unsigned char* UpperMap() {
+    static const UpperTable upper;
+    return upper.map;
+}
+
 // Upper-cases `word` into `stack` when it fits, else into `heap`.
 std::string_view UpperCase(std::string_view word, char* stack, size_t stackSize, BrioString* heap) {
-    static const UpperTable upper;
+    const unsigned char* upper = UpperMap();
     char* out = stack;
     if (word.size() > stackSize) {
         heap->resize(word.size());
         out = &(*heap)[0];
     }
     for (size_t i = 0; i < word.size(); ++i)
-        out[i] = static_cast<char>(upper.map[static_cast<unsigned char>(word[i])]);
+        out[i] = static_cast<char>(upper[static_cast<unsigned char>(word[i])]);
     return std::string_view(out, word.size());
 }
 
@@ -106,17 +111,27 @@ std::string_view AutolinkDictionary::Word(uint32_t index) const {
     return std::string_view(words_.data() + n.wordOffset, n.wordLength);
 }
 
-void AutolinkDictionary::MakeWordKey(std::string_view text, WordKey* key) {
+void AutolinkDictionary::MakeWordKey(std::string_view text, const unsigned char* map,
+                                     WordKey* key) {
     key->text = text;
     size_t n = text.size();
-    key->prefix[0] = key->prefix[1] = 0;
-    std::memcpy(key->prefix, text.data(), n < sizeof key->prefix ? n : sizeof key->prefix);
+    // The prefix is gathered in registers: bytes stored one by one and read
+    // back as a word stall the load.
+    const unsigned char* p = reinterpret_cast<const unsigned char*>(text.data());
+    uint64_t low = 0, high = 0;
+    size_t lowEnd = n < 8 ? n : 8, highEnd = n < 16 ? n : 16;
+    for (size_t i = 0; i < lowEnd; ++i)
+        low |= static_cast<uint64_t>(map ? map[p[i]] : p[i]) << (8 * i);
+    for (size_t i = 8; i < highEnd; ++i)
+        high |= static_cast<uint64_t>(map ? map[p[i]] : p[i]) << (8 * (i - 8));
+    key->prefix[0] = low;
+    key->prefix[1] = high;
     // Eight bytes at a step instead of one: most words are within the prefix.
-    uint64_t h =
-        (key->prefix[0] * 0x9E3779B97F4A7C15ull) ^ ((key->prefix[1] + n) * 0xC2B2AE3D27D4EB4Full);
+    uint64_t h = (low * 0x9E3779B97F4A7C15ull) ^ ((high + n) * 0xC2B2AE3D27D4EB4Full);
     for (size_t i = sizeof key->prefix; i < n; i += 8) {
         uint64_t v = 0;
-        std::memcpy(&v, text.data() + i, n - i < 8 ? n - i : 8);
+        for (size_t k = i; k < n && k < i + 8; ++k)
+            v |= static_cast<uint64_t>(map ? map[p[k]] : p[k]) << (8 * (k - i));
         h = (h ^ (h >> 29) ^ v) * 0x165667B19E3779F9ull;
     }
     key->hash = h;
@@ -136,18 +151,18 @@ uint32_t AutolinkDictionary::Lookup(uint32_t parent, uint32_t caseInsensitive,
                                     const WordKey& word) const {
     uint32_t h = SlotHash(word, parent, caseInsensitive);
     if (!filter_.empty() && !FilterHas(h)) return kNoNode;
-    Key k;
-    k.prefix[0] = word.prefix[0];
-    k.prefix[1] = word.prefix[1];
-    k.parent = parent;
-    k.lengthCase = static_cast<uint32_t>(word.text.size() << 1 | caseInsensitive);
-    constexpr size_t skip = sizeof k.prefix;
+    const uint64_t low = word.prefix[0], high = word.prefix[1];
+    const uint32_t lengthCase = static_cast<uint32_t>(word.text.size() << 1 | caseInsensitive);
+    constexpr size_t skip = sizeof word.prefix;
     size_t n = word.text.size();
     size_t mask = slots_.size() - 1;
     for (size_t i = h & mask;; i = (i + 1) & mask) {
         const Slot& s = slots_[i];
         if (s.node == 0) return kNoNode;
-        if (s.hash != h || !(s.key == k)) continue;
+        // Field by field: a key put together on the stack stalls the compare.
+        if (s.hash != h || s.key.prefix[0] != low || s.key.prefix[1] != high ||
+            s.key.parent != parent || s.key.lengthCase != lengthCase)
+            continue;
         if (n <= skip || std::memcmp(words_.data() + nodes_[s.node].wordOffset + skip,
                                      word.text.data() + skip, n - skip) == 0)
             return s.node;
@@ -157,7 +172,7 @@ uint32_t AutolinkDictionary::Lookup(uint32_t parent, uint32_t caseInsensitive,
 uint32_t AutolinkDictionary::Lookup(uint32_t parent, uint32_t caseInsensitive,
                                     std::string_view word) const {
     WordKey key;
-    MakeWordKey(word, &key);
+    MakeWordKey(word, nullptr, &key);
     return Lookup(parent, caseInsensitive, key);
 }
 
@@ -219,7 +234,7 @@ uint32_t AutolinkDictionary::AddChild(uint32_t parent, uint32_t caseInsensitive,
     }
     uint32_t index = static_cast<uint32_t>(nodes_.size() - 1);
     WordKey key;
-    MakeWordKey(word, &key);
+    MakeWordKey(word, nullptr, &key);
     uint32_t h = SlotHash(key, parent, caseInsensitive);
     size_t mask = slots_.size() - 1;
     size_t i = h & mask;
@@ -380,9 +395,13 @@ void AutolinkDictionary::OfferFallback(const Path& path) {
 }
 
 void AutolinkDictionary::PrepareWord(std::string_view word) {
-    if (exactNodes_) MakeWordKey(word, &exactWord_);
-    if (foldedNodes_)
-        MakeWordKey(UpperCase(word, upperStack_, sizeof upperStack_, &upperHeap_), &upperWord_);
+    if (exactNodes_) MakeWordKey(word, nullptr, &exactWord_);
+    // Only a word longer than the prefix needs its upper case spelt out.
+    if (foldedNodes_ && word.size() <= sizeof upperWord_.prefix)
+        MakeWordKey(word, UpperMap(), &upperWord_);
+    else if (foldedNodes_)
+        MakeWordKey(UpperCase(word, upperStack_, sizeof upperStack_, &upperHeap_), nullptr,
+                    &upperWord_);
     // A walk under way mostly ends at this word, which then starts the next
     // one from the root: its slot is fetched while the walk is looked up.
     if (active_.size() == 1 && active_[0].node == kRootNode) return;

@@ -155,10 +155,6 @@ struct AutolinkDictionary {
         uint64_t prefix[2] = {0, 0};  // the word's first 16 bytes, zero-padded
         uint32_t parent = 0;
         uint32_t lengthCase = 0;  // word length << 1 | FlagCaseInsensitive
-        bool operator==(const Key& o) const {
-            return prefix[0] == o.prefix[0] && prefix[1] == o.prefix[1] && parent == o.parent &&
-                   lengthCase == o.lengthCase;
-        }
     };
     struct Slot {
         uint32_t hash = 0;
@@ -173,7 +169,8 @@ struct AutolinkDictionary {
         uint64_t prefix[2] = {0, 0};
         uint64_t hash = 0;
     };
-    static void MakeWordKey(std::string_view text, WordKey* key);
+    // `map` (or null) maps every byte first: the upper case.
+    static void MakeWordKey(std::string_view text, const unsigned char* map, WordKey* key);
     static uint32_t SlotHash(const WordKey& word, uint32_t parent, uint32_t caseInsensitive);
 
     uint32_t Lookup(uint32_t parent, uint32_t caseInsensitive, const WordKey& word) const;
