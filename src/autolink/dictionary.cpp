@@ -99,7 +99,7 @@ AutolinkDictionary::AutolinkDictionary() {
     slots_.resize(64);
     active_.reserve(8);
     next_.reserve(8);
-    active_.push_back(Path{kRootNode, kNoNode, 0});
+    active_.push_back(Path{kRootNode, kNoNode, 0, kNoNode});
 }
 
 AutolinkDictionary::~AutolinkDictionary() {
@@ -147,8 +147,8 @@ uint32_t AutolinkDictionary::SlotHash(const WordKey& word, uint32_t parent,
     return static_cast<uint32_t>(x);
 }
 
-uint32_t AutolinkDictionary::Lookup(uint32_t parent, uint32_t caseInsensitive,
-                                    const WordKey& word) const {
+uint32_t AutolinkDictionary::Lookup(uint32_t parent, uint32_t caseInsensitive, const WordKey& word,
+                                    uint32_t* term) const {
     uint32_t h = SlotHash(word, parent, caseInsensitive);
     if (!filter_.empty() && !FilterHas(h)) return kNoNode;
     const uint64_t low = word.prefix[0], high = word.prefix[1];
@@ -160,12 +160,14 @@ uint32_t AutolinkDictionary::Lookup(uint32_t parent, uint32_t caseInsensitive,
         const Slot& s = slots_[i];
         if (s.node == 0) return kNoNode;
         // Field by field: a key put together on the stack stalls the compare.
-        if (s.hash != h || s.key.prefix[0] != low || s.key.prefix[1] != high ||
-            s.key.parent != parent || s.key.lengthCase != lengthCase)
+        if (s.key.prefix[0] != low || s.key.prefix[1] != high || s.key.parent != parent ||
+            s.key.lengthCase != lengthCase)
             continue;
         if (n <= skip || std::memcmp(words_.data() + nodes_[s.node].wordOffset + skip,
-                                     word.text.data() + skip, n - skip) == 0)
+                                     word.text.data() + skip, n - skip) == 0) {
+            *term = s.term;
             return s.node;
+        }
     }
 }
 
@@ -173,7 +175,25 @@ uint32_t AutolinkDictionary::Lookup(uint32_t parent, uint32_t caseInsensitive,
                                     std::string_view word) const {
     WordKey key;
     MakeWordKey(word, nullptr, &key);
-    return Lookup(parent, caseInsensitive, key);
+    uint32_t term = kNoNode;
+    return Lookup(parent, caseInsensitive, key, &term);
+}
+
+uint32_t AutolinkDictionary::SlotHashOf(const Slot& slot) const {
+    WordKey key;
+    MakeWordKey(Word(slot.node), nullptr, &key);
+    return SlotHash(key, slot.key.parent, slot.key.lengthCase & FlagCaseInsensitive);
+}
+
+AutolinkDictionary::Slot* AutolinkDictionary::SlotOf(uint32_t node) {
+    Slot probe;
+    probe.node = node;
+    probe.key.parent = nodes_[node].parent;
+    probe.key.lengthCase = nodes_[node].flags & FlagCaseInsensitive;
+    size_t mask = slots_.size() - 1;
+    size_t i = SlotHashOf(probe) & mask;
+    while (slots_[i].node != node) i = (i + 1) & mask;
+    return &slots_[i];
 }
 
 void AutolinkDictionary::GrowTable() {
@@ -181,7 +201,7 @@ void AutolinkDictionary::GrowTable() {
     size_t mask = grown.size() - 1;
     for (const Slot& s : slots_) {
         if (s.node == 0) continue;
-        size_t i = s.hash & mask;
+        size_t i = SlotHashOf(s) & mask;
         while (grown[i].node != 0) i = (i + 1) & mask;
         grown[i] = s;
     }
@@ -202,7 +222,7 @@ void AutolinkDictionary::BuildFilter(size_t bits) {
     filter_.swap(built);
     filterMask_ = static_cast<uint32_t>(bits - 1);
     for (const Slot& slot : slots_)
-        if (slot.node != 0) FilterAdd(slot.hash);
+        if (slot.node != 0) FilterAdd(SlotHashOf(slot));
 }
 
 uint32_t AutolinkDictionary::AddChild(uint32_t parent, uint32_t caseInsensitive,
@@ -240,7 +260,7 @@ uint32_t AutolinkDictionary::AddChild(uint32_t parent, uint32_t caseInsensitive,
     size_t i = h & mask;
     while (slots_[i].node != 0) i = (i + 1) & mask;
     Slot& slot = slots_[i];
-    slot.hash = h;
+    slot.term = kNoNode;
     slot.node = index;
     slot.key.prefix[0] = key.prefix[0];
     slot.key.prefix[1] = key.prefix[1];
@@ -345,6 +365,7 @@ int32_t AutolinkDictionary::InsertTerm(std::string_view text, std::string_view t
         if (!ci && node != kRootNode) exactByFolded_.emplace(std::move(folded), node);
         terms_.push_back(std::move(fresh));
         termOf_[node] = static_cast<uint32_t>(terms_.size() - 1);
+        if (node != kRootNode) SlotOf(node)->term = termOf_[node];
     }
     // Old flags are replaced; the case flag cannot change, since the node
     // was reached through edges of the same kind.
@@ -380,9 +401,10 @@ int32_t AutolinkDictionary::AddReference(std::string_view term, std::string_view
 
 void AutolinkDictionary::ResetWalk() {
     active_.clear();
-    active_.push_back(Path{kRootNode, kNoNode, 0});
+    active_.push_back(Path{kRootNode, kNoNode, 0, kNoNode});
     fallback_ = kNoNode;
     fallbackDepth_ = 0;
+    fallbackTerm_ = kNoNode;
     runLength_ = 0;
 }
 
@@ -391,6 +413,7 @@ void AutolinkDictionary::OfferFallback(const Path& path) {
     if (fallback_ == kNoNode || path.endDepth > fallbackDepth_) {
         fallback_ = path.end;
         fallbackDepth_ = path.endDepth;
+        fallbackTerm_ = path.endTerm;
     }
 }
 
@@ -417,20 +440,23 @@ bool AutolinkDictionary::Step() {
     next_.clear();
     // The walk always tries to extend first, so the longest term wins; a
     // path that dies leaves its nearest term end as a fallback.
+    const uint32_t depth = static_cast<uint32_t>(runLength_);
     for (const Path& path : active_) {
-        uint32_t exact = exactNodes_ ? Lookup(path.node, 0, exactWord_) : kNoNode;
+        uint32_t terms[2] = {kNoNode, kNoNode};
+        uint32_t exact = exactNodes_ ? Lookup(path.node, 0, exactWord_, &terms[0]) : kNoNode;
         uint32_t folded =
-            foldedNodes_ ? Lookup(path.node, FlagCaseInsensitive, upperWord_) : kNoNode;
-        for (uint32_t child : {exact, folded}) {
+            foldedNodes_ ? Lookup(path.node, FlagCaseInsensitive, upperWord_, &terms[1]) : kNoNode;
+        for (int k = 0; k < 2; ++k) {
+            uint32_t child = k ? folded : exact;
             if (child == kNoNode || next_.size() >= kMaxPaths) continue;
-            if (EndsTerm(child)) {
+            if (terms[k] != kNoNode) {
                 // A walk that ends here reads the term: it is on its way meanwhile.
-                const AutolinkTerm& t = terms_[termOf_[child]];
+                const AutolinkTerm& t = terms_[terms[k]];
                 Prefetch(&t.target);
                 Prefetch(&t.popup);
-                next_.push_back(Path{child, child, static_cast<uint32_t>(runLength_)});
+                next_.push_back(Path{child, child, depth, terms[k]});
             } else {
-                next_.push_back(Path{child, path.end, path.endDepth});
+                next_.push_back(Path{child, path.end, path.endDepth, path.endTerm});
             }
         }
         if (exact == kNoNode && folded == kNoNode) OfferFallback(path);
@@ -472,6 +498,7 @@ void AutolinkDictionary::MatchWordAgain(MatchVerdict* verdict, int32_t* count,
 void AutolinkDictionary::EndWalk(MatchVerdict* verdict, int32_t* count, const AutolinkTerm** term) {
     uint32_t end = fallback_;
     uint32_t depth = fallbackDepth_;
+    uint32_t endTerm = fallbackTerm_;
     int32_t run = runLength_;
     ResetWalk();
     if (end == kNoNode) {
@@ -479,10 +506,11 @@ void AutolinkDictionary::EndWalk(MatchVerdict* verdict, int32_t* count, const Au
         return;
     }
     *count = run - static_cast<int32_t>(depth);
-    AutolinkTerm& t = terms_[termOf_[end]];
+    AutolinkTerm& t = terms_[endTerm];
     uint32_t primaryNode = t.primary;
-    AutolinkTerm& primary =
-        (primaryNode != kNoNode && EndsTerm(primaryNode)) ? terms_[termOf_[primaryNode]] : t;
+    AutolinkTerm& primary = (primaryNode != kNoNode && primaryNode != end && EndsTerm(primaryNode))
+                                ? terms_[termOf_[primaryNode]]
+                                : t;
     *term = &t;
     bool suppressed = t.excluded || (oncePerPass && primary.lastLinkedPass == passCount) ||
                       (t.popup == 0 && t.target == topicContext) ||

@@ -157,7 +157,9 @@ struct AutolinkDictionary {
         uint32_t lengthCase = 0;  // word length << 1 | FlagCaseInsensitive
     };
     struct Slot {
-        uint32_t hash = 0;
+        // The term the child ends (brio::kNoNode if none): a walk that
+        // reaches it finds it in the line it has just read.
+        uint32_t term = brio::kNoNode;
         uint32_t node = 0;  // 0 (the root, never a child) marks an empty slot
         Key key;
     };
@@ -173,7 +175,11 @@ struct AutolinkDictionary {
     static void MakeWordKey(std::string_view text, const unsigned char* map, WordKey* key);
     static uint32_t SlotHash(const WordKey& word, uint32_t parent, uint32_t caseInsensitive);
 
-    uint32_t Lookup(uint32_t parent, uint32_t caseInsensitive, const WordKey& word) const;
+    // The child, and in *term the term it ends.
+    uint32_t Lookup(uint32_t parent, uint32_t caseInsensitive, const WordKey& word,
+                    uint32_t* term) const;
+    uint32_t SlotHashOf(const Slot& slot) const;
+    Slot* SlotOf(uint32_t node);
     uint32_t Lookup(uint32_t parent, uint32_t caseInsensitive, std::string_view word) const;
     uint32_t AddChild(uint32_t parent, uint32_t caseInsensitive, std::string_view word);
     void GrowTable();
@@ -184,6 +190,7 @@ struct AutolinkDictionary {
         uint32_t node;
         uint32_t end;
         uint32_t endDepth;  // words from the root to end
+        uint32_t endTerm;   // the term end ends
     };
     bool EndsTerm(uint32_t node) const { return (endsTerm_[node >> 6] >> (node & 63)) & 1; }
     void OfferFallback(const Path& path);
@@ -245,5 +252,6 @@ struct AutolinkDictionary {
                              const brio::BrioString& folded) const;
     uint32_t fallback_ = brio::kNoNode;
     uint32_t fallbackDepth_ = 0;
+    uint32_t fallbackTerm_ = brio::kNoNode;
     int32_t runLength_ = 0;
 };
