@@ -436,7 +436,43 @@ void AutolinkDictionary::PrepareWord(std::string_view word) {
     }
 }
 
+bool AutolinkDictionary::StepOne() {
+    Path& path = active_[0];
+    uint32_t exactTerm = kNoNode, foldedTerm = kNoNode;
+    uint32_t exact = exactNodes_ ? Lookup(path.node, 0, exactWord_, &exactTerm) : kNoNode;
+    uint32_t folded =
+        foldedNodes_ ? Lookup(path.node, FlagCaseInsensitive, upperWord_, &foldedTerm) : kNoNode;
+    if (exact == kNoNode && folded == kNoNode) {
+        OfferFallback(path);
+        return false;
+    }
+    const uint32_t depth = static_cast<uint32_t>(runLength_);
+    Path paths[2];
+    size_t count = 0;
+    for (int k = 0; k < 2; ++k) {
+        uint32_t child = k ? folded : exact;
+        uint32_t term = k ? foldedTerm : exactTerm;
+        if (child == kNoNode) continue;
+        if (term != kNoNode) {
+            // A walk that ends here reads the term: it is on its way meanwhile.
+            const AutolinkTerm& t = terms_[term];
+            Prefetch(&t.target);
+            Prefetch(&t.popup);
+            paths[count++] = Path{child, child, depth, term};
+        } else {
+            paths[count++] = Path{child, path.end, path.endDepth, path.endTerm};
+        }
+    }
+    // The path moves on in place; a second one is rare.
+    active_[0] = paths[0];
+    if (count == 2) active_.push_back(paths[1]);
+    return true;
+}
+
 bool AutolinkDictionary::Step() {
+    // Mostly one path, followed without the second list. (Term-dense text:
+    // +N %.)
+    if (active_.size() == 1) return StepOne();
     next_.clear();
     // The walk always tries to extend first, so the longest term wins; a
     // path that dies leaves its nearest term end as a fallback.

@@ -199,6 +199,7 @@ struct AutolinkDictionary {
     void PrepareWord(std::string_view word);
     // Follows the prepared word from every path; false when all die.
     bool Step();
+    bool StepOne();
     void EndWalk(brio::MatchVerdict* verdict, int32_t* count, const brio::AutolinkTerm** term);
     WordKey exactWord_;
     WordKey upperWord_;

@@ -207,8 +207,8 @@ int32_t LinkWriter::AddToWord(std::string_view content, uint32_t unitStart) {
     } catch (const std::bad_alloc&) {
         return BRIO_ERR_NO_MEMORY;
     }
-    std::memcpy(word_ + wordLength_, content.data(), content.size());
-    wordLength_ += content.size();
+    // A unit is at most four bytes: copied without the call.
+    for (char c : content) word_[wordLength_++] = c;
     Candidate& last = candidates_.back();
     last.end = r_.Offset();
     last.depth = r_.Depth();
@@ -245,7 +245,8 @@ int32_t LinkWriter::HandleText(uint32_t tokenStart) {
             uint32_t limit = NextProtected();
             if (limit > at && n > limit - at) n = limit - at;
             if (n && wordLength_ + n <= static_cast<size_t>(kMaxWord)) {
-                std::memcpy(word_ + wordLength_, r_.Pos(), n);
+                const char* from = r_.Pos();
+                for (size_t i = 0; i < n; ++i) word_[wordLength_ + i] = from[i];
                 wordLength_ += n;
                 r_.SkipPlain(n);
                 candidates_.back().end = r_.Offset();
