@@ -13,6 +13,25 @@ namespace {
 
 constexpr int32_t kMaxWord = 511;
 
+// Copies a short piece by two overlapping moves of fixed size, which the
+// compiler turns into plain loads and stores, and returns the end.
+char* CopyShort(char* to, std::string_view from) {
+    const char* p = from.data();
+    size_t n = from.size();
+    if (n >= 16) {
+        std::memcpy(to, p, n);
+    } else if (n >= 8) {
+        std::memcpy(to, p, 8);
+        std::memcpy(to + n - 8, p + n - 8, 8);
+    } else if (n >= 4) {
+        std::memcpy(to, p, 4);
+        std::memcpy(to + n - 4, p + n - 4, 4);
+    } else {
+        for (size_t i = 0; i < n; ++i) to[i] = p[i];
+    }
+    return to + n;
+}
+
 struct Candidate {
     uint32_t start;  // input offset of the word's first character
     uint32_t end;    // just past its last character
@@ -57,6 +76,8 @@ class LinkWriter {
     // written.
     int32_t TryLastFromRoot();
     int32_t WritePiece(const char* text, size_t length, MatchVerdict verdict);
+    // A stretch that is one piece of text: the link and its target at once.
+    int32_t WriteLink(MatchVerdict verdict, std::string_view text, const AutolinkTerm* term);
     int32_t Write(const char* data, size_t length) { return out_.Append(data, length); }
     // The token in hand, unless a run is held back: the run is written
     // from the input once the dictionary has decided.
@@ -394,6 +415,10 @@ int32_t LinkWriter::TryLastFromRoot() {
 // stands.
 int32_t LinkWriter::WriteLinkedStretch(MatchVerdict verdict, uint32_t start, uint32_t end,
                                        const AutolinkTerm* term) {
+    const char* input = r_.Input();
+    uint32_t plain = start;
+    while (plain < end && RtfIsPlain(static_cast<unsigned char>(input[plain]))) ++plain;
+    if (plain == end) return WriteLink(verdict, std::string_view(input + start, end - start), term);
     RtfReader snapshot = r_;
     snapshot.Seek(start);
     // The text tokens between two formatting tokens lie back to back.
@@ -438,6 +463,33 @@ int32_t LinkWriter::WriteLinkedStretch(MatchVerdict verdict, uint32_t start, uin
     int32_t rc = Write(hiddenHead_.data(), hiddenHead_.size());
     if (rc == 0) rc = Write(term->target.data(), term->target.size());
     return rc == 0 ? Write("}", 1) : rc;
+}
+
+int32_t LinkWriter::WriteLink(MatchVerdict verdict, std::string_view text,
+                              const AutolinkTerm* term) {
+    if (verdict == Suppressed) return Write(text.data(), text.size());
+    const std::string& head = verdict == LinkJump ? jumpHead_ : popupHead_;
+    std::string_view parts[6] = {head, text, "}"};
+    size_t count = 3;
+    if (term) {
+        parts[3] = hiddenHead_;
+        parts[4] = std::string_view(term->target.data(), term->target.size());
+        parts[5] = "}";
+        count = 6;
+    }
+    size_t total = 0;
+    for (size_t i = 0; i < count; ++i) total += parts[i].size();
+    // One reservation and short copies without calls instead of a write per
+    // part.
+    if (char* to = out_.Extend(total)) {
+        for (size_t i = 0; i < count; ++i) to = CopyShort(to, parts[i]);
+        return 0;
+    }
+    for (size_t i = 0; i < count; ++i) {
+        int32_t rc = Write(parts[i].data(), parts[i].size());
+        if (rc) return rc;
+    }
+    return 0;
 }
 
 int32_t LinkWriter::WritePiece(const char* text, size_t length, MatchVerdict verdict) {
