@@ -431,9 +431,21 @@ void AutolinkDictionary::PrepareWord(std::string_view word) {
     size_t mask = slots_.size() - 1;
     for (uint32_t ci = 0; ci <= FlagCaseInsensitive; ++ci) {
         if (!(ci ? foldedNodes_ : exactNodes_)) continue;
+        // Asked for without waiting on the filter, which may miss too.
         uint32_t h = SlotHash(ci ? upperWord_ : exactWord_, kRootNode, ci);
-        if (filter_.empty() || FilterHas(h)) Prefetch(&slots_[h & mask]);
+        if (!filter_.empty()) Prefetch(&filter_[(h & filterMask_) >> 6]);
+        Prefetch(&slots_[h & mask]);
     }
+}
+
+AutolinkDictionary::Path AutolinkDictionary::Advance(const Path& from, uint32_t child,
+                                                     uint32_t term, uint32_t depth) const {
+    if (term == kNoNode) return Path{child, from.end, from.endDepth, from.endTerm};
+    // A walk that ends here reads the term: it is on its way meanwhile.
+    const AutolinkTerm& t = terms_[term];
+    Prefetch(&t.target);
+    Prefetch(&t.popup);
+    return Path{child, child, depth, term};
 }
 
 bool AutolinkDictionary::StepOne() {
@@ -447,25 +459,15 @@ bool AutolinkDictionary::StepOne() {
         return false;
     }
     const uint32_t depth = static_cast<uint32_t>(runLength_);
-    Path paths[2];
-    size_t count = 0;
-    for (int k = 0; k < 2; ++k) {
-        uint32_t child = k ? folded : exact;
-        uint32_t term = k ? foldedTerm : exactTerm;
-        if (child == kNoNode) continue;
-        if (term != kNoNode) {
-            // A walk that ends here reads the term: it is on its way meanwhile.
-            const AutolinkTerm& t = terms_[term];
-            Prefetch(&t.target);
-            Prefetch(&t.popup);
-            paths[count++] = Path{child, child, depth, term};
-        } else {
-            paths[count++] = Path{child, path.end, path.endDepth, path.endTerm};
-        }
+    const Path from = path;
+    // The path moves on in place, built in registers (a path put together
+    // in memory and copied stalls the copy); a second one is rare.
+    if (exact == kNoNode) {
+        active_[0] = Advance(from, folded, foldedTerm, depth);
+        return true;
     }
-    // The path moves on in place; a second one is rare.
-    active_[0] = paths[0];
-    if (count == 2) active_.push_back(paths[1]);
+    active_[0] = Advance(from, exact, exactTerm, depth);
+    if (folded != kNoNode) active_.push_back(Advance(from, folded, foldedTerm, depth));
     return true;
 }
 
@@ -485,15 +487,7 @@ bool AutolinkDictionary::Step() {
         for (int k = 0; k < 2; ++k) {
             uint32_t child = k ? folded : exact;
             if (child == kNoNode || next_.size() >= kMaxPaths) continue;
-            if (terms[k] != kNoNode) {
-                // A walk that ends here reads the term: it is on its way meanwhile.
-                const AutolinkTerm& t = terms_[terms[k]];
-                Prefetch(&t.target);
-                Prefetch(&t.popup);
-                next_.push_back(Path{child, child, depth, terms[k]});
-            } else {
-                next_.push_back(Path{child, path.end, path.endDepth, path.endTerm});
-            }
+            next_.push_back(Advance(path, child, terms[k], depth));
         }
         if (exact == kNoNode && folded == kNoNode) OfferFallback(path);
     }

@@ -200,6 +200,7 @@ struct AutolinkDictionary {
     // Follows the prepared word from every path; false when all die.
     bool Step();
     bool StepOne();
+    Path Advance(const Path& from, uint32_t child, uint32_t term, uint32_t depth) const;
     void EndWalk(brio::MatchVerdict* verdict, int32_t* count, const brio::AutolinkTerm** term);
     WordKey exactWord_;
     WordKey upperWord_;
