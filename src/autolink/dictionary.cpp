@@ -352,18 +352,28 @@ int32_t AutolinkDictionary::InsertTerm(std::string_view text, std::string_view t
     fresh.target.assign(target.data(), target.size());
     fresh.extra.assign(extra.data(), extra.size());
     fresh.popup = popup;
-    fresh.excluded = (flags & FlagExcluded) != 0;
+    AutolinkTermState state;
+    state.targetLength = static_cast<uint32_t>(target.size());
+    state.popup = popup != 0;
+    state.excluded = (flags & FlagExcluded) != 0;
     if (n.flags & FlagEndsTerm) {
-        AutolinkTerm& old = terms_[termOf_[node]];
-        if (!EqualIgnoreCase(old.target, target)) return BRIO_ERR_TERM_CONFLICT;
-        fresh.primary = old.primary;
-        fresh.lastLinkedPass = old.lastLinkedPass;
-        old = std::move(fresh);
+        uint32_t index = termOf_[node];
+        if (!EqualIgnoreCase(terms_[index].target, target)) return BRIO_ERR_TERM_CONFLICT;
+        state.primary = states_[index].primary;
+        state.lastLinkedPass = states_[index].lastLinkedPass;
+        terms_[index] = std::move(fresh);
+        states_[index] = state;
     } else {
         if (terms_.size() >= kNoNode - 1) throw std::bad_alloc();
         // Indexed first: an entry whose node ends no term is ignored.
         if (!ci && node != kRootNode) exactByFolded_.emplace(std::move(folded), node);
-        terms_.push_back(std::move(fresh));
+        states_.push_back(state);
+        try {
+            terms_.push_back(std::move(fresh));
+        } catch (...) {
+            states_.pop_back();
+            throw;
+        }
         termOf_[node] = static_cast<uint32_t>(terms_.size() - 1);
         if (node != kRootNode) SlotOf(node)->term = termOf_[node];
     }
@@ -383,7 +393,7 @@ int32_t AutolinkDictionary::AddReference(std::string_view term, std::string_view
     uint32_t mainNode = kNoNode;
     int32_t status = InsertTerm(term, registered, extra, popup, flags, &mainNode);
     if (status != BRIO_OK) return status;
-    terms_[termOf_[mainNode]].primary = mainNode;
+    states_[termOf_[mainNode]].primary = mainNode;
     // An empty synonym ends the list.
     for (;;) {
         size_t semicolon = synonyms.find(';');
@@ -392,7 +402,7 @@ int32_t AutolinkDictionary::AddReference(std::string_view term, std::string_view
         uint32_t node = kNoNode;
         status = InsertTerm(synonym, registered, extra, popup, flags, &node);
         if (status != BRIO_OK) return status;
-        terms_[termOf_[node]].primary = mainNode;
+        states_[termOf_[node]].primary = mainNode;
         if (synonyms.size() <= synonym.size() + 1) break;
         synonyms.remove_prefix(synonym.size() + 1);
     }
@@ -442,9 +452,8 @@ AutolinkDictionary::Path AutolinkDictionary::Advance(const Path& from, uint32_t 
                                                      uint32_t term, uint32_t depth) const {
     if (term == kNoNode) return Path{child, from.end, from.endDepth, from.endTerm};
     // A walk that ends here reads the term: it is on its way meanwhile.
-    const AutolinkTerm& t = terms_[term];
-    Prefetch(&t.target);
-    Prefetch(&t.popup);
+    Prefetch(&states_[term]);
+    Prefetch(&terms_[term].target);
     return Path{child, child, depth, term};
 }
 
@@ -536,15 +545,17 @@ void AutolinkDictionary::EndWalk(MatchVerdict* verdict, int32_t* count, const Au
         return;
     }
     *count = run - static_cast<int32_t>(depth);
-    AutolinkTerm& t = terms_[endTerm];
+    AutolinkTermState& t = states_[endTerm];
     uint32_t primaryNode = t.primary;
-    AutolinkTerm& primary = (primaryNode != kNoNode && primaryNode != end && EndsTerm(primaryNode))
-                                ? terms_[termOf_[primaryNode]]
-                                : t;
-    *term = &t;
+    AutolinkTermState& primary =
+        (primaryNode != kNoNode && primaryNode != end && EndsTerm(primaryNode))
+            ? states_[termOf_[primaryNode]]
+            : t;
+    *term = &terms_[endTerm];
+    // The target is read only when its length matches the context's.
+    const BrioString& context = t.popup ? popupContext : topicContext;
     bool suppressed = t.excluded || (oncePerPass && primary.lastLinkedPass == passCount) ||
-                      (t.popup == 0 && t.target == topicContext) ||
-                      (t.popup != 0 && t.target == popupContext);
+                      (t.targetLength == context.size() && terms_[endTerm].target == context);
     if (suppressed) {
         *verdict = Suppressed;
         return;

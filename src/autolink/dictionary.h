@@ -77,9 +77,16 @@ struct AutolinkTerm {
     BrioString target;
     BrioString extra;
     uint32_t popup = 0;
+};
+
+// What the walk reads of a term to decide on a match, apart from the
+// strings: a quarter of a cache line each.
+struct AutolinkTermState {
     uint32_t primary = kNoNode;   // node where the reference's main term ends
     int32_t lastLinkedPass = -1;  // read and written on the primary's term only
-    bool excluded = false;        // FlagExcluded of its node, where the walk reads it
+    uint32_t targetLength = 0;
+    bool popup = false;
+    bool excluded = false;  // FlagExcluded of its node
 };
 
 // Character classes of the term words and the text: letters and digits of
@@ -212,6 +219,7 @@ struct AutolinkDictionary {
     // every match, and this small array stays in the cache.
     brio::BrioVector<uint32_t> termOf_;
     brio::BrioVector<brio::AutolinkTerm> terms_;
+    brio::BrioVector<brio::AutolinkTermState> states_;  // one to each term
     brio::BrioVector<Slot> slots_;
     brio::BrioString words_;
     size_t used_ = 0;
