@@ -352,7 +352,6 @@ int32_t AutolinkDictionary::InsertTerm(std::string_view text, std::string_view t
     AutolinkTerm fresh;
     fresh.target.assign(target.data(), target.size());
     fresh.extra.assign(extra.data(), extra.size());
-    fresh.popup = popup;
     AutolinkTermState state;
     state.targetLength = static_cast<uint32_t>(target.size());
     state.popup = popup != 0;

@@ -72,11 +72,11 @@ struct AutolinkTermNode {
     uint32_t wordLength = 0;
 };
 
-// What a node that ends a term carries.
+// What a node that ends a term carries: its strings (the walk reads the
+// rest from its AutolinkTermState).
 struct AutolinkTerm {
     BrioString target;
     BrioString extra;
-    uint32_t popup = 0;
 };
 
 // What the walk reads of a term to decide on a match, apart from the
