@@ -137,8 +137,6 @@ struct AutolinkDictionary {
     void ResetWalk();
 
     const brio::AutolinkTermNode& Node(uint32_t index) const { return nodes_[index]; }
-    // The index into the terms of a node that ends one (brio::kNoNode if none).
-    uint32_t TermOf(uint32_t node) const { return termOf_[node]; }
     std::string_view Word(uint32_t index) const;
     const brio::AutolinkTerm& Term(uint32_t index) const { return terms_[index]; }
     size_t NodeCount() const { return nodes_.size(); }
@@ -217,8 +215,8 @@ struct AutolinkDictionary {
     brio::BrioString upperHeap_;
 
     brio::BrioVector<brio::AutolinkTermNode> nodes_;
-    // The term of each node, apart from the nodes: the walk reads it for
-    // every match, and this small array stays in the cache.
+    // The term each node ends (brio::kNoNode if none); the walk has it from
+    // the slots instead.
     brio::BrioVector<uint32_t> termOf_;
     brio::BrioVector<brio::AutolinkTerm> terms_;
     brio::BrioVector<brio::AutolinkTermState> states_;  // one to each term
