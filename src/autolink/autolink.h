@@ -30,6 +30,7 @@ class AutolinkScan {
     // group opened after it.
     enum class Footnote { kNone, kMark, kGroup };
 
+    static Footnote FootnoteAfter(Footnote state, const char* text, size_t n);
     int32_t Token(uint32_t tokenStart);
     int32_t ControlWord(uint32_t tokenStart);
 

@@ -13,6 +13,25 @@ namespace {
 
 constexpr int32_t kMaxWord = 511;
 
+// Copies a short piece by two overlapping moves of fixed size, which the
+// compiler turns into plain loads and stores, and returns the end.
+char* CopyShort(char* to, std::string_view from) {
+    const char* p = from.data();
+    size_t n = from.size();
+    if (n >= 16) {
+        std::memcpy(to, p, n);
+    } else if (n >= 8) {
+        std::memcpy(to, p, 8);
+        std::memcpy(to + n - 8, p + n - 8, 8);
+    } else if (n >= 4) {
+        std::memcpy(to, p, 4);
+        std::memcpy(to + n - 4, p + n - 4, 4);
+    } else {
+        for (size_t i = 0; i < n; ++i) to[i] = p[i];
+    }
+    return to + n;
+}
+
 struct Candidate {
     uint32_t start;  // input offset of the word's first character
     uint32_t end;    // just past its last character
@@ -57,6 +76,8 @@ class LinkWriter {
     // written.
     int32_t TryLastFromRoot();
     int32_t WritePiece(const char* text, size_t length, MatchVerdict verdict);
+    // A stretch that is one piece of text: the link and its target at once.
+    int32_t WriteLink(MatchVerdict verdict, std::string_view text, const AutolinkTerm* term);
     int32_t Write(const char* data, size_t length) { return out_.Append(data, length); }
     // The token in hand, unless a run is held back: the run is written
     // from the input once the dictionary has decided.
@@ -87,7 +108,10 @@ class LinkWriter {
     const unsigned char* wordBytes_;
     // What opens a link's text, and its hidden target.
     std::string jumpHead_, popupHead_, hiddenHead_;
-    std::string word_;
+    // The word in hand: a fixed buffer, as no word may be longer.
+    char word_[kMaxWord];
+    size_t wordLength_ = 0;
+    std::string_view Word() const { return std::string_view(word_, wordLength_); }
     BrioVector<Candidate> candidates_;
     int32_t protectedIndex_ = 0;
     uint32_t tokenStart_ = 0;  // where the token in hand began
@@ -198,14 +222,14 @@ int32_t LinkWriter::HandleToken(uint32_t tokenStart) {
 }
 
 int32_t LinkWriter::AddToWord(std::string_view content, uint32_t unitStart) {
-    if (word_.size() + content.size() > static_cast<size_t>(kMaxWord))
-        return BRIO_ERR_WORD_TOO_LONG;
+    if (wordLength_ + content.size() > static_cast<size_t>(kMaxWord)) return BRIO_ERR_WORD_TOO_LONG;
     try {
-        if (word_.empty()) candidates_.push_back(Candidate{unitStart, 0, 0});
-        word_ += content;
+        if (wordLength_ == 0) candidates_.push_back(Candidate{unitStart, 0, 0});
     } catch (const std::bad_alloc&) {
         return BRIO_ERR_NO_MEMORY;
     }
+    // A unit is at most four bytes: copied without the call.
+    for (char c : content) word_[wordLength_++] = c;
     Candidate& last = candidates_.back();
     last.end = r_.Offset();
     last.depth = r_.Depth();
@@ -241,8 +265,10 @@ int32_t LinkWriter::HandleText(uint32_t tokenStart) {
             uint32_t at = r_.Offset();
             uint32_t limit = NextProtected();
             if (limit > at && n > limit - at) n = limit - at;
-            if (n && word_.size() + n <= static_cast<size_t>(kMaxWord)) {
-                word_.append(r_.Pos(), n);
+            if (n && wordLength_ + n <= static_cast<size_t>(kMaxWord)) {
+                const char* from = r_.Pos();
+                for (size_t i = 0; i < n; ++i) word_[wordLength_ + i] = from[i];
+                wordLength_ += n;
                 r_.SkipPlain(n);
                 candidates_.back().end = r_.Offset();
             }
@@ -265,13 +291,13 @@ int32_t LinkWriter::HandleText(uint32_t tokenStart) {
 
 int32_t LinkWriter::FlushWord(bool* rewound) {
     *rewound = false;
-    if (word_.empty()) return 0;
+    if (wordLength_ == 0) return 0;
     return Resolve(false, rewound);
 }
 
 int32_t LinkWriter::EndRun(bool* rewound) {
     *rewound = false;
-    if (!word_.empty()) {
+    if (wordLength_ != 0) {
         int32_t rc = FlushWord(rewound);
         if (rc || *rewound) return rc;
     }
@@ -300,14 +326,14 @@ int32_t LinkWriter::Resolve(bool runEnds, bool* rewound) {
     MatchVerdict verdict = NoMatch;
     int32_t count = 0;
     const AutolinkTerm* term = nullptr;
-    std::string_view word = runEnds ? std::string_view() : std::string_view(word_);
+    std::string_view word = runEnds ? std::string_view() : Word();
     try {
         d_->MatchWord(word, &verdict, &count, &term);
     } catch (const std::bad_alloc&) {
         return BRIO_ERR_NO_MEMORY;
     }
     if (verdict == Continue || candidates_.empty()) {
-        word_.clear();
+        wordLength_ = 0;
         return 0;
     }
     if (verdict == NoMatch) {
@@ -318,7 +344,7 @@ int32_t LinkWriter::Resolve(bool runEnds, bool* rewound) {
         const Candidate last = candidates_.back();
         bool nothingAfter = last.end == tokenStart_ || last.end == r_.Offset();
         if (nothingAfter && candidates_.size() == 1) {
-            word_.clear();
+            wordLength_ = 0;
             int32_t rc = Write(r_.Input() + last.start, last.end - last.start);
             ClearRun();
             return rc;
@@ -329,7 +355,7 @@ int32_t LinkWriter::Resolve(bool runEnds, bool* rewound) {
             if (rc) return rc;
             return TryLastFromRoot();
         }
-        word_.clear();
+        wordLength_ = 0;
         return GiveBackFirstWord(rewound);
     }
     if (runEnds) --count;
@@ -347,7 +373,7 @@ int32_t LinkWriter::Resolve(bool runEnds, bool* rewound) {
         if (rc) return rc;
         return TryLastFromRoot();
     }
-    word_.clear();
+    wordLength_ = 0;
     int32_t index = static_cast<int32_t>(candidates_.size()) - 1 - count;
     if (index < 0 || index >= static_cast<int32_t>(candidates_.size()))
         return GiveBackFirstWord(rewound);
@@ -371,11 +397,13 @@ int32_t LinkWriter::TryLastFromRoot() {
     int32_t count = 0;
     const AutolinkTerm* term = nullptr;
     try {
-        d_->MatchWord(word_, &verdict, &count, &term);
+        // The dictionary still holds the word prepared from the call that
+        // ended the walk.
+        d_->MatchWordAgain(&verdict, &count, &term);
     } catch (const std::bad_alloc&) {
         return BRIO_ERR_NO_MEMORY;
     }
-    word_.clear();
+    wordLength_ = 0;
     if (verdict == Continue) return 0;
     int32_t rc = Write(r_.Input() + last.start, last.end - last.start);
     ClearRun();
@@ -387,12 +415,28 @@ int32_t LinkWriter::TryLastFromRoot() {
 // stands.
 int32_t LinkWriter::WriteLinkedStretch(MatchVerdict verdict, uint32_t start, uint32_t end,
                                        const AutolinkTerm* term) {
+    const char* input = r_.Input();
+    uint32_t plain = start;
+    while (plain < end && RtfIsPlain(static_cast<unsigned char>(input[plain]))) ++plain;
+    if (plain == end) return WriteLink(verdict, std::string_view(input + start, end - start), term);
     RtfReader snapshot = r_;
     snapshot.Seek(start);
     // The text tokens between two formatting tokens lie back to back.
     const char* text = nullptr;
     size_t textLength = 0;
     while (snapshot.Offset() < end) {
+        // Plain bytes are text tokens of one byte each: taken as one run.
+        size_t run = 0;
+        const size_t room = end - snapshot.Offset();
+        const char* at = snapshot.Pos();
+        if (!snapshot.PendingLiteral())
+            while (run < room && RtfIsPlain(static_cast<unsigned char>(at[run]))) ++run;
+        if (run > 0) {
+            if (textLength == 0) text = at;
+            textLength += run;
+            snapshot.SkipPlain(run);
+            continue;
+        }
         int32_t rc = snapshot.Next();
         if (rc == -1) return BRIO_ERR_UNEXPECTED_END;
         if (rc) return rc;
@@ -419,6 +463,33 @@ int32_t LinkWriter::WriteLinkedStretch(MatchVerdict verdict, uint32_t start, uin
     int32_t rc = Write(hiddenHead_.data(), hiddenHead_.size());
     if (rc == 0) rc = Write(term->target.data(), term->target.size());
     return rc == 0 ? Write("}", 1) : rc;
+}
+
+int32_t LinkWriter::WriteLink(MatchVerdict verdict, std::string_view text,
+                              const AutolinkTerm* term) {
+    if (verdict == Suppressed) return Write(text.data(), text.size());
+    const std::string& head = verdict == LinkJump ? jumpHead_ : popupHead_;
+    std::string_view parts[6] = {head, text, "}"};
+    size_t count = 3;
+    if (term) {
+        parts[3] = hiddenHead_;
+        parts[4] = std::string_view(term->target.data(), term->target.size());
+        parts[5] = "}";
+        count = 6;
+    }
+    size_t total = 0;
+    for (size_t i = 0; i < count; ++i) total += parts[i].size();
+    // One reservation and short copies without calls instead of a write per
+    // part. (Term-dense text +2 %.)
+    if (char* to = out_.Extend(total)) {
+        for (size_t i = 0; i < count; ++i) to = CopyShort(to, parts[i]);
+        return 0;
+    }
+    for (size_t i = 0; i < count; ++i) {
+        int32_t rc = Write(parts[i].data(), parts[i].size());
+        if (rc) return rc;
+    }
+    return 0;
 }
 
 int32_t LinkWriter::WritePiece(const char* text, size_t length, MatchVerdict verdict) {

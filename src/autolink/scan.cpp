@@ -16,11 +16,10 @@ int32_t AutolinkScan::Run() {
         if (rc == 0) rc = Token(tokenStart);
         if (rc) return rc;
         if (r.Kind() == kRtfText) {
-            // More text characters change only the footnote state.
+            // More text characters change only the footnote state, which
+            // only the '#'s that end the run decide.
             size_t n = r.PlainRun();
-            for (size_t i = 0; i < n; ++i)
-                footnote_ = footnote_ == Footnote::kNone && r.Pos()[i] == '#' ? Footnote::kMark
-                                                                              : Footnote::kNone;
+            footnote_ = FootnoteAfter(footnote_, r.Pos(), n);
             rc = spots_.Text(r, r.Offset(), r.Offset() + static_cast<uint32_t>(n));
             if (rc) return rc;
             r.SkipPlain(n);
@@ -36,6 +35,16 @@ int32_t AutolinkScan::Run() {
     if (rc == 0 && sawStylesheet_ && !styles_.Ref(kRtfAutolinkStyleName, nullptr))
         rc = BRIO_ERR_NO_MEMORY;
     return rc;
+}
+
+AutolinkScan::Footnote AutolinkScan::FootnoteAfter(Footnote state, const char* text, size_t n) {
+    size_t marks = 0;
+    while (marks < n && text[n - 1 - marks] == '#') ++marks;
+    if (marks == 0) return n == 0 ? state : Footnote::kNone;
+    // A '#' marks only after a character that left no mark: each '#' of a
+    // row undoes the one before.
+    bool markBefore = marks == n && state != Footnote::kNone;
+    return (marks % 2 == 1) != markBefore ? Footnote::kMark : Footnote::kNone;
 }
 
 int32_t AutolinkScan::Token(uint32_t tokenStart) {

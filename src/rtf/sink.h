@@ -26,6 +26,15 @@ class RtfSink {
         return AppendGrowing(data, length);
     }
     int32_t Append(const char* text) { return Append(text, std::strlen(text)); }
+    // `length` more bytes for the caller to fill, when they fit without
+    // growing the text; null otherwise, and Append then does the growing.
+    char* Extend(size_t length) {
+        if (length >= capacity_ - length_) return nullptr;
+        char* p = data_ + length_;
+        length_ += length;
+        data_[length_] = 0;
+        return p;
+    }
     // Room for `size` bytes at once, when a pass can tell how much it will
     // write: one allocation instead of a chain of copies. The first call
     // makes the (empty) text. 0 or 2005.
