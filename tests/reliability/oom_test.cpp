@@ -336,6 +336,19 @@ TEST(OutOfMemorySweep, PlaceholderTopicFile) {
                 {{BRIO_ERR_NO_MEMORY, ""}, {BRIO_ERR_WRITE, ""}}, true);
 }
 
+// An allocation the replacement can do without may fail unnoticed; any other
+// leaves the old file whole and nothing beside it.
+TEST(OutOfMemorySweep, HostReplaceFile) {
+    TempDir dir;
+    std::string path = dir.File("a-name-long-enough-to-be-allocated.txt");
+    auto run = [&](long) {
+        WriteFile(path, "old");
+        int32_t status = BrioHostReplaceFile(path.c_str(), "new", 3);
+        return Result{status, ReadFile(path) + std::to_string(dir.Entries().size())};
+    };
+    SweepResult("BrioHostReplaceFile", run, 0, {{BRIO_ERR_NO_MEMORY, "old1"}});
+}
+
 // Exports that allocate nothing still run in the guard and give their result.
 TEST(OutOfMemorySweep, AllocationFreeExports) {
     long before = brio::AllocationCount();
