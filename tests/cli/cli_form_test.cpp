@@ -47,6 +47,11 @@ TEST(CliForm, EditsKeepEveryLineEndAsWritten) {
          {"delete", "Button", "Ok", "--json"},
          "VERSION 1\r\nBegin Form Main\n   Caption = A\r\nEnd\r\n",
          "\"lines\": 3}"},
+        {mixed,
+         {"set", "Form", "Main", "Width", "9"},
+         "VERSION 1\r\nBegin Form Main\n   Width = 9\n   Caption = A\r\n   Begin Button Ok\r\n"
+         "      X = 1\n   End\nEnd\r\n",
+         "Width added: \"9\""},
         {"Begin Form Main\r\n   Caption = A\rB\r\nEnd",
          {"set", "Form", "Main", "Width", "9"},
          "Begin Form Main\r\n   Width = 9\r\n   Caption = A\rB\r\nEnd\r\n",

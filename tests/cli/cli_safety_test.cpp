@@ -69,6 +69,8 @@ TEST(CliOutputs, AnOutputThatIsAnInputIsRefused) {
              {"topics", "split", d.File("hc/001-A.rtf"), "--out-dir", d.File("hc")},
              {"picture", "build", bmp, h, "-o", bmp},
              {"picture", "build", bmp, h, "-o", h},
+             {"picture", "extract", bmp, "-o", bmp},
+             {"picture", "preview", bmp, "-o", bmp},
              {"autolink", terms, d.File("guide.rtf"), "-o", terms},
              {"unlink", d.File("sp"), "--out-dir", d.File("sp")},
          }) {

@@ -77,6 +77,7 @@ TEST(CliTopics, SplitAndJoinCarryEveryFootnote) {
     };
     const std::string k = "K{\\footnote {\\super K}k}";
     const std::vector<Case> cases = {
+        {"!\r\n{\\footnote ! Go()}", "Go()", "", "!{\\footnote {\\super !}Go()}\r\n" + k},
         {"{\\cs16\\super A\r\n{\\footnote A plain;fancy}}", "", "Aplain;fancy",
          k + "\r\nA{\\footnote {\\super A}plain;fancy}"},
         {"@{\\footnote {\\super @} Note: caf\\'e9 {\\b a|b}}", "", "@Note: caf\\'e9 a\\'7cb",
@@ -209,6 +210,8 @@ TEST(CliTopics, FailuresNameTheFileAndLeaveNoOutput) {
          2,
          "wide.tsv:2: 3 fields, the header names 2"},
         {{"topics", "merge", dir.File("help.rtf")}, 1, "unknown action 'merge'"},
+        {{"topics", "join", dir.File("missing.tsv")}, 1, "-o OUT"},
+        {{"find", "alpha"}, 1, "usage"},
         {{"find", " ", dir.File("help.rtf")}, 1, "the phrase is empty"},
         {{"find", "x", dir.File("open.rtf")}, 2, "open.rtf: topic 1"},
     });

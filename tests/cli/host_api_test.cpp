@@ -34,6 +34,7 @@ TEST(HostReplaceFile, WritesExactlyTheBytesOrReportsWhyNot) {
         std::string after;  // what "f" holds afterwards; "-" when it must not exist
     } cases[] = {
         {"new file", false, "f", kNew.data(), kNew.size(), BRIO_OK, kNew},
+        {"longer file replaced", true, "f", kNew.data(), kNew.size(), BRIO_OK, kNew},
         {"emptied", true, "f", nullptr, 0, BRIO_OK, ""},
         {"folder missing", false, "none/f", kNew.data(), 1, BRIO_ERR_CREATE_OUTPUT, "-"},
         {"null path", true, "", kNew.data(), kNew.size(), BRIO_ERR_CREATE_OUTPUT, kOld},

@@ -61,6 +61,7 @@ TEST(PlatformText, MulDivRoundsHalfAwayFromZeroAndFlagsOverflow) {
         {7, 1, 3, 2},  // 2.33 -> 2
         {8, 1, 3, 3},  // 2.67 -> 3
         {-8, 1, -3, 3},
+        {100, 2540, 1440, 176},   // 176.39
         {1000, 2540, 96, 26458},  // 26458.33
         {0x7FFFFFFF, 2, 2, 0x7FFFFFFF},
         {0x40000000, 4, 1, -1},  // overflow
@@ -140,8 +141,9 @@ TEST(PlatformFiles, ReadAtTakesExactCountsFromTheStart) {
         uint64_t offset, count;
         bool read;
         std::string bytes;
-    } cases[] = {{8, 2, true, "89"}, {0, 10, true, "0123456789"}, {8, 3, false, ""},
-                 {10, 0, true, ""},  {0x80000000u, 1, false, ""}, {0, 0x80000000u, false, ""}};
+    } cases[] = {{8, 2, true, "89"},          {0, 10, true, "0123456789"}, {8, 3, false, ""},
+                 {2, 3, true, "234"},         {10, 1, false, ""},          {10, 0, true, ""},
+                 {0x80000000u, 1, false, ""}, {0, 0x80000000u, false, ""}};
     for (const auto& c : cases) {
         std::string buffer(16, '\0');
         EXPECT_EQ(ReadAt(in.get(), c.offset, &buffer[0], c.count), c.read) << c.offset;
