@@ -118,6 +118,7 @@ TEST(CliAutolink, FailuresNameTheProblemAndWriteNothing) {
     std::string topic = dir.File("topic.rtf"), terms = dir.File("terms.txt"), in = dir.File("in");
     ExpectFailures({
         {{"autolink", terms, topic}, 1, "--in-place, -o OUT or --out-dir DIR"},
+        {{"autolink", terms, topic, "-o", topic}, 2, "is an input of this command: use --in-place"},
         {{"autolink", terms, in, "-o", dir.File("x.rtf")}, 1, "is a folder"},
         {{"autolink", terms, topic, "--dry-run", "-o", "-"}, 1, "writes nothing"},
         {{"autolink", terms, topic, "-o", "-", "--colour", "red"}, 1, "colour-table index"},

@@ -85,7 +85,7 @@ TEST(CliOutputs, AnOutputThatIsAnInputIsRefused) {
          "f.frm is an input of this command: use --in-place"},
         {{"autolink", terms, d.File("guide.rtf"), "-o", d.File("hard.rtf")},
          2,
-         "hard.rtf is an input of this command (" + d.File("guide.rtf") + "): use --in-place"},
+         "hard.rtf is an input of this command (" + d.File("guide.rtf") + ")"},
     });
     EXPECT_EQ(Snapshot(d.Path()), before);
 }
