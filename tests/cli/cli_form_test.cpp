@@ -23,10 +23,6 @@ TEST(CliForm, GetSetAndDeleteWriteOnlyWhereTheyAreTold) {
     RunOk({"form", "delete", out, "button", "ok", "--in-place"});
     EXPECT_EQ(ReadFile(out),
               "VERSION 1.00\r\nBegin Form Main\r\n   Caption         =   \"Orders\"\r\nEnd\r\n");
-    const std::string head = "VERSION 1.00\r\nBegin Form Main\r\n   Caption         =   Bye\r\n";
-    EXPECT_EQ(RunOk({"form", "set", file, "Form", "Main", "Caption", "Bye", "-o", "-"})
-                  .substr(0, head.size()),
-              head);
     EXPECT_EQ(ReadFile(file), kForm);
     EXPECT_EQ(dir.Entries(), (Args{"main.frm", "out.frm"}));
 }
@@ -90,22 +86,30 @@ TEST(CliForm, FailuresNameTheProblemAndChangeNothing) {
         {{"form", "delete", file, "Form"}, 1, "usage"},
         {{"form", "rename", file}, 1, "unknown action"},
         {{"frobnicate"}, 1, "unknown command 'frobnicate'"},
-        {{"topics", "list", file, "-o"}, 2, "option -o needs a value"},
     });
     EXPECT_EQ(ReadFile(file), kForm);
     EXPECT_EQ(dir.Entries(), Args{"main.frm"});
 }
 
-TEST(CliAppPath, PrintsTheRegisteredPath) {
-    std::string registry = "BRIOUTIL_REGISTRY=" + std::string(BRIOUTIL_EXAMPLES_DIR) + "/apps.reg";
-    ToolRun found = RunTool({"apppath", "HELPC.EXE"}, {registry});
-    EXPECT_EQ(found.exitCode, 0) << found.err;
-    EXPECT_EQ(found.out, "C:\\Tools\\Help\\helpc.exe\n");
+TEST(CliAppPath, PrintsTheRegisteredPathOrSaysWhatIsWrong) {
+    std::string registry = "BRIOUTIL_REGISTRY=" + kExampleRegistry;
+    EXPECT_EQ(RunTool({"apppath", "HELPC.EXE"}, {registry}).out, "C:\\Tools\\Help\\helpc.exe\n");
     // The default value wins even when listed after Path.
     EXPECT_EQ(RunTool({"apppath", "paint.exe"}, {registry}).out, "C:\\Paint\\paint.exe\n");
-    ToolRun missing = RunTool({"apppath", "none.exe"}, {registry});
-    EXPECT_EQ(missing.exitCode, 2);
-    EXPECT_NE(missing.err.find("not registered"), std::string::npos);
+    struct Case {
+        std::string env, message;
+    };
+    for (const Case& c : std::vector<Case>{
+             {"BRIOUTIL_REGISTRY=",
+              "no registry to read: BRIOUTIL_REGISTRY is not set (it names a .reg file)"},
+             {"BRIOUTIL_REGISTRY=/nonexistent/apps.reg",
+              "/nonexistent/apps.reg: the registry file (BRIOUTIL_REGISTRY) does not exist"},
+             {registry, "'none.exe' is not registered in " + kExampleRegistry},
+         }) {
+        ToolRun run = RunTool({"apppath", "none.exe"}, {c.env});
+        EXPECT_EQ(run.exitCode, 2);
+        EXPECT_EQ(run.err, "brioutil apppath: " + c.message + "\n");
+    }
 }
 
 TEST(CliTool, HelpExplainsEveryCommandWithAnExample) {

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <filesystem>
 #include <initializer_list>
 #include <string>
@@ -14,6 +15,23 @@
 namespace brio::test {
 
 using Args = std::vector<std::string>;
+
+// Two topics of a help-compiler file, a form, a 2 x 2 24-bit bitmap file.
+const std::string kPondHelp =
+    "{\\rtf1\\ansi\r\n#{\\footnote # A}\r\n${\\footnote $ Alpha}\r\nThe pond.\\par\r\n"
+    "\\page\r\n#{\\footnote # B}\r\nThe bed.\\par\r\n}";
+const std::string kSmallForm = "Begin Form Main\r\n   Caption = \"A\"\r\nEnd\r\n";
+const std::string kExampleRegistry = std::string(BRIOUTIL_EXAMPLES_DIR) + "/apps.reg";
+
+inline std::string TinyBitmap() {
+    std::string b = "BM";
+    auto put = [&b](uint32_t v, int bytes) {
+        for (int i = 0; i < bytes; ++i) b += static_cast<char>(v >> (8 * i) & 0xFF);
+    };
+    put(70, 4), put(0, 4), put(54, 4), put(40, 4), put(2, 4), put(2, 4), put(1, 2), put(24, 2);
+    put(0, 4), put(16, 4), put(0, 4), put(0, 4), put(0, 4), put(0, 4);
+    return b + std::string(16, '\x40');
+}
 
 // A temporary folder holding the given files (name -> bytes); names may hold sub-folders.
 struct CliDir : TempDir {

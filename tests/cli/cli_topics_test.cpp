@@ -3,6 +3,7 @@
 #include <cstring>
 #include <map>
 #include <set>
+#include <sstream>
 
 #include "brioutil.h"
 #include "cli/cli_support.h"
@@ -62,7 +63,6 @@ TEST(CliTopics, SplitThenJoinGivesHelpCompilerInputBack) {
               "First body\\par\r\n\\page\r\n{\\keepn\r\n\r\n\r\n"
               "#{\\footnote {\\super #}TWO}\r\n${\\footnote {\\super $}Second}\r\n"
               "Head\\par\\pard }Second body\\par}\r\n");
-    EXPECT_EQ(RunOk({"topics", "list", joined}), RunOk({"topics", "list", file}));
     // Columns in any order, comments anywhere, the result on standard output.
     EXPECT_EQ(RunOk({"topics", "join", dir.File("list.tsv"), "-o", "-"}),
               "{\\rtf1 \r\n\r\n#{\\footnote {\\super #}A}\r\n${\\footnote {\\super $}The A}\r\n"
@@ -125,18 +125,11 @@ std::string WithoutPard(std::string rtf) {
 // The rows of a topics table, each cut into its cells.
 std::vector<Args> Rows(const std::string& table) {
     std::vector<Args> rows;
-    for (size_t p = 0; p < table.size();) {
-        size_t end = table.find('\n', p);
-        Args cells;
-        std::string line = table.substr(p, end - p);
-        for (size_t c = 0;;) {
-            size_t tab = line.find('\t', c);
-            cells.push_back(line.substr(c, tab == std::string::npos ? tab : tab - c));
-            if (tab == std::string::npos) break;
-            c = tab + 1;
-        }
-        rows.push_back(cells);
-        p = end == std::string::npos ? table.size() : end + 1;
+    std::istringstream lines(table);
+    for (std::string line; std::getline(lines, line);) {
+        std::istringstream in(line);
+        rows.emplace_back();
+        for (std::string cell; std::getline(in, cell, '\t');) rows.back().push_back(cell);
     }
     return rows;
 }
@@ -216,8 +209,8 @@ TEST(CliTopics, FailuresNameTheFileAndLeaveNoOutput) {
         {{"topics", "join", dir.File("wide.tsv"), "-o", out},
          2,
          "wide.tsv:2: 3 fields, the header names 2"},
-        {{"topics", "join", dir.File("missing.tsv")}, 1, "-o OUT"},
         {{"topics", "merge", dir.File("help.rtf")}, 1, "unknown action 'merge'"},
+        {{"topics", "join", dir.File("missing.tsv")}, 1, "-o OUT"},
         {{"find", "alpha"}, 1, "usage"},
         {{"find", " ", dir.File("help.rtf")}, 1, "the phrase is empty"},
         {{"find", "x", dir.File("open.rtf")}, 2, "open.rtf: topic 1"},

@@ -24,6 +24,7 @@ using namespace brio;
 using brio::test::ReadFile;
 using brio::test::TempDir;
 using brio::test::WriteFile;
+using Names = std::vector<std::string>;
 
 bool WriteThrough(const std::string& path, const std::string& bytes) {
     AtomicFile file;
@@ -49,24 +50,41 @@ int InChild(const std::function<int()>& body, bool drop = false) {
     return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
 }
 
-TEST(FileReplacement, LinksAtTheTargetLeadToTheFileTheyName) {
-    TempDir dir;
-    ASSERT_TRUE(WriteFile(dir.File("tgt.txt"), "old"));
-    ASSERT_EQ(::symlink("tgt.txt", dir.File("link.txt").c_str()), 0);
-    ASSERT_EQ(::symlink("link.txt", dir.File("chain.txt").c_str()), 0);
-    ASSERT_EQ(::symlink(dir.File("new.txt").c_str(), dir.File("dangling.txt").c_str()), 0);
-    struct Case {
-        const char* written;
-        const char* file;  // where the bytes must land
-    } cases[] = {{"link.txt", "tgt.txt"}, {"chain.txt", "tgt.txt"}, {"dangling.txt", "new.txt"}};
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.written);
-        ASSERT_TRUE(WriteThrough(dir.File(c.written), c.written));
-        EXPECT_TRUE(S_ISLNK(Lstat(dir.File(c.written)).st_mode));
-        EXPECT_EQ(ReadFile(dir.File(c.file)), c.written);
+// Links lead to the file they name; a file with other hard links is
+// written in place, by AtomicFile and by PlatReplaceFile alike.
+TEST(FileReplacement, LinksAndHardLinksStay) {
+    for (bool finished : {false, true}) {
+        SCOPED_TRACE(finished ? "PlatReplaceFile" : "AtomicFile");
+        TempDir dir;
+        ASSERT_TRUE(WriteFile(dir.File("tgt.txt"), "old"));
+        ASSERT_TRUE(WriteFile(dir.File("a.txt"), "old and longer"));
+        ASSERT_EQ(::link(dir.File("a.txt").c_str(), dir.File("b.txt").c_str()), 0);
+        ASSERT_EQ(::symlink("tgt.txt", dir.File("link.txt").c_str()), 0);
+        ASSERT_EQ(::symlink("link.txt", dir.File("chain.txt").c_str()), 0);
+        ASSERT_EQ(::symlink(dir.File("new.txt").c_str(), dir.File("dangling.txt").c_str()), 0);
+        ino_t inode = Lstat(dir.File("a.txt")).st_ino;
+        struct Case {
+            const char* written;
+            const char* file;  // where the bytes must land
+        } cases[] = {{"link.txt", "tgt.txt"},
+                     {"chain.txt", "tgt.txt"},
+                     {"dangling.txt", "new.txt"},
+                     {"a.txt", "b.txt"}};
+        for (const auto& c : cases) {
+            if (finished) {
+                ASSERT_TRUE(WriteFile(dir.File("work"), c.written));
+                EXPECT_TRUE(PlatReplaceFile(dir.File("work").c_str(), dir.File(c.written).c_str()));
+            } else {
+                ASSERT_TRUE(WriteThrough(dir.File(c.written), c.written));
+            }
+            EXPECT_EQ(ReadFile(dir.File(c.file)), c.written);
+        }
+        EXPECT_TRUE(S_ISLNK(Lstat(dir.File("chain.txt")).st_mode));
+        EXPECT_TRUE(S_ISLNK(Lstat(dir.File("link.txt")).st_mode));
+        EXPECT_EQ(Lstat(dir.File("a.txt")).st_ino, inode);
+        EXPECT_EQ(dir.Entries(), (Names{"a.txt", "b.txt", "chain.txt", "dangling.txt", "link.txt",
+                                        "new.txt", "tgt.txt"}));
     }
-    EXPECT_EQ(dir.Entries(), (std::vector<std::string>{"chain.txt", "dangling.txt", "link.txt",
-                                                       "new.txt", "tgt.txt"}));
 }
 
 // A link planted where the temporary file would go is never written through.
@@ -82,7 +100,6 @@ TEST(FileReplacement, LinkAtTheTemporaryNameIsNotFollowed) {
     EXPECT_EQ(::access(dir.File("elsewhere").c_str(), F_OK), -1);
     EXPECT_TRUE(S_ISREG(Lstat(dir.File("out.rtf")).st_mode));
     EXPECT_NE(ReadFile(dir.File("out.rtf")).find("Hi"), std::string::npos);
-
     PlatCreate result = PlatCreate::Created;
     ASSERT_EQ(::symlink(dir.File("made").c_str(), dir.File("planted").c_str()), 0);
     EXPECT_EQ(PlatCreateExclusive(dir.File("planted"), &result), nullptr);
@@ -96,45 +113,23 @@ TEST(FileReplacement, LinkAtTheTemporaryNameIsNotFollowed) {
     EXPECT_EQ(info.st_mode & 0777, 0600u);
 }
 
-TEST(FileReplacement, HardLinkedFileIsWrittenInPlace) {
+TEST(FileReplacement, AbandonedInPlaceWritePutsTheOldBytesBack) {
     TempDir dir;
-    ASSERT_TRUE(WriteFile(dir.File("a.txt"), "old and longer"));
+    ASSERT_TRUE(WriteFile(dir.File("a.txt"), "old"));
     ASSERT_EQ(::link(dir.File("a.txt").c_str(), dir.File("b.txt").c_str()), 0);
-    ino_t inode = Lstat(dir.File("a.txt")).st_ino;
-    ASSERT_TRUE(WriteThrough(dir.File("a.txt"), "new"));
-    EXPECT_EQ(ReadFile(dir.File("b.txt")), "new");
-    EXPECT_EQ(Lstat(dir.File("a.txt")).st_ino, inode);
-    // A write abandoned in place puts the old bytes back.
     {
         AtomicFile file;
         ASSERT_TRUE(file.Open(dir.File("a.txt").c_str()));
         EXPECT_TRUE(file.InPlace());
         file.Write("half", 4);
     }
-    EXPECT_EQ(ReadFile(dir.File("b.txt")), "new");
-    EXPECT_EQ(dir.Entries(), (std::vector<std::string>{"a.txt", "b.txt"}));
-}
-
-// A finished file put in place (as the tool does with its work files).
-TEST(FileReplacement, FinishedFileGoesThroughLinksAndIntoHardLinks) {
-    TempDir dir;
-    ASSERT_TRUE(WriteFile(dir.File("tgt.txt"), "old"));
-    ASSERT_EQ(::symlink("tgt.txt", dir.File("link.txt").c_str()), 0);
-    ASSERT_TRUE(WriteFile(dir.File("a.txt"), "old"));
-    ASSERT_EQ(::link(dir.File("a.txt").c_str(), dir.File("b.txt").c_str()), 0);
-    for (const char* name : {"link.txt", "a.txt"}) {
-        ASSERT_TRUE(WriteFile(dir.File("work"), name));
-        EXPECT_TRUE(PlatReplaceFile(dir.File("work").c_str(), dir.File(name).c_str())) << name;
-    }
-    EXPECT_TRUE(S_ISLNK(Lstat(dir.File("link.txt")).st_mode));
-    EXPECT_EQ(ReadFile(dir.File("tgt.txt")), "link.txt");
-    EXPECT_EQ(ReadFile(dir.File("b.txt")), "a.txt");
-    EXPECT_EQ(dir.Entries(), (std::vector<std::string>{"a.txt", "b.txt", "link.txt", "tgt.txt"}));
+    EXPECT_EQ(ReadFile(dir.File("b.txt")), "old");
+    EXPECT_EQ(dir.Entries(), (Names{"a.txt", "b.txt"}));
 }
 
 TEST(FileReplacement, PipeAndDeviceStayWhatTheyAre) {
     TempDir dir;
-    std::string fifo = dir.File("fifo");
+    std::string fifo = dir.File("fifo"), device = dir.File("null");
     ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
     int reader = ::open(fifo.c_str(), O_RDONLY | O_NONBLOCK);
     ASSERT_GE(reader, 0);
@@ -144,9 +139,7 @@ TEST(FileReplacement, PipeAndDeviceStayWhatTheyAre) {
     EXPECT_STREQ(buffer, "through the pipe");
     ::close(reader);
     EXPECT_TRUE(S_ISFIFO(Lstat(fifo).st_mode));
-
     // A device of our own (the null device's numbers), where allowed.
-    std::string device = dir.File("null");
     if (::mknod(device.c_str(), S_IFCHR | 0666, ::makedev(1, 3)) == 0) {
         ASSERT_TRUE(WriteThrough(device, "gone"));
         EXPECT_TRUE(S_ISCHR(Lstat(device).st_mode));
@@ -189,7 +182,7 @@ TEST(FileReplacement, ReadOnlyFolderWithAWritableFile) {
     ::chmod(folder.c_str(), 0755);
     EXPECT_EQ(code, 0);
     EXPECT_EQ(ReadFile(path), "new");
-    EXPECT_EQ(dir.Entries(), std::vector<std::string>{"ro"});
+    EXPECT_EQ(dir.Entries(), Names{"ro"});
 }
 
 // Past a file-size limit the write fails (the host ignores SIGXFSZ), the old

@@ -1,6 +1,5 @@
-// The test binary's operator new: inside an export it obeys the library's
-// allocation-failure hook, so the sweeps reach the paths where a container
-// throws as well as those where the library's allocator returns null.
+// Inside an export operator new obeys the allocation-failure hook, so the
+// sweeps reach the paths where a container throws.
 #include <cstdlib>
 #include <new>
 

@@ -1,6 +1,5 @@
-// Allocation-failure sweeps: each export, on a realistic input, with each of
-// its allocations failing in turn, ends in its documented failure or exactly
-// as the clean run; it never crashes and (asan preset) leaks nothing.
+// Each export with each of its allocations failing in turn ends in its
+// documented failure or as the clean run, and (asan preset) leaks nothing.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -19,11 +18,8 @@ namespace {
 
 using namespace brio::test;
 
-// Runs `run` once clean to count its allocations (some), then once per
-// allocation with that one failing. `run` gets the failing allocation's
-// number (0 for the clean run); `setup` runs before each run, unhooked.
-// `throwing`: some of the allocations are operator new's (on every
-// platform), which the exports must turn into their out-of-memory status.
+// Runs `run(0)` clean, then `run(k)` with allocation k failing; `throwing`:
+// some failures are operator new's, which the export must turn into a status.
 void Sweep(
     const char* name, const std::function<void(long)>& run,
     const std::function<void()>& setup = [] {}, bool throwing = false) {
@@ -334,6 +330,19 @@ TEST(OutOfMemorySweep, PlaceholderTopicFile) {
     };
     SweepResult("TopicOpenDummyFile/TopicDummy/TopicCloseDummyFile", run, 0,
                 {{BRIO_ERR_NO_MEMORY, ""}, {BRIO_ERR_WRITE, ""}}, true);
+}
+
+// An allocation the replacement can do without may fail unnoticed; any other
+// leaves the old file whole and nothing beside it.
+TEST(OutOfMemorySweep, HostReplaceFile) {
+    TempDir dir;
+    std::string path = dir.File("a-name-long-enough-to-be-allocated.txt");
+    auto run = [&](long) {
+        WriteFile(path, "old");
+        int32_t status = BrioHostReplaceFile(path.c_str(), "new", 3);
+        return Result{status, ReadFile(path) + std::to_string(dir.Entries().size())};
+    };
+    SweepResult("BrioHostReplaceFile", run, 0, {{BRIO_ERR_NO_MEMORY, "old1"}});
 }
 
 // Exports that allocate nothing still run in the guard and give their result.

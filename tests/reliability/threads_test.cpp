@@ -1,6 +1,5 @@
-// Every export family from several threads at once, each thread on its own
-// data: each thread's results equal those of a lone run. The tsan preset
-// runs this test under ThreadSanitizer.
+// Every export family on several threads at once gives each thread the
+// results of a lone run (the tsan preset runs this under ThreadSanitizer).
 #include <gtest/gtest.h>
 
 #include <string>
