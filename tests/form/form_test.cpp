@@ -64,124 +64,127 @@ std::string EditFile(const std::string& input, const std::vector<Step>& steps) {
 
 const std::string kMain = "Begin Form Main\n   Caption = Hello there\nEnd\n";
 
+const std::string kNested =
+    "VERSION 5.00\nBegin A One\n   K = 1\n   Begin B Inner\n      K = 2\n   End\nEnd\n"
+    "Begin A Two\n   K = 3\nEnd\nAttribute X = 1\n";
+const std::string kFont =
+    "Begin VB.Form F\r\n   Caption = \"F\"\r\n   BeginProperty Font \r\n      Name = "
+    "\"Arial\"\r\n   EndProperty\r\n   Begin VB.Label L\r\n      Caption = \"L\"\r\n   End\r\n";
+const std::string kLongValue(2000, 'v'), kLonger = kLongValue + "w";
+const std::string kZero("Begin Form Main\n   Caption = a\0b \nEnd\n", 38);
+struct Script {
+    const char* title;
+    std::string input;
+    std::vector<Step> steps;
+    std::string expected;
+};
+
+const Script kScripts[] = {
+    {"get ignores case; missing sections, keys and line breaks change nothing",
+     kMain,
+     {{'g', "form", "main", "caption", "Hello there", 0},
+      {'g', "Form", "Other", "Caption", "", kMissing},
+      {'g', "Form", "Main", "Width", "", kMissing},
+      {'s', "Form", "Other", "Caption", "x", kMissing},
+      {'d', "Form", "Other", nullptr, "", kMissing},
+      {'s', "Form", "Main", "Caption", "a\nb", BRIO_ERR_BAD_VALUE},
+      {'s', "Form", "Main", "Caption", "a\r", BRIO_ERR_BAD_VALUE},
+      {'s', "Form", "Main", "New\nKey", "a", BRIO_ERR_BAD_VALUE}},
+     kMain},
+    {"a new property is the section's first line; a replaced one gets three blanks",
+     kMain,
+     {{'s', "Form", "Main", "Width", "100", 0},
+      {'s', "Form", "Main", "Caption", "Bye", 0},
+      {'g', "Form", "Main", "Caption", "Bye", 0},
+      {'s', "Form", "Main", "A", "", 0},
+      {'g', "Form", "Main", "A", "", 0},
+      {'s', "Form", "Main", "A", "y", 0},
+      {'s', "Form", "Main", "Caption", "", 0},
+      {'g', "Form", "Main", "Caption", "", 0},
+      {'g', "Form", "Main", "A", "y", 0}},
+     "Begin Form Main\n   A =   y\n   Width = 100\n   Caption =   \nEnd\n"},
+    {"a zero byte in a line is kept: the value runs to the line's end",
+     kZero,
+     {{'g', "Form", "Main", "Caption", std::string("a\0b ", 4), 0}},
+     kZero},
+    {"two sections of one type and name: the first one is used",
+     "Begin A X\n   K = 1\nEnd\nBegin a x\n   K = 2\nEnd\n",
+     {{'s', "A", "X", "K", "9", 0},
+      {'g', "a", "X", "k", "9", 0},
+      {'d', "A", "X", nullptr, "", 0},
+      {'g', "A", "X", "K", "2", 0}},
+     "Begin a x\n   K = 2\nEnd\n"},
+    {"new lines are indented three blanks per level",
+     "Begin A A\n   Begin B B\n      Begin C C\n      End\n   End\nEnd\n",
+     {{'s', "C", "C", "Tag", "x", 0}, {'s', "B", "B", "Tag", "y", 0}},
+     "Begin A A\n   Begin B B\n      Tag = y\n      Begin C C\n         Tag = x\n      End\n"
+     "   End\nEnd\n"},
+    {"deleting a top-level section stops at its own End",
+     kNested,
+     {{'d', "A", "One", nullptr, "", 0}, {'g', "A", "Two", "K", "3", 0}},
+     "VERSION 5.00\nBegin A Two\n   K = 3\nEnd\nAttribute X = 1\n"},
+    {"a deleted nested section is gone for every call",
+     kNested,
+     {{'d', "b", "inner", nullptr, "", 0},
+      {'g', "B", "Inner", "K", "", kMissing},
+      {'s', "B", "Inner", "K", "5", kMissing},
+      {'d', "B", "Inner", nullptr, "", kMissing},
+      {'g', "A", "One", "K", "1", 0}},
+     "VERSION 5.00\nBegin A One\n   K = 1\nEnd\nBegin A Two\n   K = 3\nEnd\nAttribute X = 1\n"},
+    {"a file without sections gets a final terminator in its own style",
+     "VERSION 5.00\r\nOption Explicit",
+     {{'g', "A", "B", "K", "", kMissing}},
+     "VERSION 5.00\r\nOption Explicit\r\n"},
+    {"a file without any terminator gets the platform's",
+     "Option Explicit",
+     {},
+     "Option Explicit" + kNative},
+    // The fixes: each of these fails under the older rules.
+    {"a property behind nested blocks is found and replaced in place",
+     kFont + "   LinkTopic = \"F\"\r\nEnd\r\n",
+     {{'g', "VB.Form", "F", "LinkTopic", "\"F\"", 0},
+      {'g', "VB.Form", "F", "Name", "", kMissing},
+      {'g', "Property", "Font", "Name", "\"Arial\"", 0},
+      {'s', "VB.Form", "F", "LinkTopic", "\"G\"", 0}},
+     kFont + "   LinkTopic =   \"G\"\r\nEnd\r\n"},
+    {"the search ends at the section's own End",
+     "Begin A S\n   Begin B T\n   End\nEnd\nK = 1\n",
+     {{'g', "A", "S", "K", "", kMissing}, {'s', "A", "S", "K", "2", 0}},
+     "Begin A S\n   K = 2\n   Begin B T\n   End\nEnd\nK = 1\n"},
+    {"a key ends at the sign; the line splits at the sign after the key",
+     "Begin A B\n   InvisibleAtRuntime=   -1\n   Tag=a = b\nEnd\n",
+     {{'g', "A", "B", "InvisibleAtRuntime", "-1", 0},
+      {'g', "A", "B", "Tag", "a = b", 0},
+      {'s', "A", "B", "InvisibleAtRuntime", "0", 0},
+      {'s', "A", "B", "Tag", "c", 0}},
+     "Begin A B\n   InvisibleAtRuntime=   0\n   Tag=   c\nEnd\n"},
+    {"BeginDate and EndTime are properties; only End in this case closes",
+     "Begin A S\n   BeginDate = 1\n   EndTime = 5\n   end of notes\n   Caption = c\nEnd\n"
+     "Begin A T\nEnd\n",
+     {{'g', "A", "S", "EndTime", "5", 0},
+      {'g', "A", "S", "Caption", "c", 0},
+      {'d', "A", "S", nullptr, "", 0},
+      {'s', "A", "T", "K", "v", 0}},
+     "Begin A T\n   K = v\nEnd\n"},
+    {"lines longer than 511 bytes stay whole",
+     "Begin A B\n   Text = " + kLongValue + "\nEnd\n" + std::string(3000, 'x') + "\n",
+     {{'g', "A", "B", "Text", kLongValue, 0}, {'s', "A", "B", "Text", kLonger, 0}},
+     "Begin A B\n   Text =   " + kLonger + "\nEnd\n" + std::string(3000, 'x') + "\n"},
+    {"a key with nothing after its sign is a property, also when deleting",
+     "Begin A S\n   K =\n   End =  \n   L = 1\nEnd\nBegin A T\nEnd\n",
+     {{'g', "A", "S", "K", "", 0},
+      {'g', "A", "S", "End", "", 0},
+      {'g', "A", "S", "L", "1", 0},
+      {'d', "A", "S", nullptr, "", 0}},
+     "Begin A T\nEnd\n"},
+    {"mixed terminators stay as they were; a lone CR is text",
+     "Begin A B\n   K = a\rb\r\nEnd\r\n\nX = 1\r\nlast",
+     {{'g', "A", "B", "K", "a\rb", 0}, {'s', "A", "B", "N", "n", 0}},
+     "Begin A B\n   N = n\n   K = a\rb\r\nEnd\r\n\nX = 1\r\nlast\n"},
+};
+
 TEST(Form, ScriptsGiveExactFiles) {
-    const std::string nested =
-        "VERSION 5.00\nBegin A One\n   K = 1\n   Begin B Inner\n      K = 2\n   End\nEnd\n"
-        "Begin A Two\n   K = 3\nEnd\nAttribute X = 1\n";
-    const std::string font =
-        "Begin VB.Form F\r\n   Caption = \"F\"\r\n   BeginProperty Font \r\n      Name = "
-        "\"Arial\"\r\n   EndProperty\r\n   Begin VB.Label L\r\n      Caption = \"L\"\r\n   End\r\n";
-    const std::string longValue(2000, 'v'), longer = longValue + "w";
-    const std::string zero("Begin Form Main\n   Caption = a\0b \nEnd\n", 38);
-    const struct {
-        const char* title;
-        std::string input;
-        std::vector<Step> steps;
-        std::string expected;
-    } cases[] = {
-        {"get ignores case; missing sections, keys and line breaks change nothing",
-         kMain,
-         {{'g', "form", "main", "caption", "Hello there", 0},
-          {'g', "Form", "Other", "Caption", "", kMissing},
-          {'g', "Form", "Main", "Width", "", kMissing},
-          {'s', "Form", "Other", "Caption", "x", kMissing},
-          {'d', "Form", "Other", nullptr, "", kMissing},
-          {'s', "Form", "Main", "Caption", "a\nb", BRIO_ERR_BAD_VALUE},
-          {'s', "Form", "Main", "Caption", "a\r", BRIO_ERR_BAD_VALUE},
-          {'s', "Form", "Main", "New\nKey", "a", BRIO_ERR_BAD_VALUE}},
-         kMain},
-        {"a new property is the section's first line; a replaced one gets three blanks",
-         kMain,
-         {{'s', "Form", "Main", "Width", "100", 0},
-          {'s', "Form", "Main", "Caption", "Bye", 0},
-          {'g', "Form", "Main", "Caption", "Bye", 0},
-          {'s', "Form", "Main", "A", "", 0},
-          {'g', "Form", "Main", "A", "", 0},
-          {'s', "Form", "Main", "A", "y", 0},
-          {'s', "Form", "Main", "Caption", "", 0},
-          {'g', "Form", "Main", "Caption", "", 0},
-          {'g', "Form", "Main", "A", "y", 0}},
-         "Begin Form Main\n   A =   y\n   Width = 100\n   Caption =   \nEnd\n"},
-        {"a zero byte in a line is kept: the value runs to the line's end",
-         zero,
-         {{'g', "Form", "Main", "Caption", std::string("a\0b ", 4), 0}},
-         zero},
-        {"two sections of one type and name: the first one is used",
-         "Begin A X\n   K = 1\nEnd\nBegin a x\n   K = 2\nEnd\n",
-         {{'s', "A", "X", "K", "9", 0},
-          {'g', "a", "X", "k", "9", 0},
-          {'d', "A", "X", nullptr, "", 0},
-          {'g', "A", "X", "K", "2", 0}},
-         "Begin a x\n   K = 2\nEnd\n"},
-        {"new lines are indented three blanks per level",
-         "Begin A A\n   Begin B B\n      Begin C C\n      End\n   End\nEnd\n",
-         {{'s', "C", "C", "Tag", "x", 0}, {'s', "B", "B", "Tag", "y", 0}},
-         "Begin A A\n   Begin B B\n      Tag = y\n      Begin C C\n         Tag = x\n      End\n"
-         "   End\nEnd\n"},
-        {"deleting a top-level section stops at its own End",
-         nested,
-         {{'d', "A", "One", nullptr, "", 0}, {'g', "A", "Two", "K", "3", 0}},
-         "VERSION 5.00\nBegin A Two\n   K = 3\nEnd\nAttribute X = 1\n"},
-        {"a deleted nested section is gone for every call",
-         nested,
-         {{'d', "b", "inner", nullptr, "", 0},
-          {'g', "B", "Inner", "K", "", kMissing},
-          {'s', "B", "Inner", "K", "5", kMissing},
-          {'d', "B", "Inner", nullptr, "", kMissing},
-          {'g', "A", "One", "K", "1", 0}},
-         "VERSION 5.00\nBegin A One\n   K = 1\nEnd\nBegin A Two\n   K = 3\nEnd\nAttribute X = 1\n"},
-        {"a file without sections gets a final terminator in its own style",
-         "VERSION 5.00\r\nOption Explicit",
-         {{'g', "A", "B", "K", "", kMissing}},
-         "VERSION 5.00\r\nOption Explicit\r\n"},
-        {"a file without any terminator gets the platform's",
-         "Option Explicit",
-         {},
-         "Option Explicit" + kNative},
-        // The fixes: each of these fails under the older rules.
-        {"a property behind nested blocks is found and replaced in place",
-         font + "   LinkTopic = \"F\"\r\nEnd\r\n",
-         {{'g', "VB.Form", "F", "LinkTopic", "\"F\"", 0},
-          {'g', "VB.Form", "F", "Name", "", kMissing},
-          {'g', "Property", "Font", "Name", "\"Arial\"", 0},
-          {'s', "VB.Form", "F", "LinkTopic", "\"G\"", 0}},
-         font + "   LinkTopic =   \"G\"\r\nEnd\r\n"},
-        {"the search ends at the section's own End",
-         "Begin A S\n   Begin B T\n   End\nEnd\nK = 1\n",
-         {{'g', "A", "S", "K", "", kMissing}, {'s', "A", "S", "K", "2", 0}},
-         "Begin A S\n   K = 2\n   Begin B T\n   End\nEnd\nK = 1\n"},
-        {"a key ends at the sign; the line splits at the sign after the key",
-         "Begin A B\n   InvisibleAtRuntime=   -1\n   Tag=a = b\nEnd\n",
-         {{'g', "A", "B", "InvisibleAtRuntime", "-1", 0},
-          {'g', "A", "B", "Tag", "a = b", 0},
-          {'s', "A", "B", "InvisibleAtRuntime", "0", 0},
-          {'s', "A", "B", "Tag", "c", 0}},
-         "Begin A B\n   InvisibleAtRuntime=   0\n   Tag=   c\nEnd\n"},
-        {"BeginDate and EndTime are properties; only End in this case closes",
-         "Begin A S\n   BeginDate = 1\n   EndTime = 5\n   end of notes\n   Caption = c\nEnd\n"
-         "Begin A T\nEnd\n",
-         {{'g', "A", "S", "EndTime", "5", 0},
-          {'g', "A", "S", "Caption", "c", 0},
-          {'d', "A", "S", nullptr, "", 0},
-          {'s', "A", "T", "K", "v", 0}},
-         "Begin A T\n   K = v\nEnd\n"},
-        {"lines longer than 511 bytes stay whole",
-         "Begin A B\n   Text = " + longValue + "\nEnd\n" + std::string(3000, 'x') + "\n",
-         {{'g', "A", "B", "Text", longValue, 0}, {'s', "A", "B", "Text", longer, 0}},
-         "Begin A B\n   Text =   " + longer + "\nEnd\n" + std::string(3000, 'x') + "\n"},
-        {"a key with nothing after its sign is a property, also when deleting",
-         "Begin A S\n   K =\n   End =  \n   L = 1\nEnd\nBegin A T\nEnd\n",
-         {{'g', "A", "S", "K", "", 0},
-          {'g', "A", "S", "End", "", 0},
-          {'g', "A", "S", "L", "1", 0},
-          {'d', "A", "S", nullptr, "", 0}},
-         "Begin A T\nEnd\n"},
-        {"mixed terminators stay as they were; a lone CR is text",
-         "Begin A B\n   K = a\rb\r\nEnd\r\n\nX = 1\r\nlast",
-         {{'g', "A", "B", "K", "a\rb", 0}, {'s', "A", "B", "N", "n", 0}},
-         "Begin A B\n   N = n\n   K = a\rb\r\nEnd\r\n\nX = 1\r\nlast\n"},
-    };
-    for (const auto& c : cases) {
+    for (const auto& c : kScripts) {
         SCOPED_TRACE(c.title);
         EXPECT_EQ(EditFile(c.input, c.steps), c.expected);
     }
