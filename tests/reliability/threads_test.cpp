@@ -26,22 +26,27 @@ const char kForm[] =
     "VERSION 5.00\r\nBegin VB.Form Form1\r\n   Caption = \"Form1\"\r\n"
     "   Begin VB.Menu x\r\n   End\r\nEnd\r\n";
 
-// Everything one thread's calls give, as one text.
-std::string RunFamilies(const TempDir& dir, const std::string& tag) {
+// What one thread's calls give, as one text.
+struct Log {
     std::string out;
-    auto add = [&](const std::string& part) { out += part + "\n--\n"; };
-    // Probe, template, application paths.
+    void operator()(const std::string& part) { out += part + "\n--\n"; }
+};
+
+void RunProbe(Log& add) {
     uint32_t length = 0;
     int32_t status = -7;
     const char* data = nullptr;
     uint32_t size = 0;
     add(std::to_string(CadenceDLL()) + TopicNew(&length, &status) +
         std::to_string(GetAppPath("BrioutilThreads.exe", &data, &size)));
+}
 
-    // Topics: emission, import, search, placeholder file.
+// Topics: emission, import, search, placeholder file.
+void RunTopics(const TempDir& dir, const std::string& tag, Log& add) {
     std::string rtf = dir.File(tag + ".rtf");
     char keywords[] = "print|printer";
-    status = TopicEmitRtfFile(kTopic, "print", "Printing", "", keywords, "main:1", rtf.c_str(), 1);
+    int32_t status =
+        TopicEmitRtfFile(kTopic, "print", "Printing", "", keywords, "main:1", rtf.c_str(), 1);
     add(std::to_string(status) + ReadFile(rtf));
     Imported imported = ImportTopic(ReadFile(rtf));
     add(imported.rtf + imported.title + imported.keywords);
@@ -53,8 +58,10 @@ std::string RunFamilies(const TempDir& dir, const std::string& tag) {
     add(std::to_string(TopicDummy(file, "ctx", "Title", "", more, "", "C:\\temp", 0)));
     status = TopicCloseDummyFile(file);
     add(std::to_string(status) + ReadFile(dummy));
+}
 
-    // Autolink on a dictionary of this thread's own.
+// Autolink on a dictionary of this thread's own.
+void RunAutolink(Log& add) {
     int32_t result = -7, linkedLength = 0;
     AutolinkDictionary* d =
         AutolinkReference(nullptr, "glossary window", "window", "gloss", 0, 0, "", 0, &result);
@@ -66,7 +73,9 @@ std::string RunFamilies(const TempDir& dir, const std::string& tag) {
     add((removed ? std::string(removed, size_t(linkedLength)) : "<null>") + std::to_string(result));
     std::free(removed);
     AutolinkDone(d);
+}
 
+void RunPictures(const TempDir& dir, const std::string& tag, Log& add) {
     // Pictures: a metafile, which leaves the clipboard alone.
     intptr_t h = FileGetBitmap(CorpusDir("wmf/001.wmf").c_str(), 0);
     add(std::to_string(h != 0));
@@ -88,31 +97,46 @@ std::string RunFamilies(const TempDir& dir, const std::string& tag) {
         FileCleanup(s);
     }
     add(std::to_string(written) + ReadFile(picture));
+}
 
-    // Forms, each thread on its own file.
+// Forms, each thread on its own file.
+void RunForms(const TempDir& dir, const std::string& tag, Log& add) {
     std::string form = dir.File(tag + ".frm");
     WriteFile(form, kForm);
     FormFile* f = FormOpen(form.c_str());
     const char* value = nullptr;
     int32_t valueLength = 0;
-    status = FormGetProperty(f, "VB.Form", "Form1", "caption", &value, &valueLength);
+    int32_t status = FormGetProperty(f, "VB.Form", "Form1", "caption", &value, &valueLength);
     add(std::to_string(status) + std::string(value ? value : "", size_t(valueLength)));
     add(std::to_string(
         FormSetProperty(f, "VB.Form", "Form1", "Caption", tag.substr(0, 1).c_str())));
     add(std::to_string(FormDeleteSection(f, "VB.Menu", "x")));
     status = FormClose(f);
     add(std::to_string(status) + ReadFile(form));
+}
 
+void RunSweep(Log& add) {
     // The allocation hook is the thread's own: a sweep here is not thrown
     // off by the other threads' allocations.
     for (long k = 1; k <= 3; ++k) {
         brio::FailAllocationAfter(k);
-        status = -7;
-        found = TopicFindText(kTopic, "glossary window", &status);
+        int32_t status = -7;
+        int32_t found = TopicFindText(kTopic, "glossary window", &status);
         brio::FailAllocationAfter(0);
         add(std::to_string(found) + "/" + std::to_string(status));
     }
-    return out;
+}
+
+// Everything one thread's calls give, as one text.
+std::string RunFamilies(const TempDir& dir, const std::string& tag) {
+    Log add;
+    RunProbe(add);
+    RunTopics(dir, tag, add);
+    RunAutolink(add);
+    RunPictures(dir, tag, add);
+    RunForms(dir, tag, add);
+    RunSweep(add);
+    return add.out;
 }
 
 TEST(Threads, EveryExportFamilyRunsOnSeveralThreadsAtOnce) {
