@@ -139,36 +139,74 @@ void Protect(Reading* r) {
 }
 
 // This test's own reading of a topic.
-Reading Read(const std::string& s) {
+class TopicReader {
+  public:
+    explicit TopicReader(const std::string& s) : s_(s), stack_(IsFragment(s) ? 2 : 1) {}
+    Reading Run();
+
+  private:
     struct Group {
         bool underline = false, hidden = false, destination = false;
     };
-    std::vector<Group> stack(IsFragment(s) ? 2 : 1);
-    size_t floor = stack.size();
-    Reading r;
+    void Unit(size_t start, size_t end, char ch) {
+        const Group& g = stack_.back();
+        Part part = g.destination           ? kDestination
+                    : start < referenceEnd_ ? kReference
+                    : g.hidden              ? kHidden
+                    : g.underline           ? kSpotText
+                                            : kVisible;
+        r_.units.push_back({start, end, ch, part});
+    }
+    // A control word at `i`: its effect on the group; where it ends.
+    size_t ControlWord(size_t i);
+
+    const std::string& s_;
+    std::vector<Group> stack_;
+    Reading r_;
+    size_t referenceEnd_ = 0;
+};
+
+size_t TopicReader::ControlWord(size_t i) {
+    const std::string& s = s_;
+    size_t j = i + 1;
+    while (j < s.size() && RtfIsLetter(s[j])) ++j;
+    std::string name = s.substr(i + 1, j - i - 1);
+    long param = -1;
+    if (j < s.size() && (s[j] == '-' || RtfIsDigit(s[j]))) {
+        size_t k = j + (s[j] == '-');
+        param = 0;
+        while (k < s.size() && RtfIsDigit(s[k]))
+            param = std::min(param * 10 + (s[k++] - '0'), 0x7FFFFFFFL);
+        if (s[j] == '-') param = -1;
+        j = k;
+    }
+    if (j < s.size() && s[j] == ' ') ++j;
+    if (name == "bin" && param > 0) j += static_cast<size_t>(param);
+    Group& g = stack_.back();
+    bool on = param != 0;
+    if (stack_.size() >= 3 && IsDestination(name)) g.destination = true;
+    if (name == "ul" || name == "uld" || name == "uldb" || name == "ulw" || name == "strike")
+        g.underline = on;
+    if (name == "ulnone") g.underline = false;
+    if (name == "v") g.hidden = on;
+    if (name == "plain") g.underline = g.hidden = false;
+    if (IsBreakWord(name) && i >= referenceEnd_ && !g.destination && !g.hidden)
+        r_.units.push_back({0, 0, name == "par" ? '\n' : ' ', kVisible});
+    return j;
+}
+
+Reading TopicReader::Run() {
+    const std::string& s = s_;
+    size_t floor = stack_.size();
     std::vector<size_t> strays;
-    size_t referenceEnd = 0;
-    auto unit = [&](size_t start, size_t end, char ch) {
-        const Group& g = stack.back();
-        Part part = g.destination          ? kDestination
-                    : start < referenceEnd ? kReference
-                    : g.hidden             ? kHidden
-                    : g.underline          ? kSpotText
-                                           : kVisible;
-        r.units.push_back({start, end, ch, part});
-    };
-    auto brk = [&](char ch) {
-        const Group& g = stack.back();
-        if (!g.destination && !g.hidden) r.units.push_back({0, 0, ch, kVisible});
-    };
     for (size_t i = 0; i < s.size();) {
         unsigned char ch = s[i];
         if (ch == '{') {
-            stack.push_back(stack.back());
+            stack_.push_back(stack_.back());
             ++i;
         } else if (ch == '}') {
-            if (stack.size() > floor) {
-                stack.pop_back();
+            if (stack_.size() > floor) {
+                stack_.pop_back();
             } else {
                 strays.push_back(i);
             }
@@ -176,58 +214,38 @@ Reading Read(const std::string& s) {
         } else if (ch == '\r' || ch == '\n') {
             ++i;
         } else if (ch != '\\') {
-            unit(i, i + 1, static_cast<char>(ch));
+            Unit(i, i + 1, static_cast<char>(ch));
             ++i;
         } else if (i + 1 < s.size() && RtfIsLetter(s[i + 1])) {
-            size_t j = i + 1;
-            while (j < s.size() && RtfIsLetter(s[j])) ++j;
-            std::string name = s.substr(i + 1, j - i - 1);
-            long param = -1;
-            if (j < s.size() && (s[j] == '-' || RtfIsDigit(s[j]))) {
-                size_t k = j + (s[j] == '-');
-                param = 0;
-                while (k < s.size() && RtfIsDigit(s[k]))
-                    param = std::min(param * 10 + (s[k++] - '0'), 0x7FFFFFFFL);
-                if (s[j] == '-') param = -1;
-                j = k;
-            }
-            if (j < s.size() && s[j] == ' ') ++j;
-            if (name == "bin" && param > 0) j += static_cast<size_t>(param);
-            Group& g = stack.back();
-            bool on = param != 0;
-            if (stack.size() >= 3 && IsDestination(name)) g.destination = true;
-            if (name == "ul" || name == "uld" || name == "uldb" || name == "ulw" ||
-                name == "strike")
-                g.underline = on;
-            if (name == "ulnone") g.underline = false;
-            if (name == "v") g.hidden = on;
-            if (name == "plain") g.underline = g.hidden = false;
-            if (IsBreakWord(name) && i >= referenceEnd) brk(name == "par" ? '\n' : ' ');
-            i = j;
+            i = ControlWord(i);
         } else if (i + 1 < s.size() && s[i + 1] == '*') {
-            if (stack.size() >= 3) stack.back().destination = true;
+            if (stack_.size() >= 3) stack_.back().destination = true;
             i += 2;
         } else if (i + 1 < s.size() && s[i + 1] == '\'' && i + 3 < s.size() &&
                    brio::RtfHexValue(s[i + 2]) >= 0 && brio::RtfHexValue(s[i + 3]) >= 0) {
-            unit(i, i + 4,
+            Unit(i, i + 4,
                  static_cast<char>(brio::RtfHexValue(s[i + 2]) * 16 + brio::RtfHexValue(s[i + 3])));
             i += 4;
         } else if (i + 1 < s.size() && s[i + 1] == '-') {
             i += 2;  // the optional hyphen is no character
         } else {
-            if (s[i + 1] == '{' && i >= referenceEnd && !stack.back().destination) {
+            if (s[i + 1] == '{' && i >= referenceEnd_ && !stack_.back().destination) {
                 size_t end = ReferenceEnd(s, i);
-                if (end) referenceEnd = end;
+                if (end) referenceEnd_ = end;
             }
             char shown = s[i + 1] == '~' ? ' ' : s[i + 1];
-            unit(i, i + 2, shown);
+            Unit(i, i + 2, shown);
             i += 2;
         }
     }
-    r.own = s;
-    for (auto at = strays.rbegin(); at != strays.rend(); ++at) r.own.erase(*at, 1);
-    Protect(&r);
-    return r;
+    r_.own = s;
+    for (auto at = strays.rbegin(); at != strays.rend(); ++at) r_.own.erase(*at, 1);
+    Protect(&r_);
+    return r_;
+}
+
+Reading Read(const std::string& s) {
+    return TopicReader(s).Run();
 }
 
 // Lines of ASCII words that no upper-half byte touches.
@@ -328,9 +346,10 @@ struct Topic {
     std::string rtf;
 };
 
-TEST(AutolinkInvariants, NoLinkTouchesWhatIsNotPlainVisibleText) {
+// Every corpus topic, and every later topic also as the raw text a host
+// cuts at `consumed`; the titles with their contexts.
+std::vector<Topic> CorpusTopics(std::vector<std::pair<std::string, std::string>>* titles) {
     std::vector<Topic> topics;
-    std::vector<std::pair<std::string, std::string>> titles;
     for (const std::string& path : brio::test::ListFiles(brio::test::CorpusDir("rtf"))) {
         std::string file = brio::test::ReadFile(path);
         std::string name = path.substr(path.rfind('/') + 1);
@@ -339,14 +358,82 @@ TEST(AutolinkInvariants, NoLinkTouchesWhatIsNotPlainVisibleText) {
             ++n;
             if (t.status == 0 && !t.rtf.empty())
                 topics.push_back({name + " topic " + std::to_string(n), t.rtf});
-            // Later topics also as the raw text a host cuts at `consumed`.
             if (pos > 0)
                 topics.push_back(
                     {name + " fragment " + std::to_string(n), file.substr(pos, t.consumed)});
             pos += t.consumed;
-            if (!t.title.empty() && !t.context.empty()) titles.push_back({t.title, t.context});
+            if (!t.title.empty() && !t.context.empty()) titles->push_back({t.title, t.context});
         }
     }
+    return topics;
+}
+
+// Links one topic and checks the links against this test's reading of it.
+void CheckLinks(AutolinkDictionary* d, const Topic& t, const Reading& in, size_t* linked) {
+    int32_t length = 0, status = -7;
+    char* out = Autolink(d, t.rtf.c_str(), "", "", 0, kColourIndex, &length, &status);
+    ASSERT_EQ(status, 0) << t.rtf.substr(0, 200);
+    ASSERT_NE(out, nullptr);
+    std::string output(out, static_cast<size_t>(length));
+
+    // The input outside the links, nothing protected linked, the same visible text.
+    std::vector<Link> links;
+    std::string braced;
+    EXPECT_TRUE(Unlink(output, &links, &braced) == in.own) << "text changed outside the links";
+    for (const Link& l : links)
+        for (const auto& p : in.protect)
+            EXPECT_FALSE(l.start < p.second && l.end > p.first)
+                << "link " << in.own.substr(l.start, l.end - l.start) << " in "
+                << in.own.substr(p.first, std::min<size_t>(p.second - p.first, 80));
+    *linked += links.size();
+    EXPECT_TRUE(Read(output).visible == in.visible) << "visible text changed";
+
+    // Linking again changes nothing.
+    int32_t againLength = 0;
+    char* again = Autolink(d, output.c_str(), "", "", 0, kColourIndex, &againLength, &status);
+    ASSERT_NE(again, nullptr);
+    EXPECT_TRUE(std::string(again, static_cast<size_t>(againLength)) == output) << "not idempotent";
+
+    // Removal takes out exactly the links (unstyled ones of a sheetless document stay).
+    bool styled = output.find("{\\cs") != std::string::npos &&
+                  (IsFragment(output) || output.find("\\additive Autolink;") != std::string::npos);
+    std::string removed = styled ? Remove(output) : Remove(t.rtf);
+    std::string expected = Remove(braced);
+    EXPECT_TRUE(removed == Remove(t.rtf) || removed == expected)
+        << "removal differs:\n"
+        << removed.substr(0, 300) << "\n---\n"
+        << expected.substr(0, 300);
+}
+
+// The search finds visible phrases, none that stands only in a protected part.
+void CheckSearch(const Topic& t, const Reading& in, std::mt19937& random, size_t* found,
+                 size_t* hiddenPhrases) {
+    int32_t status = -7;
+    auto lines = Lines(in.visible);
+    for (int k = 0; k < 3; ++k) {
+        std::string phrase = Pick(lines, random);
+        if (phrase.empty()) break;
+        EXPECT_EQ(TopicFindText(t.rtf.c_str(), phrase.c_str(), &status), 1) << phrase;
+        EXPECT_EQ(status, 0);
+        ++*found;
+    }
+    const std::string visible = Upper(in.visible);
+    for (Part part : {kHidden, kDestination, kReference}) {
+        std::string phrase = Pick(Lines(in.parts[part]), random);
+        if (phrase.empty()) continue;
+        bool anyVisible = false;
+        for (const auto& line : Lines(phrase))
+            for (const std::string& w : line)
+                anyVisible |= visible.find(Upper(w)) != std::string::npos;
+        if (anyVisible) continue;
+        EXPECT_EQ(TopicFindText(t.rtf.c_str(), phrase.c_str(), &status), 0) << phrase;
+        ++*hiddenPhrases;
+    }
+}
+
+TEST(AutolinkInvariants, NoLinkTouchesWhatIsNotPlainVisibleText) {
+    std::vector<std::pair<std::string, std::string>> titles;
+    std::vector<Topic> topics = CorpusTopics(&titles);
     ASSERT_GT(topics.size(), 4000u);
 
     std::mt19937 random(20261206);
@@ -377,63 +464,8 @@ TEST(AutolinkInvariants, NoLinkTouchesWhatIsNotPlainVisibleText) {
         const Topic& t = topics[i];
         const Reading& in = readings[i];
         SCOPED_TRACE(t.name);
-        int32_t length = 0, status = -7;
-        char* out = Autolink(d, t.rtf.c_str(), "", "", 0, kColourIndex, &length, &status);
-        ASSERT_EQ(status, 0) << t.rtf.substr(0, 200);
-        ASSERT_NE(out, nullptr);
-        std::string output(out, static_cast<size_t>(length));
-
-        // The input outside the links, nothing protected linked, the same visible text.
-        std::vector<Link> links;
-        std::string braced;
-        EXPECT_TRUE(Unlink(output, &links, &braced) == in.own) << "text changed outside the links";
-        for (const Link& l : links)
-            for (const auto& p : in.protect)
-                EXPECT_FALSE(l.start < p.second && l.end > p.first)
-                    << "link " << in.own.substr(l.start, l.end - l.start) << " in "
-                    << in.own.substr(p.first, std::min<size_t>(p.second - p.first, 80));
-        linked += links.size();
-        EXPECT_TRUE(Read(output).visible == in.visible) << "visible text changed";
-
-        // Linking again changes nothing.
-        int32_t againLength = 0;
-        char* again = Autolink(d, output.c_str(), "", "", 0, kColourIndex, &againLength, &status);
-        ASSERT_NE(again, nullptr);
-        EXPECT_TRUE(std::string(again, static_cast<size_t>(againLength)) == output)
-            << "not idempotent";
-
-        // Removal takes out exactly the links (unstyled ones of a sheetless document stay).
-        bool styled =
-            output.find("{\\cs") != std::string::npos &&
-            (IsFragment(output) || output.find("\\additive Autolink;") != std::string::npos);
-        std::string removed = styled ? Remove(output) : Remove(t.rtf);
-        std::string expected = Remove(braced);
-        EXPECT_TRUE(removed == Remove(t.rtf) || removed == expected)
-            << "removal differs:\n"
-            << removed.substr(0, 300) << "\n---\n"
-            << expected.substr(0, 300);
-
-        // The search finds visible phrases, none only in a protected part.
-        auto lines = Lines(in.visible);
-        for (int k = 0; k < 3; ++k) {
-            std::string phrase = Pick(lines, random);
-            if (phrase.empty()) break;
-            EXPECT_EQ(TopicFindText(t.rtf.c_str(), phrase.c_str(), &status), 1) << phrase;
-            EXPECT_EQ(status, 0);
-            ++found;
-        }
-        const std::string visible = Upper(in.visible);
-        for (Part part : {kHidden, kDestination, kReference}) {
-            std::string phrase = Pick(Lines(in.parts[part]), random);
-            if (phrase.empty()) continue;
-            bool anyVisible = false;
-            for (const auto& line : Lines(phrase))
-                for (const std::string& w : line)
-                    anyVisible |= visible.find(Upper(w)) != std::string::npos;
-            if (anyVisible) continue;
-            EXPECT_EQ(TopicFindText(t.rtf.c_str(), phrase.c_str(), &status), 0) << phrase;
-            ++hiddenPhrases;
-        }
+        CheckLinks(d, t, in, &linked);
+        CheckSearch(t, in, random, &found, &hiddenPhrases);
         if (HasFailure()) break;
     }
     std::printf("%zu texts, %d terms, %zu links, %zu phrases found, %zu hidden phrases\n",
