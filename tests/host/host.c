@@ -238,36 +238,8 @@ static const char kTemplate[] =
     "\\snext0 Normal;}{\\*\\cs10 \\additive Default Paragraph Font;}{\\*\\cs99 \\additive "
     "Autolink;}}}";
 
-static void Topics(void) {
-    uint32_t length = 1;
+static void TopicImport(void) {
     int32_t status = 1;
-    const char* text;
-    CALL(text, TopicNew, &length, &status);
-    CHECK(length == 577 && status == 0);
-    CHECK_STR(text, kTemplate);
-
-    int32_t found;
-    CALL(found, TopicFindText, "{\\rtf1 Hello {\\b big} world\\par}", "BIG World", &status);
-    CHECK(found == 1 && status == 0);
-    CALL(found, TopicFindText, "{\\rtf1 Hello big world\\par}", "world hello", &status);
-    CHECK(found == 0 && status == 0);
-    CALL(found, TopicFindText, "{\\rtf1 Hello\\", "nothing", &status);
-    CHECK(found == 0 && status == 2003);
-
-    char keywords[] = "alpha|beta";
-    int32_t result;
-    CALL(result, TopicEmitRtfFile, "{\\rtf1\\ansi First\\par Body\\par}", "CTX", "Title", "Mac()",
-         keywords, "seq:1", "emit.rtf", 1);
-    CHECK(result == 0);
-    CHECK(!memcmp(keywords, "alpha\0beta", sizeof keywords));
-    CHECK_FILE("emit.rtf",
-               "{\\rtf1\\ansi \\keepn\r\n\r\n\r\n#{\\footnote {\\super #}CTX}\r\n"
-               "${\\footnote {\\super $}Title}\r\n!{\\footnote {\\super !}Mac()}\r\n"
-               "K{\\footnote {\\super K}alpha}\r\nK{\\footnote {\\super K}beta}\r\n"
-               "+{\\footnote {\\super +}seq:1}\r\nF\\pard irst\\par Body\\par}");
-    CALL(result, TopicEmitRtfFile, "{\\rtf1 open", "", "", "", NULL, "", "open.rtf", 0);
-    CHECK(result == 2012);
-
     const char* rtf = NULL;
     uint32_t rtfLength = 0, contextLength = 0, titleLength = 0, browseLength = 0,
              keywordsLength = 0, consumed = 0, firstLineLength = 0;
@@ -299,6 +271,39 @@ static void Topics(void) {
     free(browse);
     free(words);
     CALL_VOID(TopicImportStringClose, import);
+}
+
+static void Topics(void) {
+    uint32_t length = 1;
+    int32_t status = 1;
+    const char* text;
+    CALL(text, TopicNew, &length, &status);
+    CHECK(length == 577 && status == 0);
+    CHECK_STR(text, kTemplate);
+
+    int32_t found;
+    CALL(found, TopicFindText, "{\\rtf1 Hello {\\b big} world\\par}", "BIG World", &status);
+    CHECK(found == 1 && status == 0);
+    CALL(found, TopicFindText, "{\\rtf1 Hello big world\\par}", "world hello", &status);
+    CHECK(found == 0 && status == 0);
+    CALL(found, TopicFindText, "{\\rtf1 Hello\\", "nothing", &status);
+    CHECK(found == 0 && status == 2003);
+
+    char keywords[] = "alpha|beta";
+    int32_t result;
+    CALL(result, TopicEmitRtfFile, "{\\rtf1\\ansi First\\par Body\\par}", "CTX", "Title", "Mac()",
+         keywords, "seq:1", "emit.rtf", 1);
+    CHECK(result == 0);
+    CHECK(!memcmp(keywords, "alpha\0beta", sizeof keywords));
+    CHECK_FILE("emit.rtf",
+               "{\\rtf1\\ansi \\keepn\r\n\r\n\r\n#{\\footnote {\\super #}CTX}\r\n"
+               "${\\footnote {\\super $}Title}\r\n!{\\footnote {\\super !}Mac()}\r\n"
+               "K{\\footnote {\\super K}alpha}\r\nK{\\footnote {\\super K}beta}\r\n"
+               "+{\\footnote {\\super +}seq:1}\r\nF\\pard irst\\par Body\\par}");
+    CALL(result, TopicEmitRtfFile, "{\\rtf1 open", "", "", "", NULL, "", "open.rtf", 0);
+    CHECK(result == 2012);
+
+    TopicImport();
 
     void* dummy;
     CALL(dummy, TopicOpenDummyFile, "dummy.rtf");
