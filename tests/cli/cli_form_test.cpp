@@ -48,6 +48,10 @@ TEST(CliForm, EditsKeepEveryLineEndAsWritten) {
          "VERSION 1\r\nBegin Form Main\n   Caption = A\r\nEnd\r\n",
          "\"lines\": 3}"},
         {mixed,
+         {"delete", "Button", "Ok"},
+         "VERSION 1\r\nBegin Form Main\n   Caption = A\r\nEnd\r\n",
+         ": section 'Button Ok' deleted (3 lines)\n"},
+        {mixed,
          {"set", "Form", "Main", "Width", "9"},
          "VERSION 1\r\nBegin Form Main\n   Width = 9\n   Caption = A\r\n   Begin Button Ok\r\n"
          "      X = 1\n   End\nEnd\r\n",
