@@ -209,6 +209,12 @@ TEST(AutolinkTest, WritesLinksByteForByte) {
         {"mark, paragraph, footnote", kA, "{\\rtf1 #{\\pard}{\\footnote A}}", kSame},
         {"mark, blank, footnote", kA, "{\\rtf1 # {\\footnote A}}", kSame},
         {"two marks", kA, "{\\rtf1 ##{\\footnote A}}", kSame},
+        {"three marks", kA, "{\\rtf1 ###{\\footnote A}}", "<null>", kBeforePage},
+        {"two marks after text", kA, "{\\rtf1 x##{\\footnote A}}", kSame},
+        {"mark, text, mark", kA, "{\\rtf1 #b#{\\footnote A}}", "<null>", kBeforePage},
+        {"two marks across a line end", kA, "{\\rtf1 #\r\n#{\\footnote A}}", kSame},
+        {"three marks across a line end", kA, "{\\rtf1 x#\r\n##{\\footnote A}}", "<null>",
+         kBeforePage},
         {"footnote word without its blank", kA, "{\\rtf1 #{\\footnote\\b A}}", kSame},
         {"starred footnote", kA, "{\\rtf1 #{\\*\\footnote A}}", kSame},
         {"title footnote", kA, "{\\rtf1 ${\\footnote A}}", kSame},
@@ -363,6 +369,49 @@ TEST(AutolinkTest, LargeDictionaryLinksAsASmallOne) {
     }
 }
 
+// Words past the 16 bytes kept in a key: those differing only in the last byte never match.
+TEST(AutolinkTest, LongWordsMatchOnlyWhole) {
+    AutolinkDictionary* d = MakeDictionary({{"abcdefghijklmnoP", "CI16"},
+                                            {"abcdefghijklmnopQ", "CI17"},
+                                            {"ABCDEFGHIJKLMNOPQRSTUVWXYZ", "CS26", "", 0, 1}});
+    struct Case {
+        const char* word;
+        const char* target;  // null: left plain
+    } cases[] = {
+        {"ABCDEFGHIJKLMNOp", "CI16"},
+        {"abcdefghijklmnoX", nullptr},
+        {"abcdefghijklmnopq", "CI17"},
+        {"ABCDEFGHIJKLMNOPQ", "CI17"},
+        {"abcdefghijklmnopR", nullptr},
+        {"ABCDEFGHIJKLMNOPQRSTUVWXYZ", "CS26"},
+        {"ABCDEFGHIJKLMNOPQRSTUVWXYz", nullptr},
+        {"ABCDEFGHIJKLMNOPQRSTUVWXY", nullptr},
+    };
+    for (const Case& c : cases) {
+        std::string w = c.word;
+        std::string expected = c.target ? R("{\\uldb " + w + "}{\\v " + c.target + "}") : R(w);
+        EXPECT_EQ(Link(d, R(w)).text, expected) << w;
+    }
+    AutolinkDone(d);
+    // Siblings alike but for their last byte meet on each other's probe
+    // paths: each still finds its own target.
+    const std::string letters = "ABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
+    for (int32_t caseSensitive : {0, 1}) {
+        std::vector<std::string> words;
+        std::string text, expected;
+        for (char c : letters) words.push_back("abcdefghijklmnopq" + std::string(1, c));
+        std::vector<Ref> refs;
+        for (const std::string& w : words) {
+            refs.push_back({w.c_str(), w.c_str() + 16, "", 0, caseSensitive});
+            text += w + " ";
+            expected += "{\\uldb " + w + "}{\\v " + w.substr(16) + "} ";
+        }
+        d = MakeDictionary(refs);
+        EXPECT_EQ(Link(d, R(text)).text, R(expected)) << caseSensitive;
+        AutolinkDone(d);
+    }
+}
+
 // The input is the result the dictionary still owns, also after a term is added.
 TEST(AutolinkTest, RelinksItsOwnResult) {
     AutolinkDictionary* d = MakeDictionary(kPrintSetup);
@@ -401,6 +450,30 @@ TEST(AutolinkReferenceTest, ResultsAndWhatTheyLeave) {
               "SETUP}{\\v PS} {\\uldb page Setup}{\\v ps}}");
     AutolinkDone(d);
     AutolinkDone(nullptr);
+}
+
+// A term registered again takes the new popup and exclude settings; once per
+// pass it still shares its main term's history.
+TEST(AutolinkReferenceTest, RegisteredAgainTakesTheNewSetting) {
+    struct Case {
+        std::vector<Ref> refs;
+        int32_t once;
+        std::string expected;
+    } cases[] = {
+        {{{"x", "X"}, {"x", "X", "", 0, 0, 1}}, 0, "y {\\ul x}{\\v X} y"},
+        {{{"x", "X", "", 0, 0, 1}, {"x", "X"}}, 0, "y {\\uldb x}{\\v X} y"},
+        {{{"x", ""}, {"x", "", "", 1}}, 0, "y x y"},
+        {{{"x", "", "", 1}, {"x", ""}}, 0, "y {\\uldb x}{\\v } y"},
+        // The synonym keeps its own setting and links for its main term.
+        {{{"x", "X", "y"}, {"x", "X", "", 0, 0, 1}}, 1, "{\\uldb y}{\\v X} x y"},
+        {{{"x", "X", "y"}, {"x", "X", "y", 0, 0, 1}}, 1, "{\\ul y}{\\v X} x y"},
+    };
+    for (const Case& c : cases) {
+        AutolinkDictionary* d = MakeDictionary(c.refs);
+        // An empty target would equal an empty topic: the topic is named.
+        EXPECT_EQ(Link(d, R("y x y"), "TOPIC", "", c.once).text, R(c.expected)) << c.expected;
+        AutolinkDone(d);
+    }
 }
 
 // A case-sensitive and a case-insensitive spelling share one target, or conflict.
