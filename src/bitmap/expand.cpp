@@ -1,6 +1,5 @@
 // Picture decoding: stored picture records into pictures with their data
 // unpacked.
-#include <algorithm>
 #include <cstring>
 #include <new>
 
@@ -74,21 +73,17 @@ PictureRead ExpandBitmap(const unsigned char* stored, size_t size, Picture* pict
     uint64_t total = kPicColours + tableSize + room + hotspotSize;
     if (total > 0x7FFFFFFFu) return PictureRead::Unreadable;
 
-    // Every byte is written below: the header and table part, the data, and
-    // zeros after the data the stream gave.
-    PictureBytes rec(static_cast<size_t>(total), PictureAllocator<uint8_t>::NoZeroFill());
-    uint32_t dataAt = static_cast<uint32_t>(kPicColours + tableSize);
-    std::fill_n(rec.begin(), kPicColours, 0);
+    PictureBytes rec = NewRecord(total);
     PutBitmapHeader(rec, type, width, height, planes, bits);
     PutU32(rec.data(), kBiSize, kInfoHeaderSize);
     PutU32(rec.data(), kBiClrUsed, colours);
     PutU32(rec.data(), kBiClrImportant, important);
     if (tableSize)
         std::memcpy(rec.data() + kPicColours, stored + tableAt, static_cast<size_t>(tableSize));
+    uint32_t dataAt = static_cast<uint32_t>(kPicColours + tableSize);
 
     uint32_t produced = Unpack(packing, stored + dataOffset, storedSize, rec.data() + dataAt,
                                static_cast<uint32_t>(room));
-    std::memset(rec.data() + dataAt + produced, 0, static_cast<size_t>(total) - dataAt - produced);
     if (produced < full) produced = static_cast<uint32_t>(full);  // the zeros are there
     uint32_t hotspotAt = dataAt + produced;
     PutU32(rec.data(), kPicDataSize, produced);

@@ -6,8 +6,6 @@
 #include <cstddef>
 #include <cstdint>
 #include <new>
-#include <type_traits>
-#include <utility>
 #include <vector>
 
 #include "adt/bytes.h"
@@ -55,35 +53,12 @@ constexpr uint32_t kMapModeAnisotropic = 8;
 // Picture bytes: from the heap with the allocation-failure hook; a block of
 // megabytes asks for huge pages before its first touch (picture_bench,
 // a 4000 x 4000 group file to the clipboard: 54 ms without, ~45 ms with).
-//
-// A vector made with NoZeroFill() leaves new elements as they come (its
-// maker writes every byte); moved into another vector, the buffer takes on
-// that vector's allocator, so growth there zero-fills again. A 4000 x 4000
-// group file to the clipboard: 20.9 ms zero-filled, 19.6 ms without.
 template <class T>
 struct PictureAllocator {
     using value_type = T;
-    using is_always_equal = std::true_type;  // one heap: any of them frees any block
     PictureAllocator() = default;
     template <class U>
-    PictureAllocator(const PictureAllocator<U>& o) : zeroFill(o.zeroFill) {}
-    static PictureAllocator NoZeroFill() {
-        PictureAllocator a;
-        a.zeroFill = false;
-        return a;
-    }
-    PictureAllocator select_on_container_copy_construction() const { return PictureAllocator(); }
-    template <class U>
-    void construct(U* p) {
-        if (zeroFill)
-            ::new (static_cast<void*>(p)) U();
-        else
-            ::new (static_cast<void*>(p)) U;
-    }
-    template <class U, class... A>
-    void construct(U* p, A&&... args) {
-        ::new (static_cast<void*>(p)) U(std::forward<A>(args)...);
-    }
+    PictureAllocator(const PictureAllocator<U>&) {}
     T* allocate(size_t n) {
         if (n > SIZE_MAX / sizeof(T)) throw std::bad_alloc();
         void* p = BrioMalloc(n * sizeof(T));
@@ -92,7 +67,6 @@ struct PictureAllocator {
         return static_cast<T*>(p);
     }
     void deallocate(T* p, size_t) { BrioFree(p); }
-    bool zeroFill = true;
     template <class U>
     bool operator==(const PictureAllocator<U>&) const {
         return true;
