@@ -65,7 +65,6 @@ class LinkWriter {
     int32_t RunTokens();
     int32_t HandleToken(uint32_t tokenStart);
     int32_t HandleText(uint32_t tokenStart);
-    size_t TakeWordBytes();
     int32_t AddToWord(std::string_view content, uint32_t unitStart);
     int32_t FlushWord(bool* rewound);
     // Flushes and ends a run held back at the token in hand.
@@ -294,32 +293,6 @@ int32_t LinkWriter::AddToWord(std::string_view content, uint32_t unitStart) {
     return 0;
 }
 
-// The plain word bytes at the position, a two-byte character never cut,
-// copied after the word in hand as far as they fit while they are counted.
-// (Term-dense text +1.5 %.)
-size_t LinkWriter::TakeWordBytes() {
-    const unsigned char* p = reinterpret_cast<const unsigned char*>(r_.Pos());
-    char* to = word_ + wordLength_;
-    const size_t room = static_cast<size_t>(kMaxWord) - wordLength_;
-    const int32_t codePage = r_.CodePage();
-    size_t n = 0;
-    for (;;) {
-        unsigned char b = p[n];
-        if (!wordBytes_[b]) return n;
-        if (b >= 0x80 && RtfIsLeadByte(codePage, b)) {
-            if (!RtfIsPlain(p[n + 1])) return n;
-            if (n + 2 <= room) {
-                to[n] = static_cast<char>(b);
-                to[n + 1] = static_cast<char>(p[n + 1]);
-            }
-            n += 2;
-        } else {
-            if (n < room) to[n] = static_cast<char>(b);
-            ++n;
-        }
-    }
-}
-
 int32_t LinkWriter::HandleText(uint32_t tokenStart) {
     RtfUnit unit;
     int32_t rc = 0;
@@ -343,8 +316,10 @@ int32_t LinkWriter::HandleText(uint32_t tokenStart) {
         rc = AddToWord(content, tokenStart);
         if (rc == 0 && !r_.PendingLiteral()) {
             // The word characters that follow belong to the same word, up to
-            // a protected stretch.
-            size_t n = TakeWordBytes();
+            // a protected stretch; copied while counted (term-dense text +1.5 %).
+            size_t n =
+                RtfTakePlainWordBytes(r_.Pos(), r_.CodePage(), wordBytes_, word_ + wordLength_,
+                                      static_cast<size_t>(kMaxWord) - wordLength_);
             uint32_t at = r_.Offset();
             uint32_t limit = NextProtected();
             if (limit > at && n > limit - at) n = limit - at;
