@@ -103,8 +103,10 @@ inline bool RtfIsLeadByte(int32_t codePage, unsigned char b) {
 // dashes and signs), and every upper-half byte of a two-byte code page.
 const unsigned char* RtfWordBytes(int32_t codePage);
 // The plain word bytes at p, a two-byte character never cut: a lead byte
-// whose trail is not plain ends the count before it.
-inline size_t RtfPlainWordBytes(const char* text, int32_t codePage, const unsigned char* word) {
+// whose trail is not plain ends the count before it. As many of them as
+// fit in `room` bytes are copied to `to` on the way.
+inline size_t RtfTakePlainWordBytes(const char* text, int32_t codePage, const unsigned char* word,
+                                    char* to, size_t room) {
     const unsigned char* p = reinterpret_cast<const unsigned char*>(text);
     size_t n = 0;
     for (;;) {
@@ -112,8 +114,13 @@ inline size_t RtfPlainWordBytes(const char* text, int32_t codePage, const unsign
         if (!word[b]) return n;
         if (b >= 0x80 && RtfIsLeadByte(codePage, b)) {
             if (!RtfIsPlain(p[n + 1])) return n;
+            if (n + 2 <= room) {
+                to[n] = static_cast<char>(b);
+                to[n + 1] = static_cast<char>(p[n + 1]);
+            }
             n += 2;
         } else {
+            if (n < room) to[n] = static_cast<char>(b);
             ++n;
         }
     }
