@@ -236,7 +236,6 @@ uint32_t AutolinkDictionary::AddChild(uint32_t parent, uint32_t caseInsensitive,
     AutolinkTermNode node;
     node.parent = parent;
     node.flags = caseInsensitive;
-    node.depth = nodes_[parent].depth + 1;
     node.wordOffset = static_cast<uint32_t>(words_.size());
     node.wordLength = static_cast<uint32_t>(word.size());
     termOf_.push_back(kNoNode);

@@ -13,35 +13,10 @@
 #include <vector>
 
 #include "brioutil.h"
+#include "platform/allocator.h"
 #include "platform/platform.h"
 
 namespace brio {
-
-// Allocates through the runtime heap with the failure hook, so every
-// out-of-memory path of the dictionary can be exercised; failure throws
-// std::bad_alloc, which the exports turn into 2005.
-template <class T>
-struct BrioAllocator {
-    using value_type = T;
-    BrioAllocator() = default;
-    template <class U>
-    BrioAllocator(const BrioAllocator<U>&) {}
-    T* allocate(size_t n) {
-        if (n > SIZE_MAX / sizeof(T)) throw std::bad_alloc();
-        void* p = BrioMalloc(n * sizeof(T));
-        if (!p) throw std::bad_alloc();
-        return static_cast<T*>(p);
-    }
-    void deallocate(T* p, size_t) { BrioFree(p); }
-    template <class U>
-    bool operator==(const BrioAllocator<U>&) const {
-        return true;
-    }
-    template <class U>
-    bool operator!=(const BrioAllocator<U>&) const {
-        return false;
-    }
-};
 
 template <class T>
 using BrioVector = std::vector<T, BrioAllocator<T>>;
@@ -67,7 +42,6 @@ constexpr uint32_t kRootNode = 0;
 struct AutolinkTermNode {
     uint32_t parent = kNoNode;
     uint32_t flags = 0;
-    uint32_t depth = 0;       // words from the root
     uint32_t wordOffset = 0;  // the word that leads here, in the word arena
     uint32_t wordLength = 0;
 };
