@@ -111,7 +111,8 @@ int FormCodePage(const Args& args) {
 }
 
 // form get: prints one property's value.
-int FormGet(Args& args, const std::vector<std::string>& given, const std::vector<std::string>& p) {
+int FormGet(Args& args, const std::vector<std::string>& given, const std::vector<std::string>& p,
+            int codePage) {
     args.Only("form get", {});
     args.Expect(5, 5, "brioutil form get FILE TYPE NAME KEY");
     Form form(p[1]);
@@ -119,7 +120,7 @@ int FormGet(Args& args, const std::vector<std::string>& given, const std::vector
     if (!form.Get(p[2], p[3], p[4], &value))
         Fail(kInput, p[1] + ": no property '" + given[4] + "' in section '" + given[2] + " " +
                          given[3] + "'");
-    value = ToUtf8(value, FormCodePage(args));
+    value = ToUtf8(value, codePage);
     if (args.Json())
         std::cout << "{\"file\": " << JsonString(p[1]) << ", \"type\": " << JsonString(given[2])
                   << ", \"name\": " << JsonString(given[3]) << ", \"key\": " << JsonString(given[4])
@@ -138,10 +139,10 @@ struct Edit {
     int32_t deleted;
 };
 
-void ReportEdit(const Args& args, const Edit& e, const std::vector<std::string>& p) {
+void ReportEdit(const Args& args, const Edit& e, const std::vector<std::string>& p, int codePage) {
     std::ostream& log = e.destination == "-" ? std::cerr : std::cout;
     // Reported in UTF-8, as the form's code page has them.
-    auto shown = [&](const std::string& text) { return ToUtf8(text, FormCodePage(args)); };
+    auto shown = [&](const std::string& text) { return ToUtf8(text, codePage); };
     std::string section = shown(p[2]) + " " + shown(p[3]);
     if (args.Json()) {
         log << "{\"file\": " << JsonString(e.file) << ", \"output\": " << JsonString(e.destination)
@@ -179,12 +180,13 @@ int RunForm(const std::vector<std::string>& argv) {
     Args args(argv, {"--in-place"}, {"-o", "--encoding", "--code-page"});
     const auto& given = args.Positional();
     std::vector<std::string> p = given;
+    const int codePage = FormCodePage(args), input = InputCodePage(args, true);
     // What follows FILE goes into the form in its code page.
     for (size_t i = 2; i < p.size(); ++i)
-        p[i] = ToDocument(p[i], InputCodePage(args, true), FormCodePage(args), "'" + p[i] + "'");
+        p[i] = ToDocument(p[i], input, codePage, "'" + p[i] + "'");
     if (p.empty()) Fail(kUsage, "usage: brioutil form get|set|delete FILE ...");
     const std::string& action = p[0];
-    if (action == "get") return FormGet(args, given, p);
+    if (action == "get") return FormGet(args, given, p, codePage);
     if (action != "set" && action != "delete")
         Fail(kUsage, "unknown action '" + action + "': use get, set or delete");
     args.Only("form " + action, {"--in-place", "-o"});
@@ -211,7 +213,7 @@ int RunForm(const std::vector<std::string>& argv) {
     std::string after = form.Text();
     int32_t deleted = LineCount(before) - LineCount(after);
     bool written = Write(file, destination, before, after);
-    ReportEdit(args, {file, destination, written, set, had, old, deleted}, p);
+    ReportEdit(args, {file, destination, written, set, had, old, deleted}, p, codePage);
     return kOk;
 }
 
