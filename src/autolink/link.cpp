@@ -556,12 +556,8 @@ int32_t LinkWriter::WriteLink(MatchVerdict verdict, std::string_view text,
         return 0;
     }
     int32_t rc = FlushPending();
-    if (rc) return rc;
-    for (size_t i = 0; i < count; ++i) {
-        int32_t rc = Write(parts[i].data(), parts[i].size());
-        if (rc) return rc;
-    }
-    return 0;
+    for (size_t i = 0; rc == 0 && i < count; ++i) rc = Write(parts[i].data(), parts[i].size());
+    return rc;
 }
 
 int32_t LinkWriter::WritePiece(const char* text, size_t length, MatchVerdict verdict) {
