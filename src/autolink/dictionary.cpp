@@ -106,6 +106,18 @@ AutolinkDictionary::~AutolinkDictionary() {
     BrioFree(resultBuffer);
 }
 
+char* AutolinkDictionary::TakeLastResult(const char* rtf, size_t* capacity) {
+    uintptr_t from = reinterpret_cast<uintptr_t>(resultBuffer);
+    uintptr_t at = reinterpret_cast<uintptr_t>(rtf);
+    if (!resultBuffer || resultCapacity == 0 || (at >= from && at - from < resultCapacity))
+        return nullptr;
+    char* block = resultBuffer;
+    *capacity = resultCapacity;
+    resultBuffer = nullptr;
+    resultCapacity = 0;
+    return block;
+}
+
 std::string_view AutolinkDictionary::Word(uint32_t index) const {
     const AutolinkTermNode& n = nodes_[index];
     return std::string_view(words_.data() + n.wordOffset, n.wordLength);

@@ -120,8 +120,13 @@ struct AutolinkDictionary {
     bool oncePerPass = false;
     brio::BrioString topicContext;
     brio::BrioString popupContext;
-    // The last Autolink result, owned here (malloc heap).
+    // The last Autolink result, owned here (malloc heap), and its block's size.
     char* resultBuffer = nullptr;
+    size_t resultCapacity = 0;
+    // The last result's block for the next run to write over (null if none,
+    // or when `rtf` lies in it), taken from the dictionary. (Term-dense text,
+    // 16 MB: no fresh pages for each run, +X %.)
+    char* TakeLastResult(const char* rtf, size_t* capacity);
 
     ~AutolinkDictionary();
     AutolinkDictionary(const AutolinkDictionary&) = delete;

@@ -56,6 +56,13 @@ class LinkWriter {
         jumpHead_ = head + "\\uldb ";
         popupHead_ = head + "\\ul ";
         hiddenHead_ = std::string("{") + styleRef + "\\v ";
+        for (int b = 0; b < 256; ++b) {
+            unsigned char c = static_cast<unsigned char>(b);
+            plainKind_[b] = !RtfIsPlain(c) || RtfIsLeadByte(r_.CodePage(), c) ? kNotPlain
+                            : wordBytes_[c]                                   ? kWordByte
+                            : c == ' ' || c == '\t'                            ? kBlankByte
+                                                                              : kOtherByte;
+        }
         SetProtectedIndex(0);
     }
 
@@ -65,6 +72,12 @@ class LinkWriter {
     int32_t RunTokens();
     int32_t HandleToken(uint32_t tokenStart);
     int32_t HandleText(uint32_t tokenStart);
+    // A text token that is one plain byte of a single-byte character, not
+    // yet read.
+    int32_t PlainCharacter(uint32_t tokenStart);
+    int32_t WordCharacter(std::string_view content, uint32_t tokenStart);
+    int32_t Blank();
+    int32_t Symbol(std::string_view content, uint32_t tokenStart);
     int32_t AddToWord(std::string_view content, uint32_t unitStart);
     int32_t FlushWord(bool* rewound);
     // Flushes and ends a run held back at the token in hand.
@@ -136,6 +149,9 @@ class LinkWriter {
     const RtfSpotFinder& spots_;
     size_t inputLength_;
     const unsigned char* wordBytes_;
+    // What each byte is as a one-byte text token of the code page.
+    enum PlainKind : unsigned char { kNotPlain, kWordByte, kBlankByte, kOtherByte };
+    PlainKind plainKind_[256];
     // What opens a link's text, and its hidden target.
     std::string jumpHead_, popupHead_, hiddenHead_;
     // The word in hand: a fixed buffer, as no word may be longer.
@@ -173,6 +189,15 @@ int32_t LinkWriter::Run() {
 int32_t LinkWriter::RunTokens() {
     for (;;) {
         uint32_t tokenStart = r_.Offset();
+        // A plain character outside the protected stretches, without the
+        // tokenizer and the checks for the other kinds. (Term-dense text +X %.)
+        if (tokenStart < protectedFrom_ &&
+            plainKind_[static_cast<unsigned char>(*r_.Pos())] != kNotPlain &&
+            !r_.PendingLiteral()) {
+            int32_t rc = PlainCharacter(tokenStart);
+            if (rc) return rc;
+            continue;
+        }
         int32_t rc = r_.Next();
         if (rc == -1) {
             // A run held at the end rewinds: go on from there to the real end.
@@ -295,51 +320,64 @@ int32_t LinkWriter::AddToWord(std::string_view content, uint32_t unitStart) {
 
 int32_t LinkWriter::HandleText(uint32_t tokenStart) {
     RtfUnit unit;
-    int32_t rc = 0;
-    unsigned char first = static_cast<unsigned char>(r_.First());
-    if (r_.Length() == 1 && first != '\\' && !RtfIsLeadByte(r_.CodePage(), first)) {
-        // The common case, one plain character, without the call.
-        unit.kind = RtfUnit::kPlain;
-        unit.content[0] = static_cast<char>(first);
-        unit.contentLength = 1;
-    } else if ((rc = r_.ReadUnit(&unit)) != 0) {
-        return rc;
-    }
-    bool rewound = false;
+    int32_t rc = r_.ReadUnit(&unit);
+    if (rc) return rc;
     std::string_view content(unit.content, static_cast<size_t>(unit.contentLength));
     if (unit.kind == RtfUnit::kOptionalHyphen) {
         // Not part of the word ('auto\-link' matches 'autolink'); held back
         // with a run, else written where it stands.
         return WriteToken();
     }
-    if (RtfUnitIsWordChar(unit, wordBytes_)) {
-        rc = AddToWord(content, tokenStart);
-        if (rc == 0 && !r_.PendingLiteral()) {
-            // The word characters that follow belong to the same word, up to
-            // a protected stretch; copied while counted (term-dense text +1.5 %).
-            size_t n =
-                RtfTakePlainWordBytes(r_.Pos(), r_.CodePage(), wordBytes_, word_ + wordLength_,
-                                      static_cast<size_t>(kMaxWord) - wordLength_);
-            uint32_t at = r_.Offset();
-            uint32_t limit = NextProtected();
-            if (limit > at && n > limit - at) n = limit - at;
-            if (n && wordLength_ + n <= static_cast<size_t>(kMaxWord)) {
-                wordLength_ += n;
-                r_.SkipPlain(n);
-                candidates_.back().end = r_.Offset();
-                candidates_.back().length = static_cast<uint32_t>(wordLength_);
-            }
-        }
-        return rc;
-    }
+    if (RtfUnitIsWordChar(unit, wordBytes_)) return WordCharacter(content, tokenStart);
     char ch = unit.content[0];
-    if (unit.kind == RtfUnit::kPlain && (ch == ' ' || ch == '\t')) {
-        rc = FlushWord(&rewound);
-        if (rc || rewound) return rc;
-        return WriteToken();
+    if (unit.kind == RtfUnit::kPlain && (ch == ' ' || ch == '\t')) return Blank();
+    return Symbol(content, tokenStart);
+}
+
+int32_t LinkWriter::PlainCharacter(uint32_t tokenStart) {
+    tokenStart_ = tokenStart;
+    const char* at = r_.Pos();
+    r_.SkipPlain(1);
+    switch (plainKind_[static_cast<unsigned char>(*at)]) {
+        case kWordByte:
+            return WordCharacter(std::string_view(at, 1), tokenStart);
+        case kBlankByte:
+            return Blank();
+        default:
+            return Symbol(std::string_view(at, 1), tokenStart);
     }
-    // Punctuation and symbols are words of their own.
-    rc = FlushWord(&rewound);
+}
+
+int32_t LinkWriter::WordCharacter(std::string_view content, uint32_t tokenStart) {
+    int32_t rc = AddToWord(content, tokenStart);
+    if (rc != 0 || r_.PendingLiteral()) return rc;
+    // The word characters that follow belong to the same word, up to a
+    // protected stretch; copied while counted (term-dense text +1.5 %).
+    size_t n = RtfTakePlainWordBytes(r_.Pos(), r_.CodePage(), wordBytes_, word_ + wordLength_,
+                                     static_cast<size_t>(kMaxWord) - wordLength_);
+    uint32_t at = r_.Offset();
+    uint32_t limit = NextProtected();
+    if (limit > at && n > limit - at) n = limit - at;
+    if (n && wordLength_ + n <= static_cast<size_t>(kMaxWord)) {
+        wordLength_ += n;
+        r_.SkipPlain(n);
+        candidates_.back().end = r_.Offset();
+        candidates_.back().length = static_cast<uint32_t>(wordLength_);
+    }
+    return 0;
+}
+
+int32_t LinkWriter::Blank() {
+    bool rewound = false;
+    int32_t rc = FlushWord(&rewound);
+    if (rc || rewound) return rc;
+    return WriteToken();
+}
+
+// Punctuation and symbols are words of their own.
+int32_t LinkWriter::Symbol(std::string_view content, uint32_t tokenStart) {
+    bool rewound = false;
+    int32_t rc = FlushWord(&rewound);
     if (rc || rewound) return rc;
     rc = AddToWord(content, tokenStart);
     if (rc) return rc;
@@ -571,21 +609,26 @@ int32_t LinkWriter::WritePiece(const char* text, size_t length, MatchVerdict ver
 }  // namespace
 
 int32_t AutolinkRun(AutolinkDictionary* dictionary, const char* rtf, uint32_t linkColour,
-                    char** output, size_t* outputLength) {
+                    char** output, size_t* outputLength, size_t* outputCapacity) {
     *output = nullptr;
     *outputLength = 0;
+    *outputCapacity = 0;
     int32_t status = 0;
     try {
         AutolinkScan scan(rtf);
         status = scan.Run();
         if (status == 0) {
             RtfSink sink;
+            size_t spareCapacity = 0;
+            if (char* spare = dictionary->TakeLastResult(rtf, &spareCapacity))
+                sink.Adopt(spare, spareCapacity);
             size_t inputLength = std::strlen(rtf);
             status = sink.Reserve(inputLength + inputLength / 4);
             if (status == 0) {
                 LinkWriter writer(rtf, sink, dictionary, scan, linkColour);
                 status = writer.Run();
                 *outputLength = sink.Length();
+                *outputCapacity = sink.Capacity();
                 *output = sink.Release();
             }
         }

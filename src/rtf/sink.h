@@ -39,6 +39,10 @@ class RtfSink {
     // write: one allocation instead of a chain of copies. The first call
     // makes the (empty) text. 0 or 2005.
     int32_t Reserve(size_t size);
+    // Takes over a heap block of `capacity` (> 0) bytes as the empty text, in
+    // place of the one it held.
+    void Adopt(char* data, size_t capacity);
+    size_t Capacity() const { return capacity_; }
 
     size_t Length() const { return length_; }
     // The text, NUL-terminated ("" before anything was reserved or written).
