@@ -4,6 +4,7 @@
 #include <cstring>
 #include <utility>
 
+#include "adt/bytes.h"
 #include "brioutil.h"
 #include "rtf/reader.h"
 
@@ -51,6 +52,17 @@ struct UpperTable {
 const unsigned char* UpperMap() {
     static const UpperTable upper;
     return upper.map;
+}
+
+// Whether the platform upper-cases the bytes below 0x80 as ASCII does.
+bool UpperIsAscii() {
+    static const bool ascii = [] {
+        const unsigned char* upper = UpperMap();
+        for (int c = 0; c < 0x80; ++c)
+            if (upper[c] != (c >= 'a' && c <= 'z' ? c - 32 : c)) return false;
+        return true;
+    }();
+    return ascii;
 }
 
 // Upper-cases `word` into `stack` when it fits, else into `heap`.
@@ -124,8 +136,7 @@ std::string_view AutolinkDictionary::Word(uint32_t index) const {
 }
 
 void AutolinkDictionary::MakeWordKey(std::string_view text, const unsigned char* map,
-                                     WordKey* key) {
-    key->text = text;
+                                     uint32_t caseInsensitive, WordKey* key) {
     size_t n = text.size();
     // The prefix is gathered in registers: bytes stored one by one and read
     // back as a word stall the load. (With the field-by-field compare:
@@ -137,10 +148,10 @@ void AutolinkDictionary::MakeWordKey(std::string_view text, const unsigned char*
         low |= static_cast<uint64_t>(map ? map[p[i]] : p[i]) << (8 * i);
     for (size_t i = 8; i < highEnd; ++i)
         high |= static_cast<uint64_t>(map ? map[p[i]] : p[i]) << (8 * (i - 8));
-    key->prefix[0] = low;
-    key->prefix[1] = high;
+    MakeShortWordKey(text, low, high, caseInsensitive, key);
+    if (n <= sizeof key->prefix) return;
     // Eight bytes at a step instead of one: most words are within the prefix.
-    uint64_t h = (low * 0x9E3779B97F4A7C15ull) ^ ((high + n) * 0xC2B2AE3D27D4EB4Full);
+    uint64_t h = key->hash;
     for (size_t i = sizeof key->prefix; i < n; i += 8) {
         uint64_t v = 0;
         for (size_t k = i; k < n && k < i + 8; ++k)
@@ -148,11 +159,21 @@ void AutolinkDictionary::MakeWordKey(std::string_view text, const unsigned char*
         h = (h ^ (h >> 29) ^ v) * 0x165667B19E3779F9ull;
     }
     key->hash = h;
+    key->rootHash = SlotHash(*key, kRootNode);
 }
 
-uint32_t AutolinkDictionary::SlotHash(const WordKey& word, uint32_t parent,
-                                      uint32_t caseInsensitive) {
-    uint64_t x = word.hash ^ ((static_cast<uint64_t>(parent) << 1 | caseInsensitive) + 1) *
+void AutolinkDictionary::MakeShortWordKey(std::string_view text, uint64_t low, uint64_t high,
+                                          uint32_t caseInsensitive, WordKey* key) {
+    key->text = text;
+    key->prefix[0] = low;
+    key->prefix[1] = high;
+    key->caseInsensitive = caseInsensitive;
+    key->hash = (low * 0x9E3779B97F4A7C15ull) ^ ((high + text.size()) * 0xC2B2AE3D27D4EB4Full);
+    key->rootHash = SlotHash(*key, kRootNode);
+}
+
+uint32_t AutolinkDictionary::SlotHash(const WordKey& word, uint32_t parent) {
+    uint64_t x = word.hash ^ ((static_cast<uint64_t>(parent) << 1 | word.caseInsensitive) + 1) *
                                  0xFF51AFD7ED558CCDull;
     x ^= x >> 33;
     x *= 0xC4CEB9FE1A85EC53ull;
@@ -160,12 +181,11 @@ uint32_t AutolinkDictionary::SlotHash(const WordKey& word, uint32_t parent,
     return static_cast<uint32_t>(x);
 }
 
-uint32_t AutolinkDictionary::Lookup(uint32_t parent, uint32_t caseInsensitive, const WordKey& word,
-                                    uint32_t* term) const {
-    uint32_t h = SlotHash(word, parent, caseInsensitive);
+uint32_t AutolinkDictionary::Lookup(uint32_t parent, const WordKey& word, uint32_t* term) const {
+    uint32_t h = parent == kRootNode ? word.rootHash : SlotHash(word, parent);
     if (!filter_.empty() && !FilterHas(h)) return kNoNode;
     const uint64_t low = word.prefix[0], high = word.prefix[1];
-    const uint32_t lengthCase = static_cast<uint32_t>(word.text.size() << 1 | caseInsensitive);
+    const uint32_t lengthCase = static_cast<uint32_t>(word.text.size() << 1 | word.caseInsensitive);
     constexpr size_t skip = sizeof word.prefix;
     size_t n = word.text.size();
     size_t mask = slots_.size() - 1;
@@ -187,15 +207,15 @@ uint32_t AutolinkDictionary::Lookup(uint32_t parent, uint32_t caseInsensitive, c
 uint32_t AutolinkDictionary::Lookup(uint32_t parent, uint32_t caseInsensitive,
                                     std::string_view word) const {
     WordKey key;
-    MakeWordKey(word, nullptr, &key);
+    MakeWordKey(word, nullptr, caseInsensitive, &key);
     uint32_t term = kNoNode;
-    return Lookup(parent, caseInsensitive, key, &term);
+    return Lookup(parent, key, &term);
 }
 
 uint32_t AutolinkDictionary::SlotHashOf(const Slot& slot) const {
     WordKey key;
-    MakeWordKey(Word(slot.node), nullptr, &key);
-    return SlotHash(key, slot.key.parent, slot.key.lengthCase & FlagCaseInsensitive);
+    MakeWordKey(Word(slot.node), nullptr, slot.key.lengthCase & FlagCaseInsensitive, &key);
+    return SlotHash(key, slot.key.parent);
 }
 
 AutolinkDictionary::Slot* AutolinkDictionary::SlotOf(uint32_t node) {
@@ -266,8 +286,8 @@ uint32_t AutolinkDictionary::AddChild(uint32_t parent, uint32_t caseInsensitive,
     }
     uint32_t index = static_cast<uint32_t>(nodes_.size() - 1);
     WordKey key;
-    MakeWordKey(word, nullptr, &key);
-    uint32_t h = SlotHash(key, parent, caseInsensitive);
+    MakeWordKey(word, nullptr, caseInsensitive, &key);
+    uint32_t h = SlotHash(key, parent);
     size_t mask = slots_.size() - 1;
     size_t i = h & mask;
     while (slots_[i].node != 0) i = (i + 1) & mask;
@@ -439,13 +459,15 @@ void AutolinkDictionary::OfferFallback(const Path& path) {
 }
 
 void AutolinkDictionary::PrepareWord(std::string_view word) {
-    if (exactNodes_) MakeWordKey(word, nullptr, &exactWord_);
-    // Only a word longer than the prefix needs its upper case spelt out.
-    if (foldedNodes_ && word.size() <= sizeof upperWord_.prefix)
-        MakeWordKey(word, UpperMap(), &upperWord_);
-    else if (foldedNodes_)
-        MakeWordKey(UpperCase(word, upperStack_, sizeof upperStack_, &upperHeap_), nullptr,
-                    &upperWord_);
+    if (!PrepareShortWord(word)) {
+        if (exactNodes_) MakeWordKey(word, nullptr, 0, &exactWord_);
+        // Only a word longer than the prefix needs its upper case spelt out.
+        if (foldedNodes_ && word.size() <= sizeof upperWord_.prefix)
+            MakeWordKey(word, UpperMap(), FlagCaseInsensitive, &upperWord_);
+        else if (foldedNodes_)
+            MakeWordKey(UpperCase(word, upperStack_, sizeof upperStack_, &upperHeap_), nullptr,
+                        FlagCaseInsensitive, &upperWord_);
+    }
     // A walk under way mostly ends at this word, which then starts the next
     // one from the root: its slot is fetched while the walk is looked up.
     if (active_.size() == 1 && active_[0].node == kRootNode) return;
@@ -454,10 +476,27 @@ void AutolinkDictionary::PrepareWord(std::string_view word) {
         if (!(ci ? foldedNodes_ : exactNodes_)) continue;
         // Asked for without waiting on the filter, which may miss too. (With
         // paths built in registers: term-dense text +13 %.)
-        uint32_t h = SlotHash(ci ? upperWord_ : exactWord_, kRootNode, ci);
+        uint32_t h = (ci ? upperWord_ : exactWord_).rootHash;
         if (!filter_.empty()) Prefetch(&filter_[(h & filterMask_) >> 6]);
         Prefetch(&slots_[h & mask]);
     }
+}
+
+bool AutolinkDictionary::PrepareShortWord(std::string_view word) {
+    // Eight bytes at a time, ASCII letters upper-cased by arithmetic, where
+    // the platform's upper case is ASCII's. (Term-dense text +X %.)
+    size_t n = word.size();
+    if (n > 16 || !UpperIsAscii()) return false;
+    uint64_t low = GetU64(word.data(), 0);
+    uint64_t high = GetU64(word.data(), 8);
+    low &= n >= 8 ? ~0ull : (1ull << (8 * n)) - 1;
+    high &= n >= 16 ? ~0ull : n <= 8 ? 0 : (1ull << (8 * (n - 8))) - 1;
+    if ((low | high) & kHighBits) return false;
+    if (exactNodes_) MakeShortWordKey(word, low, high, 0, &exactWord_);
+    if (foldedNodes_)
+        MakeShortWordKey(word, UpperAscii8(low), UpperAscii8(high), FlagCaseInsensitive,
+                         &upperWord_);
+    return true;
 }
 
 AutolinkDictionary::Path AutolinkDictionary::Advance(const Path& from, uint32_t child,
@@ -472,9 +511,9 @@ AutolinkDictionary::Path AutolinkDictionary::Advance(const Path& from, uint32_t 
 bool AutolinkDictionary::StepOne() {
     Path& path = active_[0];
     uint32_t exactTerm = kNoNode, foldedTerm = kNoNode;
-    uint32_t exact = exactNodes_ ? Lookup(path.node, 0, exactWord_, &exactTerm) : kNoNode;
+    uint32_t exact = exactNodes_ ? Lookup(path.node, exactWord_, &exactTerm) : kNoNode;
     uint32_t folded =
-        foldedNodes_ ? Lookup(path.node, FlagCaseInsensitive, upperWord_, &foldedTerm) : kNoNode;
+        foldedNodes_ ? Lookup(path.node, upperWord_, &foldedTerm) : kNoNode;
     if (exact == kNoNode && folded == kNoNode) {
         OfferFallback(path);
         return false;
@@ -502,9 +541,9 @@ bool AutolinkDictionary::Step() {
     const uint32_t depth = static_cast<uint32_t>(runLength_);
     for (const Path& path : active_) {
         uint32_t terms[2] = {kNoNode, kNoNode};
-        uint32_t exact = exactNodes_ ? Lookup(path.node, 0, exactWord_, &terms[0]) : kNoNode;
+        uint32_t exact = exactNodes_ ? Lookup(path.node, exactWord_, &terms[0]) : kNoNode;
         uint32_t folded =
-            foldedNodes_ ? Lookup(path.node, FlagCaseInsensitive, upperWord_, &terms[1]) : kNoNode;
+            foldedNodes_ ? Lookup(path.node, upperWord_, &terms[1]) : kNoNode;
         for (int k = 0; k < 2; ++k) {
             uint32_t child = k ? folded : exact;
             if (child == kNoNode || next_.size() >= kMaxPaths) continue;

@@ -97,7 +97,9 @@ struct AutolinkDictionary {
     // child spelt exactly so, else the case-insensitive one; brio::kNoNode if none.
     uint32_t FindChild(uint32_t node, std::string_view word) const;
 
-    // One step of the walk. An empty word ends the run. The count is the
+    // One step of the walk. An empty word ends the run; the 16 bytes from
+    // the start of any other must be readable (the word's buffer is that
+    // large). The count is the
     // number of words handed in since the last word of the match, the
     // current one included. On a link verdict *term is the matched term.
     void MatchWord(std::string_view word, brio::MatchVerdict* verdict, int32_t* count,
@@ -151,19 +153,26 @@ struct AutolinkDictionary {
     };
     static_assert(sizeof(Slot) == 32, "two slots to a cache line");
     // A word as lookups compare it: its key prefix and a hash of all of it,
-    // made once and combined with each parent that the word is tried under.
+    // made once and combined with each parent that the word is tried under;
+    // the hash under the root is made at once, as the walk needs it for
+    // nearly every word.
     struct WordKey {
         std::string_view text;
         uint64_t prefix[2] = {0, 0};
         uint64_t hash = 0;
+        uint32_t rootHash = 0;
+        uint32_t caseInsensitive = 0;  // the kind of edge it is looked up as
     };
     // `map` (or null) maps every byte first: the upper case.
-    static void MakeWordKey(std::string_view text, const unsigned char* map, WordKey* key);
-    static uint32_t SlotHash(const WordKey& word, uint32_t parent, uint32_t caseInsensitive);
+    static void MakeWordKey(std::string_view text, const unsigned char* map,
+                            uint32_t caseInsensitive, WordKey* key);
+    // The same from the prefix, for a word of at most 16 bytes.
+    static void MakeShortWordKey(std::string_view text, uint64_t low, uint64_t high,
+                                 uint32_t caseInsensitive, WordKey* key);
+    static uint32_t SlotHash(const WordKey& word, uint32_t parent);
 
     // The child, and in *term the term it ends.
-    uint32_t Lookup(uint32_t parent, uint32_t caseInsensitive, const WordKey& word,
-                    uint32_t* term) const;
+    uint32_t Lookup(uint32_t parent, const WordKey& word, uint32_t* term) const;
     uint32_t SlotHashOf(const Slot& slot) const;
     Slot* SlotOf(uint32_t node);
     uint32_t Lookup(uint32_t parent, uint32_t caseInsensitive, std::string_view word) const;
@@ -183,6 +192,8 @@ struct AutolinkDictionary {
     // The word in hand, as spelt and upper-cased (each only while the trie
     // has edges of that kind).
     void PrepareWord(std::string_view word);
+    // The same for a short ASCII word at once; false for other words.
+    bool PrepareShortWord(std::string_view word);
     // Follows the prepared word from every path; false when all die.
     bool Step();
     bool StepOne();

@@ -154,8 +154,10 @@ class LinkWriter {
     PlainKind plainKind_[256];
     // What opens a link's text, and its hidden target.
     std::string jumpHead_, popupHead_, hiddenHead_;
-    // The word in hand: a fixed buffer, as no word may be longer.
+    // The word in hand: a fixed buffer, as no word may be longer, and at
+    // least the 16 bytes that the dictionary reads of a word at once.
     char word_[kMaxWord];
+    static_assert(kMaxWord >= 16, "the dictionary reads 16 bytes of a word");
     size_t wordLength_ = 0;
     std::string_view Word() const { return std::string_view(word_, wordLength_); }
     BrioVector<Candidate> candidates_;
@@ -353,7 +355,8 @@ int32_t LinkWriter::WordCharacter(std::string_view content, uint32_t tokenStart)
     if (rc != 0 || r_.PendingLiteral()) return rc;
     // The word characters that follow belong to the same word, up to a
     // protected stretch; copied while counted (term-dense text +1.5 %).
-    size_t n = RtfTakePlainWordBytes(r_.Pos(), r_.CodePage(), wordBytes_, word_ + wordLength_,
+    size_t n = RtfTakePlainWordBytes(r_.Pos(), r_.Input() + inputLength_ + 1, r_.CodePage(),
+                                     wordBytes_, word_ + wordLength_,
                                      static_cast<size_t>(kMaxWord) - wordLength_);
     uint32_t at = r_.Offset();
     uint32_t limit = NextProtected();
