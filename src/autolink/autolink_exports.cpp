@@ -96,8 +96,7 @@ static char* AutolinkBody(AutolinkDictionary* dictionary, const char* rtf, const
         dictionary->topicContext = topicContext ? topicContext : "";
         dictionary->popupContext = popupContext ? popupContext : "";
         dictionary->ResetWalk();
-        status =
-            AutolinkRun(dictionary, rtf, linkColour, &output, &outputLength, &outputCapacity);
+        status = AutolinkRun(dictionary, rtf, linkColour, &output, &outputLength, &outputCapacity);
     } catch (const std::bad_alloc&) {
         status = BRIO_ERR_NO_MEMORY;
     } catch (...) {

@@ -60,7 +60,7 @@ class LinkWriter {
             unsigned char c = static_cast<unsigned char>(b);
             plainKind_[b] = !RtfIsPlain(c) || RtfIsLeadByte(r_.CodePage(), c) ? kNotPlain
                             : wordBytes_[c]                                   ? kWordByte
-                            : c == ' ' || c == '\t'                            ? kBlankByte
+                            : c == ' ' || c == '\t'                           ? kBlankByte
                                                                               : kOtherByte;
         }
         SetProtectedIndex(0);
@@ -355,9 +355,9 @@ int32_t LinkWriter::WordCharacter(std::string_view content, uint32_t tokenStart)
     if (rc != 0 || r_.PendingLiteral()) return rc;
     // The word characters that follow belong to the same word, up to a
     // protected stretch; copied while counted (term-dense text +1.5 %).
-    size_t n = RtfTakePlainWordBytes(r_.Pos(), r_.Input() + inputLength_ + 1, r_.CodePage(),
-                                     wordBytes_, word_ + wordLength_,
-                                     static_cast<size_t>(kMaxWord) - wordLength_);
+    size_t n =
+        RtfTakePlainWordBytes(r_.Pos(), r_.Input() + inputLength_ + 1, r_.CodePage(), wordBytes_,
+                              word_ + wordLength_, static_cast<size_t>(kMaxWord) - wordLength_);
     uint32_t at = r_.Offset();
     uint32_t limit = NextProtected();
     if (limit > at && n > limit - at) n = limit - at;
