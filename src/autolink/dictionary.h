@@ -78,6 +78,11 @@ inline bool IsSpaceByte(unsigned char c) {
 // `text` keeps the rest.
 std::string_view SplitWord(std::string_view* text);
 
+// The platform's upper case of every byte, asked once.
+const unsigned char* UpperMap();
+// Upper-cases `word` into `stack` when it fits, else into `heap`.
+std::string_view UpperCase(std::string_view word, char* stack, size_t stackSize, BrioString* heap);
+
 }  // namespace brio
 
 // The handle that crosses the export boundary.
@@ -169,7 +174,14 @@ struct AutolinkDictionary {
     // The same from the prefix, for a word of at most 16 bytes.
     static void MakeShortWordKey(std::string_view text, uint64_t low, uint64_t high,
                                  uint32_t caseInsensitive, WordKey* key);
-    static uint32_t SlotHash(const WordKey& word, uint32_t parent);
+    static uint32_t SlotHash(const WordKey& word, uint32_t parent) {
+        uint64_t x = word.hash ^ ((static_cast<uint64_t>(parent) << 1 | word.caseInsensitive) + 1) *
+                                     0xFF51AFD7ED558CCDull;
+        x ^= x >> 33;
+        x *= 0xC4CEB9FE1A85EC53ull;
+        x ^= x >> 29;
+        return static_cast<uint32_t>(x);
+    }
 
     // The child, and in *term the term it ends.
     uint32_t Lookup(uint32_t parent, const WordKey& word, uint32_t* term) const;
