@@ -19,7 +19,7 @@ int32_t LinkWriter::RunTokens() {
     for (;;) {
         uint32_t tokenStart = r_.Offset();
         // A plain character outside the protected stretches, without the
-        // tokenizer and the checks for the other kinds. (Term-dense text +X %.)
+        // tokenizer and the checks for the other kinds. (Term-dense text +8 %.)
         if (tokenStart < protectedFrom_ &&
             plainKind_[static_cast<unsigned char>(*r_.Pos())] != kNotPlain &&
             !r_.PendingLiteral()) {
