@@ -43,9 +43,12 @@ class AutolinkScan {
 };
 
 // Both passes over `rtf`. On return *output is the written text (library
-// heap, the caller's), or null when the scan pass failed. 0 or a code.
+// heap, the caller's; *outputCapacity the size of its block), or null when
+// the scan pass failed. The dictionary's last result may serve as that block
+// (it is then taken from the dictionary); otherwise it stays, as the text
+// may lie in it. 0 or a code.
 int32_t AutolinkRun(AutolinkDictionary* dictionary, const char* rtf, uint32_t linkColour,
-                    char** output, size_t* outputLength);
+                    char** output, size_t* outputLength, size_t* outputCapacity);
 
 // The links of the "Autolink;" style taken out again. *output is null on
 // failure; the status is -1 after a complete pass.

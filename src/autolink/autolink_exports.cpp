@@ -89,16 +89,14 @@ static char* AutolinkBody(AutolinkDictionary* dictionary, const char* rtf, const
     }
     int32_t status = 0;
     char* output = nullptr;
-    size_t outputLength = 0;
+    size_t outputLength = 0, outputCapacity = 0;
     try {
         dictionary->passCount += 1;
         dictionary->oncePerPass = oncePerPass != 0;
         dictionary->topicContext = topicContext ? topicContext : "";
         dictionary->popupContext = popupContext ? popupContext : "";
         dictionary->ResetWalk();
-        // The previous result stays until this run is over: the text may be
-        // that result itself.
-        status = AutolinkRun(dictionary, rtf, linkColour, &output, &outputLength);
+        status = AutolinkRun(dictionary, rtf, linkColour, &output, &outputLength, &outputCapacity);
     } catch (const std::bad_alloc&) {
         status = BRIO_ERR_NO_MEMORY;
     } catch (...) {
@@ -106,6 +104,7 @@ static char* AutolinkBody(AutolinkDictionary* dictionary, const char* rtf, const
     }
     BrioFree(dictionary->resultBuffer);
     dictionary->resultBuffer = output;
+    dictionary->resultCapacity = outputCapacity;
     if (result) *result = status;
     if (output && length) *length = static_cast<int32_t>(outputLength);
     return output;

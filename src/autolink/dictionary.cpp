@@ -1,9 +1,11 @@
-// The word trie of Autolink terms and its walk.
+// The word trie of Autolink terms: the words, the edges' hash table and the
+// terms as references register them.
 #include "autolink/dictionary.h"
 
 #include <cstring>
 #include <utility>
 
+#include "adt/bytes.h"
 #include "brioutil.h"
 #include "rtf/reader.h"
 
@@ -11,23 +13,10 @@ namespace brio {
 
 namespace {
 
-// Paths followed at once by one walk; only a dictionary built to defeat the
-// walk comes near it.
-constexpr size_t kMaxPaths = 256;
-
 // Edges from which lookups go through the filter, and its bits per slot of
 // the hash table (which has two to four slots per edge).
 constexpr size_t kFilterFrom = 2048;
 constexpr size_t kFilterBitsPerSlot = 4;
-
-// Asks for a cache line ahead of its use, where the compiler can.
-inline void Prefetch(const void* p) {
-#if defined(__GNUC__) || defined(__clang__)
-    __builtin_prefetch(p);
-#else
-    (void)p;
-#endif
-}
 
 bool EqualIgnoreCase(std::string_view a, std::string_view b) {
     if (a.size() != b.size()) return false;
@@ -48,12 +37,13 @@ struct UpperTable {
     }
 };
 
+}  // namespace
+
 const unsigned char* UpperMap() {
     static const UpperTable upper;
     return upper.map;
 }
 
-// Upper-cases `word` into `stack` when it fits, else into `heap`.
 std::string_view UpperCase(std::string_view word, char* stack, size_t stackSize, BrioString* heap) {
     const unsigned char* upper = UpperMap();
     char* out = stack;
@@ -65,8 +55,6 @@ std::string_view UpperCase(std::string_view word, char* stack, size_t stackSize,
         out[i] = static_cast<char>(upper[static_cast<unsigned char>(word[i])]);
     return std::string_view(out, word.size());
 }
-
-}  // namespace
 
 std::string_view SplitWord(std::string_view* text) {
     std::string_view t = *text;
@@ -106,84 +94,27 @@ AutolinkDictionary::~AutolinkDictionary() {
     BrioFree(resultBuffer);
 }
 
+char* AutolinkDictionary::TakeLastResult(const char* rtf, size_t* capacity) {
+    uintptr_t from = reinterpret_cast<uintptr_t>(resultBuffer);
+    uintptr_t at = reinterpret_cast<uintptr_t>(rtf);
+    if (!resultBuffer || resultCapacity == 0 || (at >= from && at - from < resultCapacity))
+        return nullptr;
+    char* block = resultBuffer;
+    *capacity = resultCapacity;
+    resultBuffer = nullptr;
+    resultCapacity = 0;
+    return block;
+}
+
 std::string_view AutolinkDictionary::Word(uint32_t index) const {
     const AutolinkTermNode& n = nodes_[index];
     return std::string_view(words_.data() + n.wordOffset, n.wordLength);
 }
 
-void AutolinkDictionary::MakeWordKey(std::string_view text, const unsigned char* map,
-                                     WordKey* key) {
-    key->text = text;
-    size_t n = text.size();
-    // The prefix is gathered in registers: bytes stored one by one and read
-    // back as a word stall the load. (With the field-by-field compare:
-    // term-dense text +3 %.)
-    const unsigned char* p = reinterpret_cast<const unsigned char*>(text.data());
-    uint64_t low = 0, high = 0;
-    size_t lowEnd = n < 8 ? n : 8, highEnd = n < 16 ? n : 16;
-    for (size_t i = 0; i < lowEnd; ++i)
-        low |= static_cast<uint64_t>(map ? map[p[i]] : p[i]) << (8 * i);
-    for (size_t i = 8; i < highEnd; ++i)
-        high |= static_cast<uint64_t>(map ? map[p[i]] : p[i]) << (8 * (i - 8));
-    key->prefix[0] = low;
-    key->prefix[1] = high;
-    // Eight bytes at a step instead of one: most words are within the prefix.
-    uint64_t h = (low * 0x9E3779B97F4A7C15ull) ^ ((high + n) * 0xC2B2AE3D27D4EB4Full);
-    for (size_t i = sizeof key->prefix; i < n; i += 8) {
-        uint64_t v = 0;
-        for (size_t k = i; k < n && k < i + 8; ++k)
-            v |= static_cast<uint64_t>(map ? map[p[k]] : p[k]) << (8 * (k - i));
-        h = (h ^ (h >> 29) ^ v) * 0x165667B19E3779F9ull;
-    }
-    key->hash = h;
-}
-
-uint32_t AutolinkDictionary::SlotHash(const WordKey& word, uint32_t parent,
-                                      uint32_t caseInsensitive) {
-    uint64_t x = word.hash ^ ((static_cast<uint64_t>(parent) << 1 | caseInsensitive) + 1) *
-                                 0xFF51AFD7ED558CCDull;
-    x ^= x >> 33;
-    x *= 0xC4CEB9FE1A85EC53ull;
-    x ^= x >> 29;
-    return static_cast<uint32_t>(x);
-}
-
-uint32_t AutolinkDictionary::Lookup(uint32_t parent, uint32_t caseInsensitive, const WordKey& word,
-                                    uint32_t* term) const {
-    uint32_t h = SlotHash(word, parent, caseInsensitive);
-    if (!filter_.empty() && !FilterHas(h)) return kNoNode;
-    const uint64_t low = word.prefix[0], high = word.prefix[1];
-    const uint32_t lengthCase = static_cast<uint32_t>(word.text.size() << 1 | caseInsensitive);
-    constexpr size_t skip = sizeof word.prefix;
-    size_t n = word.text.size();
-    size_t mask = slots_.size() - 1;
-    for (size_t i = h & mask;; i = (i + 1) & mask) {
-        const Slot& s = slots_[i];
-        if (s.node == 0) return kNoNode;
-        // Field by field: a key put together on the stack stalls the compare.
-        if (s.key.prefix[0] != low || s.key.prefix[1] != high || s.key.parent != parent ||
-            s.key.lengthCase != lengthCase)
-            continue;
-        if (n <= skip || std::memcmp(words_.data() + nodes_[s.node].wordOffset + skip,
-                                     word.text.data() + skip, n - skip) == 0) {
-            *term = s.term;
-            return s.node;
-        }
-    }
-}
-
-uint32_t AutolinkDictionary::Lookup(uint32_t parent, uint32_t caseInsensitive,
-                                    std::string_view word) const {
-    WordKey key;
-    MakeWordKey(word, nullptr, &key);
-    uint32_t term = kNoNode;
-    return Lookup(parent, caseInsensitive, key, &term);
-}
-
 uint32_t AutolinkDictionary::SlotHashOf(const Slot& slot) const {
     WordKey key;
-    MakeWordKey(Word(slot.node), nullptr, &key);
-    return SlotHash(key, slot.key.parent, slot.key.lengthCase & FlagCaseInsensitive);
+    MakeWordKey(Word(slot.node), nullptr, slot.key.lengthCase & FlagCaseInsensitive, &key);
+    return SlotHash(key, slot.key.parent);
 }
 
 AutolinkDictionary::Slot* AutolinkDictionary::SlotOf(uint32_t node) {
@@ -254,8 +185,8 @@ uint32_t AutolinkDictionary::AddChild(uint32_t parent, uint32_t caseInsensitive,
     }
     uint32_t index = static_cast<uint32_t>(nodes_.size() - 1);
     WordKey key;
-    MakeWordKey(word, nullptr, &key);
-    uint32_t h = SlotHash(key, parent, caseInsensitive);
+    MakeWordKey(word, nullptr, caseInsensitive, &key);
+    uint32_t h = SlotHash(key, parent);
     size_t mask = slots_.size() - 1;
     size_t i = h & mask;
     while (slots_[i].node != 0) i = (i + 1) & mask;
@@ -406,160 +337,4 @@ int32_t AutolinkDictionary::AddReference(std::string_view term, std::string_view
         synonyms.remove_prefix(synonym.size() + 1);
     }
     return BRIO_OK;
-}
-
-void AutolinkDictionary::ResetWalk() {
-    active_.clear();
-    active_.push_back(Path{kRootNode, kNoNode, 0, kNoNode});
-    fallback_ = kNoNode;
-    fallbackDepth_ = 0;
-    fallbackTerm_ = kNoNode;
-    runLength_ = 0;
-}
-
-void AutolinkDictionary::OfferFallback(const Path& path) {
-    if (path.end == kNoNode) return;
-    if (fallback_ == kNoNode || path.endDepth > fallbackDepth_) {
-        fallback_ = path.end;
-        fallbackDepth_ = path.endDepth;
-        fallbackTerm_ = path.endTerm;
-    }
-}
-
-void AutolinkDictionary::PrepareWord(std::string_view word) {
-    if (exactNodes_) MakeWordKey(word, nullptr, &exactWord_);
-    // Only a word longer than the prefix needs its upper case spelt out.
-    if (foldedNodes_ && word.size() <= sizeof upperWord_.prefix)
-        MakeWordKey(word, UpperMap(), &upperWord_);
-    else if (foldedNodes_)
-        MakeWordKey(UpperCase(word, upperStack_, sizeof upperStack_, &upperHeap_), nullptr,
-                    &upperWord_);
-    // A walk under way mostly ends at this word, which then starts the next
-    // one from the root: its slot is fetched while the walk is looked up.
-    if (active_.size() == 1 && active_[0].node == kRootNode) return;
-    size_t mask = slots_.size() - 1;
-    for (uint32_t ci = 0; ci <= FlagCaseInsensitive; ++ci) {
-        if (!(ci ? foldedNodes_ : exactNodes_)) continue;
-        // Asked for without waiting on the filter, which may miss too. (With
-        // paths built in registers: term-dense text +13 %.)
-        uint32_t h = SlotHash(ci ? upperWord_ : exactWord_, kRootNode, ci);
-        if (!filter_.empty()) Prefetch(&filter_[(h & filterMask_) >> 6]);
-        Prefetch(&slots_[h & mask]);
-    }
-}
-
-AutolinkDictionary::Path AutolinkDictionary::Advance(const Path& from, uint32_t child,
-                                                     uint32_t term, uint32_t depth) const {
-    if (term == kNoNode) return Path{child, from.end, from.endDepth, from.endTerm};
-    // A walk that ends here reads the term: it is on its way meanwhile.
-    Prefetch(&states_[term]);
-    Prefetch(&terms_[term].target);
-    return Path{child, child, depth, term};
-}
-
-bool AutolinkDictionary::StepOne() {
-    Path& path = active_[0];
-    uint32_t exactTerm = kNoNode, foldedTerm = kNoNode;
-    uint32_t exact = exactNodes_ ? Lookup(path.node, 0, exactWord_, &exactTerm) : kNoNode;
-    uint32_t folded =
-        foldedNodes_ ? Lookup(path.node, FlagCaseInsensitive, upperWord_, &foldedTerm) : kNoNode;
-    if (exact == kNoNode && folded == kNoNode) {
-        OfferFallback(path);
-        return false;
-    }
-    const uint32_t depth = static_cast<uint32_t>(runLength_);
-    const Path from = path;
-    // The path moves on in place, built in registers (a path put together
-    // in memory and copied stalls the copy); a second one is rare.
-    if (exact == kNoNode) {
-        active_[0] = Advance(from, folded, foldedTerm, depth);
-        return true;
-    }
-    active_[0] = Advance(from, exact, exactTerm, depth);
-    if (folded != kNoNode) active_.push_back(Advance(from, folded, foldedTerm, depth));
-    return true;
-}
-
-bool AutolinkDictionary::Step() {
-    // Mostly one path, followed without the second list. (With the scan's
-    // footnote runs and word copies without calls: term-dense text +3 %.)
-    if (active_.size() == 1) return StepOne();
-    next_.clear();
-    // The walk always tries to extend first, so the longest term wins; a
-    // path that dies leaves its nearest term end as a fallback.
-    const uint32_t depth = static_cast<uint32_t>(runLength_);
-    for (const Path& path : active_) {
-        uint32_t terms[2] = {kNoNode, kNoNode};
-        uint32_t exact = exactNodes_ ? Lookup(path.node, 0, exactWord_, &terms[0]) : kNoNode;
-        uint32_t folded =
-            foldedNodes_ ? Lookup(path.node, FlagCaseInsensitive, upperWord_, &terms[1]) : kNoNode;
-        for (int k = 0; k < 2; ++k) {
-            uint32_t child = k ? folded : exact;
-            if (child == kNoNode || next_.size() >= kMaxPaths) continue;
-            next_.push_back(Advance(path, child, terms[k], depth));
-        }
-        if (exact == kNoNode && folded == kNoNode) OfferFallback(path);
-    }
-    if (next_.empty()) return false;
-    active_.swap(next_);
-    return true;
-}
-
-void AutolinkDictionary::MatchWord(std::string_view word, MatchVerdict* verdict, int32_t* count,
-                                   const AutolinkTerm** term) {
-    *count = 0;
-    *term = nullptr;
-    ++runLength_;
-    if (!word.empty()) {
-        PrepareWord(word);
-        if (Step()) {
-            *verdict = Continue;
-            return;
-        }
-    } else {
-        for (const Path& path : active_) OfferFallback(path);
-    }
-    EndWalk(verdict, count, term);
-}
-
-void AutolinkDictionary::MatchWordAgain(MatchVerdict* verdict, int32_t* count,
-                                        const AutolinkTerm** term) {
-    *count = 0;
-    *term = nullptr;
-    ++runLength_;
-    if (Step()) {
-        *verdict = Continue;
-        return;
-    }
-    EndWalk(verdict, count, term);
-}
-
-void AutolinkDictionary::EndWalk(MatchVerdict* verdict, int32_t* count, const AutolinkTerm** term) {
-    uint32_t end = fallback_;
-    uint32_t depth = fallbackDepth_;
-    uint32_t endTerm = fallbackTerm_;
-    int32_t run = runLength_;
-    ResetWalk();
-    if (end == kNoNode) {
-        *verdict = NoMatch;
-        return;
-    }
-    *count = run - static_cast<int32_t>(depth);
-    AutolinkTermState& t = states_[endTerm];
-    uint32_t primaryNode = t.primary;
-    AutolinkTermState& primary =
-        (primaryNode != kNoNode && primaryNode != end && EndsTerm(primaryNode))
-            ? states_[termOf_[primaryNode]]
-            : t;
-    *term = &terms_[endTerm];
-    // The target is read only when its length matches the context's.
-    const BrioString& context = t.popup ? popupContext : topicContext;
-    bool suppressed = t.excluded || (oncePerPass && primary.lastLinkedPass == passCount) ||
-                      (t.targetLength == context.size() && terms_[endTerm].target == context);
-    if (suppressed) {
-        *verdict = Suppressed;
-        return;
-    }
-    primary.lastLinkedPass = passCount;
-    *verdict = t.popup ? LinkPopup : LinkJump;
 }

@@ -51,6 +51,14 @@ int32_t RtfSink::AppendGrowing(const char* data, size_t length) {
     return 0;
 }
 
+void RtfSink::Adopt(char* data, size_t capacity) {
+    BrioFree(data_);
+    data_ = data;
+    capacity_ = capacity;
+    length_ = 0;
+    data_[0] = 0;
+}
+
 char* RtfSink::Release() {
     char* p = data_;
     data_ = nullptr;

@@ -26,19 +26,22 @@ class RtfSink {
         return AppendGrowing(data, length);
     }
     int32_t Append(const char* text) { return Append(text, std::strlen(text)); }
-    // `length` more bytes for the caller to fill, when they fit without
-    // growing the text; null otherwise, and Append then does the growing.
-    char* Extend(size_t length) {
-        if (length >= capacity_ - length_) return nullptr;
-        char* p = data_ + length_;
+    // Room for `length` more bytes for the caller to fill, when they fit
+    // without growing the text; null otherwise (Append then does the
+    // growing). Commit then takes the bytes filled in.
+    char* Room(size_t length) { return length < capacity_ - length_ ? data_ + length_ : nullptr; }
+    void Commit(size_t length) {
         length_ += length;
         data_[length_] = 0;
-        return p;
     }
     // Room for `size` bytes at once, when a pass can tell how much it will
     // write: one allocation instead of a chain of copies. The first call
     // makes the (empty) text. 0 or 2005.
     int32_t Reserve(size_t size);
+    // Takes over a heap block of `capacity` (> 0) bytes as the empty text, in
+    // place of the one it held.
+    void Adopt(char* data, size_t capacity);
+    size_t Capacity() const { return capacity_; }
 
     size_t Length() const { return length_; }
     // The text, NUL-terminated ("" before anything was reserved or written).

@@ -58,8 +58,10 @@ std::ostream& operator<<(std::ostream& os, const Result& r) {
 
 // Sweeps `run`: the clean run ends in `ok`, every other run either exactly
 // so or in one of the `failed` results. Returns the clean run's result.
-Result SweepResult(const char* name, const std::function<Result(long)>& run, int32_t ok,
-                   const std::vector<Result>& failed, bool throwing = false) {
+Result SweepResult(
+    const char* name, const std::function<Result(long)>& run, int32_t ok,
+    const std::vector<Result>& failed, bool throwing = false,
+    const std::function<void()>& setup = [] {}) {
     Result reference{};
     Sweep(
         name,
@@ -75,7 +77,7 @@ Result SweepResult(const char* name, const std::function<Result(long)>& run, int
                 EXPECT_TRUE(std::find(failed.begin(), failed.end(), got) != failed.end()) << got;
             }
         },
-        [] {}, throwing);
+        setup, throwing);
     return reference;
 }
 
@@ -173,14 +175,20 @@ TEST(OutOfMemorySweep, AutolinkReference) {
 }
 
 TEST(OutOfMemorySweep, Autolink) {
-    AutolinkDictionary* d = Dictionary(nullptr);
-    ASSERT_NE(d, nullptr);
+    // A dictionary keeps its last result for the next run to write over:
+    // each run starts from a new one, so that every run allocates alike.
+    AutolinkDictionary* d = nullptr;
+    auto fresh = [&] {
+        AutolinkDone(d);
+        d = Dictionary(nullptr);
+        ASSERT_NE(d, nullptr);
+    };
     auto link = [&](long) {
         int32_t length = -7, result = -7;
         char* text = Autolink(d, kTopic, "doc", "", 0, 0x008000, &length, &result);
         return Result{result, result == 0 ? Text(text, length) : ""};  // not the text so far
     };
-    Result linked = SweepResult("Autolink", link, 0, {{BRIO_ERR_NO_MEMORY, ""}}, true);
+    Result linked = SweepResult("Autolink", link, 0, {{BRIO_ERR_NO_MEMORY, ""}}, true, fresh);
     EXPECT_NE(linked.out.find("print_topic"), std::string::npos);
     AutolinkDone(d);
     auto remove = [&](long) {
