@@ -304,9 +304,9 @@ static void Topics(void) {
         "\\par\\pard\r\n}\r\n";
     char expected[sizeof kTemplate + sizeof kTopic];
     snprintf(expected, sizeof expected, "%.*s%s", (int)sizeof kTemplate - 2, kTemplate, kTopic);
-    size_t length;
-    const char* bytes = ReadWhole("dummy.rtf", &length);
-    CheckBytes(__LINE__, bytes, length, expected, strlen(expected));
+    size_t size;
+    const char* bytes = ReadWhole("dummy.rtf", &size);
+    CheckBytes(__LINE__, bytes, size, expected, strlen(expected));
 }
 
 static void Autolinks(void) {
