@@ -386,8 +386,6 @@ static void Pictures(void) {
     CHECK(file != NULL);
     CALL(result, FileSetHotspot, file, 1, 2, 3, 4, 0, "JumpCtx");
     CHECK(result == 0);
-    CALL(result, FileSetHotspot, file, -5, 60, 7, 80, 2, "Macro(1)");
-    CHECK(result == 0);
     CALL(result, FileWriteHotspots, file);
     CHECK(result == 0);
     CALL(result, FileCleanup, file);
@@ -401,10 +399,6 @@ static void Pictures(void) {
          &bindingLength);
     CHECK(result == 1 && top == 1 && bottom == 2 && left == 3 && right == 4 && kind == 0);
     CHECK_BYTES(binding, (size_t)bindingLength, "JumpCtx");
-    CALL(result, FileGetHotspot, file, &top, &bottom, &left, &right, &kind, &binding,
-         &bindingLength);
-    CHECK(result == 1 && top == -5 && bottom == 60 && left == 7 && right == 80 && kind == 2);
-    CHECK_BYTES(binding, (size_t)bindingLength, "Macro(1)");
 }
 
 static void Forms(void) {
@@ -422,8 +416,6 @@ static void Forms(void) {
     CHECK(result == 0);
     CHECK_BYTES(value, length, "Hello there");
     CALL(result, FormSetProperty, form, "Form", "Main", "Caption", "Bye");
-    CHECK(result == 0);
-    CALL(result, FormSetProperty, form, "Button", "Ok", "Width", "10");
     CHECK(result == 0);
     CALL(result, FormDeleteSection, form, "button", "OK");
     CHECK(result == 0);
