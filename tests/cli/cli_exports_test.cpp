@@ -103,10 +103,11 @@ TEST(CliExports, FormEditsWriteWhatTheExportsGive) {
     // Sections with plain names: each form's first and last.
     const std::regex begin("^\\s*Begin\\s+([ -~]+?)\\s+([ -~]+?)\\s*$");
     std::vector<std::string> texts = {"Begin Form Main\n   Caption = A\nEnd",
+                                      "Begin Form Main\r\n   Caption = A\rB\r\nEnd",
                                       "VERSION 1\r\nBegin Form Main\n   Caption = A\r\n   Begin "
                                       "Button Ok\r\n      X = 1\n   End\nEnd\r\n"};
     for (const std::string& file : ListFiles(CorpusDir("form")))
-        if (texts.size() < 18) texts.push_back(ReadFile(file));
+        if (texts.size() < 19) texts.push_back(ReadFile(file));
     int edits = 0;
     for (const std::string& text : texts) {
         std::vector<Args> sections;
