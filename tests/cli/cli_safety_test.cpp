@@ -2,7 +2,9 @@
 // options, its inputs and its outputs, so that no user file is lost.
 #ifdef BRIOUTIL_CLI_BINARY
 #include <sys/stat.h>
+#include <sys/wait.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <map>
 
@@ -290,8 +292,6 @@ TEST(CliReports, JsonQuietAndVerboseReportsOfEveryCommand) {
               "{\"file\": \"" + f + "\", \"output\": \"" + d.File("g.frm") +
                   "\", \"written\": true, \"type\": \"Form\", \"name\": \"Main\", \"key\": "
                   "\"Caption\", \"old\": \"\\\"A\\\"\", \"new\": \"B\"}\n"},
-             {{"form", "set", f, "Form", "Main", "Width", "9", "-o", d.File("g.frm")},
-              f + ": 'Form Main' Width added: \"9\" -> " + d.File("g.frm") + "\n"},
              {{"form", "set", f, "Form", "Main", "Caption", "\"A\"", "--in-place"},
               f + ": 'Form Main' Caption: \"\"A\"\" -> \"\"A\"\" (unchanged)\n"},
              {{"form", "delete", f, "Form", "Main", "-o", d.File("g.frm"), "--json"},
@@ -321,6 +321,23 @@ TEST(CliReports, JsonQuietAndVerboseReportsOfEveryCommand) {
         EXPECT_EQ(run.exitCode, 0) << run.err;
         EXPECT_EQ(run.out, c.out) << c.args[0] << " " << c.args[1];
     }
+}
+
+// The tool under a file-size limit: a clear error and a clean folder.
+TEST(CliLimits, FileSizeLimitGivesAnErrorAndLeavesNoTemporaryFile) {
+    const std::string sheet = "{\\rtf1\\ansi{\\stylesheet{\\*\\cs99 \\additive Autolink;}}\r\n";
+    CliDir dir({{"big.rtf", sheet + std::string(20000, 'x') + "\\par}"}, {"out.rtf", "old"}});
+    // 4 blocks of 1 KiB: the output cannot be written whole.
+    std::string command = "ulimit -f 4; exec '" + std::string(BRIOUTIL_CLI_BINARY) + "' unlink '" +
+                          dir.File("big.rtf") + "' -o '" + dir.File("out.rtf") + "' 2>'" +
+                          dir.File("err") + "'";
+    int status = std::system(("bash -c \"" + command + "\"").c_str());
+    ASSERT_TRUE(WIFEXITED(status)) << status;
+    EXPECT_EQ(WEXITSTATUS(status), 2);
+    EXPECT_NE(ReadFile(dir.File("err")).find("out.rtf: write error"), std::string::npos)
+        << ReadFile(dir.File("err"));
+    EXPECT_EQ(ReadFile(dir.File("out.rtf")), "old");
+    EXPECT_EQ(dir.Entries(), (Args{"big.rtf", "err", "out.rtf"}));
 }
 
 }  // namespace

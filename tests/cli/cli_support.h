@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <initializer_list>
+#include <sstream>
 #include <string>
 #include <utility>
 #include <vector>
@@ -65,6 +66,23 @@ inline void ExpectFailures(const std::vector<FailingRun>& runs) {
         EXPECT_NE(run.err.find(r.message), std::string::npos) << r.message << "\n" << run.err;
         EXPECT_EQ(run.out, "") << r.message;
     }
+}
+
+inline Args operator+(Args a, const Args& b) {
+    a.insert(a.end(), b.begin(), b.end());
+    return a;
+}
+
+// The rows of a tab-separated table, each cut into its cells.
+inline std::vector<Args> TableRows(const std::string& table) {
+    std::vector<Args> rows;
+    std::istringstream lines(table);
+    for (std::string line; std::getline(lines, line);) {
+        std::istringstream in(line);
+        rows.emplace_back();
+        for (std::string cell; std::getline(in, cell, '\t');) rows.back().push_back(cell);
+    }
+    return rows;
 }
 
 }  // namespace brio::test

@@ -3,7 +3,6 @@
 #include <cstring>
 #include <map>
 #include <set>
-#include <sstream>
 
 #include "brioutil.h"
 #include "cli/cli_support.h"
@@ -122,18 +121,6 @@ std::string WithoutPard(std::string rtf) {
     return rtf;
 }
 
-// The rows of a topics table, each cut into its cells.
-std::vector<Args> Rows(const std::string& table) {
-    std::vector<Args> rows;
-    std::istringstream lines(table);
-    for (std::string line; std::getline(lines, line);) {
-        std::istringstream in(line);
-        rows.emplace_back();
-        for (std::string cell; std::getline(in, cell, '\t');) rows.back().push_back(cell);
-    }
-    return rows;
-}
-
 TEST(CliTopics, SplitJoinResplitKeepsEveryCorpusTopic) {
     // Import drops the \keepn of later paragraphs, so these topics lose the
     // \pard after one and their region count changes (the text stays).
@@ -147,8 +134,8 @@ TEST(CliTopics, SplitJoinResplitKeepsEveryCorpusTopic) {
         RunOk({"topics", "join", a + "/topics.tsv", "-o", joined});
         RunOk({"topics", "split", joined, "--out-dir", b});
         EXPECT_EQ(MarkCounts(ReadFile(joined)), MarkCounts(ReadFile(source))) << name;
-        std::vector<Args> rowsA = Rows(ReadFile(a + "/topics.tsv"));
-        std::vector<Args> rowsB = Rows(ReadFile(b + "/topics.tsv"));
+        std::vector<Args> rowsA = TableRows(ReadFile(a + "/topics.tsv"));
+        std::vector<Args> rowsB = TableRows(ReadFile(b + "/topics.tsv"));
         ASSERT_EQ(rowsB.size(), rowsA.size()) << name;
         ASSERT_GT(rowsA.size(), 1u) << name;
         for (size_t r = 1; r < rowsA.size(); ++r) {
