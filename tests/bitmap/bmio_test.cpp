@@ -5,6 +5,8 @@
 
 #include "bitmap/bmio.h"
 #include "bitmap/picture_fixtures.h"
+#include "bitmap/rle.h"
+#include "compress/lz_encoder.h"
 #include "platform/platform.h"
 #include "test_support.h"
 
@@ -115,30 +117,116 @@ brio::Picture MakePicture(uint16_t bits, int32_t width, int32_t height, const By
     return brio::Picture{brio::PictureBytes(rec.begin(), rec.end()), {}};
 }
 
-TEST(WriteBitmapGroup, FilesByteForByte) {
+// Generated bitmaps of every depth and many sizes; noise that packing
+// would grow, data short of the rows and data past them.
+struct Spec {
+    uint16_t bits;
+    int32_t width, height;
+    Bytes table, data;
+};
+std::vector<Spec> Specs() {
+    std::vector<Spec> specs;
+    for (uint32_t k = 0; k < 48; ++k) {
+        const uint16_t depths[] = {1, 4, 8, 24};
+        uint16_t bits = depths[k % 4];
+        int32_t width = int32_t(1 + k * 7 % 19), height = int32_t(1 + k % 3);
+        size_t full = brio::DibImageSize(bits, uint32_t(width), uint32_t(height));
+        Bytes table(bits == 24 || k % 3 == 0 ? 0 : 4 * (k % 5 + 1));
+        Bytes data = PictureLikeData(k % 7 == 3 ? full / 2 : full + (k % 5 == 0 ? 7 : 0), k);
+        for (size_t i = 0; i < table.size(); ++i) table[i] = uint8_t(i * 5 + k);
+        for (size_t i = 0; k % 3 == 1 && i < data.size(); ++i) data[i] = uint8_t(i * 37 + k);
+        specs.push_back({bits, width, height, table, data});
+    }
+    return specs;
+}
+
+// The record ExpandPicture makes: the data (padded to whole rows) and the
+// hotspot block behind it.
+Bytes Expected(const Spec& s, Bytes data, const Bytes& hotspots) {
+    data.resize(std::max<size_t>(data.size(), brio::DibImageSize(s.bits, s.width, s.height)));
+    Bytes rec = Plain(MakePicture(s.bits, s.width, s.height, s.table, data).record);
+    Put32(rec, {{10, uint32_t(hotspots.size())}});
+    Append(rec, hotspots);
+    return rec;
+}
+
+Stored StoredOf(const Spec& s, uint8_t packing, const Bytes& data, const Bytes& hotspots) {
+    Stored st;
+    st.packing = packing, st.bits = s.bits, st.width = s.width, st.height = s.height;
+    st.colours = uint32_t(s.table.size() / 4);
+    st.table = s.table, st.data = data, st.hotspots = hotspots;
+    return st;
+}
+
+TEST(ExpandPicture, StoredPicturesOfEveryPacking) {
+    int k = 0;
+    for (const Spec& s : Specs()) {
+        Bytes hotspots = ++k % 2 ? Hex("01 0000 09090909") : Bytes();
+        // Packed data fills at most B, the rows rounded to bytes.
+        size_t bound = (size_t(s.bits) * s.width + 31) / 8 * s.height;
+        Bytes packed[] = {s.data, Hex(""), LzEncode(s.data), s.data};
+        packed[1].resize(brio::PackRleBound(s.data.size()));
+        packed[1].resize(brio::PackRle(s.data.data(), packed[1].data(), s.data.size()));
+        for (uint8_t packing = 0; packing < 4; ++packing) {
+            Stored st = StoredOf(s, packing, packed[packing], hotspots);
+            st.hotspotsFirst = k % 4 == 1, st.important = k % 3;
+            st.xRes = 300, st.yRes = uint32_t(k);  // the record gets 96 in both
+            Bytes want = Expected(s, packing % 3 ? Sub(s.data, 0, bound) : s.data, hotspots);
+            Put32(want, {{54, uint32_t(k % 3)}});
+            Bytes rec = Expand(BuildStored(st));
+            EXPECT_EQ(Sub(rec, 0, want.size()), want) << k << " packing " << int(packing);
+            EXPECT_EQ(Sub(rec, want.size()),
+                      Bytes(rec.size() - std::min(rec.size(), want.size()), 0));
+        }
+    }
+}
+
+// Saved as a group file of exactly the stored form: the data cut to B,
+// packed when that makes it shorter, the hotspot block behind it.
+TEST(SaveHotspotBitmap, GeneratedBitmapsAsStoredRecords) {
+    std::vector<HotspotRecord> spots = {Record(231, 0, 0, 3, 7, "topic_1", "n")};
+    brio::Picture bare{brio::PictureBytes(58), {}};
+    bare.SetField(brio::kPicHotspotOffset, 58);
+    ASSERT_EQ(brio::AttachHotspotBlock(&bare, spots), 0);
+    Bytes block = Sub(Plain(bare.record), 58);
     TempDir dir;
-    auto check = [&](uint16_t bits, int32_t width, int32_t height, const Bytes& table,
-                     const Bytes& data, const std::string& file) {
-        brio::Picture pic = MakePicture(bits, width, height, table, data);
-        EXPECT_EQ(brio::SaveHotspotBitmap(dir.File("a.shg").c_str(), &pic, {}), 0);
-        EXPECT_EQ(ReadFile(dir.File("a.shg")), Str(Hex("6c70 0100 08000000" + file))) << width;
-        EXPECT_EQ(dir.Entries(), std::vector<std::string>{"a.shg"});
-    };
-    // Behind the index: type, packing, resolutions, planes, bits, width,
-    // height, colours, important, stored size, hotspot size, data and hotspot
-    // offsets; the colour table and the data.
+    std::string path = dir.File("a.shg");
+    int k = 0;
+    for (const Spec& s : Specs()) {
+        bool withSpots = ++k % 2;
+        brio::Picture pic = MakePicture(s.bits, s.width, s.height, s.table, s.data);
+        Bytes before = Plain(pic.record);
+        std::vector<HotspotRecord> saved = withSpots ? spots : std::vector<HotspotRecord>();
+        ASSERT_EQ(brio::SaveHotspotBitmap(path.c_str(), &pic, saved), 0) << k;
+        Bytes data = Sub(s.data, 0, (size_t(s.bits) * s.width + 31) / 8 * s.height),
+              packed(data.size() * 2 + 2);
+        packed.resize(brio::PackRle(data.data(), packed.data(), data.size()));
+        bool pack = !packed.empty() && packed.size() < data.size();
+        Stored st = StoredOf(s, pack, pack ? packed : data, withSpots ? block : Bytes());
+        EXPECT_EQ(ReadFile(path), MakeGroupFile({BuildStored(st)})) << k;
+        if (data.size() == s.data.size()) {
+            EXPECT_EQ(Plain(pic.record), before) << k;
+        }
+        brio::OpenedPicture o;
+        ASSERT_EQ(Open(path, &o), 0);
+        EXPECT_EQ(o.hotspots, saved) << k;
+    }
+}
+
+// One file byte for byte: behind the index, type, packing, resolutions,
+// planes, bits, width, height, colours, important, stored size, hotspot
+// size, data and hotspot offsets; the colour table and the data.
+TEST(SaveHotspotBitmap, FileByteForByte) {
+    TempDir dir;
     Bytes counting(32);
     for (size_t i = 0; i < counting.size(); ++i) counting[i] = uint8_t(i);
-    check(1, 8, 8, {0, 0, 0, 0, 255, 255, 255, 0}, counting,
-          "06 00 c000 c000 02 02 1000 1000 0400 0000 4000 0000 24000000 00000000 00000000 ffffff00"
-          "00010203 04050607 08090a0b 0c0d0e0f 10111213 14151617 18191a1b 1c1d1e1f");
-    check(8, 4, 2, {}, Bytes(8, 0),
-          "06 01 c000 c000 02 10 0800 0400 0000 0000 0400 0000 1c000000 00000000 0800");
-    // A row of 1-bit 9 x 2 takes 5 bytes: the data is cut at 10.
-    check(1, 9, 2, {}, Bytes(100, 0x11),
-          "06 01 c000 c000 02 02 1200 0400 0000 0000 0400 0000 1c000000 00000000 0a11");
-    check(8, 1, 2, {}, {5, 5},  // two bytes stay unpacked
-          "06 00 c000 c000 02 10 0200 0400 0000 0000 0400 0000 1c000000 00000000 0505");
+    brio::Picture pic = MakePicture(1, 8, 8, {0, 0, 0, 0, 255, 255, 255, 0}, counting);
+    EXPECT_EQ(brio::SaveHotspotBitmap(dir.File("a.shg").c_str(), &pic, {}), 0);
+    EXPECT_EQ(ReadFile(dir.File("a.shg")),
+              Str(Hex("6c70 0100 08000000 06 00 c000 c000 02 02 1000 1000 0400 0000 4000 0000 "
+                      "24000000 00000000 00000000 ffffff00 00010203 04050607 08090a0b 0c0d0e0f "
+                      "10111213 14151617 18191a1b 1c1d1e1f")));
+    EXPECT_EQ(dir.Entries(), std::vector<std::string>{"a.shg"});
 }
 
 // Memory that cannot be had: the record is memory's fault (thrown, status
