@@ -158,14 +158,22 @@ Stored StoredOf(const Spec& s, uint8_t packing, const Bytes& data, const Bytes& 
     return st;
 }
 
-TEST(ExpandPicture, StoredPicturesOfEveryPacking) {
+// Stored forms of every packing expand to the record; saved (the data cut
+// to B, packed when that makes it shorter), the file holds the stored form.
+TEST(Pictures, GeneratedBitmapsExpandAndSave) {
+    std::vector<HotspotRecord> spots = {Record(231, 0, 0, 3, 7, "topic_1", "n")};
+    Bytes block =
+        Hex("01 0100 00000000 e7 04 00 0000 0000 0300 0700 4ff07212 "
+            "6e00 746f7069635f3100");
+    TempDir dir;
+    std::string path = dir.File("a.shg");
     int k = 0;
     for (const Spec& s : Specs()) {
-        Bytes hotspots = ++k % 2 ? Hex("01 0000 09090909") : Bytes();
-        // Packed data fills at most B, the rows rounded to bytes.
+        bool withSpots = ++k % 2;
+        Bytes hotspots = withSpots ? block : Bytes();
         size_t bound = (size_t(s.bits) * s.width + 31) / 8 * s.height;
-        Bytes packed[] = {s.data, Hex(""), LzEncode(s.data), s.data};
-        packed[1].resize(brio::PackRleBound(s.data.size()));
+        Bytes packed[] = {s.data, Bytes(brio::PackRleBound(s.data.size())), LzEncode(s.data),
+                          s.data};
         packed[1].resize(brio::PackRle(s.data.data(), packed[1].data(), s.data.size()));
         for (uint8_t packing = 0; packing < 4; ++packing) {
             Stored st = StoredOf(s, packing, packed[packing], hotspots);
@@ -178,32 +186,16 @@ TEST(ExpandPicture, StoredPicturesOfEveryPacking) {
             EXPECT_EQ(Sub(rec, want.size()),
                       Bytes(rec.size() - std::min(rec.size(), want.size()), 0));
         }
-    }
-}
-
-// Saved as a group file of exactly the stored form: the data cut to B,
-// packed when that makes it shorter, the hotspot block behind it.
-TEST(SaveHotspotBitmap, GeneratedBitmapsAsStoredRecords) {
-    std::vector<HotspotRecord> spots = {Record(231, 0, 0, 3, 7, "topic_1", "n")};
-    brio::Picture bare{brio::PictureBytes(58), {}};
-    bare.SetField(brio::kPicHotspotOffset, 58);
-    ASSERT_EQ(brio::AttachHotspotBlock(&bare, spots), 0);
-    Bytes block = Sub(Plain(bare.record), 58);
-    TempDir dir;
-    std::string path = dir.File("a.shg");
-    int k = 0;
-    for (const Spec& s : Specs()) {
-        bool withSpots = ++k % 2;
         brio::Picture pic = MakePicture(s.bits, s.width, s.height, s.table, s.data);
-        Bytes before = Plain(pic.record);
+        Bytes before = Plain(pic.record), data = Sub(s.data, 0, bound);
+        Bytes rle(brio::PackRleBound(data.size()));
         std::vector<HotspotRecord> saved = withSpots ? spots : std::vector<HotspotRecord>();
         ASSERT_EQ(brio::SaveHotspotBitmap(path.c_str(), &pic, saved), 0) << k;
-        Bytes data = Sub(s.data, 0, (size_t(s.bits) * s.width + 31) / 8 * s.height),
-              packed(data.size() * 2 + 2);
-        packed.resize(brio::PackRle(data.data(), packed.data(), data.size()));
-        bool pack = !packed.empty() && packed.size() < data.size();
-        Stored st = StoredOf(s, pack, pack ? packed : data, withSpots ? block : Bytes());
-        EXPECT_EQ(ReadFile(path), MakeGroupFile({BuildStored(st)})) << k;
+        rle.resize(brio::PackRle(data.data(), rle.data(), data.size()));
+        bool pack = !rle.empty() && rle.size() < data.size();
+        EXPECT_EQ(ReadFile(path),
+                  MakeGroupFile({BuildStored(StoredOf(s, pack, pack ? rle : data, hotspots))}))
+            << k;
         if (data.size() == s.data.size()) {
             EXPECT_EQ(Plain(pic.record), before) << k;
         }
@@ -223,8 +215,10 @@ TEST(SaveHotspotBitmap, FileByteForByte) {
     brio::Picture pic = MakePicture(1, 8, 8, {0, 0, 0, 0, 255, 255, 255, 0}, counting);
     EXPECT_EQ(brio::SaveHotspotBitmap(dir.File("a.shg").c_str(), &pic, {}), 0);
     EXPECT_EQ(ReadFile(dir.File("a.shg")),
-              Str(Hex("6c70 0100 08000000 06 00 c000 c000 02 02 1000 1000 0400 0000 4000 0000 "
-                      "24000000 00000000 00000000 ffffff00 00010203 04050607 08090a0b 0c0d0e0f "
+              Str(Hex("6c70 0100 08000000 06 00 c000 c000 02 02 1000 1000 0400 "
+                      "0000 4000 0000 "
+                      "24000000 00000000 00000000 ffffff00 00010203 04050607 "
+                      "08090a0b 0c0d0e0f "
                       "10111213 14151617 18191a1b 1c1d1e1f")));
     EXPECT_EQ(dir.Entries(), std::vector<std::string>{"a.shg"});
 }

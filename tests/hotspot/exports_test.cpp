@@ -39,6 +39,7 @@ TEST(BitmapFiles, HotspotGetDIBBitmapAndFileGetBitmap) {
         {"bits offset in the header", {40, 4, 2, 24, 0, 0, 0, counting, 20}, 0, false, 0, 40, 24},
         {"top-down", {40, 4, -2, 24, 0, 0, 0, counting}, 0, false, 0, 40, 24},
         {"bit-field masks", {40, 4, 2, 16, 3, 0, 3, Bytes(16, 0x71)}, 0, false, 0, 52, 16},
+        {"run-length", {40, 4, 2, 8, 1, 0, 256, Bytes(8, 1)}, 0, false, 256, 1064, 8},
         {"header 108", {108, 4, 2, 24, 0, 0, 0, Bytes(24, 1)}, 0, false, 0, 108, 24},
         {"colour count past the file", {40, 4, 2, 8, 0, 0x40000000, 2, Bytes(8, 1)}, 2009},
         {"table past the file", {40, 4, 2, 8, 0, 0, 10, {}}, 2009},
