@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cstdio>
 #include <set>
 
@@ -119,86 +120,65 @@ brio::Picture MakePicture(uint16_t bits, int32_t width, int32_t height, const By
 
 // Generated bitmaps of every depth and many sizes; noise that packing
 // would grow, data short of the rows and data past them.
-struct Spec {
-    uint16_t bits;
-    int32_t width, height;
-    Bytes table, data;
-};
-std::vector<Spec> Specs() {
-    std::vector<Spec> specs;
-    for (uint32_t k = 0; k < 48; ++k) {
-        const uint16_t depths[] = {1, 4, 8, 24};
-        uint16_t bits = depths[k % 4];
-        int32_t width = int32_t(1 + k * 7 % 19), height = int32_t(1 + k % 3);
-        size_t full = brio::DibImageSize(bits, uint32_t(width), uint32_t(height));
-        Bytes table(bits == 24 || k % 3 == 0 ? 0 : 4 * (k % 5 + 1));
-        Bytes data = PictureLikeData(k % 7 == 3 ? full / 2 : full + (k % 5 == 0 ? 7 : 0), k);
-        for (size_t i = 0; i < table.size(); ++i) table[i] = uint8_t(i * 5 + k);
-        for (size_t i = 0; k % 3 == 1 && i < data.size(); ++i) data[i] = uint8_t(i * 37 + k);
-        specs.push_back({bits, width, height, table, data});
+std::vector<Stored> Specs() {
+    std::vector<Stored> specs(48);
+    for (uint32_t k = 0; k < specs.size(); ++k) {
+        Stored& s = specs[k];
+        s.bits = std::array<uint16_t, 4>{1, 4, 8, 24}[k % 4];
+        s.width = 1 + k * 7 % 19, s.height = 1 + k % 3;
+        s.colours = s.bits == 24 || k % 3 == 0 ? 0 : k % 5 + 1;
+        size_t full = brio::DibImageSize(s.bits, s.width, s.height);
+        s.data = PictureLikeData(k % 7 == 3 ? full / 2 : full + (k % 5 == 0 ? 7 : 0), k);
+        for (size_t i = 0; i < 4 * s.colours; ++i) s.table.push_back(uint8_t(i * 5 + k));
+        for (size_t i = 0; k % 3 == 1 && i < s.data.size(); ++i) s.data[i] = uint8_t(i * 37 + k);
     }
     return specs;
 }
 
-// The record ExpandPicture makes: the data (padded to whole rows) and the
-// hotspot block behind it.
-Bytes Expected(const Spec& s, Bytes data, const Bytes& hotspots) {
-    data.resize(std::max<size_t>(data.size(), brio::DibImageSize(s.bits, s.width, s.height)));
-    Bytes rec = Plain(MakePicture(s.bits, s.width, s.height, s.table, data).record);
-    Put32(rec, {{10, uint32_t(hotspots.size())}});
-    Append(rec, hotspots);
-    return rec;
-}
-
-Stored StoredOf(const Spec& s, uint8_t packing, const Bytes& data, const Bytes& hotspots) {
-    Stored st;
-    st.packing = packing, st.bits = s.bits, st.width = s.width, st.height = s.height;
-    st.colours = uint32_t(s.table.size() / 4);
-    st.table = s.table, st.data = data, st.hotspots = hotspots;
-    return st;
-}
-
-// Stored forms of every packing expand to the record; saved (the data cut
-// to B, packed when that makes it shorter), the file holds the stored form.
+// Stored forms of every packing expand to the record (the data padded to
+// whole rows); saved (the data cut to B, packed when that makes it
+// shorter), the file holds the stored form.
 TEST(Pictures, GeneratedBitmapsExpandAndSave) {
     std::vector<HotspotRecord> spots = {Record(231, 0, 0, 3, 7, "topic_1", "n")};
     Bytes block =
-        Hex("01 0100 00000000 e7 04 00 0000 0000 0300 0700 4ff07212 "
-            "6e00 746f7069635f3100");
+        Hex("01 0100 00000000 e7 04 00 0000 0000 0300 0700 4ff07212 6e00 746f7069635f3100");
     TempDir dir;
     std::string path = dir.File("a.shg");
     int k = 0;
-    for (const Spec& s : Specs()) {
+    for (const Stored& s : Specs()) {
         bool withSpots = ++k % 2;
-        Bytes hotspots = withSpots ? block : Bytes();
+        Bytes hotspots = withSpots ? block : Bytes(), data = s.data;
         size_t bound = (size_t(s.bits) * s.width + 31) / 8 * s.height;
-        Bytes packed[] = {s.data, Bytes(brio::PackRleBound(s.data.size())), LzEncode(s.data),
-                          s.data};
-        packed[1].resize(brio::PackRle(s.data.data(), packed[1].data(), s.data.size()));
+        Bytes packed[] = {data, Bytes(brio::PackRleBound(data.size())), LzEncode(data), data};
+        packed[1].resize(brio::PackRle(data.data(), packed[1].data(), data.size()));
         for (uint8_t packing = 0; packing < 4; ++packing) {
-            Stored st = StoredOf(s, packing, packed[packing], hotspots);
+            Stored st = s;
+            st.packing = packing, st.data = packed[packing], st.hotspots = hotspots;
             st.hotspotsFirst = k % 4 == 1, st.important = k % 3;
             st.xRes = 300, st.yRes = uint32_t(k);  // the record gets 96 in both
-            Bytes want = Expected(s, packing % 3 ? Sub(s.data, 0, bound) : s.data, hotspots);
-            Put32(want, {{54, uint32_t(k % 3)}});
+            Bytes want = packing % 3 ? Sub(data, 0, bound) : data;
+            want.resize(
+                std::max<size_t>(want.size(), brio::DibImageSize(s.bits, s.width, s.height)));
+            want = Plain(MakePicture(s.bits, s.width, s.height, s.table, want).record);
+            Put32(want, {{10, uint32_t(hotspots.size())}, {54, uint32_t(k % 3)}});
+            Append(want, hotspots);
             Bytes rec = Expand(BuildStored(st));
             EXPECT_EQ(Sub(rec, 0, want.size()), want) << k << " packing " << int(packing);
             EXPECT_EQ(Sub(rec, want.size()),
                       Bytes(rec.size() - std::min(rec.size(), want.size()), 0));
         }
-        brio::Picture pic = MakePicture(s.bits, s.width, s.height, s.table, s.data);
-        Bytes before = Plain(pic.record), data = Sub(s.data, 0, bound);
-        Bytes rle(brio::PackRleBound(data.size()));
+        brio::Picture pic = MakePicture(s.bits, s.width, s.height, s.table, data);
+        Bytes before = Plain(pic.record), rle(brio::PackRleBound(data.size()));
         std::vector<HotspotRecord> saved = withSpots ? spots : std::vector<HotspotRecord>();
         ASSERT_EQ(brio::SaveHotspotBitmap(path.c_str(), &pic, saved), 0) << k;
+        data.resize(std::min(data.size(), bound));
         rle.resize(brio::PackRle(data.data(), rle.data(), data.size()));
-        bool pack = !rle.empty() && rle.size() < data.size();
-        EXPECT_EQ(ReadFile(path),
-                  MakeGroupFile({BuildStored(StoredOf(s, pack, pack ? rle : data, hotspots))}))
-            << k;
-        if (data.size() == s.data.size()) {
-            EXPECT_EQ(Plain(pic.record), before) << k;
-        }
+        Put32(before, {{2, uint32_t(data.size())}});  // the record's data is cut too
+        EXPECT_EQ(Plain(pic.record), before) << k;
+        Stored st = s;
+        st.packing = !rle.empty() && rle.size() < data.size();
+        st.data = st.packing ? rle : data, st.hotspots = hotspots;
+        EXPECT_EQ(ReadFile(path), MakeGroupFile({BuildStored(st)})) << k;
         brio::OpenedPicture o;
         ASSERT_EQ(Open(path, &o), 0);
         EXPECT_EQ(o.hotspots, saved) << k;
