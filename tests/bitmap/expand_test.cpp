@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <functional>
 #include <string>
 
 #include "bitmap/picture_fixtures.h"
@@ -102,32 +101,6 @@ TEST(ExpandPicture, Metafiles) {
         Hex("0800 0000 0000 008b 8b8b 8b00 0000 0000 0000 008b 8b8b 8b8b 04f9 0000 002e"
             "0000 0000 0000 88ff");
     EXPECT_EQ(Expand(found), Bytes());
-}
-
-// Runs `run` on a copy of `start` with allocation 1, 2, ... failing until it
-// succeeds: out of memory throws, never reads as a bad picture, and leaves
-// the picture as it was.
-std::vector<std::string> FailEach(const std::function<bool(brio::Picture*)>& run,
-                                  const brio::Picture& start = {}) {
-    std::vector<std::string> results;
-    for (long n = 1; results.empty() || (results.back() != "ok" && n < 20); ++n) {
-        brio::Picture picture = start;
-        const char* result = "no memory";
-        bool kept = true;
-        {
-            brio::ExportScope scope;  // where the test's operator new obeys the hook
-            brio::FailAllocationAfter(n);
-            try {
-                result = run(&picture) ? "ok" : "unreadable";
-            } catch (const std::bad_alloc&) {
-                kept = picture.record == start.record && picture.bits == start.bits;
-            }
-            brio::FailAllocationAfter(0);
-        }
-        EXPECT_TRUE(kept) << n;
-        results.push_back(result);
-    }
-    return results;
 }
 
 TEST(Pictures, OutOfMemoryThrowsAndKeepsThePicture) {

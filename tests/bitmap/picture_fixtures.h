@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
+#include <functional>
 #include <initializer_list>
 #include <string>
 #include <tuple>
@@ -72,6 +73,32 @@ inline Bytes Expand(const Bytes& stored, Bytes* bits = nullptr) {
     EXPECT_TRUE(picture.Type() == 8 || picture.bits.empty());
     if (bits) *bits = Plain(picture.bits);
     return Plain(picture.record);
+}
+
+// Runs `run` on a copy of `start` with allocation 1, 2, ... failing until it
+// succeeds: out of memory throws, never reads as a bad picture, and leaves
+// the picture as it was.
+inline std::vector<std::string> FailEach(const std::function<bool(brio::Picture*)>& run,
+                                         const brio::Picture& start = {}) {
+    std::vector<std::string> results;
+    for (long n = 1; results.empty() || (results.back() != "ok" && n < 20); ++n) {
+        brio::Picture picture = start;
+        const char* result = "no memory";
+        bool kept = true;
+        {
+            brio::ExportScope scope;  // where the test's operator new obeys the hook
+            brio::FailAllocationAfter(n);
+            try {
+                result = run(&picture) ? "ok" : "unreadable";
+            } catch (const std::bad_alloc&) {
+                kept = picture.record == start.record && picture.bits == start.bits;
+            }
+            brio::FailAllocationAfter(0);
+        }
+        EXPECT_TRUE(kept) << n;
+        results.push_back(result);
+    }
+    return results;
 }
 
 struct BmpFields {
