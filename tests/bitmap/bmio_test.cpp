@@ -23,8 +23,7 @@ uint16_t Open(const std::string& path, brio::OpenedPicture* pic) {
     return status;
 }
 
-// The picture ReadPictureFile (or ReadGroupPicture for `index`) makes of
-// the bytes; an empty record when refused.
+// ReadPictureFile's (or ReadGroupPicture's) picture; empty when refused.
 brio::Picture ReadPicture(const std::string& bytes, int index = -1) {
     TempDir dir;
     EXPECT_TRUE(WriteFile(dir.File("pic"), bytes));
@@ -39,12 +38,11 @@ Bytes Read(const std::string& bytes, int index = -1) {
 }
 
 TEST(OpenHotspotBitmap, StatusByFile) {
-    Stored good, ddb, zeroWidth, twoBits, mm7, mm8;
+    Stored good, ddb, zeroWidth, twoBits, mm7;
     good.data = ddb.data = zeroWidth.data = twoBits.data = Bytes(8, 1);
     ddb.type = 5, zeroWidth.width = 0, twoBits.bits = 2;
-    mm7.type = mm8.type = 8, mm7.mapMode = 7;
-    mm7.unpacked = mm8.unpacked = 2;
-    mm7.data = mm8.data = {1, 2};
+    mm7.type = 8, mm7.mapMode = 7, mm7.unpacked = 2;
+    mm7.data = {1, 2};
     Stored badBlock = good;
     badBlock.hotspots = Hex("02 0000 00000000");  // version 2
     std::string group = MakeGroupFile({BuildStored(good)}), outOfFile = group;
@@ -52,14 +50,12 @@ TEST(OpenHotspotBitmap, StatusByFile) {
     std::string outOfOrder = MakeGroupFile({BuildStored(good), BuildStored(good)});
     Put32(outOfOrder, {{8, 9}});  // the second before the first
     std::tuple<const char*, std::string, uint16_t> cases[] = {
-        {"group file", group, 0},
         {"group file, capital P", MakeGroupFile({BuildStored(good)}, 0x506C), 0},
         {"no pictures", MakeGroupFile({}), 4},
         {"type 5 first", MakeGroupFile({BuildStored(ddb)}), 4},
         {"zero width", MakeGroupFile({BuildStored(zeroWidth)}), 4},
         {"two bits per pixel", MakeGroupFile({BuildStored(twoBits)}), 4},
         {"metafile, mapping mode 7", MakeGroupFile({BuildStored(mm7)}), 4},
-        {"metafile, mapping mode 8", MakeGroupFile({BuildStored(mm8)}), 0},
         {"hotspot block of version 2", MakeGroupFile({BuildStored(badBlock)}), 8},
         {"offset outside the file", outOfFile, 4},
         {"offsets out of order", outOfOrder, 4},
@@ -74,8 +70,7 @@ TEST(OpenHotspotBitmap, StatusByFile) {
         EXPECT_EQ(Open(dir.File("pic"), &pic), status) << name;
     }
     EXPECT_EQ(Open("/nonexistent/dir/none.bmp", &pic), 100);
-    // The last of six pictures said to start inside the index, where bytes
-    // that read as a picture lie: refused all the same.
+    // The last of six pictures starts inside the index: refused all the same.
     std::string inIndex =
         Str(Hex("6c70 0600 0600 c000 c000 02 10 0800 0400 0000 0000 1000 0000"
                 "04000000 00000000"));
@@ -90,8 +85,7 @@ const std::string kMono = [] {
 }();
 
 TEST(ReadPictureFile, OlderFormatsAreReadCompletely) {
-    // Device-dependent: 8 x 2, one plane of 1 bit, 2 bytes a row; packed
-    // monochrome as 1 x 1 does not fit.
+    // Device-dependent 8 x 2, 2 bytes a row; packed monochrome as 1 x 1 cannot fit.
     std::string ddb(16, '\0'), mono = kMono;
     Put16(ddb, {{0, 2}, {4, 8}, {6, 2}, {8, 2}, {10, 0x0101}});
     std::string monoTooSmall = mono;
@@ -108,8 +102,7 @@ TEST(ReadPictureFile, OlderFormatsAreReadCompletely) {
     }
 }
 
-// A picture record as the exports make it: header, table, data, and the
-// hotspot offset at the end of the data.
+// A picture record as the exports make it; the hotspots go behind the data.
 brio::Picture MakePicture(uint16_t bits, int32_t width, int32_t height, const Bytes& table,
                           const Bytes& data) {
     Bytes rec(18);
@@ -122,8 +115,7 @@ brio::Picture MakePicture(uint16_t bits, int32_t width, int32_t height, const By
     return brio::Picture{brio::PictureBytes(rec.begin(), rec.end()), {}};
 }
 
-// Generated bitmaps of every depth and many sizes; noise that packing
-// would grow, data short of the rows and data past them.
+// Every depth, many sizes; noise, data short of the rows and past them.
 std::vector<Stored> Specs() {
     std::vector<Stored> specs(48);
     for (uint32_t k = 0; k < specs.size(); ++k) {
@@ -139,9 +131,7 @@ std::vector<Stored> Specs() {
     return specs;
 }
 
-// Stored forms of every packing expand to the record (the data padded to
-// whole rows); saved (the data cut to B, packed when that makes it
-// shorter), the file holds the stored form.
+// Every packing expands to the record; a save writes the shortest stored form.
 TEST(Pictures, GeneratedBitmapsExpandAndSave) {
     std::vector<HotspotRecord> spots = {Record(231, 0, 0, 3, 7, "topic_1", "n")};
     Bytes block =
@@ -189,9 +179,7 @@ TEST(Pictures, GeneratedBitmapsExpandAndSave) {
     }
 }
 
-// One file byte for byte: behind the index, type, packing, resolutions,
-// planes, bits, width, height, colours, important, stored size, hotspot
-// size, data and hotspot offsets; the colour table and the data.
+// Header fields in order, then the colour table and the data.
 TEST(SaveHotspotBitmap, FileByteForByte) {
     TempDir dir;
     Bytes counting(32);
@@ -207,9 +195,7 @@ TEST(SaveHotspotBitmap, FileByteForByte) {
     EXPECT_EQ(dir.Entries(), std::vector<std::string>{"a.shg"});
 }
 
-// Memory that cannot be had: the record is memory's fault, the packed
-// monochrome copy reads as no picture, and a picture with no room to pack
-// is stored as it is.
+// Only the record is memory's fault; with no room to pack, data is stored raw.
 TEST(PictureAllocation, FallbacksWhenMemoryRunsOut) {
     TempDir dir;
     ASSERT_TRUE(WriteFile(dir.File("mono"), kMono));
@@ -218,8 +204,7 @@ TEST(PictureAllocation, FallbacksWhenMemoryRunsOut) {
                   return brio::ReadPictureFile(file.get(), p) == brio::PictureRead::Ok;
               }),
               (std::vector<std::string>{"no memory", "unreadable", "ok"}));
-    // Each allocation of the save failing in turn: out of memory with nothing
-    // written, or the file; one of them is the packing room.
+    // Each allocation of the save failing in turn: status 8, or the file.
     std::set<std::string> files;
     for (long k = 1; k < 20; ++k) {
         brio::Picture pic = MakePicture(8, 4, 2, {}, Bytes(8, 0));
@@ -237,9 +222,7 @@ TEST(PictureAllocation, FallbacksWhenMemoryRunsOut) {
                                  "0400 0000 1c000000 00000000 0800"))}));
 }
 
-// A metafile from its own file (hotspot offset 0: the block goes behind the
-// header, which stays as it was) and one from a group file (packed on
-// writing): saved with hotspots and opened again.
+// Metafiles from their own file and from a group file, saved with hotspots.
 TEST(SaveHotspotBitmap, MetafilesRoundTripWithHotspots) {
     const std::string bits("\x01\x00\x09\x00\x00\x03", 6);
     Stored m;

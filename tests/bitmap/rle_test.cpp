@@ -11,8 +11,7 @@ namespace {
 using namespace brio::test;
 const Bytes kGuard(16, 0xEE);
 
-// Every direction writes into a buffer guarded on both sides: a byte before
-// it, past the bound or past the capacity shows.
+// Buffers guarded on both sides: a byte written out of bounds shows.
 Bytes Pack(const Bytes& in) {
     size_t bound = brio::PackRleBound(in.size());
     Bytes out(bound + 16, 0xEE);
@@ -23,8 +22,7 @@ Bytes Pack(const Bytes& in) {
     return out;
 }
 
-// The bytes produced, or {0xFF} for a refused backward stream, which writes
-// nothing. No room is a null buffer.
+// {0xFF}: a refused backward stream (nothing written); no room is a null buffer.
 Bytes Unpack(const Bytes& stream, uint32_t capacity, bool backward) {
     Bytes src(stream), out(capacity + 32, 0xEE);
     auto* at = capacity ? out.data() + 16 : nullptr;
@@ -40,8 +38,7 @@ Bytes Unpack(const Bytes& stream, uint32_t capacity, bool backward) {
     return backward ? Bytes(out.end() - 16 - n, out.end() - 16) : Bytes(at, at + n);
 }
 
-// Three or more equal bytes make runs of at most 127 (the last may be
-// shorter); the bytes between them literal records of at most 127.
+// Three or more equal bytes make runs, other bytes literals, at most 127 a record.
 Bytes PackModel(const Bytes& in) {
     Bytes out, literal;
     auto flush = [&] {
@@ -67,8 +64,7 @@ Bytes PackModel(const Bytes& in) {
     return out;
 }
 
-// Runs of many lengths at every offset among distinct bytes (the scans test
-// several positions at once), then random mixes of runs and noise.
+// Runs at every offset (the scans test eight at once), then random mixes.
 std::vector<Bytes> Inputs() {
     std::vector<Bytes> inputs;
     for (size_t at = 0; at < 18; ++at) {
@@ -103,9 +99,7 @@ TEST(PackRle, PacksAsTheRuleSaysAndUnpacksBothWays) {
 }
 
 TEST(UnpackRle, StatedStreamsBothWays) {
-    // "ff": refused. Empty records write nothing, also into no buffer (found
-    // by fuzzing).
-    // Backward or not, stream, capacity and output.
+    // Backward or not, stream, capacity and output ("ff": refused).
     std::tuple<bool, const char*, uint32_t, const char*> cases[] = {
         {false, "83616263", 2, "6162"},
         {false, "80 8109", 16, "09"},

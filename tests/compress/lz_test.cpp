@@ -9,8 +9,7 @@ namespace {
 
 using Bytes = std::vector<uint8_t>;
 
-// Decodes an exact-size copy of the stream (a read past it shows under
-// ASan) into a buffer guarded on both sides.
+// An exact-size copy of the stream into a buffer guarded on both sides.
 Bytes Decode(const Bytes& stream, size_t capacity) {
     Bytes src(stream), out(capacity + 64, 0xEE), guard(32, 0xEE);
     int32_t n = brio::LzDecompress(src.empty() ? nullptr : src.data(), out.data() + 32,
@@ -21,8 +20,7 @@ Bytes Decode(const Bytes& stream, size_t capacity) {
     return Bytes(out.begin() + 32, out.begin() + 32 + (n > 0 ? n : 0));
 }
 
-// What an independent encoder wrote decodes to its input, and a smaller
-// capacity to the input's start.
+// An independent encoder's streams decode to the input, or its start.
 TEST(LzDecompress, DecodesWhatTheEncoderWrote) {
     for (uint32_t seed = 1; seed <= 24; ++seed) {
         Bytes in = brio::test::PictureLikeData(seed * seed * 13 % 5000, seed);

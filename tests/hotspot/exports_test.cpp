@@ -14,9 +14,7 @@ void SetClipboard(const Bytes& dib) {
 
 const std::string kBmp24 = MakeBmp({40, 4, 2, 24, 0, 0, 0, Bytes(24, 7)});
 
-// Bitmap files through both readers: HotspotGetDIBBitmap's block keeps what
-// the file holds; FileGetBitmap takes fewer forms and gives the same block
-// with resolutions 0.
+// FileGetBitmap takes fewer forms than HotspotGetDIBBitmap; its resolutions are 0.
 TEST(BitmapFiles, HotspotGetDIBBitmapAndFileGetBitmap) {
     Bytes counting(24);
     for (size_t i = 0; i < counting.size(); ++i) counting[i] = uint8_t(i + 1);
