@@ -1,10 +1,13 @@
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cstdio>
 #include <set>
 
 #include "bitmap/bmio.h"
 #include "bitmap/picture_fixtures.h"
+#include "bitmap/rle.h"
+#include "compress/lz_encoder.h"
 #include "platform/platform.h"
 #include "test_support.h"
 
@@ -20,8 +23,7 @@ uint16_t Open(const std::string& path, brio::OpenedPicture* pic) {
     return status;
 }
 
-// The picture ReadPictureFile (or ReadGroupPicture for `index`) makes of
-// the bytes; an empty record when refused.
+// ReadPictureFile's (or ReadGroupPicture's) picture; empty when refused.
 brio::Picture ReadPicture(const std::string& bytes, int index = -1) {
     TempDir dir;
     EXPECT_TRUE(WriteFile(dir.File("pic"), bytes));
@@ -36,12 +38,11 @@ Bytes Read(const std::string& bytes, int index = -1) {
 }
 
 TEST(OpenHotspotBitmap, StatusByFile) {
-    Stored good, ddb, zeroWidth, twoBits, mm7, mm8;
+    Stored good, ddb, zeroWidth, twoBits, mm7;
     good.data = ddb.data = zeroWidth.data = twoBits.data = Bytes(8, 1);
     ddb.type = 5, zeroWidth.width = 0, twoBits.bits = 2;
-    mm7.type = mm8.type = 8, mm7.mapMode = 7;
-    mm7.unpacked = mm8.unpacked = 2;
-    mm7.data = mm8.data = {1, 2};
+    mm7.type = 8, mm7.mapMode = 7, mm7.unpacked = 2;
+    mm7.data = {1, 2};
     Stored badBlock = good;
     badBlock.hotspots = Hex("02 0000 00000000");  // version 2
     std::string group = MakeGroupFile({BuildStored(good)}), outOfFile = group;
@@ -49,14 +50,12 @@ TEST(OpenHotspotBitmap, StatusByFile) {
     std::string outOfOrder = MakeGroupFile({BuildStored(good), BuildStored(good)});
     Put32(outOfOrder, {{8, 9}});  // the second before the first
     std::tuple<const char*, std::string, uint16_t> cases[] = {
-        {"group file", group, 0},
         {"group file, capital P", MakeGroupFile({BuildStored(good)}, 0x506C), 0},
         {"no pictures", MakeGroupFile({}), 4},
         {"type 5 first", MakeGroupFile({BuildStored(ddb)}), 4},
         {"zero width", MakeGroupFile({BuildStored(zeroWidth)}), 4},
         {"two bits per pixel", MakeGroupFile({BuildStored(twoBits)}), 4},
         {"metafile, mapping mode 7", MakeGroupFile({BuildStored(mm7)}), 4},
-        {"metafile, mapping mode 8", MakeGroupFile({BuildStored(mm8)}), 0},
         {"hotspot block of version 2", MakeGroupFile({BuildStored(badBlock)}), 8},
         {"offset outside the file", outOfFile, 4},
         {"offsets out of order", outOfOrder, 4},
@@ -71,22 +70,24 @@ TEST(OpenHotspotBitmap, StatusByFile) {
         EXPECT_EQ(Open(dir.File("pic"), &pic), status) << name;
     }
     EXPECT_EQ(Open("/nonexistent/dir/none.bmp", &pic), 100);
-    // The last of six pictures said to start inside the index, where bytes
-    // that read as a picture lie: refused all the same.
+    // The last of six pictures starts inside the index: refused all the same.
     std::string inIndex =
         Str(Hex("6c70 0600 0600 c000 c000 02 10 0800 0400 0000 0000 1000 0000"
                 "04000000 00000000"));
     EXPECT_EQ(Read(inIndex, 5), Bytes());
 }
 
-TEST(ReadPictureFile, OlderFormatsAreReadCompletely) {
-    // Device-dependent: 8 x 2, one plane of 1 bit, 2 bytes a row. Packed
-    // monochrome: 16 x 2, two bytes a row, stored backwards; as 1 x 1 the
-    // stream does not fit.
-    std::string ddb(16, '\0'), mono(32, '\0');
-    Put16(ddb, {{0, 2}, {4, 8}, {6, 2}, {8, 2}, {10, 0x0101}});
+// Packed monochrome: 16 x 2, two bytes a row, stored backwards.
+const std::string kMono = [] {
+    std::string mono(32, '\0');
     Put16(mono, {{0, 0x4146}, {2, 0x7352}, {4, 16}, {6, 2}, {26, 6}});
-    mono += std::string("\x11\x22\x33\x83\xAA\x01", 6);
+    return mono + std::string("\x11\x22\x33\x83\xAA\x01", 6);
+}();
+
+TEST(ReadPictureFile, OlderFormatsAreReadCompletely) {
+    // Device-dependent 8 x 2, 2 bytes a row; packed monochrome as 1 x 1 cannot fit.
+    std::string ddb(16, '\0'), mono = kMono;
+    Put16(ddb, {{0, 2}, {4, 8}, {6, 2}, {8, 2}, {10, 0x0101}});
     std::string monoTooSmall = mono;
     Put32(monoTooSmall, {{4, 0x00010001}});
     std::pair<std::string, Bytes> cases[] = {{ddb + "\x01\x02\x03\x04\x05", {1, 2, 3, 4}},
@@ -101,8 +102,7 @@ TEST(ReadPictureFile, OlderFormatsAreReadCompletely) {
     }
 }
 
-// A picture record as the exports make it: header, table, data, and the
-// hotspot offset at the end of the data.
+// A picture record as the exports make it; the hotspots go behind the data.
 brio::Picture MakePicture(uint16_t bits, int32_t width, int32_t height, const Bytes& table,
                           const Bytes& data) {
     Bytes rec(18);
@@ -115,58 +115,96 @@ brio::Picture MakePicture(uint16_t bits, int32_t width, int32_t height, const By
     return brio::Picture{brio::PictureBytes(rec.begin(), rec.end()), {}};
 }
 
-TEST(WriteBitmapGroup, FilesByteForByte) {
-    TempDir dir;
-    auto check = [&](uint16_t bits, int32_t width, int32_t height, const Bytes& table,
-                     const Bytes& data, const std::string& file) {
-        brio::Picture pic = MakePicture(bits, width, height, table, data);
-        EXPECT_EQ(brio::SaveHotspotBitmap(dir.File("a.shg").c_str(), &pic, {}), 0);
-        EXPECT_EQ(ReadFile(dir.File("a.shg")), Str(Hex("6c70 0100 08000000" + file))) << width;
-        EXPECT_EQ(dir.Entries(), std::vector<std::string>{"a.shg"});
-    };
-    // Behind the index: type, packing, resolutions, planes, bits, width,
-    // height, colours, important, stored size, hotspot size, data and hotspot
-    // offsets; the colour table and the data.
-    Bytes counting(32);
-    for (size_t i = 0; i < counting.size(); ++i) counting[i] = uint8_t(i);
-    check(1, 8, 8, {0, 0, 0, 0, 255, 255, 255, 0}, counting,
-          "06 00 c000 c000 02 02 1000 1000 0400 0000 4000 0000 24000000 00000000 00000000 ffffff00"
-          "00010203 04050607 08090a0b 0c0d0e0f 10111213 14151617 18191a1b 1c1d1e1f");
-    check(8, 4, 2, {}, Bytes(8, 0),
-          "06 01 c000 c000 02 10 0800 0400 0000 0000 0400 0000 1c000000 00000000 0800");
-    // A row of 1-bit 9 x 2 takes 5 bytes: the data is cut at 10.
-    check(1, 9, 2, {}, Bytes(100, 0x11),
-          "06 01 c000 c000 02 02 1200 0400 0000 0000 0400 0000 1c000000 00000000 0a11");
-    check(8, 1, 2, {}, {5, 5},  // two bytes stay unpacked
-          "06 00 c000 c000 02 10 0200 0400 0000 0000 0400 0000 1c000000 00000000 0505");
+// Every depth, many sizes; noise, data short of the rows and past them.
+std::vector<Stored> Specs() {
+    std::vector<Stored> specs(48);
+    for (uint32_t k = 0; k < specs.size(); ++k) {
+        Stored& s = specs[k];
+        s.bits = std::array<uint16_t, 4>{1, 4, 8, 24}[k % 4];
+        s.width = 1 + k * 7 % 19, s.height = 1 + k % 3;
+        s.colours = s.bits == 24 || k % 3 == 0 ? 0 : k % 5 + 1;
+        size_t full = brio::DibImageSize(s.bits, s.width, s.height);
+        s.data = PictureLikeData(k % 7 == 3 ? full / 2 : full + (k % 5 == 0 ? 7 : 0), k);
+        for (size_t i = 0; i < 4 * s.colours; ++i) s.table.push_back(uint8_t(i * 5 + k));
+        for (size_t i = 0; k % 3 == 1 && i < s.data.size(); ++i) s.data[i] = uint8_t(i * 37 + k);
+    }
+    return specs;
 }
 
-// Memory that cannot be had: the record is memory's fault (thrown, status
-// 8), the packed monochrome copy reads as no picture, and a picture with no
-// room to pack is stored as it is.
-TEST(PictureAllocation, FallbacksWhenMemoryRunsOut) {
-    std::string mono(32, '\0');
-    Put16(mono, {{0, 0x4146}, {2, 0x7352}, {4, 16}, {6, 2}, {26, 6}});
-    mono += std::string("\x11\x22\x33\x83\xAA\x01", 6);
+// Every packing expands to the record; a save writes the shortest stored form.
+TEST(Pictures, GeneratedBitmapsExpandAndSave) {
+    std::vector<HotspotRecord> spots = {Record(231, 0, 0, 3, 7, "topic_1", "n")};
+    Bytes block =
+        Hex("01 0100 00000000 e7 04 00 0000 0000 0300 0700 4ff07212 6e00 746f7069635f3100");
     TempDir dir;
-    ASSERT_TRUE(WriteFile(dir.File("mono"), mono));
-    std::vector<std::string> outcomes;
-    for (long k = 1; k <= 2; ++k) {
-        brio::UniqueFile file(brio::PlatFileOpen(dir.File("mono").c_str(), "rb"));
-        brio::Picture picture;
-        brio::FailAllocationAfter(k);
-        try {
-            brio::PictureRead read = brio::ReadPictureFile(file.get(), &picture);
-            outcomes.push_back(read == brio::PictureRead::Unreadable ? "unreadable" : "read");
-        } catch (const std::bad_alloc&) {
-            outcomes.push_back("thrown");
+    std::string path = dir.File("a.shg");
+    int k = 0;
+    for (const Stored& s : Specs()) {
+        bool withSpots = ++k % 2;
+        Bytes hotspots = withSpots ? block : Bytes(), data = s.data;
+        size_t bound = (size_t(s.bits) * s.width + 31) / 8 * s.height;
+        Bytes packed[] = {data, Bytes(brio::PackRleBound(data.size())), LzEncode(data), data};
+        packed[1].resize(brio::PackRle(data.data(), packed[1].data(), data.size()));
+        for (uint8_t packing = 0; packing < 4; ++packing) {
+            Stored st = s;
+            st.packing = packing, st.data = packed[packing], st.hotspots = hotspots;
+            st.hotspotsFirst = k % 4 == 1, st.important = k % 3;
+            st.xRes = 300, st.yRes = uint32_t(k);  // the record gets 96 in both
+            Bytes want = packing % 3 ? Sub(data, 0, bound) : data;
+            want.resize(
+                std::max<size_t>(want.size(), brio::DibImageSize(s.bits, s.width, s.height)));
+            want = Plain(MakePicture(s.bits, s.width, s.height, s.table, want).record);
+            Put32(want, {{10, uint32_t(hotspots.size())}, {54, uint32_t(k % 3)}});
+            Append(want, hotspots);
+            Bytes rec = Expand(BuildStored(st));
+            EXPECT_EQ(Sub(rec, 0, want.size()), want) << k << " packing " << int(packing);
+            EXPECT_EQ(Sub(rec, want.size()),
+                      Bytes(rec.size() - std::min(rec.size(), want.size()), 0));
         }
-        brio::FailAllocationAfter(0);
+        brio::Picture pic = MakePicture(s.bits, s.width, s.height, s.table, data);
+        Bytes before = Plain(pic.record), rle(brio::PackRleBound(data.size()));
+        std::vector<HotspotRecord> saved = withSpots ? spots : std::vector<HotspotRecord>();
+        ASSERT_EQ(brio::SaveHotspotBitmap(path.c_str(), &pic, saved), 0) << k;
+        data.resize(std::min(data.size(), bound));
+        rle.resize(brio::PackRle(data.data(), rle.data(), data.size()));
+        Put32(before, {{2, uint32_t(data.size())}});  // the record's data is cut too
+        EXPECT_EQ(Plain(pic.record), before) << k;
+        Stored st = s;
+        st.packing = !rle.empty() && rle.size() < data.size();
+        st.data = st.packing ? rle : data, st.hotspots = hotspots;
+        EXPECT_EQ(ReadFile(path), MakeGroupFile({BuildStored(st)})) << k;
+        brio::OpenedPicture o;
+        ASSERT_EQ(Open(path, &o), 0);
+        EXPECT_EQ(o.hotspots, saved) << k;
     }
-    EXPECT_EQ(outcomes, (std::vector<std::string>{"thrown", "unreadable"}));
+}
 
-    // Each allocation of the save failing in turn: out of memory with nothing
-    // written, or the file; one of them is the packing room.
+// Header fields in order, then the colour table and the data.
+TEST(SaveHotspotBitmap, FileByteForByte) {
+    TempDir dir;
+    Bytes counting(32);
+    for (size_t i = 0; i < counting.size(); ++i) counting[i] = uint8_t(i);
+    brio::Picture pic = MakePicture(1, 8, 8, {0, 0, 0, 0, 255, 255, 255, 0}, counting);
+    EXPECT_EQ(brio::SaveHotspotBitmap(dir.File("a.shg").c_str(), &pic, {}), 0);
+    EXPECT_EQ(ReadFile(dir.File("a.shg")),
+              Str(Hex("6c70 0100 08000000 06 00 c000 c000 02 02 1000 1000 0400 "
+                      "0000 4000 0000 "
+                      "24000000 00000000 00000000 ffffff00 00010203 04050607 "
+                      "08090a0b 0c0d0e0f "
+                      "10111213 14151617 18191a1b 1c1d1e1f")));
+    EXPECT_EQ(dir.Entries(), std::vector<std::string>{"a.shg"});
+}
+
+// Only the record is memory's fault; with no room to pack, data is stored raw.
+TEST(PictureAllocation, FallbacksWhenMemoryRunsOut) {
+    TempDir dir;
+    ASSERT_TRUE(WriteFile(dir.File("mono"), kMono));
+    brio::UniqueFile file(brio::PlatFileOpen(dir.File("mono").c_str(), "rb"));
+    EXPECT_EQ(FailEach([&](brio::Picture* p) {
+                  return brio::ReadPictureFile(file.get(), p) == brio::PictureRead::Ok;
+              }),
+              (std::vector<std::string>{"no memory", "unreadable", "ok"}));
+    // Each allocation of the save failing in turn: status 8, or the file.
     std::set<std::string> files;
     for (long k = 1; k < 20; ++k) {
         brio::Picture pic = MakePicture(8, 4, 2, {}, Bytes(8, 0));
@@ -184,9 +222,7 @@ TEST(PictureAllocation, FallbacksWhenMemoryRunsOut) {
                                  "0400 0000 1c000000 00000000 0800"))}));
 }
 
-// A metafile from its own file (hotspot offset 0: the block goes behind the
-// header, which stays as it was) and one from a group file (packed on
-// writing): saved with hotspots and opened again.
+// Metafiles from their own file and from a group file, saved with hotspots.
 TEST(SaveHotspotBitmap, MetafilesRoundTripWithHotspots) {
     const std::string bits("\x01\x00\x09\x00\x00\x03", 6);
     Stored m;

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
+#include <functional>
 #include <initializer_list>
 #include <string>
 #include <tuple>
@@ -61,6 +62,43 @@ inline std::vector<uint32_t> U32s(const Bytes& b, std::initializer_list<size_t> 
 inline Bytes Sub(const Bytes& b, size_t at, size_t n = SIZE_MAX) {
     at = std::min(at, b.size());
     return Bytes(b.begin() + long(at), b.begin() + long(at + std::min(n, b.size() - at)));
+}
+
+// The record's bytes (empty when refused), its bits for a metafile; an
+// exact-size copy is expanded, so a read past it shows under ASan.
+inline Bytes Expand(const Bytes& stored, Bytes* bits = nullptr) {
+    Bytes copy(stored);
+    brio::Picture picture;
+    if (brio::ExpandPicture(copy.data(), copy.size(), &picture) != brio::PictureRead::Ok) return {};
+    EXPECT_TRUE(picture.Type() == 8 || picture.bits.empty());
+    if (bits) *bits = Plain(picture.bits);
+    return Plain(picture.record);
+}
+
+// Runs `run` on a copy of `start` with allocation 1, 2, ... failing until it
+// succeeds: out of memory throws, never reads as a bad picture, and leaves
+// the picture as it was.
+inline std::vector<std::string> FailEach(const std::function<bool(brio::Picture*)>& run,
+                                         const brio::Picture& start = {}) {
+    std::vector<std::string> results;
+    for (long n = 1; results.empty() || (results.back() != "ok" && n < 20); ++n) {
+        brio::Picture picture = start;
+        const char* result = "no memory";
+        bool kept = true;
+        {
+            brio::ExportScope scope;  // where the test's operator new obeys the hook
+            brio::FailAllocationAfter(n);
+            try {
+                result = run(&picture) ? "ok" : "unreadable";
+            } catch (const std::bad_alloc&) {
+                kept = picture.record == start.record && picture.bits == start.bits;
+            }
+            brio::FailAllocationAfter(0);
+        }
+        EXPECT_TRUE(kept) << n;
+        results.push_back(result);
+    }
+    return results;
 }
 
 struct BmpFields {

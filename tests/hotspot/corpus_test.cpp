@@ -1,5 +1,4 @@
-// Real picture files: each opens as its type calls for, its clipboard block
-// decodes independently and survives a round trip; damaged copies stay in bounds.
+// Real picture files: open, decode independently, round-trip, survive damage.
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -49,8 +48,7 @@ std::vector<std::string> Decode(const std::vector<std::string>& paths) {
 TEST(PictureCorpus, EveryFileOpensDecodesAndRoundTrips) {
     TempDir dir;
     std::string out = dir.File("round.shg");
-    // Decoded at the end: each block as a file, a bitmap file's original and
-    // HotspotGetDIBBitmap's block before it.
+    // Decoded at the end: a bitmap file's original, its two blocks, and others.
     std::vector<std::string> files;
     std::vector<size_t> originals;
     int opened = 0, withHotspots = 0;
@@ -120,8 +118,7 @@ TEST(PictureCorpus, EveryFileOpensDecodesAndRoundTrips) {
     }
 }
 
-// Real files damaged or cut short: never read out of bounds (the sanitizer
-// build watches); a bitmap that opens puts all of its rows on the clipboard.
+// Damaged or cut short: in bounds (ASan watches), and all rows on the clipboard.
 TEST(PictureCorpus, DamagedFilesNeverReadOutOfBounds) {
     TempDir dir;
     std::string path = dir.File("damaged");

@@ -59,10 +59,7 @@ TEST(HotspotBlock, BuiltByteForByteAndReadBack) {
         Record(138, 100, 200, 300, 400, "x", "", 9), Record(239, 0, 0, 2, 2, "ctx@f")};
     Bytes block;
     ASSERT_EQ(Build(records, &block), 0);
-    // Header; entries of type, attribute, 0, left, top, width, height and the
-    // context's hash or where its extra data starts: a macro, or a window
-    // jump's flags (2 window, 4 file), hash, window and file; then the names
-    // and bindings.
+    // Header, entries, extra data (macros; window jumps' flags, hash, window, file), strings.
     Bytes expected =
         Hex("01 0500 1f000000"
             "e7 04 00 0100 0200 0a00 1400 4ff07212  cc 04 00 fbff 0000 0a00 0300 00000000"
