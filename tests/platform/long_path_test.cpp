@@ -1,5 +1,5 @@
-// A file replaced deep in folders, past the 260 characters of a classic
-// Windows path.
+// A file replaced in a shallow folder and deep in folders, past the 260
+// characters of a classic Windows path.
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -51,22 +51,30 @@ std::string ReadThrough(const std::string& path) {
     return bytes;
 }
 
-TEST(PlatformFiles, AtomicFileWritesPastTheClassicPathLimit) {
+// Only a commit replaces the file, in a shallow folder as deep in folders.
+TEST(PlatformFiles, AtomicFileReplacesOnlyOnCommitAlsoPastTheClassicPathLimit) {
     brio::test::TempDir dir;
     std::vector<std::string> folders = {dir.Path()};
     while (folders.back().size() < 320) {
         folders.push_back(folders.back() + "/" + std::string(40, 'd'));
         ASSERT_TRUE(MakeFolder(folders.back())) << folders.back();
     }
-    std::string target = folders.back() + "/out.txt";
-    for (const char* text : {"first", "second"}) {
-        brio::AtomicFile file;
-        ASSERT_TRUE(file.Open(target.c_str())) << text;
-        file.Write(text);
-        EXPECT_TRUE(file.Commit()) << text;
-        EXPECT_EQ(ReadThrough(target), text);
+    for (const std::string& folder : {folders.front(), folders.back()}) {
+        std::string target = folder + "/out.txt";
+        for (const char* text : {"first", "gone", "new\r\ncontent"}) {
+            brio::AtomicFile file;
+            ASSERT_TRUE(file.Open(target.c_str())) << text;
+            EXPECT_TRUE(file.Write(text));
+            EXPECT_TRUE(text[0] == 'g' || file.Commit()) << text;
+        }
+        EXPECT_EQ(ReadThrough(target), "new\r\ncontent");
     }
-    EXPECT_TRUE(brio::PlatRemoveFile(target.c_str()));
+    EXPECT_EQ(dir.Entries(), (std::vector<std::string>{folders[1].substr(dir.Path().size() + 1),
+                                                       "out.txt"}));  // nothing left beside
+    brio::AtomicFile nowhere;
+    EXPECT_FALSE(nowhere.Open(dir.File("missing/out.txt").c_str()));
+    EXPECT_FALSE(nowhere.Commit());
+    EXPECT_TRUE(brio::PlatRemoveFile((folders.back() + "/out.txt").c_str()));
     for (size_t i = folders.size() - 1; i > 0; --i) RemoveFolder(folders[i]);
 }
 

@@ -129,9 +129,7 @@ TEST(RegFile, HeadersParentsAndDeletedTrees) {
 // The registry calls' Win32 codes, on keys of the registry this build uses.
 TEST(RegistryCalls, OpenQueryAndEnumerationCodes) {
     AppPathsRegistry reg;
-    ASSERT_EQ(reg.Install({{reg.Name("App.exe"),
-                            {StringValue("Zeta", "z"), StringValue("", "C:\\app.exe")}}}),
-              "");
+    ASSERT_EQ(reg.Install("[App.exe]\n\"Zeta\"=\"z\"\n@=\"C:\\\\app.exe\"\n"), "");
     const std::string path = kAppPathsKey + reg.Name("App.exe");
     const std::pair<std::string, int32_t> opens[] = {
         {kAppPathsKey + reg.Name("APP.EXE") + "\\", kErrorSuccess},

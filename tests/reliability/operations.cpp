@@ -1,0 +1,272 @@
+#include "reliability/operations.h"
+
+#include <cstdlib>
+
+#include "bitmap/picture_fixtures.h"
+#include "platform/platform.h"
+#include "test_support.h"
+#include "topic/topic_support.h"
+
+namespace brio::test {
+namespace {
+
+const char kTopic[] =
+    "{\\rtf1\\ansi\\deff0{\\fonttbl{\\f0\\fswiss Arial;}{\\f1\\froman Times New Roman;}}"
+    "{\\colortbl;\\red0\\green0\\blue0;\\red0\\green128\\blue0;}"
+    "{\\stylesheet{\\s0 Normal;}{\\*\\cs10 \\additive Default Paragraph Font;}"
+    "{\\*\\cs99 \\additive\\uldb\\cf2 Autolink;}}\r\n"
+    "\\pard\\keepn\\plain\\f0\\fs24{\\b Printing a document}\\par\r\n"
+    "\\pard\\plain\\f1\\fs20 To print, open the {\\uldb File menu}{\\v menu_file} and choose "
+    "{\\b Print}. The printer setup dialog lets you pick a printer.\\par\r\n"
+    "See also {\\cs99\\uldb help}{\\v help_topic} and the {\\ul glossary}{\\v gloss} "
+    "window.\\par\r\n{\\field{\\*\\fldinst PAGE}{\\fldrslt 1}}\\{bmc picture.bmp\\}\\par\r\n}";
+
+std::string Text(const char* text, int32_t length) {
+    return text ? std::string(text, static_cast<size_t>(length)) : "<null>";
+}
+
+// Five terms, one a popup; each call's result goes to `results`.
+AutolinkDictionary* Dictionary(std::string* results) {
+    const char* terms[][4] = {{"print", "printing;printer setup", "print_topic", ""},
+                              {"File menu", "", "menu_file", ""},
+                              {"document", "documents", "doc", ""},
+                              {"glossary window", "window", "gloss_win", "popup"},
+                              {"dialog", "dialog box;dialogs", "dialogs", ""}};
+    AutolinkDictionary* d = nullptr;
+    for (const auto& t : terms) {
+        int32_t result = -7;
+        AutolinkDictionary* next =
+            AutolinkReference(d, t[0], t[1], t[2], 0, 0, "", *t[3] != 0, &result);
+        *results += std::to_string(result) + (!d || next == d ? "," : " new dictionary,");
+        d = next;
+    }
+    return d;
+}
+
+// kTopic linked with the dictionary, which is made with no allocation failing.
+Result Linked(long k) {
+    std::string results;
+    FailAllocationAfter(0);
+    AutolinkDictionary* d = Dictionary(&results);
+    int32_t length = -7, result = -7;
+    FailAllocationAfter(k);
+    char* text = Autolink(d, kTopic, "doc", "", 0, 0x008000, &length, &result);
+    Result got{result, result == 0 ? Text(text, length) : ""};  // not the text so far
+    FailAllocationAfter(0);
+    AutolinkDone(d);
+    return got;
+}
+
+// The clipboard block and the hotspots of a picture FileGetBitmap opened;
+// "" when it did not open.
+std::string OpenPicture(const std::string& path, bool clipboard = true) {
+    if (clipboard) BrioHostClipboardClear();
+    intptr_t h = FileGetBitmap(path.c_str(), 0);
+    if (!h) return "";
+    std::string picture = "opened " + (clipboard ? Str(Clipboard()) : "");
+    for (const Hotspot& s : Drain(h))
+        picture +=
+            "\n" + Format("%d,%d,%d,%d,%d:", s.top, s.bottom, s.left, s.right, s.kind) + s.binding;
+    return picture;
+}
+
+Operation Picture(const char* name) {
+    bool clipboard = std::string(name).find(".wmf") == std::string::npos;
+    return {std::string("FileGetBitmap ") + name,
+            [=](const std::string&, long) {
+                std::string picture = OpenPicture(CorpusDir(name), clipboard);
+                return Result{picture.empty(), picture};
+            },
+            0,
+            "opened",
+            {{1, ""}},
+            false,
+            clipboard};
+}
+
+// Hotspots of each kind on the clipboard's bitmap, written and read back.
+Result WritePicture(const std::string& file, long) {
+    HotspotFile* f = FileSetBitmap(file.c_str());
+    if (!f) return {BRIO_ERR_NO_MEMORY, "no file"};
+    std::string sets = std::to_string(FileSetHotspot(f, 1, 5, 2, 9, 0, "topic_a"));
+    sets += std::to_string(FileSetHotspot(f, 0, 3, 0, 3, 1, "pop>win@other.hlp"));
+    sets += std::to_string(FileSetHotspot(f, 2, 4, 6, 8, 2, "ExecProgram(`x')"));
+    int32_t status = FileWriteHotspots(f);
+    sets += std::to_string(FileCleanup(f));
+    FailAllocationAfter(0);  // read back unhindered
+    return {status, sets + (status == 0 ? OpenPicture(file) : ReadFile(file))};
+}
+
+// The same picture with one hotspot missing, whose append failed.
+bool OneHotspotLess(const Result& got, const Result& clean) {
+    for (size_t at = clean.out.find('\n'); got.status == 0 && at != std::string::npos;) {
+        size_t end = clean.out.find('\n', at + 1);
+        if (got.out == clean.out.substr(0, at) + clean.out.substr(std::min(end, clean.out.size())))
+            return true;
+        at = end;
+    }
+    return false;
+}
+
+Result EditForm(const std::string& file, long) {
+    static const std::string source = ReadFile(CorpusDir("form/001.txt"));
+    WriteFile(file, source);
+    FormFile* form = FormOpen(file.c_str());
+    if (!form) return {BRIO_ERR_NO_MEMORY, ReadFile(file)};
+    const char* value = nullptr;
+    int32_t length = 0;
+    std::string calls =
+        std::to_string(FormGetProperty(form, "VB.Form", "Form1", "Caption", &value, &length));
+    std::string caption = Text(value, length);
+    calls += "," + std::to_string(FormSetProperty(form, "VB.Form", "Form1", "Caption", "New"));
+    calls += "," + std::to_string(FormSetProperty(form, "VB.Form", "Form1", "Added", "1"));
+    calls += "," + std::to_string(FormDeleteSection(form, "Menu", "x")) + "|" + caption;
+    int32_t status = FormClose(form);
+    return {status, status == 0 ? calls + "|" + ReadFile(file) : ReadFile(file)};  // kept whole
+}
+
+// A failed allocation made a form call fail; the file was written.
+bool FormCallFailed(const Result& got, const Result&) {
+    std::string calls = "," + got.out.substr(0, got.out.find('|')) + ",";
+    return got.status == 0 &&
+           calls.find("," + std::to_string(BRIO_ERR_NO_MEMORY) + ",") != std::string::npos;
+}
+
+Result EmitRtf(const std::string& file, long) {
+    char keywords[] = "print|printer|documents";
+    int32_t status = TopicEmitRtfFile(kTopic, "print_topic", "Printing", "Macro(1)", keywords,
+                                      "main:010", file.c_str(), 1);
+    return {status, ReadFile(file)};  // nothing half-written on failure
+}
+
+const std::string& Document() {
+    static const std::string document = ReadFile(CorpusDir("rtf/021.rtf"));
+    return document;
+}
+
+Result Import(const std::string&, long) {
+    Imported t = ImportTopic(Document());
+    if (t.status != 0) return {t.status, t.rtf == "<no handle>" ? t.rtf : ""};
+    return {0, t.rtf + "|" + Properties(t) + "|" + t.firstLine + "|" + std::to_string(t.count) +
+                   "|" + std::to_string(t.consumed)};
+}
+
+Result Find(const std::string&, long) {
+    int32_t status = -7;
+    int32_t found = TopicFindText(Document().c_str(), "go to MOVE number", &status);
+    return {status, "found " + std::to_string(found) + "."};
+}
+
+// One allocation failed: one call fails, and a later one makes the dictionary.
+Result Reference(const std::string&, long) {
+    std::string results;
+    AutolinkDictionary* d = Dictionary(&results);
+    Result got{0, results + (d ? "linked" : "none")};
+    AutolinkDone(d);
+    return got;
+}
+
+std::vector<Result> OneReferenceFailed() {
+    std::vector<Result> results;
+    for (int i = 0; i < 5; ++i) {
+        std::string calls;
+        for (int j = 0; j < 5; ++j)
+            calls += i == j ? std::to_string(BRIO_ERR_NO_MEMORY) + "," : "0,";
+        results.push_back({0, calls + "linked"});
+    }
+    return results;
+}
+
+Result Unlink(const std::string&, long k) {
+    std::string linked = Linked(0).out;
+    int32_t n = -7, r = -7;
+    FailAllocationAfter(k);
+    char* text = AutolinkRemove(linked.c_str(), &n, &r);
+    Result got{r, Text(text, n)};
+    std::free(text);
+    return got;
+}
+
+Result TakeBitmap(const std::string&, long) {
+    BrioHostClipboardClear();
+    int32_t status = HotspotGetDIBBitmap(CorpusDir("bmp/011.bmp").c_str());
+    return {status, Str(Clipboard())};
+}
+
+void PutBitmap() {
+    static const Bytes dib = TakeBitmap("", 0).status == 0 ? Clipboard() : Bytes{};
+    BrioHostClipboardSetDib(dib.data(), dib.size());
+}
+
+Result Placeholder(const std::string& file, long) {
+    TopicFile* topics = TopicOpenDummyFile(file.c_str());
+    if (!topics) return {BRIO_ERR_NO_MEMORY, ReadFile(file)};
+    char keywords[] = "start|begin";
+    // A failure shows at the close.
+    bool added = TopicDummy(topics, "intro", "Introduction", "", keywords, "", "Body", 1) == 0;
+    int32_t status = TopicCloseDummyFile(topics);
+    return {status, (added ? "" : "not added") + ReadFile(file)};
+}
+
+// An allocation the replacement can do without may fail unnoticed; any other
+// leaves the old file whole and nothing beside it.
+Result Replace(const std::string&, long) {
+    TempDir dir;
+    std::string path = dir.File("a-name-long-enough-to-be-allocated.txt");
+    WriteFile(path, "old");
+    int32_t status = BrioHostReplaceFile(path.c_str(), "new", 3);
+    return {status, ReadFile(path) + std::to_string(dir.Entries().size())};
+}
+
+}  // namespace
+
+const std::vector<Operation>& Operations() {
+    const int32_t kMemory = BRIO_ERR_NO_MEMORY;
+    static const std::string form = ReadFile(CorpusDir("form/001.txt"));
+    static const std::vector<Operation> operations = {
+        {"TopicEmitRtfFile", EmitRtf, 0, "", {{kMemory, ""}}, true},
+        {"TopicImportString", Import, 0, "", {{BRIO_ERR_NOT_FOUND, "<no handle>"}, {kMemory, ""}}},
+        {"TopicFindText", Find, 0, "found 1.", {{kMemory, "found 0."}}},
+        {"AutolinkReference", Reference, 0, "0,0,0,0,0,linked", OneReferenceFailed()},
+        {"Autolink",
+         [](const std::string&, long k) { return Linked(k); },
+         0,
+         "print_topic",
+         {{kMemory, ""}},
+         true},
+        {"AutolinkRemove", Unlink, -1, "", {{kMemory, "<null>"}}},
+        Picture("bitmap-group/018.bin"),
+        Picture("bitmap-group/006.bin"),
+        Picture("bmp/011.bmp"),
+        Picture("wmf/001.wmf"),
+        {"HotspotGetDIBBitmap", TakeBitmap, 0, "", {{BRIO_ERR_READ, ""}}, false, true},
+        {"FileSetBitmap/FileSetHotspot/FileWriteHotspots",
+         WritePicture,
+         0,
+         "",
+         {{kMemory, "no file"}, {8, "0000"}},
+         true,
+         true,
+         PutBitmap,
+         OneHotspotLess},
+        {"FormOpen/FormGetProperty/FormSetProperty/FormDeleteSection/FormClose",
+         EditForm,
+         0,
+         "",
+         {{kMemory, form}, {BRIO_ERR_WRITE, form}},
+         true,
+         false,
+         [] {},
+         FormCallFailed},
+        {"TopicOpenDummyFile/TopicDummy/TopicCloseDummyFile",
+         Placeholder,
+         0,
+         "",
+         {{kMemory, ""}, {BRIO_ERR_WRITE, ""}},
+         true},
+        {"BrioHostReplaceFile", Replace, 0, "new1", {{kMemory, "old1"}}},
+    };
+    return operations;
+}
+
+}  // namespace brio::test
