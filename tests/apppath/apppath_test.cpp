@@ -1,15 +1,108 @@
-// GetAppPath through the public header, against the portable registry on
-// Linux and against the real registry on Windows (Wine): one table for both.
+// GetAppPath and the registry calls under it, against the portable registry
+// on Linux and against the real registry on Windows (Wine): one table for both.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <cstring>
 #include <string>
+#include <vector>
 
-#include "apppath/app_paths_registry.h"
 #include "brioutil.h"
 #include "platform/platform.h"
+#include "platform/regfile.h"
+#include "test_support.h"
+
+#ifdef _WIN32
+#define WIN32_LEAN_AND_MEAN
+#include <windows.h>
+#endif
 
 namespace brio::test {
 namespace {
+
+constexpr char kAppPathsKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\";
+
+inline std::string Sz(const std::string& text) {
+    return text + std::string(1, '\0');
+}
+
+#ifndef _WIN32
+// Points BRIOUTIL_REGISTRY at a file, or removes it (null), until destroyed.
+class RegistryVariable {
+  public:
+    explicit RegistryVariable(const char* value) : hadOld_(std::getenv(kName) != nullptr) {
+        if (hadOld_) old_ = std::getenv(kName);
+        Set(value);
+    }
+    ~RegistryVariable() { Set(hadOld_ ? old_.c_str() : nullptr); }
+    static void Set(const char* value) { value ? setenv(kName, value, 1) : unsetenv(kName); }
+
+  private:
+    static constexpr const char* kName = "BRIOUTIL_REGISTRY";
+    bool hadOld_;
+    std::string old_;
+};
+#endif
+
+class AppPathsRegistry {
+  public:
+#ifdef _WIN32
+    // The registry is shared with other runs: names get this process's prefix.
+    std::string Name(const std::string& app) const {
+        return "BrioutilTest" + std::to_string(::GetCurrentProcessId()) + "-" + app;
+    }
+    ~AppPathsRegistry() {
+        for (const std::string& key : created_) ::RegDeleteKeyA(HKEY_LOCAL_MACHINE, key.c_str());
+    }
+#else
+    std::string Name(const std::string& app) const {
+        return "BrioutilTest-" + app;
+    }
+#endif
+
+    // `sections`: REGEDIT4 lines whose key lines name only the application
+    // ("[App.exe]"). Gives "" or what went wrong.
+    std::string Install(const std::string& sections) {
+        std::string text = "REGEDIT4\n";
+        for (size_t i = 0; i < sections.size(); ++i)
+            text += sections[i] == '[' && (i == 0 || sections[i - 1] == '\n')
+                        ? "[HKEY_LOCAL_MACHINE\\" + std::string(kAppPathsKey) + Name("")
+                        : std::string(1, sections[i]);
+#ifdef _WIN32
+        RegFile file;
+        if (!file.Parse(text)) return "unreadable";
+        for (const RegFileKey& k : file.Keys()) {
+            std::string path = k.path.substr(k.path.find('\\') + 1);
+            HKEY key = nullptr;
+            DWORD disposition = 0;
+            LONG rc = ::RegCreateKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, nullptr, 0,
+                                        KEY_ALL_ACCESS, nullptr, &key, &disposition);
+            if (rc == ERROR_SUCCESS && disposition == REG_CREATED_NEW_KEY) created_.push_back(path);
+            for (const RegFileValue& v : k.values)
+                if (rc == ERROR_SUCCESS)
+                    rc = ::RegSetValueExA(key, v.name.c_str(), 0, v.type,
+                                          reinterpret_cast<const BYTE*>(v.data.data()),
+                                          static_cast<DWORD>(v.data.size()));
+            if (key) ::RegCloseKey(key);
+            if (rc != ERROR_SUCCESS) return path.substr(0, 80) + ": " + std::to_string(rc);
+        }
+        return "";
+    }
+
+  private:
+    std::vector<std::string> created_;
+#else
+        std::string file = dir_.File("registry.reg");
+        if (!WriteFile(file, text)) return "cannot write " + file;
+        RegistryVariable::Set(file.c_str());
+        return "";
+    }
+
+  private:
+    TempDir dir_;
+    RegistryVariable variable_{nullptr};  // no registry until Install
+#endif
+};
 
 constexpr uint32_t kUntouchedSize = 0xDEADBEEF;
 const char kSentinel[] = "untouched";
@@ -133,6 +226,73 @@ TEST_F(AppPathTest, OutOfMemoryInTheRegistryIsReported) {
     }
     EXPECT_GT(n, 2);  // the first attempt failed
     EXPECT_LT(n, 5000);
+}
+#endif
+
+// The registry calls' Win32 codes, on keys of the registry this build uses.
+TEST(RegistryCalls, OpenQueryAndEnumerationCodes) {
+    AppPathsRegistry reg;
+    ASSERT_EQ(reg.Install("[App.exe]\n\"Zeta\"=\"z\"\n\"alpha\"=\"a\"\n@=\"C:\\\\app.exe\"\n"), "");
+    const std::string path = kAppPathsKey + reg.Name("App.exe");
+    const std::pair<std::string, int32_t> opens[] = {
+        {kAppPathsKey + reg.Name("APP.EXE") + "\\", kErrorSuccess},
+        {std::string(kAppPathsKey) + "\\" + reg.Name("App.exe"), kErrorSuccess},
+        {"", kErrorSuccess},
+        {kAppPathsKey + reg.Name("Missing.exe"), kErrorFileNotFound},
+        {path + "\\Sub", kErrorFileNotFound},
+        {"\\" + path, 161},
+    };
+    for (const auto& [name, rc] : opens) {
+        RegKey key = nullptr;
+        EXPECT_EQ(PlatRegOpenMachineKey(name.c_str(), &key), rc) << name;
+        EXPECT_EQ(key != nullptr, rc == kErrorSuccess) << name;
+        if (key) PlatRegCloseKey(key);
+    }
+    RegKey key = nullptr;
+    ASSERT_EQ(PlatRegOpenMachineKey(path.c_str(), &key), kErrorSuccess);
+    unsigned char data[64];
+    char name[64];
+    uint32_t type = 0, size = sizeof data, nameSize = sizeof name;
+    EXPECT_EQ(PlatRegQueryValue(key, "", &type, data, &size), kErrorSuccess);
+    EXPECT_EQ(type, kRegSz);
+    EXPECT_EQ(std::string(reinterpret_cast<char*>(data), size), Sz("C:\\app.exe"));
+    // Too small a buffer: the size needed, the buffer untouched.
+    std::memset(data, 0xBD, sizeof data);
+    size = 10;
+    EXPECT_EQ(PlatRegQueryValue(key, nullptr, &type, data, &size), kErrorMoreData);
+    EXPECT_EQ(size, 11u);
+    EXPECT_EQ(data[0], 0xBD);
+    EXPECT_EQ(PlatRegQueryValue(key, "zeta", &type, nullptr, &size), kErrorSuccess);
+    EXPECT_EQ(size, 2u);
+    EXPECT_EQ(PlatRegQueryValue(key, "Nope", &type, data, &size), kErrorFileNotFound);
+    size = sizeof data;
+    EXPECT_EQ(PlatRegEnumValue(key, 3, name, &nameSize, &type, data, &size), kErrorNoMoreItems);
+#ifndef _WIN32
+    // The registry file's order.
+    const char* expected[] = {"Zeta", "alpha", ""};
+    for (uint32_t index = 0; index < 3; ++index) {
+        nameSize = sizeof name, size = sizeof data;
+        ASSERT_EQ(PlatRegEnumValue(key, index, name, &nameSize, &type, data, &size), 0);
+        EXPECT_STREQ(name, expected[index]);
+        EXPECT_EQ(nameSize, std::strlen(expected[index]));
+    }
+    nameSize = 4;  // "Zeta" needs 5 bytes
+    EXPECT_EQ(PlatRegEnumValue(key, 0, name, &nameSize, &type, data, &size), kErrorMoreData);
+    EXPECT_EQ(PlatRegEnumValue(key, 1, nullptr, &nameSize, &type, data, &size),
+              kErrorInvalidParameter);
+    EXPECT_EQ(PlatRegQueryValue(nullptr, "", &type, data, &size), 6);
+#endif
+    PlatRegCloseKey(key);
+}
+
+#ifndef _WIN32
+TEST(RegistryCalls, NoRegistryFileNoKeys) {
+    for (const char* variable : {static_cast<const char*>(nullptr), "", "/nonexistent/m.reg"}) {
+        RegistryVariable scoped(variable);
+        RegKey key = nullptr;
+        EXPECT_EQ(PlatRegOpenMachineKey("SOFTWARE", &key), kErrorFileNotFound);
+        EXPECT_EQ(key, nullptr);
+    }
 }
 #endif
 

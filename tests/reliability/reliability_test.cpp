@@ -1,14 +1,54 @@
-#include "reliability/operations.h"
+// Every export through one table of calls: with each of its allocations
+// failing in turn it ends in its documented failure or as the clean run, and
+// (asan preset) leaks nothing; on several threads at once each thread gets the
+// results of a lone run (the tsan preset runs that under ThreadSanitizer).
+#include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdio>
 #include <cstdlib>
+#include <functional>
+#include <ostream>
+#include <string>
+#include <thread>
+#include <vector>
 
 #include "bitmap/picture_fixtures.h"
+#include "brioutil.h"
 #include "platform/platform.h"
 #include "test_support.h"
 #include "topic/topic_support.h"
 
 namespace brio::test {
+// Allocations of operator new the failure hook failed on this thread
+// (new_hook.cpp): a sweep that makes none never reached a throwing path.
+long ThrownAllocations();
 namespace {
+
+// What an export gave: its status and its output (text, file or clipboard).
+struct Result {
+    int32_t status;
+    std::string out;
+    bool operator==(const Result& o) const { return status == o.status && out == o.out; }
+};
+inline std::ostream& operator<<(std::ostream& os, const Result& r) {
+    return os << r.status << " '" << r.out.substr(0, 80) << "'";
+}
+
+struct Operation {
+    std::string name;
+    // Writes to `file` if it writes at all; `k`: the allocation the sweep
+    // fails, for a run that first prepares its input unhindered.
+    std::function<Result(const std::string& file, long k)> run;
+    int32_t ok;                  // the clean run's status
+    std::string cleanHas;        // a part of the clean run's output
+    std::vector<Result> failed;  // what a run with a failed allocation may give instead
+    bool throwing = false;       // some of its allocations are operator new's
+    bool clipboard = false;      // uses the process's one clipboard
+    std::function<void()> setup = [] {};
+    // Also fine after a failed allocation, given the clean result.
+    std::function<bool(const Result& got, const Result& clean)> partial = nullptr;
+};
 
 const char kTopic[] =
     "{\\rtf1\\ansi\\deff0{\\fonttbl{\\f0\\fswiss Arial;}{\\f1\\froman Times New Roman;}}"
@@ -218,8 +258,6 @@ Result Replace(const std::string&, long) {
     return {status, ReadFile(path) + std::to_string(dir.Entries().size())};
 }
 
-}  // namespace
-
 const std::vector<Operation>& Operations() {
     const int32_t kMemory = BRIO_ERR_NO_MEMORY;
     static const std::string form = ReadFile(CorpusDir("form/001.txt"));
@@ -269,4 +307,109 @@ const std::vector<Operation>& Operations() {
     return operations;
 }
 
+class OutOfMemorySweep : public ::testing::TestWithParam<size_t> {};
+
+// Runs the operation clean, then with allocation k failing for every k the
+// clean run made.
+TEST_P(OutOfMemorySweep, EndsInItsFailureOrAsTheCleanRun) {
+    const Operation& op = Operations()[GetParam()];
+    SCOPED_TRACE(op.name);
+    TempDir dir;
+    long thrown = ThrownAllocations();
+    FailAllocationAfter(0);
+    op.setup();
+    long before = AllocationCount();
+    Result clean = op.run(dir.File("clean"), 0);
+    long total = AllocationCount() - before;
+    EXPECT_EQ(clean.status, op.ok);
+    EXPECT_NE(clean.out.find(op.cleanHas), std::string::npos) << clean;
+    EXPECT_FALSE(clean.out.empty());
+    for (long k = 1; k <= total; ++k) {
+        SCOPED_TRACE("allocation " + std::to_string(k) + " of " + std::to_string(total));
+        op.setup();
+        long start = AllocationCount();
+        FailAllocationAfter(k);
+        Result got = op.run(dir.File(std::to_string(k)), k);
+        FailAllocationAfter(0);
+        EXPECT_GE(AllocationCount() - start, k);  // deterministic up to the failure
+        if (got == clean || (op.partial && op.partial(got, clean))) continue;
+        EXPECT_TRUE(std::find(op.failed.begin(), op.failed.end(), got) != op.failed.end()) << got;
+    }
+    thrown = ThrownAllocations() - thrown;
+    std::printf("[ sweep    ] %ld allocations, %ld by operator new\n", total, thrown);
+    EXPECT_GT(total, 0);
+    EXPECT_TRUE(!op.throwing || thrown > 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Exports, OutOfMemorySweep,
+                         ::testing::Range(size_t{0}, Operations().size()));
+
+// Exports that allocate nothing still run in the guard and give their result.
+TEST(OutOfMemory, AllocationFreeExports) {
+    long before = AllocationCount();
+    uint32_t length = 0;
+    int32_t status = -7;
+    EXPECT_EQ(CadenceDLL(), 0);
+    EXPECT_NE(TopicNew(&length, &status), nullptr);
+    EXPECT_EQ(length, 577u);
+    EXPECT_EQ(status, 0);
+    EXPECT_EQ(AllocationCount(), before);
+}
+
+// The clipboard is one for all: a busy clipboard fails a call, which is
+// tried again. Every thread puts the same bitmap on it.
+std::string WriteSharedPicture(const std::string& file) {
+    int32_t written = -1;
+    for (int attempt = 0; attempt < 10000 && written != 0; ++attempt) {
+        HotspotFile* s = nullptr;
+        if (HotspotGetDIBBitmap(CorpusDir("bmp/011.bmp").c_str()) == 0)
+            s = FileSetBitmap(file.c_str());
+        if (!s) {
+            std::this_thread::yield();
+            continue;
+        }
+        FileSetHotspot(s, 1, 5, 2, 9, 0, "topic_a");
+        written = FileWriteHotspots(s);
+        FileCleanup(s);
+    }
+    return std::to_string(written) + ReadFile(file);
+}
+
+// Everything one thread's calls give, as one text. File names differ by
+// thread only in a tag of the same length.
+std::string RunAll(const TempDir& dir, const std::string& tag) {
+    std::string log = std::to_string(CadenceDLL());
+    const std::vector<Operation>& operations = Operations();
+    for (size_t i = 0; i < operations.size(); ++i) {
+        if (operations[i].clipboard) continue;
+        Result got = operations[i].run(dir.File(tag + "-" + std::to_string(i)), 0);
+        log += operations[i].name + ": " + std::to_string(got.status) + " " + got.out + "\n";
+    }
+    // The allocation hook is the thread's own: a sweep here is not thrown
+    // off by the other threads' allocations.
+    for (long k = 1; k <= 3; ++k) {
+        FailAllocationAfter(k);
+        int32_t status = -7;
+        int32_t found =
+            TopicFindText("{\\rtf1 the glossary window\\par}", "GLOSSARY window", &status);
+        FailAllocationAfter(0);
+        log += std::to_string(found) + "/" + std::to_string(status) + "\n";
+    }
+    return log + WriteSharedPicture(dir.File(tag + ".shg"));
+}
+
+TEST(Threads, EveryExportFamilyRunsOnSeveralThreadsAtOnce) {
+    TempDir dir;
+    std::string reference = RunAll(dir, "t0");
+    ASSERT_NE(reference.find("print_topic"), std::string::npos);
+    constexpr int kThreads = 4;
+    std::vector<std::string> got(kThreads);
+    std::vector<std::thread> threads;
+    for (int i = 0; i < kThreads; ++i)
+        threads.emplace_back([&, i] { got[i] = RunAll(dir, "t" + std::to_string(i + 1)); });
+    for (auto& t : threads) t.join();
+    for (int i = 0; i < kThreads; ++i) EXPECT_EQ(got[i], reference) << "thread " << i + 1;
+}
+
+}  // namespace
 }  // namespace brio::test
