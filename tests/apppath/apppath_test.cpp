@@ -26,24 +26,6 @@ inline std::string Sz(const std::string& text) {
     return text + std::string(1, '\0');
 }
 
-#ifndef _WIN32
-// Points BRIOUTIL_REGISTRY at a file, or removes it (null), until destroyed.
-class RegistryVariable {
-  public:
-    explicit RegistryVariable(const char* value) : hadOld_(std::getenv(kName) != nullptr) {
-        if (hadOld_) old_ = std::getenv(kName);
-        Set(value);
-    }
-    ~RegistryVariable() { Set(hadOld_ ? old_.c_str() : nullptr); }
-    static void Set(const char* value) { value ? setenv(kName, value, 1) : unsetenv(kName); }
-
-  private:
-    static constexpr const char* kName = "BRIOUTIL_REGISTRY";
-    bool hadOld_;
-    std::string old_;
-};
-#endif
-
 class AppPathsRegistry {
   public:
 #ifdef _WIN32
@@ -55,6 +37,13 @@ class AppPathsRegistry {
         for (const std::string& key : created_) ::RegDeleteKeyA(HKEY_LOCAL_MACHINE, key.c_str());
     }
 #else
+    // No registry until Install, and none after.
+    AppPathsRegistry() {
+        unsetenv("BRIOUTIL_REGISTRY");
+    }
+    ~AppPathsRegistry() {
+        unsetenv("BRIOUTIL_REGISTRY");
+    }
     std::string Name(const std::string& app) const {
         return "BrioutilTest-" + app;
     }
@@ -94,13 +83,12 @@ class AppPathsRegistry {
 #else
         std::string file = dir_.File("registry.reg");
         if (!WriteFile(file, text)) return "cannot write " + file;
-        RegistryVariable::Set(file.c_str());
+        setenv("BRIOUTIL_REGISTRY", file.c_str(), 1);
         return "";
     }
 
   private:
     TempDir dir_;
-    RegistryVariable variable_{nullptr};  // no registry until Install
 #endif
 };
 
@@ -288,7 +276,8 @@ TEST(RegistryCalls, OpenQueryAndEnumerationCodes) {
 #ifndef _WIN32
 TEST(RegistryCalls, NoRegistryFileNoKeys) {
     for (const char* variable : {static_cast<const char*>(nullptr), "", "/nonexistent/m.reg"}) {
-        RegistryVariable scoped(variable);
+        AppPathsRegistry none;
+        if (variable) setenv("BRIOUTIL_REGISTRY", variable, 1);
         RegKey key = nullptr;
         EXPECT_EQ(PlatRegOpenMachineKey("SOFTWARE", &key), kErrorFileNotFound);
         EXPECT_EQ(key, nullptr);
