@@ -99,7 +99,8 @@ class AppPathTest : public ::testing::Test {
   protected:
     void SetUp() override {
         // The folder is listed before the program: still the program.
-        ASSERT_EQ(reg.Install(R"([Editor.exe]
+        ASSERT_EQ(
+            reg.Install(R"([Editor.exe]
 "Path"="C:\\Program Files\\Editor"
 @="C:\\Program Files\\Editor\\editor.exe"
 [Viewer.exe]
@@ -112,12 +113,10 @@ class AppPathTest : public ::testing::Test {
 @=dword:12345678
 [Longest.exe]
 @=")" + std::string(511, 'l') +
-                              "\"\n[OneOver.exe]\n@=\"" + std::string(512, 'o') +
-                              "\"\n[LongName.exe]\n\"" + std::string(600, 'v') +
-                              "\"=\"F:\\\\named.exe\"\n[\xC9"
-                              "diteur.exe]\n@=\"G:\\\\\xE9"
-                              "diteur.exe\"\n"),
-                  "");
+                        "\"\n[OneOver.exe]\n@=\"" + std::string(512, 'o') +
+                        "\"\n[LongName.exe]\n\"" + std::string(600, 'v') +
+                        "\"=\"F:\\\\named.exe\"\n[\311diteur.exe]\n@=\"G:\\\\\351diteur.exe\"\n"),
+            "");
     }
 
     AppPathsRegistry reg;
@@ -139,12 +138,7 @@ TEST_F(AppPathTest, LooksUpTheDefaultValueOrElseTheFirstOneInOneBuffer) {
         {reg.Name("OneOver.exe"), kErrorMoreData, "", 513},  // and the buffer emptied
         {reg.Name("Number.exe"), 0, "\x78\x56\x34\x12", 4},
         {reg.Name("LongName.exe"), 0, Sz(R"(F:\named.exe)"), 13},
-        {reg.Name("\xE9"
-                  "DITEUR.EXE"),
-         0,
-         Sz("G:\\\xE9"
-            "diteur.exe"),
-         15},
+        {reg.Name("\351DITEUR.EXE"), 0, Sz("G:\\\351diteur.exe"), 15},  // \351: e acute
     };
     const char* buffer = nullptr;
     for (const auto& c : cases) {

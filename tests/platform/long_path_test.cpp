@@ -2,7 +2,6 @@
 // characters of a classic Windows path.
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -41,14 +40,9 @@ void RemoveFolder(const std::string& path) {
 #endif
 
 std::string ReadThrough(const std::string& path) {
-    std::string bytes;
-    if (FILE* f = brio::PlatFileOpen(path.c_str(), "rb")) {
-        char buffer[256];
-        size_t n;
-        while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0) bytes.append(buffer, n);
-        std::fclose(f);
-    }
-    return bytes;
+    brio::UniqueFile in(brio::PlatFileOpen(path.c_str(), "rb"));
+    std::string bytes(in ? static_cast<size_t>(brio::FileLength(in.get())) : 0, '\0');
+    return in && brio::ReadAt(in.get(), 0, &bytes[0], bytes.size()) ? bytes : "<unread>";
 }
 
 // Only a commit replaces the file, in a shallow folder as deep in folders.
