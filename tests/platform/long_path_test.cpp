@@ -2,42 +2,26 @@
 // characters of a classic Windows path.
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <string>
 #include <vector>
-
-#ifdef _WIN32
-#define WIN32_LEAN_AND_MEAN
-#include <windows.h>
-#else
-#include <sys/stat.h>
-#include <unistd.h>
-#endif
 
 #include "platform/platform.h"
 #include "test_support.h"
 
 namespace {
 
+// A folder's name as the system takes it: on Windows in the long form, which
+// may pass 260 characters.
+std::filesystem::path Native(const std::string& path) {
 #ifdef _WIN32
-std::wstring LongWide(const std::string& path) {
     std::wstring wide = L"\\\\?\\";
     for (char c : path) wide += c == '/' ? L'\\' : static_cast<wchar_t>(c);
     return wide;
-}
-bool MakeFolder(const std::string& path) {
-    return ::CreateDirectoryW(LongWide(path).c_str(), nullptr) != 0;
-}
-void RemoveFolder(const std::string& path) {
-    ::RemoveDirectoryW(LongWide(path).c_str());
-}
 #else
-bool MakeFolder(const std::string& path) {
-    return ::mkdir(path.c_str(), 0755) == 0;
-}
-void RemoveFolder(const std::string& path) {
-    ::rmdir(path.c_str());
-}
+    return path;
 #endif
+}
 
 std::string ReadThrough(const std::string& path) {
     brio::UniqueFile in(brio::PlatFileOpen(path.c_str(), "rb"));
@@ -51,7 +35,7 @@ TEST(PlatformFiles, AtomicFileReplacesOnlyOnCommitAlsoPastTheClassicPathLimit) {
     std::vector<std::string> folders = {dir.Path()};
     while (folders.back().size() < 320) {
         folders.push_back(folders.back() + "/" + std::string(40, 'd'));
-        ASSERT_TRUE(MakeFolder(folders.back())) << folders.back();
+        ASSERT_TRUE(std::filesystem::create_directory(Native(folders.back()))) << folders.back();
     }
     for (const std::string& folder : {folders.front(), folders.back()}) {
         std::string target = folder + "/out.txt";
@@ -69,7 +53,7 @@ TEST(PlatformFiles, AtomicFileReplacesOnlyOnCommitAlsoPastTheClassicPathLimit) {
     EXPECT_FALSE(nowhere.Open(dir.File("missing/out.txt").c_str()));
     EXPECT_FALSE(nowhere.Commit());
     EXPECT_TRUE(brio::PlatRemoveFile((folders.back() + "/out.txt").c_str()));
-    for (size_t i = folders.size() - 1; i > 0; --i) RemoveFolder(folders[i]);
+    for (size_t i = folders.size() - 1; i > 0; --i) std::filesystem::remove(Native(folders[i]));
 }
 
 }  // namespace
