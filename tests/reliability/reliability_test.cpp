@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstdio>
 #include <cstdlib>
 #include <functional>
@@ -357,10 +358,15 @@ std::string WriteSharedPicture(const std::string& file) {
         written = FileWriteHotspots(s);
         FileCleanup(s);
     }
-    std::string log = std::to_string(written) + ReadFile(file);
-    intptr_t h = 0;  // and the hotspots of a picture, each thread's own
+    return std::to_string(written) + ReadFile(file);
+}
+
+// The hotspots of a picture, walked by each thread on a handle of its own.
+std::string WalkHotspots() {
+    intptr_t h = 0;
     for (int attempt = 0; attempt < 10000 && !h; ++attempt)
         h = FileGetBitmap(CorpusDir("bitmap-group/025.bin").c_str(), 0);
+    std::string log;
     for (const Hotspot& spot : Drain(h)) log += "\n" + spot.binding;
     return log;
 }
@@ -384,14 +390,20 @@ std::string RunAll(const TempDir& dir, const std::string& tag) {
 TEST(Threads, EveryExportFamilyRunsOnSeveralThreadsAtOnce) {
     TempDir dir;
     // File names differ by thread only in a tag of the same length.
-    std::string reference = RunAll(dir, "t0");
+    std::string reference = RunAll(dir, "t0") + WalkHotspots();
     ASSERT_NE(reference.find("print_topic"), std::string::npos);
     ASSERT_NE(reference.find("\nHID_POP_CLOSE_BUTTON\n"), std::string::npos);
     constexpr int kThreads = 4;
     std::vector<std::string> got(kThreads);
     std::vector<std::thread> threads;
+    std::atomic<int> done{0};
     for (int i = 0; i < kThreads; ++i)
-        threads.emplace_back([&, i] { got[i] = RunAll(dir, "t" + std::to_string(i + 1)); });
+        threads.emplace_back([&, i] {
+            got[i] = RunAll(dir, "t" + std::to_string(i + 1));
+            // Another picture on the clipboard only once no thread writes one.
+            for (++done; done < kThreads;) std::this_thread::yield();
+            got[i] += WalkHotspots();
+        });
     for (auto& t : threads) t.join();
     for (int i = 0; i < kThreads; ++i) EXPECT_EQ(got[i], reference) << "thread " << i + 1;
 }
