@@ -110,26 +110,6 @@ TEST(PlatformText, FormatterConversionsAndBound) {
     EXPECT_EQ(Format("#{%s}", longText.c_str()).size(), 3003u);  // the unbounded form keeps all
 }
 
-TEST(PlatformFiles, AtomicFileReplacesOnlyOnCommit) {
-    brio::test::TempDir dir;
-    std::string target = dir.File("out.txt");
-    ASSERT_TRUE(brio::test::WriteFile(target, "old content"));
-    // Not committed: the old file stays, the temporary file goes.
-    for (bool commit : {false, true}) {
-        {
-            AtomicFile file;
-            ASSERT_TRUE(file.Open(target.c_str()));
-            EXPECT_TRUE(file.Write("new\r\ncontent", 12));
-            EXPECT_TRUE(!commit || file.Commit());
-        }
-        EXPECT_EQ(brio::test::ReadFile(target), commit ? "new\r\ncontent" : "old content");
-        EXPECT_EQ(dir.Entries(), std::vector<std::string>{"out.txt"});
-    }
-    AtomicFile nowhere;
-    EXPECT_FALSE(nowhere.Open(dir.File("missing/out.txt").c_str()));
-    EXPECT_FALSE(nowhere.Commit());
-}
-
 TEST(PlatformFiles, ReadAtTakesExactCountsFromTheStart) {
     brio::test::TempDir dir;
     std::string path = dir.File("data.bin");

@@ -1,17 +1,19 @@
-// The .reg file reader of the portable registry, and the registry calls'
-// Win32 codes: against the real registry on Windows, a .reg file elsewhere.
+// The .reg file reader under the portable registry.
 #include <gtest/gtest.h>
 
 #include <cstring>
 #include <string>
 #include <vector>
 
-#include "apppath/app_paths_registry.h"
 #include "platform/platform.h"
 #include "platform/regfile.h"
 
 namespace brio::test {
 namespace {
+
+std::string Sz(const std::string& text) {
+    return text + '\0';
+}
 
 // A UTF-16LE file with its byte-order mark, as the registry editor exports.
 std::string Utf16File(const std::u16string& text) {
@@ -125,83 +127,6 @@ TEST(RegFile, HeadersParentsAndDeletedTrees) {
     EXPECT_NE(file.FindKey("HKLM\\SOFTWARE\\Gonest"), nullptr);
     EXPECT_TRUE(RegNamesEqual("\x9A\xFF\xE9", "\x8A\x9F\xC9"));  // š ÿ é against Š Ÿ É
 }
-
-// The registry calls' Win32 codes, on keys of the registry this build uses.
-TEST(RegistryCalls, OpenQueryAndEnumerationCodes) {
-    AppPathsRegistry reg;
-    ASSERT_EQ(reg.Install({{reg.Name("App.exe"),
-                            {StringValue("Zeta", "z"), StringValue("", "C:\\app.exe")}}}),
-              "");
-    const std::string path = kAppPathsKey + reg.Name("App.exe");
-    const std::pair<std::string, int32_t> opens[] = {
-        {kAppPathsKey + reg.Name("APP.EXE") + "\\", kErrorSuccess},
-        {std::string(kAppPathsKey) + "\\" + reg.Name("App.exe"), kErrorSuccess},
-        {"", kErrorSuccess},
-        {kAppPathsKey + reg.Name("Missing.exe"), kErrorFileNotFound},
-        {path + "\\Sub", kErrorFileNotFound},
-        {"\\" + path, 161},
-    };
-    for (const auto& [name, rc] : opens) {
-        RegKey key = nullptr;
-        EXPECT_EQ(PlatRegOpenMachineKey(name.c_str(), &key), rc) << name;
-        EXPECT_EQ(key != nullptr, rc == kErrorSuccess) << name;
-        if (key) PlatRegCloseKey(key);
-    }
-    RegKey key = nullptr;
-    ASSERT_EQ(PlatRegOpenMachineKey(path.c_str(), &key), kErrorSuccess);
-    unsigned char data[64];
-    char name[64];
-    uint32_t type = 0, size = sizeof data, nameSize = sizeof name;
-    EXPECT_EQ(PlatRegQueryValue(key, "", &type, data, &size), kErrorSuccess);
-    EXPECT_EQ(type, kRegSz);
-    EXPECT_EQ(std::string(reinterpret_cast<char*>(data), size), Sz("C:\\app.exe"));
-    // Too small a buffer: the size needed, the buffer untouched.
-    std::memset(data, 0xBD, sizeof data);
-    size = 10;
-    EXPECT_EQ(PlatRegQueryValue(key, nullptr, &type, data, &size), kErrorMoreData);
-    EXPECT_EQ(size, 11u);
-    EXPECT_EQ(data[0], 0xBD);
-    EXPECT_EQ(PlatRegQueryValue(key, "zeta", &type, nullptr, &size), kErrorSuccess);
-    EXPECT_EQ(size, 2u);
-    EXPECT_EQ(PlatRegQueryValue(key, "Nope", &type, data, &size), kErrorFileNotFound);
-    size = sizeof data;
-    EXPECT_EQ(PlatRegEnumValue(key, 2, name, &nameSize, &type, data, &size), kErrorNoMoreItems);
-    PlatRegCloseKey(key);
-}
-
-#ifndef _WIN32
-// What only the registry file has: its order, its absence.
-TEST(RegistryFile, EnumerationFollowsTheFile) {
-    for (const char* variable : {static_cast<const char*>(nullptr), "", "/nonexistent/m.reg"}) {
-        RegistryVariable scoped(variable);
-        RegKey key = nullptr;
-        EXPECT_EQ(PlatRegOpenMachineKey("SOFTWARE", &key), kErrorFileNotFound);
-        EXPECT_EQ(key, nullptr);
-    }
-    TempDir dir;
-    std::string path = dir.File("machine.reg");
-    RegistryVariable variable(path.c_str());
-    ASSERT_TRUE(WriteFile(path, "REGEDIT4\n[HKLM\\K]\n\"Zeta\"=\"z\"\n\"alpha\"=\"a\"\n@=\"d\"\n"));
-    RegKey key = nullptr;
-    ASSERT_EQ(PlatRegOpenMachineKey("K", &key), kErrorSuccess);
-    char name[16];
-    unsigned char data[16];
-    uint32_t nameSize = sizeof name, type = 0, size = sizeof data;
-    const char* expected[] = {"Zeta", "alpha", ""};
-    for (uint32_t index = 0; index < 3; ++index) {
-        nameSize = sizeof name, size = sizeof data;
-        ASSERT_EQ(PlatRegEnumValue(key, index, name, &nameSize, &type, data, &size), 0);
-        EXPECT_STREQ(name, expected[index]);
-        EXPECT_EQ(nameSize, std::strlen(expected[index]));
-    }
-    nameSize = 4;  // "Zeta" needs 5 bytes
-    EXPECT_EQ(PlatRegEnumValue(key, 0, name, &nameSize, &type, data, &size), kErrorMoreData);
-    EXPECT_EQ(PlatRegEnumValue(key, 1, nullptr, &nameSize, &type, data, &size),
-              kErrorInvalidParameter);
-    EXPECT_EQ(PlatRegQueryValue(nullptr, "", &type, data, &size), 6);
-    PlatRegCloseKey(key);
-}
-#endif
 
 }  // namespace
 }  // namespace brio::test

@@ -14,7 +14,6 @@
 #include <string>
 #include <vector>
 
-#include "brioutil.h"
 #include "platform/platform.h"
 #include "test_support.h"
 
@@ -51,8 +50,9 @@ int InChild(const std::function<int()>& body, bool drop = false) {
 }
 
 // Links lead to the file they name; a file with other hard links is
-// written in place, by AtomicFile and by PlatReplaceFile alike.
-TEST(FileReplacement, LinksAndHardLinksStay) {
+// written in place, by AtomicFile and by PlatReplaceFile alike; the file
+// keeps its mode and owner.
+TEST(FileReplacement, LinksHardLinksModeAndOwnerStay) {
     for (bool finished : {false, true}) {
         SCOPED_TRACE(finished ? "PlatReplaceFile" : "AtomicFile");
         TempDir dir;
@@ -62,6 +62,9 @@ TEST(FileReplacement, LinksAndHardLinksStay) {
         ASSERT_EQ(::symlink("tgt.txt", dir.File("link.txt").c_str()), 0);
         ASSERT_EQ(::symlink("link.txt", dir.File("chain.txt").c_str()), 0);
         ASSERT_EQ(::symlink(dir.File("new.txt").c_str(), dir.File("dangling.txt").c_str()), 0);
+        ASSERT_EQ(::chmod(dir.File("tgt.txt").c_str(), 0640), 0);
+        bool root = ::geteuid() == 0;
+        ASSERT_TRUE(!root || ::chown(dir.File("tgt.txt").c_str(), 1234, 5678) == 0);
         ino_t inode = Lstat(dir.File("a.txt")).st_ino;
         struct Case {
             const char* written;
@@ -79,27 +82,28 @@ TEST(FileReplacement, LinksAndHardLinksStay) {
             }
             EXPECT_EQ(ReadFile(dir.File(c.file)), c.written);
         }
+        struct stat info = Lstat(dir.File("tgt.txt"));
+        EXPECT_EQ(info.st_mode & 07777, 0640u);
+        EXPECT_TRUE(!root || (info.st_uid == 1234u && info.st_gid == 5678u));
         EXPECT_TRUE(S_ISLNK(Lstat(dir.File("chain.txt")).st_mode));
         EXPECT_TRUE(S_ISLNK(Lstat(dir.File("link.txt")).st_mode));
         EXPECT_EQ(Lstat(dir.File("a.txt")).st_ino, inode);
         EXPECT_EQ(dir.Entries(), (Names{"a.txt", "b.txt", "chain.txt", "dangling.txt", "link.txt",
                                         "new.txt", "tgt.txt"}));
+        {
+            AtomicFile file;  // abandoned in place: the old bytes come back
+            ASSERT_TRUE(file.Open(dir.File("a.txt").c_str()));
+            EXPECT_TRUE(file.InPlace());
+            file.Write("half", 4);
+        }
+        EXPECT_EQ(ReadFile(dir.File("b.txt")), "a.txt");
+        EXPECT_EQ(dir.Entries().size(), 7u);
     }
 }
 
 // A link planted where the temporary file would go is never written through.
 TEST(FileReplacement, LinkAtTheTemporaryNameIsNotFollowed) {
     TempDir dir;
-    ASSERT_TRUE(WriteFile(dir.File("out.rtf"), "old"));
-    // A dangling link at the name an unseeded rand() gives first.
-    ASSERT_EQ(::symlink(dir.File("elsewhere").c_str(), dir.File("out.rtf.17767.0.tmp").c_str()), 0);
-    char keywords[] = "";
-    ASSERT_EQ(TopicEmitRtfFile("{\\rtf1 Hi\\par}", "ctx", "", "", keywords, "",
-                               dir.File("out.rtf").c_str(), 0),
-              0);
-    EXPECT_EQ(::access(dir.File("elsewhere").c_str(), F_OK), -1);
-    EXPECT_TRUE(S_ISREG(Lstat(dir.File("out.rtf")).st_mode));
-    EXPECT_NE(ReadFile(dir.File("out.rtf")).find("Hi"), std::string::npos);
     PlatCreate result = PlatCreate::Created;
     ASSERT_EQ(::symlink(dir.File("made").c_str(), dir.File("planted").c_str()), 0);
     EXPECT_EQ(PlatCreateExclusive(dir.File("planted"), &result), nullptr);
@@ -107,24 +111,11 @@ TEST(FileReplacement, LinkAtTheTemporaryNameIsNotFollowed) {
     EXPECT_EQ(::access(dir.File("made").c_str(), F_OK), -1);
     // The temporary file is its owner's alone until it is complete.
     AtomicFile open;
+    ASSERT_TRUE(WriteFile(dir.File("out.rtf"), "old"));
     ASSERT_TRUE(open.Open(dir.File("out.rtf").c_str()));
     struct stat info;
     ASSERT_EQ(::fstat(::fileno(open.Stream()), &info), 0);
     EXPECT_EQ(info.st_mode & 0777, 0600u);
-}
-
-TEST(FileReplacement, AbandonedInPlaceWritePutsTheOldBytesBack) {
-    TempDir dir;
-    ASSERT_TRUE(WriteFile(dir.File("a.txt"), "old"));
-    ASSERT_EQ(::link(dir.File("a.txt").c_str(), dir.File("b.txt").c_str()), 0);
-    {
-        AtomicFile file;
-        ASSERT_TRUE(file.Open(dir.File("a.txt").c_str()));
-        EXPECT_TRUE(file.InPlace());
-        file.Write("half", 4);
-    }
-    EXPECT_EQ(ReadFile(dir.File("b.txt")), "old");
-    EXPECT_EQ(dir.Entries(), (Names{"a.txt", "b.txt"}));
 }
 
 TEST(FileReplacement, PipeAndDeviceStayWhatTheyAre) {
@@ -145,24 +136,6 @@ TEST(FileReplacement, PipeAndDeviceStayWhatTheyAre) {
         EXPECT_TRUE(S_ISCHR(Lstat(device).st_mode));
     }
     EXPECT_EQ(dir.Entries().size(), ::access(device.c_str(), F_OK) == 0 ? 2u : 1u);
-}
-
-TEST(FileReplacement, ModeAndOwnerAreKept) {
-    TempDir dir;
-    std::string path = dir.File("kept.txt");
-    ASSERT_TRUE(WriteFile(path, "old"));
-    ASSERT_EQ(::chmod(path.c_str(), 0640), 0);
-    bool root = ::geteuid() == 0;
-    if (root) {
-        ASSERT_EQ(::chown(path.c_str(), 1234, 5678), 0);
-    }
-    ASSERT_TRUE(WriteThrough(path, "new"));
-    struct stat info = Lstat(path);
-    EXPECT_EQ(info.st_mode & 07777, 0640u);
-    if (root) {
-        EXPECT_EQ(info.st_uid, 1234u);
-        EXPECT_EQ(info.st_gid, 5678u);
-    }
 }
 
 // A folder that takes no new file: its writable file is written in place.

@@ -4,19 +4,17 @@
 #include <new>
 
 #include "platform/platform.h"
-#include "reliability/new_hook.h"
 
-namespace {
-thread_local long tThrown = 0;
-}  // namespace
-
-long brio::test::ThrownAllocations() {
+namespace brio::test {
+thread_local long tThrown = 0;  // allocations failed this way on the thread
+long ThrownAllocations() {
     return tThrown;
 }
+}  // namespace brio::test
 
 void* operator new(std::size_t size) {
     if (brio::InsideExport() && brio::AllocationShouldFail()) {
-        ++tThrown;
+        ++brio::test::tThrown;
         throw std::bad_alloc();
     }
     if (void* block = std::malloc(size ? size : 1)) return block;

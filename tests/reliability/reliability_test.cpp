@@ -1,0 +1,412 @@
+// Every export through one table of calls: with each of its allocations
+// failing in turn it ends in its documented failure or as the clean run, and
+// (asan preset) leaks nothing; on several threads at once each thread gets the
+// results of a lone run (the tsan preset runs that under ThreadSanitizer).
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cstdio>
+#include <cstdlib>
+#include <functional>
+#include <ostream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "bitmap/picture_fixtures.h"
+#include "brioutil.h"
+#include "platform/platform.h"
+#include "test_support.h"
+#include "topic/topic_support.h"
+
+namespace brio::test {
+// Allocations of operator new the failure hook failed on this thread
+// (new_hook.cpp): a sweep that makes none never reached a throwing path.
+long ThrownAllocations();
+namespace {
+
+// What an export gave: its status and its output (text, file or clipboard).
+struct Result {
+    int32_t status;
+    std::string out;
+    bool operator==(const Result& o) const { return status == o.status && out == o.out; }
+};
+inline std::ostream& operator<<(std::ostream& os, const Result& r) {
+    return os << r.status << " '" << r.out.substr(0, 80) << "'";
+}
+
+void NoSetup() {}
+
+struct Operation {
+    std::string name;
+    // Writes to `file` if it writes at all; `k`: the allocation the sweep
+    // fails, for a run that first prepares its input unhindered.
+    std::function<Result(const std::string& file, long k)> run;
+    int32_t ok;                  // the clean run's status
+    std::string cleanHas;        // a part of the clean run's output
+    std::vector<Result> failed;  // what a run with a failed allocation may give instead
+    bool throwing = false;       // some of its allocations are operator new's
+    bool clipboard = false;      // uses the process's one clipboard
+    std::function<void()> setup = NoSetup;
+    // Also fine after a failed allocation, given the clean result.
+    std::function<bool(const Result& got, const Result& clean)> partial = nullptr;
+};
+
+const char kTopic[] =
+    "{\\rtf1\\ansi\\deff0{\\fonttbl{\\f0\\fswiss Arial;}{\\f1\\froman Times New Roman;}}"
+    "{\\colortbl;\\red0\\green0\\blue0;\\red0\\green128\\blue0;}"
+    "{\\stylesheet{\\s0 Normal;}{\\*\\cs10 \\additive Default Paragraph Font;}"
+    "{\\*\\cs99 \\additive\\uldb\\cf2 Autolink;}}\r\n"
+    "\\pard\\keepn\\plain\\f0\\fs24{\\b Printing a document}\\par\r\n"
+    "\\pard\\plain\\f1\\fs20 To print, open the {\\uldb File menu}{\\v menu_file} and choose "
+    "{\\b Print}. The printer setup dialog lets you pick a printer.\\par\r\n"
+    "See also {\\cs99\\uldb help}{\\v help_topic} and the {\\ul glossary}{\\v gloss} "
+    "window.\\par\r\n{\\field{\\*\\fldinst PAGE}{\\fldrslt 1}}\\{bmc picture.bmp\\}\\par\r\n}";
+
+std::string Text(const char* text, int32_t length) {
+    return text ? std::string(text, static_cast<size_t>(length)) : "<null>";
+}
+
+// Five terms, one a popup; each call's result goes to `results`.
+AutolinkDictionary* Dictionary(std::string* results) {
+    const char* terms[][4] = {{"print", "printing;printer setup", "print_topic", ""},
+                              {"File menu", "", "menu_file", ""},
+                              {"document", "documents", "doc", ""},
+                              {"glossary window", "window", "gloss_win", "popup"},
+                              {"dialog", "dialog box;dialogs", "dialogs", ""}};
+    AutolinkDictionary* d = nullptr;
+    for (const auto& t : terms) {
+        int32_t result = -7;
+        AutolinkDictionary* next =
+            AutolinkReference(d, t[0], t[1], t[2], 0, 0, "", *t[3] != 0, &result);
+        *results += std::to_string(result) + (!d || next == d ? "," : " new dictionary,");
+        d = next;
+    }
+    return d;
+}
+
+// kTopic linked with the dictionary, which is made with no allocation failing.
+Result Linked(const std::string&, long k) {
+    std::string results;
+    FailAllocationAfter(0);
+    AutolinkDictionary* d = Dictionary(&results);
+    int32_t length = -7, result = -7;
+    FailAllocationAfter(k);
+    char* text = Autolink(d, kTopic, "doc", "", 0, 0x008000, &length, &result);
+    Result got{result, result == 0 ? Text(text, length) : ""};  // not the text so far
+    FailAllocationAfter(0);
+    AutolinkDone(d);
+    return got;
+}
+
+// The clipboard block and the hotspots of a picture FileGetBitmap opened;
+// "" when it did not open.
+std::string OpenPicture(const std::string& path, bool clipboard = true) {
+    if (clipboard) BrioHostClipboardClear();
+    intptr_t h = FileGetBitmap(path.c_str(), 0);
+    if (!h) return "";
+    std::string picture = "opened " + (clipboard ? Str(Clipboard()) : "");
+    for (const Hotspot& s : Drain(h))
+        picture +=
+            "\n" + Format("%d,%d,%d,%d,%d:", s.top, s.bottom, s.left, s.right, s.kind) + s.binding;
+    return picture;
+}
+
+Operation Picture(const char* name) {
+    bool clipboard = std::string(name).find(".wmf") == std::string::npos;
+    return {std::string("FileGetBitmap ") + name,
+            [=](const std::string&, long) {
+                std::string picture = OpenPicture(CorpusDir(name), clipboard);
+                return Result{picture.empty(), picture};
+            },
+            0,
+            "opened",
+            {{1, ""}},
+            false,
+            clipboard};
+}
+
+// Hotspots of each kind on the clipboard's bitmap, written and read back.
+Result WritePicture(const std::string& file, long) {
+    HotspotFile* f = FileSetBitmap(file.c_str());
+    if (!f) return {BRIO_ERR_NO_MEMORY, "none"};
+    std::string sets = std::to_string(FileSetHotspot(f, 1, 5, 2, 9, 0, "topic_a"));
+    sets += std::to_string(FileSetHotspot(f, 0, 3, 0, 3, 1, "pop>win@other.hlp"));
+    sets += std::to_string(FileSetHotspot(f, 2, 4, 6, 8, 2, "ExecProgram(`x')"));
+    int32_t status = FileWriteHotspots(f);
+    sets += std::to_string(FileCleanup(f));
+    FailAllocationAfter(0);  // read back unhindered
+    return {status, sets + (status == 0 ? OpenPicture(file) : ReadFile(file))};
+}
+
+// The same picture with one hotspot missing, whose append failed.
+bool OneHotspotLess(const Result& got, const Result& clean) {
+    for (size_t at = clean.out.find('\n'); got.status == 0 && at != std::string::npos;) {
+        size_t end = clean.out.find('\n', at + 1);
+        if (got.out == clean.out.substr(0, at) + clean.out.substr(std::min(end, clean.out.size())))
+            return true;
+        at = end;
+    }
+    return false;
+}
+
+Result EditForm(const std::string& file, long) {
+    static const std::string source = ReadFile(CorpusDir("form/001.txt"));
+    WriteFile(file, source);
+    FormFile* form = FormOpen(file.c_str());
+    if (!form) return {BRIO_ERR_NO_MEMORY, ReadFile(file)};
+    const char* value = nullptr;
+    int32_t length = 0;
+    std::string calls =
+        std::to_string(FormGetProperty(form, "VB.Form", "Form1", "Caption", &value, &length));
+    std::string caption = Text(value, length);
+    calls += "," + std::to_string(FormSetProperty(form, "VB.Form", "Form1", "Caption", "New"));
+    calls += "," + std::to_string(FormSetProperty(form, "VB.Form", "Form1", "Added", "1"));
+    calls += "," + std::to_string(FormDeleteSection(form, "Menu", "x")) + "|" + caption;
+    int32_t status = FormClose(form);
+    return {status, status == 0 ? calls + "|" + ReadFile(file) : ReadFile(file)};  // kept whole
+}
+
+// A failed allocation made a form call fail; the file was written.
+bool FormCallFailed(const Result& got, const Result&) {
+    std::string calls = "," + got.out.substr(0, got.out.find('|')) + ",";
+    return got.status == 0 &&
+           calls.find("," + std::to_string(BRIO_ERR_NO_MEMORY) + ",") != std::string::npos;
+}
+
+Result EmitRtf(const std::string& file, long) {
+    char keywords[] = "print|printer|documents";
+    int32_t status = TopicEmitRtfFile(kTopic, "print_topic", "Printing", "Macro(1)", keywords,
+                                      "main:010", file.c_str(), 1);
+    return {status, ReadFile(file)};  // nothing half-written on failure
+}
+
+const std::string& Document() {
+    static const std::string document = ReadFile(CorpusDir("rtf/021.rtf"));
+    return document;
+}
+
+Result Import(const std::string&, long) {
+    Imported t = ImportTopic(Document());
+    if (t.status != 0) return {t.status, t.rtf == "<no handle>" ? t.rtf : ""};
+    return {0, t.rtf + "|" + Properties(t) + "|" + t.firstLine + "|" + std::to_string(t.count) +
+                   "|" + std::to_string(t.consumed)};
+}
+
+Result Find(const std::string&, long) {
+    int32_t status = -7;
+    int32_t found = TopicFindText(Document().c_str(), "go to MOVE number", &status);
+    return {status, "found " + std::to_string(found) + "."};
+}
+
+// One allocation failed: one call fails, and a later one makes the dictionary.
+Result Reference(const std::string&, long) {
+    std::string results;
+    AutolinkDictionary* d = Dictionary(&results);
+    Result got{0, results + (d ? "linked" : "none")};
+    AutolinkDone(d);
+    return got;
+}
+
+std::vector<Result> OneReferenceFailed() {
+    std::vector<Result> results;
+    for (int i = 0; i < 5; ++i) {
+        std::string calls;
+        for (int j = 0; j < 5; ++j)
+            calls += i == j ? std::to_string(BRIO_ERR_NO_MEMORY) + "," : "0,";
+        results.push_back({0, calls + "linked"});
+    }
+    return results;
+}
+
+Result Unlink(const std::string&, long k) {
+    std::string linked = Linked("", 0).out;
+    int32_t n = -7, r = -7;
+    FailAllocationAfter(k);
+    char* text = AutolinkRemove(linked.c_str(), &n, &r);
+    Result got{r, Text(text, n)};
+    std::free(text);
+    return got;
+}
+
+Result TakeBitmap(const std::string&, long) {
+    BrioHostClipboardClear();
+    int32_t status = HotspotGetDIBBitmap(CorpusDir("bmp/011.bmp").c_str());
+    return {status, Str(Clipboard())};
+}
+
+void PutBitmap() {
+    static const Bytes dib = TakeBitmap("", 0).status == 0 ? Clipboard() : Bytes{};
+    BrioHostClipboardSetDib(dib.data(), dib.size());
+}
+
+Result Placeholder(const std::string& file, long) {
+    TopicFile* topics = TopicOpenDummyFile(file.c_str());
+    if (!topics) return {BRIO_ERR_NO_MEMORY, ReadFile(file)};
+    char keywords[] = "start|begin";
+    // A failure shows at the close.
+    bool added = TopicDummy(topics, "intro", "Introduction", "", keywords, "", "Body", 1) == 0;
+    int32_t status = TopicCloseDummyFile(topics);
+    return {status, (added ? "" : "not added") + ReadFile(file)};
+}
+
+// An allocation the replacement can do without may fail unnoticed; any other
+// leaves the old file whole and nothing beside it.
+Result Replace(const std::string&, long) {
+    TempDir dir;
+    std::string path = dir.File("a-name-long-enough-to-be-allocated.txt");
+    WriteFile(path, "old");
+    int32_t status = BrioHostReplaceFile(path.c_str(), "new", 3);
+    return {status, ReadFile(path) + std::to_string(dir.Entries().size())};
+}
+
+Operation With(Operation op, std::function<void()> setup,
+               std::function<bool(const Result&, const Result&)> partial) {
+    op.setup = setup;
+    op.partial = partial;
+    return op;
+}
+
+const std::vector<Operation>& Operations() {
+    const int32_t kMem = BRIO_ERR_NO_MEMORY;
+    static const std::string form = ReadFile(CorpusDir("form/001.txt"));
+    static const std::vector<Operation> operations = {
+        {"TopicEmitRtfFile", EmitRtf, 0, "", {{kMem, ""}}, true},
+        {"TopicImportString", Import, 0, "", {{BRIO_ERR_NOT_FOUND, "<no handle>"}, {kMem, ""}}},
+        {"TopicFindText", Find, 0, "found 1.", {{kMem, "found 0."}}},
+        {"AutolinkReference", Reference, 0, "0,0,0,0,0,linked", OneReferenceFailed()},
+        {"Autolink", Linked, 0, "print_topic", {{kMem, ""}}, true},
+        {"AutolinkRemove", Unlink, -1, "", {{kMem, "<null>"}}},
+        Picture("bitmap-group/018.bin"),
+        Picture("bitmap-group/006.bin"),
+        Picture("bmp/011.bmp"),
+        Picture("wmf/001.wmf"),
+        {"HotspotGetDIBBitmap", TakeBitmap, 0, "", {{BRIO_ERR_READ, ""}}, false, true},
+        With({"FileWriteHotspots", WritePicture, 0, "", {{kMem, "none"}, {8, "0000"}}, true, true},
+             PutBitmap, OneHotspotLess),
+        With({"FormClose", EditForm, 0, "", {{kMem, form}, {BRIO_ERR_WRITE, form}}, true}, NoSetup,
+             FormCallFailed),
+        {"TopicCloseDummyFile", Placeholder, 0, "", {{kMem, ""}, {BRIO_ERR_WRITE, ""}}, true},
+        {"BrioHostReplaceFile", Replace, 0, "new1", {{kMem, "old1"}}},
+    };
+    return operations;
+}
+
+class OutOfMemorySweep : public ::testing::TestWithParam<size_t> {};
+
+// Runs the operation clean, then with allocation k failing for every k the
+// clean run made.
+TEST_P(OutOfMemorySweep, EndsInItsFailureOrAsTheCleanRun) {
+    const Operation& op = Operations()[GetParam()];
+    SCOPED_TRACE(op.name);
+    TempDir dir;
+    long thrown = ThrownAllocations();
+    FailAllocationAfter(0);
+    op.setup();
+    long before = AllocationCount();
+    Result clean = op.run(dir.File("clean"), 0);
+    long total = AllocationCount() - before;
+    EXPECT_EQ(clean.status, op.ok);
+    EXPECT_NE(clean.out.find(op.cleanHas), std::string::npos) << clean;
+    EXPECT_FALSE(clean.out.empty());
+    for (long k = 1; k <= total; ++k) {
+        SCOPED_TRACE("allocation " + std::to_string(k) + " of " + std::to_string(total));
+        op.setup();
+        long start = AllocationCount();
+        FailAllocationAfter(k);
+        Result got = op.run(dir.File(std::to_string(k)), k);
+        FailAllocationAfter(0);
+        EXPECT_GE(AllocationCount() - start, k);  // deterministic up to the failure
+        if (got == clean || (op.partial && op.partial(got, clean))) continue;
+        EXPECT_TRUE(std::find(op.failed.begin(), op.failed.end(), got) != op.failed.end()) << got;
+    }
+    thrown = ThrownAllocations() - thrown;
+    std::printf("[ sweep    ] %ld allocations, %ld by operator new\n", total, thrown);
+    EXPECT_GT(total, 0);
+    EXPECT_TRUE(!op.throwing || thrown > 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Exports, OutOfMemorySweep,
+                         ::testing::Range(size_t{0}, Operations().size()));
+
+// Exports that allocate nothing still run in the guard and give their result.
+TEST(OutOfMemory, AllocationFreeExports) {
+    long before = AllocationCount();
+    uint32_t length = 0;
+    int32_t status = -7;
+    EXPECT_EQ(CadenceDLL(), 0);
+    EXPECT_NE(TopicNew(&length, &status), nullptr);
+    EXPECT_EQ(length, 577u);
+    EXPECT_EQ(status, 0);
+    EXPECT_EQ(AllocationCount(), before);
+}
+
+// The clipboard is one for all: a busy clipboard fails a call, which is
+// tried again. Every thread puts the same bitmap on it.
+std::string WriteSharedPicture(const std::string& file) {
+    int32_t written = -1;
+    for (int attempt = 0; attempt < 10000 && written != 0; ++attempt) {
+        HotspotFile* s = nullptr;
+        if (HotspotGetDIBBitmap(CorpusDir("bmp/011.bmp").c_str()) == 0)
+            s = FileSetBitmap(file.c_str());
+        if (!s) {
+            std::this_thread::yield();
+            continue;
+        }
+        FileSetHotspot(s, 1, 5, 2, 9, 0, "topic_a");
+        written = FileWriteHotspots(s);
+        FileCleanup(s);
+    }
+    return std::to_string(written) + ReadFile(file);
+}
+
+// The hotspots of a picture, walked by each thread on a handle of its own.
+std::string WalkHotspots() {
+    intptr_t h = 0;
+    for (int attempt = 0; attempt < 10000 && !h; ++attempt)
+        h = FileGetBitmap(CorpusDir("bitmap-group/025.bin").c_str(), 0);
+    std::string log;
+    for (const Hotspot& spot : Drain(h)) log += "\n" + spot.binding;
+    return log;
+}
+
+// The allocation hook is the thread's own: a sweep is not thrown off by the
+// other threads' allocations.
+std::string RunAll(const TempDir& dir, const std::string& tag) {
+    std::string log = std::to_string(CadenceDLL());
+    const std::vector<Operation>& operations = Operations();
+    for (size_t i = 0; i < operations.size(); ++i) {
+        for (long k = 0; k <= 3 && !operations[i].clipboard; ++k) {
+            FailAllocationAfter(k);
+            Result got = operations[i].run(dir.File(tag + "-" + std::to_string(i * 4 + k)), k);
+            FailAllocationAfter(0);
+            log += operations[i].name + ": " + std::to_string(got.status) + " " + got.out + "\n";
+        }
+    }
+    return log + WriteSharedPicture(dir.File(tag + ".shg"));
+}
+
+TEST(Threads, EveryExportFamilyRunsOnSeveralThreadsAtOnce) {
+    TempDir dir;
+    // File names differ by thread only in a tag of the same length.
+    std::string reference = RunAll(dir, "t0") + WalkHotspots();
+    ASSERT_NE(reference.find("print_topic"), std::string::npos);
+    ASSERT_NE(reference.find("\nHID_POP_CLOSE_BUTTON\n"), std::string::npos);
+    constexpr int kThreads = 4;
+    std::vector<std::string> got(kThreads);
+    std::vector<std::thread> threads;
+    std::atomic<int> done{0};
+    for (int i = 0; i < kThreads; ++i)
+        threads.emplace_back([&, i] {
+            got[i] = RunAll(dir, "t" + std::to_string(i + 1));
+            // Another picture on the clipboard only once no thread writes one.
+            for (++done; done < kThreads;) std::this_thread::yield();
+            got[i] += WalkHotspots();
+        });
+    for (auto& t : threads) t.join();
+    for (int i = 0; i < kThreads; ++i) EXPECT_EQ(got[i], reference) << "thread " << i + 1;
+}
+
+}  // namespace
+}  // namespace brio::test
