@@ -1,17 +1,19 @@
-// Autolink and AutolinkRemove on generated texts, against a model of which words become links.
+// Autolink, AutolinkRemove and TopicFindText on generated texts, against a model of each.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cctype>
 #include <cstdio>
-#include <cstdlib>
 #include <random>
 #include <set>
 #include <string>
 #include <vector>
 
-#include "brioutil.h"
+#include "autolink/autolink_support.h"
 
 namespace {
+
+using namespace brio::test;
 
 std::vector<std::string> Split(const std::string& s) {
     std::vector<std::string> words(1);
@@ -28,6 +30,8 @@ const std::vector<std::string> kWords = Split(
     "ABCDEFGHIJKLMNOPQRSTUVWXYZ ABCDEFGHIJKLMNOPQRSTUVWXY abcdefghijklmnopffqzqyti "
     "abcdefghijklmnopcdloogkg");
 
+const std::string kUnderlines[] = {"uldb", "uld", "ulw", "strike"};
+
 struct Term {
     std::vector<std::string> words;
     std::string target;
@@ -43,9 +47,10 @@ struct Text {
     std::string rtf;
     std::vector<std::vector<Unit>> runs;          // the visible text, cut where a run ends
     std::vector<std::pair<size_t, size_t>> cuts;  // tokens that cut a link into pieces
+    std::string shown;                            // the text as a search reads it
 };
 
-struct Link {
+struct Match {
     size_t start, end;
     const Term* term;
 };
@@ -80,8 +85,9 @@ std::vector<Term> MakeTerms(std::mt19937& rnd, size_t n) {
 }
 
 // Words join letters and digits; other characters are words of their own; blanks separate.
-std::vector<Link> Model(const Text& text, const std::vector<Term>& terms) {
-    std::vector<Link> links;
+std::vector<Match> Model(const Text& text, const std::vector<Term>& terms, const std::string& topic,
+                         const std::string& popup) {
+    std::vector<Match> links;
     for (const std::vector<Unit>& run : text.runs) {
         std::vector<Unit> words;  // ch unused
         std::vector<std::string> spelled;
@@ -106,7 +112,7 @@ std::vector<Link> Model(const Text& text, const std::vector<Term>& terms) {
                                                     : Lower(spelled[i + k]) == Lower(t.words[k]));
                 if (same) best = &t;
             }
-            if (best && !best->excluded)
+            if (best && !best->excluded && best->target != (best->popup ? popup : topic))
                 links.push_back({words[i].start, words[i + best->words.size() - 1].end, best});
             i += best ? best->words.size() : 1;
         }
@@ -128,9 +134,11 @@ Text Generate(std::mt19937& rnd, const std::vector<Term>& terms) {
         std::snprintf(hex, sizeof hex, "\\'%02x", static_cast<unsigned char>(c));
         s += std::isalpha(c) && rnd() % 8 == 0 ? std::string(hex) : std::string(1, c);
         t.runs.back().push_back({c, start, s.size()});
+        t.shown += c;
     };
-    auto breakRun = [&](const std::string& token) {
+    auto breakRun = [&](const std::string& token, const std::string& shown) {
         s += token;
+        t.shown += shown;
         t.runs.emplace_back();
     };
     int depth = 0;
@@ -139,15 +147,18 @@ Text Generate(std::mt19937& rnd, const std::vector<Term>& terms) {
             rnd() % 2 ? kWords : terms[rnd() % terms.size()].words;
         std::string w = Cased(from[rnd() % from.size()], rnd);
         // Run ends: a paragraph, a brace, a hot spot, a footnote, hidden text, a control symbol.
-        const std::string ends[] = {"\\par ", "{\\uldb " + w + "}{\\v X}", "{\\footnote " + w + "}",
-                                    "{\\v " + w + "}", "\\~"};
+        const std::string ends[] = {"\\par ", "{\\" + kUnderlines[rnd() % 4] + " " + w + "}{\\v X}",
+                                    "{\\footnote " + w + "}", "{\\v " + w + "}", "\\~"};
+        const std::string shown[] = {"\n", w, "", "", " "};
         size_t pick = rnd() % 12;
         if (pick < 5) {
-            breakRun(ends[pick]);
-        } else if (pick == 5) {
-            breakRun(depth < 3 ? (++depth, "{\\b ") : "\\~");
-        } else if (pick == 6) {
-            breakRun(depth > 0 ? (--depth, "}") : "\\~");
+            breakRun(ends[pick], shown[pick]);
+        } else if (pick == 5 && depth < 3) {
+            ++depth;
+            breakRun("{\\b ", "");
+        } else if (pick == 6 && depth > 0) {
+            --depth;
+            breakRun("}", "");
         } else if (pick == 7) {
             rnd() % 2 ? cut("\\i0 ") : cut("\r\n");
         } else if (pick == 8) {
@@ -161,16 +172,36 @@ Text Generate(std::mt19937& rnd, const std::vector<Term>& terms) {
             if (rnd() % 2) show(' ');
         }
     }
-    for (; depth > 0; --depth) breakRun("}");
+    for (; depth > 0; --depth) breakRun("}", "");
     return t;
 }
 
+// The words a search sees; a paragraph end not right after a word is an empty word.
+std::vector<std::string> SearchWords(const std::string& text) {
+    std::vector<std::string> out;
+    auto alnum = [&](size_t i) { return std::isalnum(static_cast<unsigned char>(text[i])); };
+    for (size_t i = 0, j = 0; i < text.size(); i = j) {
+        while (j < text.size() && alnum(j)) ++j;
+        if (j > i) out.push_back(Lower(text.substr(i, j - i)));
+        if (j == i && text[j++] == '\n' && (i == 0 || !alnum(i - 1))) out.push_back("\n");
+    }
+    return out;
+}
+
+// Whole words in order, case aside.
+int32_t Found(const std::string& shown, const std::string& phrase) {
+    std::vector<std::string> text = SearchWords(shown), wanted = SearchWords(phrase);
+    wanted.erase(std::remove(wanted.begin(), wanted.end(), "\n"), wanted.end());
+    return !wanted.empty() &&
+           std::search(text.begin(), text.end(), wanted.begin(), wanted.end()) != text.end();
+}
+
 // The input with the links written in (or, removed, as the braced text they leave).
-std::string Expected(const Text& t, const std::vector<Link>& links, const std::string& head,
+std::string Expected(const Text& t, const std::vector<Match>& links, const std::string& head,
                      const std::string& hidden, bool removed) {
     std::string out;
     size_t at = 0;
-    for (const Link& l : links) {
+    for (const Match& l : links) {
         out += t.rtf.substr(at, l.start - at);
         std::string open = removed ? "{" : head + (l.term->popup ? "\\ul " : "\\uldb ");
         size_t p = l.start;
@@ -190,74 +221,77 @@ std::string Expected(const Text& t, const std::vector<Link>& links, const std::s
     return out;
 }
 
-std::string Call(char* out, int32_t length, int32_t status, int32_t ok, bool owned) {
-    EXPECT_EQ(status, ok);
-    std::string s = out ? std::string(out, static_cast<size_t>(length)) : "<null>";
-    if (owned) std::free(out);
+// Documents without a style sheet, with one, and fragments of later topics.
+std::string Same(const std::string& s) {
     return s;
 }
-
-AutolinkDictionary* Register(AutolinkDictionary* d, const Term& t, std::mt19937& rnd) {
-    std::string spelled = rnd() % 4 ? "" : " ";
-    for (const std::string& w : t.words) spelled += w + (rnd() % 4 ? " " : "\t ");
-    int32_t result = -7;
-    d = AutolinkReference(d, spelled.c_str(), "", t.target.c_str(), t.excluded, t.caseSensitive,
-                          nullptr, t.popup, &result);
-    EXPECT_EQ(result, 0) << spelled;
-    return d;
-}
-
-// Document kinds: how the body is wrapped, and how links are written in each.
 struct Kind {
-    std::string before, beforeOut, after, head, hidden;
+    std::string (*in)(const std::string&), (*out)(const std::string&);
+    std::string head, hidden;
     uint32_t colour;
     bool styled;
 };
-const std::string kSheet = "{\\rtf1\\ansi{\\stylesheet{\\widctlpar\\f4\\fs20 \\snext0 Normal;}";
-const Kind kKinds[] = {
-    {"{\\rtf1 ", "{\\rtf1 ", "}", "{", "{\\v ", 0, false},
-    {"{\\rtf1 ", "{\\rtf1 ", "}", "{\\cf2", "{\\v ", 2, false},
-    {kSheet + "}", kSheet + "{\\*\\cs99 \\additive Autolink;}}", "}", "{\\cs99\\cf5", "{\\cs99\\v ",
-     5, true},
-    {"", "", "", "{\\cs99", "{\\cs99\\v ", 0, true},  // a fragment of a later topic
-};
+const Kind kKinds[] = {{R, R, "{", "{\\v ", 0, false},
+                       {R, R, "{\\cf2", "{\\v ", 2, false},
+                       {Doc, Linked99, "{\\cs99\\cf5", "{\\cs99\\v ", 5, true},
+                       {Same, Same, "{\\cs99", "{\\cs99\\v ", 0, true}};
 
 TEST(AutolinkModel, GeneratedTextsLinkAndUnlinkAsTheModelSays) {
-    size_t linked = 0;
+    size_t linked = 0, found = 0;
     for (unsigned round = 0; round < 80; ++round) {
         std::mt19937 rnd(round);
         std::vector<Term> terms = MakeTerms(rnd, 4 + rnd() % 14);
-        AutolinkDictionary* d = nullptr;
+        std::vector<std::string> spelled(terms.size()), fillers(round % 3 ? 0 : 3000);
+        std::vector<Ref> refs;
+        for (size_t i = 0; i < fillers.size(); ++i)
+            fillers[i] = "filler" + std::to_string(i) + " x";
         for (size_t i = 0; i < terms.size(); ++i) {
             // Every third dictionary is large: thousands of terms between the others.
-            if (round % 3 == 0 && i == terms.size() / 2)
-                for (int k = 0; k < 3000; ++k)
-                    d = Register(d, {{"filler" + std::to_string(k), "x"}, "F", 0, 0, 0}, rnd);
-            d = Register(d, terms[i], rnd);
+            if (i == terms.size() / 2)
+                for (const std::string& f : fillers) refs.push_back({f.c_str(), "F"});
+            const Term& t = terms[i];
+            for (const std::string& w : t.words) spelled[i] += (rnd() % 4 ? " " : "\t") + w;
+            refs.push_back(
+                {spelled[i].c_str(), t.target.c_str(), "", t.excluded, t.caseSensitive, t.popup});
         }
+        AutolinkDictionary* d = MakeDictionary(refs);
+        // Links to the topic itself, or popups of the popup context, are left out.
+        const std::string topic = "T" + std::to_string(rnd() % terms.size()),
+                          popup = "T" + std::to_string(rnd() % terms.size());
         for (int n = 0; n < 80 && !HasFailure(); ++n) {
             Text t = Generate(rnd, terms);
-            std::vector<Link> links = Model(t, terms);
+            std::vector<Match> links = Model(t, terms, topic, popup);
             linked += links.size();
             const Kind& k = kKinds[n % 4];
-            std::string in = k.before + t.rtf + k.after;
-            std::string expected =
-                k.beforeOut + Expected(t, links, k.head, k.hidden, false) + k.after;
-            int32_t length = 0, status = -7;
-            char* out = Autolink(d, in.c_str(), "TOPIC", "POPUP", 0, k.colour, &length, &status);
-            EXPECT_EQ(Call(out, length, status, 0, false), expected) << in;
-            out = Autolink(d, expected.c_str(), "TOPIC", "POPUP", 0, k.colour, &length, &status);
-            EXPECT_EQ(Call(out, length, status, 0, false), expected) << "again: " << in;
+            std::string expected = k.out(Expected(t, links, k.head, k.hidden, false));
+            Result out = Link(d, k.in(t.rtf), topic.c_str(), popup.c_str(), 0, k.colour);
+            EXPECT_EQ(out.text + "|" + std::to_string(out.status), expected + "|0");
+            EXPECT_EQ(Link(d, expected, topic.c_str(), popup.c_str(), 0, k.colour).text, expected)
+                << "again";
             // Removal leaves each piece in braces and no line ends; unstyled links stay.
-            std::string removed = k.beforeOut + Expected(t, links, "", "", true) + k.after;
-            out = AutolinkRemove(expected.c_str(), &length, &status);
-            EXPECT_EQ(Call(out, length, status, -1, true),
-                      k.styled ? removed : Expected(Text{expected, {}, {}}, {}, "", "", true))
-                << in;
+            Text unstyled{expected, {}, {}, ""};
+            EXPECT_EQ(Remove(expected).text, k.styled ? k.out(Expected(t, links, "", "", true))
+                                                      : Expected(unstyled, {}, "", "", true));
+            // The search reads the same text: a few of its words, maybe one cut short, or any two.
+            std::vector<std::string> words = SearchWords(t.shown);
+            std::string phrase;
+            for (size_t i = rnd() % (words.size() + 1), n = 1 + rnd() % 3;
+                 n > 0 && i < words.size(); --n)
+                phrase += words[i++] + (rnd() % 4 ? " " : ", ");
+            if (rnd() % 4 == 0 && !phrase.empty()) phrase.erase(phrase.find_last_not_of(", "), 1);
+            if (rnd() % 4 == 0)
+                phrase = kWords[rnd() % kWords.size()] + " " + kWords[rnd() % kWords.size()];
+            phrase = Cased(phrase, rnd);
+            int32_t status = -7, expectFound = Found(t.shown, phrase);
+            found += expectFound;
+            EXPECT_EQ(TopicFindText(k.in(t.rtf).c_str(), phrase.c_str(), &status), expectFound)
+                << phrase << " in " << k.in(t.rtf);
+            EXPECT_EQ(status, 0);
         }
         AutolinkDone(d);
     }
     EXPECT_GT(linked, 2000u);
+    EXPECT_GT(found, 2000u);
 }
 
 }  // namespace

@@ -20,17 +20,9 @@ TEST(TopicFindText, FindsWholeWordsInOrder) {
         int32_t found;
         int32_t status;
     } cases[] = {
-        {"{\\rtf1 Use the {\\b print} setup dialog.}", "Print Setup", 1, 0},
-        {"{\\rtf1 printer setup}", "print setup", 0, 0},
-        {"{\\rtf1 a a a b}", "a a b", 1, 0},
-        {"{\\rtf1 set\\par up}", "set up", 1, 0},
-        {"{\\rtf1 set\\par\\par up}", "set up", 0, 0},
         // Unknown words between are no paragraph.
         {"{\\rtf1 set\\par\\widctlpar up}", "set up", 1, 0},
         {"{\\rtf1 set\\par{\\*\\bkmkstart x}up}", "set up", 1, 0},
-        {"{\\rtf1 ab\\b cd}", "abcd", 1, 0},
-        {"{\\rtf1 see{\\footnote hidden} here}", "hidden", 0, 0},
-        {"{\\rtf1 see{\\footnote hidden} here}", "see here", 1, 0},
         {"{\\rtf1 caf\\'e9 au lait}", "caf\xe9 au", 1, 0},
         {"{\\rtf1 caf\\'e9 au lait}", "CAF\xc9", 1, 0},
         {"{\\rtf1 caf\\'e9 au lait}", "caf", 0, 0},
@@ -39,13 +31,9 @@ TEST(TopicFindText, FindsWholeWordsInOrder) {
         {"{\\rtf1 foo\\line bar}", "foobar", 0, 0},
         {"{\\rtf1 foo\\line bar}", "foo bar", 1, 0},
         {"{\\rtf1 don\\rquote t}", "don't", 1, 0},
-        {"{\\rtf1 auto\\-link}", "autolink", 1, 0},
         {"{\\rtf1 C:\\\\temp}", "c temp", 1, 0},
         {"{\\rtf1 a\\bin5 hello b}", "hello", 0, 0},
         {"{\\rtf1 a\\bin5 hello b}", "a b", 1, 0},
-        {"{\\rtf1 text.}", "...", 0, 0},
-        {"{\\rtf1 text.}", "", 0, 0},
-        {"{\\rtf1 at{\\b the} end}", "atthe end", 1, 0},  // a brace is no break
         {"{\\rtf1 abc\\", "zzz", 0, BRIO_ERR_UNEXPECTED_END},
         {"{\\rtf1 abc\\", "abc", 0, BRIO_ERR_UNEXPECTED_END},
         {"{\\rtf1 abc def\\", "abc", 1, 0},  // found before the error
@@ -58,9 +46,6 @@ TEST(TopicFindText, FindsWholeWordsInOrder) {
         // Only visible text: no bookmarks, hidden text or context markers.
         {"{\\*\\bkmkstart UserGuide}x", "UserGuide", 0, 0},
         {"{\\*\\bkmkstart UserGuide}x}}", "x", 1, 0},
-        {"{\\rtf1 {\\uldb Print}{\\v PRINT_TOPIC} setup}", "print setup", 1, 0},
-        {"{\\rtf1 {\\uldb Print}{\\v PRINT_TOPIC} setup}", "print topic", 0, 0},
-        {"{\\rtf1 a{\\v hidden}b}", "ab", 1, 0},
         {"{\\rtf1 \\{#ctx\\} x}", "ctx", 0, 0},
         {"{\\rtf1 \\{ctx\\} x}", "ctx x", 1, 0},
         // Words in the document's code page.
@@ -86,40 +71,10 @@ TEST(TopicFindText, SameResultAtEveryOffset) {
         int32_t found;
     };
     const Case cases[] = {
-        {"the end", "the end", 1},
-        {"THE END", "the end", 1},
-        {"bathe end", "the end", 0},    // inside a word
-        {"9the end", "the end", 0},     // after a digit
         {"\xe9the end", "the end", 0},  // after a letter of the upper half
         {"\x93the end", "the end", 1},  // after a quote of the upper half
-        {"\xe9the the end", "the end", 1},
-        {"tthe end", "the end", 0},
-        {"t the end", "the end", 1},
-        {"thereof end", "the end", 0},
-        {"thereof the end", "the end", 1},
-        {"to then the end", "the end", 1},
-        {"the the end", "the end", 1},
-        {"the then end", "the end", 0},
-        {"t\\'68e end", "the end", 1},  // a word that goes on in an escape
-        {"th\\'65 end", "the end", 1},
-        {"t\\'69e end", "the end", 0},
-        {"the\\'73 end", "the end", 0},
-        {"the th\\'65 end", "the end", 1},
-        {"the thee end", "the end", 0},
-        {"bat\\'68e end", "the end", 0},
-        {"x{\\b the} end", "the end", 0},  // a brace is no break either
-        {"x {\\b the} end", "the end", 1},
-        {"bat{\\b he} end", "he end", 0},
-        {"the\r\nend", "the end", 0},  // a line break is no break in a word
-        {"the \r\nend", "the end", 1},
-        {"the\\tab end", "the end", 1},
-        {"the{\\b  end}", "the end", 1},
-        {"thee\\tab end", "the end", 0},
-        {"a{\\v the} end", "a end", 1},
-        {"{\\v the} end", "the end", 0},
-        {"ba a b", "a b", 1},
-        {"ba ab b", "a b", 0},
-        {"caf\xe9 \xc9t\xe9", "\xe9t\xe9", 1},
+        {"\xe9the the end", "the end", 1},    {"the\\tab end", "the end", 1},
+        {"thee\\tab end", "the end", 0},      {"caf\xe9 \xc9t\xe9", "\xe9t\xe9", 1},
         {"caf\xe9\xc9t\xe9", "\xe9t\xe9", 0},
     };
     for (const Case& k : cases) {
