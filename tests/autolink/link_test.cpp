@@ -122,10 +122,6 @@ const LinkCase kLinkCases[] = {
     {"underlined text without hidden text is linked", kSetup, "{\\rtf1 {\\ul setup}}",
      "{\\rtf1 {\\ul {\\uldb setup}{\\v S}}}"},
     {"picture in a hot spot", kSetup, "{\\rtf1 {\\uldb \\{bmc setup.bmp\\}}{\\v S2}}", kSame},
-    {"context marker", kSetup, "{\\rtf1 \\{#setup\\} setup}",
-     "{\\rtf1 \\{#setup\\} {\\uldb setup}{\\v S}}"},
-    {"escaped braces that are no reference", kSetup, "{\\rtf1 \\{setup\\}}",
-     "{\\rtf1 \\{{\\uldb setup}{\\v S}\\}}"},
     {"bookmark of a fragment", {{"UserGuide", "ug_topic"}},
      "{\\*\\bkmkstart UserGuide}{\\*\\bkmkend UserGuide}UserGuide",
      "{\\*\\bkmkstart UserGuide}{\\*\\bkmkend UserGuide}{\\cs99\\uldb UserGuide}"

@@ -132,7 +132,9 @@ Text Generate(std::mt19937& rnd, const std::vector<Term>& terms) {
         size_t start = s.size();
         char hex[8];
         std::snprintf(hex, sizeof hex, "\\'%02x", static_cast<unsigned char>(c));
-        s += std::isalpha(c) && rnd() % 8 == 0 ? std::string(hex) : std::string(1, c);
+        s += std::isalpha(c) && rnd() % 8 == 0 ? std::string(hex)
+             : c == '{' || c == '}'            ? std::string("\\") + c
+                                               : std::string(1, c);
         t.runs.back().push_back({c, start, s.size()});
         t.shown += c;
     };
@@ -146,22 +148,29 @@ Text Generate(std::mt19937& rnd, const std::vector<Term>& terms) {
         const std::vector<std::string>& from =
             rnd() % 2 ? kWords : terms[rnd() % terms.size()].words;
         std::string w = Cased(from[rnd() % from.size()], rnd);
-        // Run ends: a paragraph, a brace, a hot spot, a footnote, hidden text, a control symbol.
-        const std::string ends[] = {"\\par ", "{\\" + kUnderlines[rnd() % 4] + " " + w + "}{\\v X}",
-                                    "{\\footnote " + w + "}", "{\\v " + w + "}", "\\~"};
-        const std::string shown[] = {"\n", w, "", "", " "};
-        size_t pick = rnd() % 12;
-        if (pick < 5) {
+        // Run ends: a paragraph, a hot spot, a footnote, hidden text, a control symbol, references.
+        if (rnd() % 16 == 0) w = rnd() % 2 ? "{" : "}";  // escaped: no group, no reference
+        const std::string x = std::isalpha(w[0]) ? w : "x";
+        const std::string ends[] = {"\\par ",
+                                    "{\\" + kUnderlines[rnd() % 4] + " " + x + "}{\\v X}",
+                                    "{\\footnote " + x + "}",
+                                    "{\\v " + x + "}",
+                                    "\\~",
+                                    "\\{#" + x + "\\}",
+                                    "\\{bmc " + x + ".bmp\\}"};
+        const std::string shown[] = {"\n", x, "", "", " ", " ", " "};
+        size_t pick = rnd() % 14;
+        if (pick < 7) {
             breakRun(ends[pick], shown[pick]);
-        } else if (pick == 5 && depth < 3) {
+        } else if (pick == 7 && depth < 3) {
             ++depth;
             breakRun("{\\b ", "");
-        } else if (pick == 6 && depth > 0) {
+        } else if (pick == 8 && depth > 0) {
             --depth;
             breakRun("}", "");
-        } else if (pick == 7) {
+        } else if (pick == 9) {
             rnd() % 2 ? cut("\\i0 ") : cut("\r\n");
-        } else if (pick == 8) {
+        } else if (pick == 10) {
             show(' ');
         } else {
             for (size_t i = 0; i < w.size(); ++i) {

@@ -43,11 +43,9 @@ TEST(TopicFindText, FindsWholeWordsInOrder) {
         {"{\\rtf1 " + manyWords + "}", manyWords, 1, 0},
         {"{\\rtf1 " + as300 + "b}", as250 + "b", 1, 0},
         {"{\\rtf1 " + as250 + "b}", as300 + "b", 0, 0},
-        // Only visible text: no bookmarks, hidden text or context markers.
+        // Only visible text: no bookmarks.
         {"{\\*\\bkmkstart UserGuide}x", "UserGuide", 0, 0},
         {"{\\*\\bkmkstart UserGuide}x}}", "x", 1, 0},
-        {"{\\rtf1 \\{#ctx\\} x}", "ctx", 0, 0},
-        {"{\\rtf1 \\{ctx\\} x}", "ctx x", 1, 0},
         // Words in the document's code page.
         {"{\\rtf1\\ansicpg932 \\'81\\'41}", "A", 0, 0},
         {"{\\rtf1\\ansicpg932 \\'81\\'41}", "\x81\x41", 1, 0},
