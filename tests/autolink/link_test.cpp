@@ -40,8 +40,6 @@ const LinkCase kLinkCases[] = {
     {"embedded window reference kept whole", {{"apple", "APPLE"}},
      Doc("\\{ewl apple.dll, apple\\}"), Linked99("\\{ewl apple.dll, apple\\}")},
     {"groups left open", kPrintSetup, "{\\rtf1 print setup", "<null>", BRIO_ERR_GROUPS_OPEN},
-    {"hexadecimal escape matched as its character", {{"caf\xE9", "CAFE"}}, "{\\rtf1 CAF\\'c9!}",
-     "{\\rtf1 {\\uldb CAF\\'c9}{\\v CAFE}!}"},
     {"word too long: 2007 with the text so far", kPrintSetup,
      "{\\rtf1 ok " + std::string(600, 'w') + "}", "{\\rtf1 ok ", BRIO_ERR_WORD_TOO_LONG},
     {"511 characters are still a word", kPrintSetup,
@@ -135,12 +133,6 @@ const LinkCase kLinkCases[] = {
     {"raw double-byte character", {{"A", "X"}}, "{\\rtf1\\ansicpg936 \x81" "A A}",
      "{\\rtf1\\ansicpg936 \x81" "A {\\uldb A}{\\v X}}"},
     {"lead byte and escaped trail", {{"A", "X"}}, "{\\rtf1\\ansicpg950 \x81\\'41}", kSame},
-    {"single-byte letter escaped", {{"caf", "C"}}, "{\\rtf1 caf\\'e9 caf}",
-     "{\\rtf1 caf\\'e9 {\\uldb caf}{\\v C}}"},
-    {"single-byte letter raw", {{"caf", "C"}}, "{\\rtf1 caf\xe9 caf}",
-     "{\\rtf1 caf\xe9 {\\uldb caf}{\\v C}}"},
-    {"curly quotes still end words", {{"caf", "C"}}, "{\\rtf1 \\'93caf\\'94}",
-     "{\\rtf1 \\'93{\\uldb caf}{\\v C}\\'94}"},
 };
 // clang-format on
 

@@ -23,7 +23,8 @@ std::vector<std::string> Split(const std::string& s) {
 
 // Words alike in their first bytes, alike but for the last, and two whose 16-byte keys collide.
 const std::vector<std::string> kWords = Split(
-    "a b print printer prin setup apple pie & , internat internationa internationalisation "
+    "a b print printer prin setup apple pie & , caf\xe9 \xc9t\xe9 \x93 internat internationa "
+    "internationalisation "
     "internationalization abcdefghijklmnoP abcdefghijklmnopQ abcdefghijklmnopqR abcdefghijklmnopqS "
     "abcdefghijklmnopqT abcdefghijklmnopqU abcdefghijklmnopqV abcdefghijklmnopqW "
     "abcdefghijklmnopq7 "
@@ -55,14 +56,23 @@ struct Match {
     const Term* term;
 };
 
+// Letters of the single-byte code page: ASCII ones and the upper half from 0xC0 but for the signs.
+bool Letter(char c) {
+    unsigned char u = static_cast<unsigned char>(c);
+    return std::isalpha(u) || (u >= 0xC0 && u != 0xD7 && u != 0xF7);
+}
+bool WordChar(char c) {
+    return Letter(c) || std::isdigit(static_cast<unsigned char>(c));
+}
 std::string Lower(std::string s) {
-    for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    for (char& c : s)
+        if (Letter(c) && !(c & 0x20) && static_cast<unsigned char>(c) != 0xDF) c ^= 0x20;
     return s;
 }
 
 std::string Cased(std::string w, std::mt19937& rnd) {
     for (char& c : w)
-        if (rnd() % 3 == 0) c = static_cast<char>(c ^ (std::isalpha(c) ? 0x20 : 0));
+        if (rnd() % 3 == 0 && Letter(c) && (c & 0x1F) != 0x1F) c ^= 0x20;
     return w;
 }
 
@@ -93,7 +103,7 @@ std::vector<Match> Model(const Text& text, const std::vector<Term>& terms, const
         std::vector<std::string> spelled;
         for (size_t i = 0; i < run.size();) {
             size_t j = i + 1;
-            while (std::isalnum(run[i].ch) && j < run.size() && std::isalnum(run[j].ch)) ++j;
+            while (WordChar(run[i].ch) && j < run.size() && WordChar(run[j].ch)) ++j;
             if (run[i].ch != ' ') {
                 words.push_back({0, run[i].start, run[j - 1].end});
                 spelled.emplace_back();
@@ -132,9 +142,9 @@ Text Generate(std::mt19937& rnd, const std::vector<Term>& terms) {
         size_t start = s.size();
         char hex[8];
         std::snprintf(hex, sizeof hex, "\\'%02x", static_cast<unsigned char>(c));
-        s += std::isalpha(c) && rnd() % 8 == 0 ? std::string(hex)
-             : c == '{' || c == '}'            ? std::string("\\") + c
-                                               : std::string(1, c);
+        s += (Letter(c) || c < 0) && rnd() % 8 == 0 ? std::string(hex)
+             : c == '{' || c == '}'                 ? std::string("\\") + c
+                                                    : std::string(1, c);
         t.runs.back().push_back({c, start, s.size()});
         t.shown += c;
     };
@@ -150,7 +160,7 @@ Text Generate(std::mt19937& rnd, const std::vector<Term>& terms) {
         std::string w = Cased(from[rnd() % from.size()], rnd);
         // Run ends: a paragraph, a hot spot, a footnote, hidden text, a control symbol, references.
         if (rnd() % 16 == 0) w = rnd() % 2 ? "{" : "}";  // escaped: no group, no reference
-        const std::string x = std::isalpha(w[0]) ? w : "x";
+        const std::string x = Letter(w[0]) ? w : "x";
         const std::string ends[] = {"\\par ",
                                     "{\\" + kUnderlines[rnd() % 4] + " " + x + "}{\\v X}",
                                     "{\\footnote " + x + "}",
@@ -188,7 +198,7 @@ Text Generate(std::mt19937& rnd, const std::vector<Term>& terms) {
 // The words a search sees; a paragraph end not right after a word is an empty word.
 std::vector<std::string> SearchWords(const std::string& text) {
     std::vector<std::string> out;
-    auto alnum = [&](size_t i) { return std::isalnum(static_cast<unsigned char>(text[i])); };
+    auto alnum = [&](size_t i) { return WordChar(text[i]); };
     for (size_t i = 0, j = 0; i < text.size(); i = j) {
         while (j < text.size() && alnum(j)) ++j;
         if (j > i) out.push_back(Lower(text.substr(i, j - i)));
