@@ -21,15 +21,14 @@ std::vector<std::string> Split(const std::string& s) {
     return words;
 }
 
-// Words alike in their first bytes, alike but for the last, and two whose 16-byte keys collide.
+// Words alike in their first bytes or but for the last, upper-half letters and a quote, and two
+// whose 16-byte keys collide.
 const std::vector<std::string> kWords = Split(
     "a b print printer prin setup apple pie & , caf\xe9 \xc9t\xe9 \x93 internat internationa "
-    "internationalisation "
-    "internationalization abcdefghijklmnoP abcdefghijklmnopQ abcdefghijklmnopqR abcdefghijklmnopqS "
-    "abcdefghijklmnopqT abcdefghijklmnopqU abcdefghijklmnopqV abcdefghijklmnopqW "
-    "abcdefghijklmnopq7 "
-    "ABCDEFGHIJKLMNOPQRSTUVWXYZ ABCDEFGHIJKLMNOPQRSTUVWXY abcdefghijklmnopffqzqyti "
-    "abcdefghijklmnopcdloogkg");
+    "internationalisation internationalization abcdefghijklmnoP abcdefghijklmnopQ "
+    "abcdefghijklmnopqR abcdefghijklmnopqS abcdefghijklmnopqT abcdefghijklmnopqU "
+    "abcdefghijklmnopqV abcdefghijklmnopqW abcdefghijklmnopq7 ABCDEFGHIJKLMNOPQRSTUVWXYZ "
+    "ABCDEFGHIJKLMNOPQRSTUVWXY abcdefghijklmnopffqzqyti abcdefghijklmnopcdloogkg");
 
 const std::string kUnderlines[] = {"uldb", "uld", "ulw", "strike"};
 
@@ -158,9 +157,9 @@ Text Generate(std::mt19937& rnd, const std::vector<Term>& terms) {
         const std::vector<std::string>& from =
             rnd() % 2 ? kWords : terms[rnd() % terms.size()].words;
         std::string w = Cased(from[rnd() % from.size()], rnd);
-        // Run ends: a paragraph, a hot spot, a footnote, hidden text, a control symbol, references.
         if (rnd() % 16 == 0) w = rnd() % 2 ? "{" : "}";  // escaped: no group, no reference
         const std::string x = Letter(w[0]) ? w : "x";
+        // Run ends: a paragraph, a hot spot, a footnote, hidden text, a control symbol, references.
         const std::string ends[] = {"\\par ",
                                     "{\\" + kUnderlines[rnd() % 4] + " " + x + "}{\\v X}",
                                     "{\\footnote " + x + "}",
