@@ -141,9 +141,10 @@ Text Generate(std::mt19937& rnd, const std::vector<Term>& terms) {
         size_t start = s.size();
         char hex[8];
         std::snprintf(hex, sizeof hex, "\\'%02x", static_cast<unsigned char>(c));
-        s += (Letter(c) || c < 0) && rnd() % 8 == 0 ? std::string(hex)
-             : c == '{' || c == '}'                 ? std::string("\\") + c
-                                                    : std::string(1, c);
+        s += (Letter(c) || static_cast<unsigned char>(c) >= 0x80) && rnd() % 8 == 0
+                 ? std::string(hex)
+             : c == '{' || c == '}' ? std::string("\\") + c
+                                    : std::string(1, c);
         t.runs.back().push_back({c, start, s.size()});
         t.shown += c;
     };
