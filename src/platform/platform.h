@@ -43,6 +43,9 @@ void BrioFree(void* block);
 // Asks for huge pages over a block of several megabytes, where the system
 // has them; nothing otherwise.
 void PlatAdviseLarge(void* data, size_t size);
+// Faults in the pages of a part of a block that is about to be written, in
+// one call where the system can; nothing otherwise.
+void PlatFaultIn(void* data, size_t size);
 
 // Allocation-failure hook: the Nth allocation from now (1 = the next one)
 // fails, once. 0 disarms. AllocationCount counts every allocation attempt.

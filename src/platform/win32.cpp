@@ -381,5 +381,6 @@ void PlatCopyFileMode(const char*, const char*) {}
 
 // No huge-page advice on Windows: large pages need a privilege hosts rarely hold.
 void PlatAdviseLarge(void*, size_t) {}
+void PlatFaultIn(void*, size_t) {}
 
 }  // namespace brio

@@ -17,7 +17,7 @@ class RtfSink {
 
     // 0, or 2005 with the text left as it was.
     int32_t Append(const char* data, size_t length) {
-        if (length < capacity_ - length_) {
+        if (length < limit_ - length_) {
             std::memcpy(data_ + length_, data, length);
             length_ += length;
             data_[length_] = 0;
@@ -29,7 +29,7 @@ class RtfSink {
     // Room for `length` more bytes for the caller to fill, when they fit
     // without growing the text; null otherwise (Append then does the
     // growing). Commit then takes the bytes filled in.
-    char* Room(size_t length) { return length < capacity_ - length_ ? data_ + length_ : nullptr; }
+    char* Room(size_t length) { return length < limit_ - length_ ? data_ + length_ : nullptr; }
     void Commit(size_t length) {
         length_ += length;
         data_[length_] = 0;
@@ -60,10 +60,17 @@ class RtfSink {
   private:
     int32_t AppendGrowing(const char* data, size_t length);
     bool Grow(size_t capacity);
+    // Faults in the pages ahead of the text, up to where `length` more bytes
+    // end and at least a step further (as far as the capacity goes).
+    void FaultAhead(size_t length);
 
     char* data_ = nullptr;
     size_t length_ = 0;
     size_t capacity_ = 0;
+    // Where appending leaves the fast way: the capacity, or in a block of
+    // megabytes the end of the pages faulted in ahead of the text. The text
+    // always ends below it.
+    size_t limit_ = 0;
 };
 
 }  // namespace brio
