@@ -48,6 +48,15 @@ Block* AsBlock(GlobalHandle handle) {
     return block && block->magic == kBlockMagic ? block : nullptr;
 }
 
+#if defined(__linux__)
+// Gives `advice` for the whole units of `unit` bytes inside the block.
+void AdviseInside(void* data, size_t size, uintptr_t unit, int advice) {
+    uintptr_t begin = (reinterpret_cast<uintptr_t>(data) + unit - 1) & ~(unit - 1);
+    uintptr_t end = (reinterpret_cast<uintptr_t>(data) + size) & ~(unit - 1);
+    if (end > begin) madvise(reinterpret_cast<void*>(begin), end - begin, advice);
+}
+#endif
+
 }  // namespace
 
 // Large blocks (whole pictures, long texts) are faulted in a page at a time
@@ -56,10 +65,7 @@ Block* AsBlock(GlobalHandle handle) {
 void PlatAdviseLarge(void* data, size_t size) {
 #if defined(__linux__) && defined(MADV_HUGEPAGE)
     constexpr uintptr_t kHuge = uintptr_t(2) << 20;
-    if (size < 2 * kHuge) return;
-    uintptr_t begin = (reinterpret_cast<uintptr_t>(data) + kHuge - 1) & ~(kHuge - 1);
-    uintptr_t end = (reinterpret_cast<uintptr_t>(data) + size) & ~(kHuge - 1);
-    if (end > begin) madvise(reinterpret_cast<void*>(begin), end - begin, MADV_HUGEPAGE);
+    if (size >= 2 * kHuge) AdviseInside(data, size, kHuge, MADV_HUGEPAGE);
 #else
     (void)data;
     (void)size;
@@ -67,14 +73,11 @@ void PlatAdviseLarge(void* data, size_t size) {
 }
 
 // A fault a page costs more than filling it on some machines (a virtual
-// machine traps each one); one call faults in the whole part.
+// machine traps each one); one call faults in the whole part. An older
+// kernel refuses the advice: the pages then fault as they are written.
 void PlatFaultIn(void* data, size_t size) {
 #if defined(__linux__) && defined(MADV_POPULATE_WRITE)
-    constexpr uintptr_t kPage = 4096;
-    uintptr_t begin = (reinterpret_cast<uintptr_t>(data) + kPage - 1) & ~(kPage - 1);
-    uintptr_t end = (reinterpret_cast<uintptr_t>(data) + size) & ~(kPage - 1);
-    // An older kernel refuses the advice: the pages then fault as they are written.
-    if (end > begin) madvise(reinterpret_cast<void*>(begin), end - begin, MADV_POPULATE_WRITE);
+    AdviseInside(data, size, 4096, MADV_POPULATE_WRITE);
 #else
     (void)data;
     (void)size;
