@@ -329,6 +329,8 @@ TEST(AutolinkRemoveTest, StripsLinksOfTheStyle) {
         {"fragment", "{\\*\\bkmkstart a}{\\cs99\\uldb x}{\\cs99\\v X}", "{\\*\\bkmkstart a}{x}"},
         {"fragment: document brace dropped", "x}}", "x"},
         {"any hot-spot underline", Linked99("{\\cs99\\uld x}{\\cs99\\v X}"), Linked99("{x}")},
+        {"line ends among the style words", Linked99("{\\cs99\r\n\\uldb a}{\\cs99\r\n\\v A} b"),
+         Linked99("{a} b")},
     };
     for (const Case& c : cases) {
         Result r = Remove(c.input);
