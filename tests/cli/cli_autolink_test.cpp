@@ -19,7 +19,7 @@ const std::string kTerms =
 // The linked bytes match the exports (cli_exports_test.cpp); here the reports.
 TEST(CliAutolink, LinksAndUnlinksWhereItIsToldAndSaysWhatItDid) {
     const std::string own =
-        kSheet + "\r\n{\\uldb Mine}{\\v MINE} {\\cs99\\uldb pond}{\\cs99\\v POND}}";
+        kSheet + "\r\n{\\uldb Mine}{\\v MINE} {\\cs99\r\n\\uldb pond}{\\cs99\r\n\\v POND}}";
     CliDir dir({{"topic.rtf", kTopic}, {"terms.txt", kTerms}, {"own.rtf", own}});
     std::string topic = dir.File("topic.rtf"), terms = dir.File("terms.txt");
     std::string linked = dir.File("linked.rtf");
@@ -40,7 +40,8 @@ TEST(CliAutolink, LinksAndUnlinksWhereItIsToldAndSaysWhatItDid) {
     EXPECT_EQ(run.out.find("{\\cs99"), std::string::npos) << run.out;
     EXPECT_EQ(run.err, linked + ": 3 links removed\n");
     EXPECT_EQ(RunOk({"unlink", linked, "--dry-run"}), linked + ": 3 links would be removed\n");
-    // Only the links of the style count; hot spots written by hand stay.
+    // Only the links of the style count, line ends among their words or not;
+    // hot spots written by hand stay.
     EXPECT_EQ(RunOk({"unlink", dir.File("own.rtf"), "--in-place"}),
               dir.File("own.rtf") + ": 1 link removed -> " + dir.File("own.rtf") + "\n");
     EXPECT_EQ(dir.Entries(), (Args{"linked.rtf", "own.rtf", "terms.txt", "topic.rtf"}));

@@ -70,7 +70,11 @@ namespace {
 // Whether the control words at the start of a group's content include `word`.
 bool LeadingWord(const std::string& content, const std::string& word) {
     size_t i = 0;
-    while (i < content.size() && content[i] == '\\') {
+    // Line ends among the words are no part of the text.
+    auto skipLineEnds = [&] {
+        while (i < content.size() && (content[i] == '\r' || content[i] == '\n')) ++i;
+    };
+    for (skipLineEnds(); i < content.size() && content[i] == '\\'; skipLineEnds()) {
         size_t j = i + 1;
         while (j < content.size() && std::isalpha(static_cast<unsigned char>(content[j]))) ++j;
         if (content.compare(i + 1, j - i - 1, word) == 0) return true;
