@@ -102,9 +102,7 @@ static char* AutolinkBody(AutolinkDictionary* dictionary, const char* rtf, const
     } catch (...) {
         status = BRIO_ERR_NO_MEMORY;
     }
-    BrioFree(dictionary->resultBuffer);
-    dictionary->resultBuffer = output;
-    dictionary->resultCapacity = outputCapacity;
+    dictionary->KeepResult(output, outputCapacity);
     if (result) *result = status;
     if (output && length) *length = static_cast<int32_t>(outputLength);
     return output;

@@ -94,6 +94,12 @@ AutolinkDictionary::~AutolinkDictionary() {
     BrioFree(resultBuffer);
 }
 
+void AutolinkDictionary::KeepResult(char* result, size_t capacity) {
+    BrioFree(resultBuffer);
+    resultBuffer = result;
+    resultCapacity = capacity;
+}
+
 char* AutolinkDictionary::TakeLastResult(const char* rtf, size_t* capacity) {
     uintptr_t from = reinterpret_cast<uintptr_t>(resultBuffer);
     uintptr_t at = reinterpret_cast<uintptr_t>(rtf);

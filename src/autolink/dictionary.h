@@ -104,9 +104,9 @@ struct AutolinkDictionary {
 
     // One step of the walk. An empty word ends the run; the 16 bytes from
     // the start of any other must be readable (the word's buffer is that
-    // large). The count is the
-    // number of words handed in since the last word of the match, the
-    // current one included. On a link verdict *term is the matched term.
+    // large). The count is the number of words handed in since the last word
+    // of the match, the current one included. On a link verdict *term is the
+    // matched term.
     void MatchWord(std::string_view word, brio::MatchVerdict* verdict, int32_t* count,
                    const brio::AutolinkTerm** term);
     // The word of the last MatchWord handed in again, after that call ended
@@ -130,6 +130,8 @@ struct AutolinkDictionary {
     // The last Autolink result, owned here (malloc heap), and its block's size.
     char* resultBuffer = nullptr;
     size_t resultCapacity = 0;
+    // Frees the last result and keeps `result` (a block of `capacity` bytes).
+    void KeepResult(char* result, size_t capacity);
     // The last result's block for the next run to write over (null if none,
     // or when `rtf` lies in it), taken from the dictionary. (Term-dense text,
     // 16 MB: no fresh pages for each run, +12 %.)
@@ -171,9 +173,19 @@ struct AutolinkDictionary {
     // `map` (or null) maps every byte first: the upper case.
     static void MakeWordKey(std::string_view text, const unsigned char* map,
                             uint32_t caseInsensitive, WordKey* key);
+    // The key of `text` from its prefix and the hash of all of it.
+    static void MakeKey(std::string_view text, uint64_t low, uint64_t high, uint64_t hash,
+                        uint32_t caseInsensitive, WordKey* key);
+    // The hash of a word of `length` bytes as far as its prefix goes: all of
+    // it for a word of at most 16 bytes.
+    static uint64_t PrefixHash(uint64_t low, uint64_t high, size_t length) {
+        return (low * 0x9E3779B97F4A7C15ull) ^ ((high + length) * 0xC2B2AE3D27D4EB4Full);
+    }
     // The same from the prefix, for a word of at most 16 bytes.
     static void MakeShortWordKey(std::string_view text, uint64_t low, uint64_t high,
-                                 uint32_t caseInsensitive, WordKey* key);
+                                 uint32_t caseInsensitive, WordKey* key) {
+        MakeKey(text, low, high, PrefixHash(low, high, text.size()), caseInsensitive, key);
+    }
     static uint32_t SlotHash(const WordKey& word, uint32_t parent) {
         uint64_t x = word.hash ^ ((static_cast<uint64_t>(parent) << 1 | word.caseInsensitive) + 1) *
                                      0xFF51AFD7ED558CCDull;

@@ -61,27 +61,24 @@ void AutolinkDictionary::MakeWordKey(std::string_view text, const unsigned char*
         low |= static_cast<uint64_t>(map ? map[p[i]] : p[i]) << (8 * i);
     for (size_t i = 8; i < highEnd; ++i)
         high |= static_cast<uint64_t>(map ? map[p[i]] : p[i]) << (8 * (i - 8));
-    MakeShortWordKey(text, low, high, caseInsensitive, key);
-    if (n <= sizeof key->prefix) return;
     // Eight bytes at a step instead of one: most words are within the prefix.
-    uint64_t h = key->hash;
+    uint64_t h = PrefixHash(low, high, n);
     for (size_t i = sizeof key->prefix; i < n; i += 8) {
         uint64_t v = 0;
         for (size_t k = i; k < n && k < i + 8; ++k)
             v |= static_cast<uint64_t>(map ? map[p[k]] : p[k]) << (8 * (k - i));
         h = (h ^ (h >> 29) ^ v) * 0x165667B19E3779F9ull;
     }
-    key->hash = h;
-    key->rootHash = SlotHash(*key, kRootNode);
+    MakeKey(text, low, high, h, caseInsensitive, key);
 }
 
-void AutolinkDictionary::MakeShortWordKey(std::string_view text, uint64_t low, uint64_t high,
-                                          uint32_t caseInsensitive, WordKey* key) {
+void AutolinkDictionary::MakeKey(std::string_view text, uint64_t low, uint64_t high, uint64_t hash,
+                                 uint32_t caseInsensitive, WordKey* key) {
     key->text = text;
     key->prefix[0] = low;
     key->prefix[1] = high;
     key->caseInsensitive = caseInsensitive;
-    key->hash = (low * 0x9E3779B97F4A7C15ull) ^ ((high + text.size()) * 0xC2B2AE3D27D4EB4Full);
+    key->hash = hash;
     key->rootHash = SlotHash(*key, kRootNode);
 }
 
