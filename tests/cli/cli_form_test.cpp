@@ -13,45 +13,26 @@ const std::string kForm =
 
 // The edited bytes match the exports (cli_exports_test.cpp); here the reports.
 TEST(CliForm, EditsWriteOnlyWhereTheyAreToldAndSayWhatChanged) {
-    struct Case {
-        Args edit;
-        std::string log;  // standard error
-    } cases[] = {
-        {{"get", "form", "MAIN", "caption"}, ""},
-        {{"set", "Form", "Main", "Caption", "B"},
-         ": 'Form Main' Caption: \"\"Orders\"\" -> \"B\"\n"},
-        {{"set", "Button", "Ok", "Default", "-1"}, ": 'Button Ok' Default added: \"-1\"\n"},
-        {{"delete", "button", "ok"}, ": section 'button ok' deleted (3 lines)\n"},
-    };
-    for (const auto& c : cases) {
+    for (const Args& c : std::vector<Args>{
+             {"'Form Main' Caption: \"\"Orders\"\" -> \"B\"", "set", "Form", "Main", "Caption",
+              "B"},
+             {"'Button Ok' Default added: \"-1\"", "set", "Button", "Ok", "Default", "-1"},
+             {"section 'button ok' deleted (3 lines)", "delete", "button", "ok"}}) {
         CliDir dir({{"main.frm", kForm}});
         std::string file = dir.File("main.frm"), out = dir.File("out.frm");
-        Args args = {"form", c.edit[0], file};
-        args.insert(args.end(), c.edit.begin() + 1, c.edit.end());
-        if (c.edit[0] == "get") {
-            EXPECT_EQ(RunOk(args), "\"Orders\"\n");
-            continue;
-        }
-        ToolRun run = RunTool(args + Args{"-o", "-"});
-        EXPECT_EQ(run.err, file + c.log);
-        EXPECT_EQ(RunOk(args + Args{"-o", out}),
-                  file + c.log.substr(0, c.log.size() - 1) + " -> " + out + "\n");
-        EXPECT_EQ(ReadFile(out), run.out);
+        Args args = Args{"form", c[1], file} + Args(c.begin() + 2, c.end());
+        EXPECT_EQ(RunOk(args + Args{"-o", out}), file + ": " + c[0] + " -> " + out + "\n");
         EXPECT_EQ(ReadFile(file), kForm);
         RunOk(args + Args{"--in-place"});
-        EXPECT_EQ(ReadFile(file), run.out);
+        EXPECT_EQ(ReadFile(file), ReadFile(out));
         EXPECT_EQ(dir.Entries(), (Args{"main.frm", "out.frm"}));
     }
-    // A new line takes the end of its section's Begin line, a last line the file's first.
-    EXPECT_EQ(RunOk({"form", "set", "-", "Button", "Ok", "Default", "-1", "-o", "-"}, kForm),
-              "VERSION 1.00\r\nBegin Form Main\r\n   Caption         =   \"Orders\"\r\n   "
-              "Begin Button Ok\n      Default = -1\n      Caption         =   "
-              "\"OK\"\r\n   End\r\nEnd\r\n");
 }
 
 TEST(CliForm, FailuresNameTheProblemAndChangeNothing) {
     CliDir dir({{"main.frm", kForm}});
     std::string file = dir.File("main.frm");
+    EXPECT_EQ(RunOk({"form", "get", file, "form", "MAIN", "caption"}), "\"Orders\"\n");
     ExpectFailures({
         {{"form", "set", file, "Form", "Main", "Caption", "x"}, 1, "--in-place or -o"},
         {{"form", "set", file, "Form", "Nope", "Caption", "x", "--in-place"}, 2, "no section"},
@@ -66,23 +47,20 @@ TEST(CliForm, FailuresNameTheProblemAndChangeNothing) {
 }
 
 TEST(CliAppPath, PrintsTheRegisteredPathOrSaysWhatIsWrong) {
-    std::string registry = "BRIOUTIL_REGISTRY=" + kExampleRegistry;
-    EXPECT_EQ(RunTool({"apppath", "HELPC.EXE"}, {registry}).out, "C:\\Tools\\Help\\helpc.exe\n");
+    std::string reg = "BRIOUTIL_REGISTRY=" + kExampleRegistry;
     // The default value wins even when listed after Path.
-    EXPECT_EQ(RunTool({"apppath", "paint.exe"}, {registry}).out, "C:\\Paint\\paint.exe\n");
-    struct Case {
-        std::string env, message;
-    };
-    for (const Case& c : std::vector<Case>{
-             {"BRIOUTIL_REGISTRY=",
+    for (const Args& c : std::vector<Args>{
+             {reg, "HELPC.EXE", "C:\\Tools\\Help\\helpc.exe\n", ""},
+             {reg, "paint.exe", "C:\\Paint\\paint.exe\n", ""},
+             {"BRIOUTIL_REGISTRY=", "x.exe", "",
               "no registry to read: BRIOUTIL_REGISTRY is not set (it names a .reg file)"},
-             {"BRIOUTIL_REGISTRY=/nonexistent/apps.reg",
-              "/nonexistent/apps.reg: the registry file (BRIOUTIL_REGISTRY) does not exist"},
-             {registry, "'none.exe' is not registered in " + kExampleRegistry},
-         }) {
-        ToolRun run = RunTool({"apppath", "none.exe"}, {c.env});
-        EXPECT_EQ(run.exitCode, 2);
-        EXPECT_EQ(run.err, "brioutil apppath: " + c.message + "\n");
+             {"BRIOUTIL_REGISTRY=/no/apps.reg", "x.exe", "",
+              "/no/apps.reg: the registry file (BRIOUTIL_REGISTRY) does not exist"},
+             {reg, "x.exe", "", "'x.exe' is not registered in " + kExampleRegistry}}) {
+        ToolRun run = RunTool({"apppath", c[1]}, {c[0]});
+        EXPECT_EQ(run.exitCode, c[2].empty() ? 2 : 0);
+        EXPECT_EQ(run.out, c[2]);
+        EXPECT_EQ(run.err, c[3].empty() ? "" : "brioutil apppath: " + c[3] + "\n");
     }
 }
 

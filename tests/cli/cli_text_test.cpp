@@ -24,42 +24,28 @@ const std::string kJapanese =
     "\\'8b\\'83\\'76\\'82\\'d6\\'82\\'e6\\'82\\'a4\\'82\\'b1\\'82\\'bb\\par}";
 
 TEST(CliText, TitlesShowInUtf8AndUtf8PhrasesFindTheirTopics) {
-    struct Case {
-        std::string rtf, table, json;
-        std::vector<std::pair<std::string, std::string>> finds;  // phrase -> what find prints
-    };
-    const std::vector<Case> cases = {
-        {kSpanish,
-         "#  CONTEXT  TITLE                         KEYWORDS  BROWSE  REGION  FIRST LINE\n"
-         "1  NUEVO    Comando Nuevo (menú Archivo)  menú;año          0       Menú Archivo: año\n"
-         "2  RAW      Cuadrícula                                      0       Cuadrícula\n",
-         "[\n {\"topic\": 1, \"context\": \"NUEVO\", \"title\": \"Comando Nuevo (menú Archivo)\", "
-         "\"macro\": \"\", \"keywords\": [\"menú;año\"], \"browse\": \"\", \"nonScrolling\": 0, "
-         "\"firstLine\": \"Menú Archivo: año\"},\n {\"topic\": 2, \"context\": \"RAW\", \"title\": "
-         "\"Cuadrícula\", \"macro\": \"\", \"keywords\": [], \"browse\": \"\", \"nonScrolling\": "
-         "0, "
-         "\"firstLine\": \"Cuadrícula\"}\n]\n",
-         {{"menú archivo", ": topic 1 NUEVO (Comando Nuevo (menú Archivo))\n"},
-          {"AÑO", ": topic 1 NUEVO (Comando Nuevo (menú Archivo))\n"},
-          {"cuadrícula", ": topic 2 RAW (Cuadrícula)\n"},
-          {"men", ""}}},
-        {kJapanese,
-         "#  CONTEXT  TITLE  KEYWORDS  BROWSE  REGION  FIRST LINE\n"
-         "1  START    はじめに   日本語               0       日本語のヘルプへようこそ\n",
-         "[\n {\"topic\": 1, \"context\": \"START\", \"title\": \"はじめに\", \"macro\": \"\", "
-         "\"keywords\": [\"日本語\"], \"browse\": \"\", \"nonScrolling\": 0, \"firstLine\": "
-         "\"日本語のヘルプへようこそ\"}\n]\n",
-         {{"ヘルプ", ": topic 1 START (はじめに)\n"}, {"英語", ""}}},
-    };
-    for (const auto& c : cases) {
-        CliDir dir({{"help.rtf", c.rtf}});
-        std::string file = dir.File("help.rtf");
-        EXPECT_EQ(RunOk({"topics", "list", file}), c.table);
-        EXPECT_EQ(RunOk({"topics", "list", file, "--json"}), c.json);
-        for (const auto& f : c.finds)
-            EXPECT_EQ(RunOk({"find", f.first, file}), f.second.empty() ? "" : file + f.second)
-                << f.first;
-    }
+    CliDir dir({{"es.rtf", kSpanish}, {"ja.rtf", kJapanese}});
+    std::string es = dir.File("es.rtf"), ja = dir.File("ja.rtf");
+    EXPECT_EQ(RunOk({"topics", "list", es}),
+              "#  CONTEXT  TITLE                         KEYWORDS  BROWSE  REGION  FIRST LINE\n"
+              "1  NUEVO    Comando Nuevo (menú Archivo)  menú;año          0       Menú Archivo: "
+              "año\n2  RAW      Cuadrícula                                      0       "
+              "Cuadrícula\n");
+    EXPECT_EQ(RunOk({"topics", "list", ja}),
+              "#  CONTEXT  TITLE  KEYWORDS  BROWSE  REGION  FIRST LINE\n"
+              "1  START    はじめに   日本語               0       日本語のヘルプへようこそ\n");
+    EXPECT_EQ(RunOk({"topics", "list", ja, "--json"}),
+              "[\n {\"topic\": 1, \"context\": \"START\", \"title\": \"はじめに\", \"macro\": "
+              "\"\", \"keywords\": [\"日本語\"], \"browse\": \"\", \"nonScrolling\": 0, "
+              "\"firstLine\": \"日本語のヘルプへようこそ\"}\n]\n");
+    const std::string nuevo = es + ": topic 1 NUEVO (Comando Nuevo (menú Archivo))\n";
+    for (const Args& f : std::vector<Args>{{"menú archivo", nuevo},
+                                           {"AÑO", nuevo},
+                                           {"cuadrícula", es + ": topic 2 RAW (Cuadrícula)\n"},
+                                           {"men", ""},
+                                           {"ヘルプ", ja + ": topic 1 START (はじめに)\n"},
+                                           {"英語", ""}})
+        EXPECT_EQ(RunOk({"find", f[0], es, ja}), f[1]) << f[0];
 }
 
 TEST(CliText, TermsPhrasesAndValuesAreConvertedOrRefused) {

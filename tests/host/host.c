@@ -1,10 +1,10 @@
 /* A host of the shipped 32-bit BRIOUTIL.dll, as the authoring tool uses it:
  * loads the DLL by path, takes every export by name and calls each through a
- * __stdcall pointer declared here from the documented argument lists (not
- * from the public header, so a fault of the header cannot hide one of the
- * DLL). Every call goes through a probe that checks the callee removed
- * exactly its arguments and kept the registers a caller may rely on.
- *   host.exe PATH-TO-BRIOUTIL.dll      (run in an empty scratch folder) */
+ * __stdcall pointer declared from the documented argument lists (not from
+ * the public header, so a fault of the header cannot hide one of the DLL).
+ * A probe checks each callee removed exactly its arguments and kept the
+ * callee-saved registers. One exact call per export family; the gtest suite
+ * covers behaviour.   host.exe PATH-TO-BRIOUTIL.dll  (in an empty folder) */
 #include <windows.h>
 
 #include <stdint.h>
@@ -12,43 +12,38 @@
 #include <stdlib.h>
 #include <string.h>
 
+typedef const char* Str;
 typedef int32_t(__stdcall* CadenceDLLFn)(void);
-typedef const char*(__stdcall* TopicNewFn)(uint32_t*, int32_t*);
-typedef int32_t(__stdcall* TopicEmitRtfFileFn)(const char*, const char*, const char*, const char*,
-                                               char*, const char*, const char*, int32_t);
-typedef void*(__stdcall* TopicImportStringFn)(const char*, const char**, uint32_t*, int32_t*,
+typedef Str(__stdcall* TopicNewFn)(uint32_t*, int32_t*);
+typedef int32_t(__stdcall* TopicEmitRtfFileFn)(Str, Str, Str, Str, char*, Str, Str, int32_t);
+typedef void*(__stdcall* TopicImportStringFn)(Str, Str*, uint32_t*, int32_t*, char**, uint32_t*,
                                               char**, uint32_t*, char**, uint32_t*, char**,
-                                              uint32_t*, char**, uint32_t*, uint32_t*, const char**,
-                                              uint32_t*, int32_t*);
+                                              uint32_t*, uint32_t*, Str*, uint32_t*, int32_t*);
 typedef void(__stdcall* TopicImportStringCloseFn)(void*);
-typedef int32_t(__stdcall* TopicFindTextFn)(const char*, const char*, int32_t*);
-typedef void*(__stdcall* TopicOpenDummyFileFn)(const char*);
-typedef int32_t(__stdcall* TopicDummyFn)(void*, const char*, const char*, const char*, char*,
-                                         const char*, const char*, int32_t);
+typedef int32_t(__stdcall* TopicFindTextFn)(Str, Str, int32_t*);
+typedef void*(__stdcall* TopicOpenDummyFileFn)(Str);
+typedef int32_t(__stdcall* TopicDummyFn)(void*, Str, Str, Str, char*, Str, Str, int32_t);
 typedef int32_t(__stdcall* TopicCloseDummyFileFn)(void*);
-typedef void*(__stdcall* AutolinkReferenceFn)(void*, const char*, const char*, const char*, int32_t,
-                                              int32_t, const char*, uint32_t, int32_t*);
-typedef char*(__stdcall* AutolinkFn)(void*, const char*, const char*, const char*, int32_t,
-                                     uint32_t, int32_t*, int32_t*);
-typedef char*(__stdcall* AutolinkRemoveFn)(const char*, int32_t*, int32_t*);
+typedef void*(__stdcall* AutolinkReferenceFn)(void*, Str, Str, Str, int32_t, int32_t, Str, uint32_t,
+                                              int32_t*);
+typedef char*(__stdcall* AutolinkFn)(void*, Str, Str, Str, int32_t, uint32_t, int32_t*, int32_t*);
+typedef char*(__stdcall* AutolinkRemoveFn)(Str, int32_t*, int32_t*);
 typedef void(__stdcall* AutolinkDoneFn)(void*);
-typedef int32_t(__stdcall* HotspotGetDIBBitmapFn)(const char*);
-typedef void*(__stdcall* FileGetBitmapFn)(const char*, int32_t);
+typedef int32_t(__stdcall* HotspotGetDIBBitmapFn)(Str);
+typedef void*(__stdcall* FileGetBitmapFn)(Str, int32_t);
 typedef int32_t(__stdcall* FileGetHotspotFn)(void*, int32_t*, int32_t*, int32_t*, int32_t*,
-                                             int32_t*, const char**, int32_t*);
-typedef void*(__stdcall* FileSetBitmapFn)(const char*);
+                                             int32_t*, Str*, int32_t*);
+typedef void*(__stdcall* FileSetBitmapFn)(Str);
 typedef int32_t(__stdcall* FileSetHotspotFn)(void*, int32_t, int32_t, int32_t, int32_t, int32_t,
-                                             const char*);
+                                             Str);
 typedef int32_t(__stdcall* FileWriteHotspotsFn)(void*);
 typedef int32_t(__stdcall* FileCleanupFn)(void*);
-typedef void*(__stdcall* FormOpenFn)(const char*);
-typedef int32_t(__stdcall* FormGetPropertyFn)(void*, const char*, const char*, const char*,
-                                              const char**, uint32_t*);
-typedef int32_t(__stdcall* FormSetPropertyFn)(void*, const char*, const char*, const char*,
-                                              const char*);
-typedef int32_t(__stdcall* FormDeleteSectionFn)(void*, const char*, const char*);
+typedef void*(__stdcall* FormOpenFn)(Str);
+typedef int32_t(__stdcall* FormGetPropertyFn)(void*, Str, Str, Str, Str*, uint32_t*);
+typedef int32_t(__stdcall* FormSetPropertyFn)(void*, Str, Str, Str, Str);
+typedef int32_t(__stdcall* FormDeleteSectionFn)(void*, Str, Str);
 typedef int32_t(__stdcall* FormCloseFn)(void*);
-typedef int32_t(__stdcall* GetAppPathFn)(const char*, const char**, uint32_t*);
+typedef int32_t(__stdcall* GetAppPathFn)(Str, Str*, uint32_t*);
 
 /* Export name and documented argument count, in one list. */
 /* clang-format off */
@@ -73,12 +68,10 @@ static struct {
     int calls;
 } exportsTable[] = {EXPORTS(AS_ROW)};
 
-/* The probe, entered through the typed pointer in place of the export: it
- * notes the stack pointer and the callee-saved registers, makes the export
- * return to it, notes them again, then puts the stack where the declared
- * argument count says the caller expects it (so a fault is reported, not
- * crashed on) and returns to the caller. Not reentrant; the exports never
- * call back. */
+/* The probe, entered through the typed pointer in place of the export: notes
+ * the stack pointer and callee-saved registers, makes the export return to
+ * it, notes them again, puts the stack where the declared argument count
+ * says (so a fault is reported, not crashed on) and returns. Not reentrant. */
 void ProbeThunk(void);
 /* Called through a variable, so the compiler calls it as each export's type. */
 void (*probeEntry)(void);
@@ -159,18 +152,13 @@ static unsigned alignmentsSeen;
 static void Settle(int e, int line) {
     ++exportsTable[e].calls;
     alignmentsSeen |= 1u << (probeEntryEsp & 12) / 4;
-    ++checks;
     intptr_t popped = (intptr_t)(probeExitEsp - probeEntryEsp) - 4;
-    if (popped != (intptr_t)probeArgBytes) {
+    int kept = !memcmp(probeEntryRegs, probeExitRegs, sizeof probeEntryRegs);
+    checks += 2;
+    if (popped != (intptr_t)probeArgBytes || !kept) {
         char text[160];
-        snprintf(text, sizeof text, "%s removed %d bytes of arguments, not %d",
-                 exportsTable[e].name, (int)popped, (int)probeArgBytes);
-        Fail(line, text);
-    }
-    ++checks;
-    if (memcmp(probeEntryRegs, probeExitRegs, sizeof probeEntryRegs)) {
-        char text[160];
-        snprintf(text, sizeof text, "%s changed a callee-saved register", exportsTable[e].name);
+        snprintf(text, sizeof text, "%s removed %d bytes of arguments, not %d; registers %s",
+                 exportsTable[e].name, (int)popped, (int)probeArgBytes, kept ? "kept" : "changed");
         Fail(line, text);
     }
 }
@@ -189,12 +177,10 @@ static void Settle(int e, int line) {
     } while (0)
 
 static char* ReadWhole(const char* path, size_t* length) {
-    FILE* f = fopen(path, "rb");
-    if (!f) {
-        *length = 0;
-        return NULL;
-    }
     static char buffer[8192];
+    FILE* f = fopen(path, "rb");
+    *length = 0;
+    if (!f) return NULL;
     *length = fread(buffer, 1, sizeof buffer, f);
     fclose(f);
     return buffer;
@@ -207,23 +193,6 @@ static void WriteWhole(const char* path, const void* bytes, size_t length) {
         exit(2);
     }
 }
-
-#define CHECK_FILE(path, literal)                                                  \
-    do {                                                                           \
-        size_t fileLength;                                                         \
-        const char* fileBytes = ReadWhole(path, &fileLength);                      \
-        CheckBytes(__LINE__, fileBytes, fileLength, literal, sizeof(literal) - 1); \
-    } while (0)
-
-static const char kTemplate[] =
-    "{\\rtf1\\ansi \\deff4\\deflang1033{\\fonttbl{\\f4\\froman\\fcharset0\\fprq2 Times New "
-    "Roman;}}{\\colortbl;\\red0\\green0\\blue0;\\red0\\green0\\blue255;\\red0\\green255\\blue255;"
-    "\\red0\\green255\\blue0;\\red255\\green0\\blue255;\\red255\\green0\\blue0;\\red255\\green255"
-    "\\blue0;\\red255\\green255\\blue255;\\red0\\green0\\blue128;\\red0\\green128\\blue128;\\red0"
-    "\\green128\\blue0;\\red128\\green0\\blue128;\\red128\\green0\\blue0;\\red128\\green128\\blue0;"
-    "\\red128\\green128\\blue128;\\red192\\green192\\blue192;}{\\stylesheet{\\widctlpar\\f4\\fs20 "
-    "\\snext0 Normal;}{\\*\\cs10 \\additive Default Paragraph Font;}{\\*\\cs99 \\additive "
-    "Autolink;}}}";
 
 static void TopicImport(void) {
     int32_t status = 1;
@@ -262,28 +231,16 @@ static void TopicImport(void) {
 
 static void Topics(void) {
     uint32_t length = 1;
-    int32_t status = 1;
+    int32_t status = 1, found, result;
     const char* text;
     CALL(text, TopicNew, &length, &status);
-    CHECK(length == 577 && status == 0);
-    CHECK_STR(text, kTemplate);
-
-    int32_t found;
+    CHECK(text && strlen(text) == 577 && length == 577 && status == 0);
     CALL(found, TopicFindText, "{\\rtf1 Hello {\\b big} world\\par}", "BIG World", &status);
     CHECK(found == 1 && status == 0);
-
     char keywords[] = "alpha|beta";
-    int32_t result;
     CALL(result, TopicEmitRtfFile, "{\\rtf1\\ansi First\\par Body\\par}", "CTX", "Title", "Mac()",
          keywords, "seq:1", "emit.rtf", 1);
-    CHECK(result == 0);
-    CHECK(!memcmp(keywords, "alpha\0beta", sizeof keywords));
-    CHECK_FILE("emit.rtf",
-               "{\\rtf1\\ansi \\keepn\r\n\r\n\r\n#{\\footnote {\\super #}CTX}\r\n"
-               "${\\footnote {\\super $}Title}\r\n!{\\footnote {\\super !}Mac()}\r\n"
-               "K{\\footnote {\\super K}alpha}\r\nK{\\footnote {\\super K}beta}\r\n"
-               "+{\\footnote {\\super +}seq:1}\r\nF\\pard irst\\par Body\\par}");
-
+    CHECK(result == 0 && !memcmp(keywords, "alpha\0beta", sizeof keywords));
     TopicImport();
 
     void* dummy;
@@ -292,8 +249,7 @@ static void Topics(void) {
     char dummyKeywords[] = "one|two";
     CALL(result, TopicDummy, dummy, "CTX", "Title", "Mac()", dummyKeywords, "seq:1", "a {b} \\c",
          1);
-    CHECK(result == 0);
-    CHECK(!memcmp(dummyKeywords, "one\0two", sizeof dummyKeywords));
+    CHECK(result == 0 && !memcmp(dummyKeywords, "one\0two", sizeof dummyKeywords));
     CALL(result, TopicCloseDummyFile, dummy);
     CHECK(result == 0);
     /* The template less its last brace, then the topic; each line feed stored as CR LF. */
@@ -302,8 +258,8 @@ static void Topics(void) {
         "!{\\footnote {\\super !}Mac()}\r\nK{\\footnote {\\super K}one}\r\n"
         "K{\\footnote {\\super K}two}\r\n+{\\footnote {\\super +}seq:1}a \\{b\\} \\\\c\r\n"
         "\\par\\pard\r\n}\r\n";
-    char expected[sizeof kTemplate + sizeof kTopic];
-    snprintf(expected, sizeof expected, "%.*s%s", (int)sizeof kTemplate - 2, kTemplate, kTopic);
+    char expected[577 + sizeof kTopic];
+    snprintf(expected, sizeof expected, "%.*s%s", 576, text ? text : "", kTopic);
     size_t size;
     const char* bytes = ReadWhole("dummy.rtf", &size);
     CheckBytes(__LINE__, bytes, size, expected, strlen(expected));
@@ -339,47 +295,15 @@ static void Autolinks(void) {
     CALL_VOID(AutolinkDone, dictionary);
 }
 
-/* A 2x2 24-bit bitmap file with its image-size field left 0. */
-static const unsigned char
-    kBitmapFile[] = {'B',  'M',  70, 0, 0,    0,    0, 0, 0, 0, 54, 0,  0,  0, /* file header */
-                     40,   0,    0,  0, 2,    0,    0, 0, 2, 0, 0,  0,  1,  0, 24, 0, 0,
-                     0,    0,    0,  0, 0,    0,    0, /* info header */
-                     0x13, 0x0b, 0,  0, 0x13, 0x0b, 0, 0, 0, 0, 0,  0,  0,  0, 0,  0, 1,
-                     2,    3,    4,  5, 6,    0,    0, 7, 8, 9, 10, 11, 12, 0, 0}; /* two rows of
-                                                                                      two pixels */
-
-/* The clipboard's CF_DIB block, or empty. */
-static size_t ClipboardDib(unsigned char* out, size_t capacity) {
-    size_t size = 0;
-    if (!OpenClipboard(NULL)) return 0;
-    HANDLE block = GetClipboardData(CF_DIB);
-    if (block) {
-        const void* bytes = GlobalLock(block);
-        size = GlobalSize(block);
-        if (bytes && size <= capacity)
-            memcpy(out, bytes, size);
-        else
-            size = 0;
-        GlobalUnlock(block);
-    }
-    CloseClipboard();
-    return size;
-}
-
 static void Pictures(void) {
-    WriteWhole("picture.bmp", kBitmapFile, sizeof kBitmapFile);
-    /* The block on the clipboard: the file less its header, the image size
-     * filled in (two rows of 8 bytes). */
-    unsigned char expectedDib[sizeof kBitmapFile - 14];
-    memcpy(expectedDib, kBitmapFile + 14, sizeof expectedDib);
-    expectedDib[20] = 16;
-
+    /* A 2x2 24-bit bitmap file with its image-size field left 0. */
+    static const char kBitmapFile[] =
+        "BM\x46\0\0\0\0\0\0\0\x36\0\0\0\x28\0\0\0\2\0\0\0\2\0\0\0\1\0\x18\0\0\0\0\0\0\0\0\0"
+        "\x13\x0b\0\0\x13\x0b\0\0\0\0\0\0\0\0\0\0\1\2\3\4\5\6\0\0\7\x08\x09\x0a\x0b\x0c\0\0";
+    WriteWhole("picture.bmp", kBitmapFile, sizeof kBitmapFile - 1);
     int32_t result;
     CALL(result, HotspotGetDIBBitmap, "picture.bmp");
     CHECK(result == 0);
-    unsigned char dib[256];
-    size_t dibSize = ClipboardDib(dib, sizeof dib);
-    CheckBytes(__LINE__, (const char*)dib, dibSize, (const char*)expectedDib, sizeof expectedDib);
 
     void* file;
     CALL(file, FileSetBitmap, "picture.shg");
@@ -422,7 +346,9 @@ static void Forms(void) {
     CALL(result, FormClose, form);
     CHECK(result == 0);
     /* Lines keep the ends they were read with. */
-    CHECK_FILE("form.frm", "VERSION 5.00\nBegin Form Main\n   Caption =   Bye\nEnd\n");
+    size_t size;
+    const char* bytes = ReadWhole("form.frm", &size);
+    CHECK_BYTES(bytes, size, "VERSION 5.00\nBegin Form Main\n   Caption =   Bye\nEnd\n");
 }
 
 static void AppPaths(void) {
@@ -442,10 +368,6 @@ static void AppPaths(void) {
     CALL(result, GetAppPath, "brioutil-host.exe", &data, &size);
     CHECK(result == 0 && size == sizeof kPath);
     CHECK_STR(data, "C:\\Tools\\brioutil-host.exe");
-    const char* untouched = "kept";
-    size = 77;
-    CALL(result, GetAppPath, "brioutil-no-such-app.exe", &untouched, &size);
-    CHECK(result == ERROR_FILE_NOT_FOUND && size == 77 && !strcmp(untouched, "kept"));
     RegDeleteKeyA(HKEY_LOCAL_MACHINE, kKey);
 }
 
