@@ -66,6 +66,7 @@ TEST(CliPicture, BuildInfoExtractAndPreview) {
         "<text x=\"3\" y=\"13\" font-family=\"sans-serif\" font-size=\"12\" fill=\"#d00000\">"
         "jump: PLANTING</text>",
         "<rect x=\"32\" y=\"8\" width=\"32\" height=\"16\" fill=\"#008000\"",
+        "popup: POND (4,1)-(8,3)</title>",
         "macro: JumpId(&quot;x&quot;, `a&amp;b')</text>",
         // The bitmap file, up to its resolution fields.
         "xlink:href=\"data:image/bmp;base64,Qk2CAAAAAAAAAHYAAAAoAAAACAAAAAMAAAABAAQAAAAAAAwA",

@@ -40,28 +40,19 @@ struct Project : CliDir {
     }
 };
 
-TEST(CliOptions, UnknownOrIncompleteOptionsAreRefusedNamingTheClosest) {
-    Project d;
-    ExpectFailures({
-        {{"autolink", d.File("terms.txt"), d.File("guide.rtf"), "--in-place", "--dryrun"},
-         2,
-         "unknown option --dryrun (did you mean --dry-run?)"},
-        {{"unlink", d.File("guide.rtf"), "-o"}, 2, "option -o needs a value"},
-        {{"autolink", d.File("terms.txt"), d.File("guide.rtf"), "-o", "-", "--once=yes"},
-         2,
-         "option --once takes no value"},
-        {{"topics", "list", d.File("help.rtf"), "--out-dir", d.File("x")},
-         2,
-         "option --out-dir does not apply to 'topics list'"},
-    });
-    EXPECT_EQ(ReadFile(d.File("guide.rtf")), kTopic);
-}
-
-TEST(CliOutputs, AnOutputThatIsAnInputIsRefused) {
+// Mistaken options and outputs that are inputs or in missing folders: a
+// message naming the closest option or the output, and nothing changed.
+TEST(CliOutputs, MistakesAndOutputsThatAreInputsAreRefused) {
     Project d;
     fs::create_hard_link(d.File("guide.rtf"), d.File("hard.rtf"));
+    // Join reads only files in its table's folder.
+    WriteFile(d.File("sp/up.tsv"), "file\tcontext\n../guide.rtf\tX\n");
+    WriteFile(d.File("sp/abs.tsv"), "file\tcontext\n" + d.File("guide.rtf") + "\tX\n");
+    fs::create_symlink(d.File("guide.rtf"), d.File("sp/link.rtf"));
+    WriteFile(d.File("sp/link.tsv"), "file\tcontext\nlink.rtf\tX\n");
     auto before = Snapshot(d.Path());
-    std::string terms = d.File("terms.txt"), bmp = d.File("q.bmp"), h = d.File("h.txt");
+    std::string terms = d.File("terms.txt"), guide = d.File("guide.rtf"), bmp = d.File("q.bmp");
+    std::string h = d.File("h.txt"), none = d.File("none/x.rtf");
     // Each command's own check; the message names the output.
     for (const Args& args : std::vector<Args>{
              {"topics", "join", d.File("sp/topics.tsv"), "-o", d.File("sp/topics.tsv")},
@@ -70,7 +61,9 @@ TEST(CliOutputs, AnOutputThatIsAnInputIsRefused) {
              {"topics", "split", d.File("hc/001-A.rtf"), "--out-dir", d.File("hc")},
              {"picture", "build", bmp, h, "-o", bmp},
              {"picture", "build", bmp, h, "-o", h},
-             {"autolink", terms, d.File("guide.rtf"), "-o", terms},
+             {"picture", "extract", bmp, "-o", bmp},
+             {"picture", "preview", bmp, "-o", bmp},
+             {"autolink", terms, guide, "-o", terms},
              {"unlink", d.File("sp"), "--out-dir", d.File("sp")},
          }) {
         // A folder output: its first file is the input.
@@ -82,29 +75,34 @@ TEST(CliOutputs, AnOutputThatIsAnInputIsRefused) {
         {{"form", "set", d.File("f.frm"), "Form", "Main", "Caption", "x", "-o", d.File("f.frm")},
          2,
          "f.frm is an input of this command: use --in-place"},
-        {{"autolink", terms, d.File("guide.rtf"), "-o", d.File("hard.rtf")},
+        {{"autolink", terms, guide, "-o", d.File("hard.rtf")},
          2,
-         "hard.rtf is an input of this command (" + d.File("guide.rtf") + ")"},
-    });
-    EXPECT_EQ(Snapshot(d.Path()), before);
-}
-
-TEST(CliOutputs, EmptyNamesAndMissingFoldersAreRefused) {
-    Project d;
-    std::string none = d.File("none/x.rtf");
-    ExpectFailures({
-        {{"autolink", d.File("terms.txt"), d.File("guide.rtf"), "-o", ""},
+         "hard.rtf is an input of this command (" + guide + ")"},
+        {{"autolink", terms, guide, "--in-place", "--dryrun"},
          2,
-         "-o needs a file name"},
-        {{"unlink", d.File("guide.rtf"), "--out-dir", ""}, 2, "--out-dir needs a folder name"},
-        {{"autolink", d.File("terms.txt"), d.File("guide.rtf"), "-o", none},
+         "unknown option --dryrun (did you mean --dry-run?)"},
+        {{"unlink", guide, "-o"}, 2, "option -o needs a value"},
+        {{"autolink", terms, guide, "-o", "-", "--once=yes"}, 2, "option --once takes no value"},
+        {{"topics", "list", d.File("help.rtf"), "--out-dir", d.File("x")},
+         2,
+         "option --out-dir does not apply to 'topics list'"},
+        {{"autolink", terms, guide, "-o", ""}, 2, "-o needs a file name"},
+        {{"unlink", guide, "--out-dir", ""}, 2, "--out-dir needs a folder name"},
+        {{"autolink", terms, guide, "-o", none},
          2,
          "none/x.rtf: the folder " + d.File("none") + " does not exist"},
+        {{"topics", "split", d.File("help.rtf"), "--out-dir", d.File("none/deeper")},
+         2,
+         "does not exist"},
+        {{"topics", "join", d.File("sp/up.tsv"), "-o", d.File("j.rtf")},
+         2,
+         "up.tsv:2: ../guide.rtf is outside the properties file's folder"},
+        {{"topics", "join", d.File("sp/abs.tsv"), "-o", d.File("j.rtf")}, 2, "abs.tsv:2: "},
+        {{"topics", "join", d.File("sp/link.tsv"), "-o", d.File("j.rtf")}, 2, "link.tsv:2: "},
     });
-    ExpectFailures({{{"topics", "split", d.File("help.rtf"), "--out-dir", d.File("none/deeper")},
-                     2,
-                     "does not exist"}});
-    EXPECT_FALSE(fs::exists(d.File("none")));
+    EXPECT_EQ(Snapshot(d.Path()), before);
+    RunOk({"topics", "join", d.File("sp/up.tsv"), "-o", d.File("j.rtf"), "--allow-outside"});
+    EXPECT_NE(ReadFile(d.File("j.rtf")).find("The pond."), std::string::npos);
 }
 
 TEST(CliInputs, TextThatIsNotRtfIsRefusedAndUnchangedFilesStay) {
@@ -152,7 +150,9 @@ TEST(CliFiles, WorkFilesAreNeverPlacedBesideTheUsersFiles) {
     EXPECT_EQ(run.err.find(".tmp"), std::string::npos) << run.err;
 }
 
-TEST(CliFiles, AFailedSplitLeavesNothingHalfDone) {
+// A failed split leaves nothing half done; a new folder appears whole; outputs
+// that are links or shared files are written through, as every output is.
+TEST(CliFiles, SplitOutputsAreWholeAndKeepLinksAndSharedFiles) {
     Project d;
     fs::create_directories(d.File("out/002-B.rtf"));  // in the way of the second topic
     ToolRun run = RunTool({"topics", "split", d.File("help.rtf"), "--out-dir", d.File("out")});
@@ -160,19 +160,13 @@ TEST(CliFiles, AFailedSplitLeavesNothingHalfDone) {
     EXPECT_NE(run.err.find("002-B.rtf: is a folder"), std::string::npos) << run.err;
     EXPECT_EQ(Snapshot(d.File("out")),
               (std::map<std::string, std::string>{{d.File("out/002-B.rtf"), "<dir>"}}));
-    // A new folder appears whole.
     RunOk({"topics", "split", d.File("help.rtf"), "--out-dir", d.File("new/")});
     EXPECT_EQ(Snapshot(d.File("new")).size(), 3u);
     fs::create_directory(d.File("plain"));
     EXPECT_EQ(fs::status(d.File("new")).permissions(), fs::status(d.File("plain")).permissions());
-}
 
-// Outputs in an existing folder that are links or shared files are written
-// through, as every other output is.
-TEST(CliFiles, ExistingOutputsStayLinksAndSharedFiles) {
-    Project d;
+    fs::remove(d.File("out/002-B.rtf"));
     fs::create_directories(d.File("keep"));
-    fs::create_directory(d.File("out"));
     WriteFile(d.File("keep/a.rtf"), "old");
     WriteFile(d.File("keep/b.rtf"), "old");
     fs::create_symlink(d.File("keep/a.rtf"), d.File("out/001-A.rtf"));
@@ -182,36 +176,6 @@ TEST(CliFiles, ExistingOutputsStayLinksAndSharedFiles) {
     EXPECT_EQ(ReadFile(d.File("keep/a.rtf")), ReadFile(d.File("sp/001-A.rtf")));
     EXPECT_EQ(fs::hard_link_count(d.File("keep/b.rtf")), 2u);
     EXPECT_EQ(ReadFile(d.File("keep/b.rtf")), ReadFile(d.File("sp/002-B.rtf")));
-}
-
-TEST(CliTopics, JoinReadsOnlyFilesInItsTablesFolder) {
-    Project d;
-    WriteFile(d.File("sp/up.tsv"), "file\tcontext\n../guide.rtf\tX\n");
-    WriteFile(d.File("sp/abs.tsv"), "file\tcontext\n" + d.File("guide.rtf") + "\tX\n");
-    fs::create_symlink(d.File("guide.rtf"), d.File("sp/link.rtf"));
-    WriteFile(d.File("sp/link.tsv"), "file\tcontext\nlink.rtf\tX\n");
-    ExpectFailures({
-        {{"topics", "join", d.File("sp/up.tsv"), "-o", d.File("j.rtf")},
-         2,
-         "up.tsv:2: ../guide.rtf is outside the properties file's folder"},
-        {{"topics", "join", d.File("sp/abs.tsv"), "-o", d.File("j.rtf")}, 2, "abs.tsv:2: "},
-        {{"topics", "join", d.File("sp/link.tsv"), "-o", d.File("j.rtf")}, 2, "link.tsv:2: "},
-    });
-    EXPECT_FALSE(fs::exists(d.File("j.rtf")));
-    RunOk({"topics", "join", d.File("sp/up.tsv"), "-o", d.File("j.rtf"), "--allow-outside"});
-    EXPECT_NE(ReadFile(d.File("j.rtf")).find("The pond."), std::string::npos);
-}
-
-// Standard streams stand for files; what comes out names the file "-".
-TEST(CliPictureStreams, PictureCommandsReadAndWriteStandardStreams) {
-    Project d;
-    std::string bmp = d.File("q.bmp"), shg = d.File("q.shg"), h = d.File("h.txt");
-    RunOk({"picture", "build", bmp, h, "-o", shg});
-    EXPECT_EQ(RunOk({"picture", "build", "-", h, "-o", "-"}, TinyBitmap()), ReadFile(shg));
-    std::string info = RunOk({"picture", "info", shg, "--json"});
-    info.replace(info.find(shg), shg.size(), "-");
-    EXPECT_EQ(RunOk({"picture", "info", "-", "--json"}, ReadFile(shg)), info);
-    ExpectFailures({{{"picture", "build", "-", "-", "-o", "-"}, 1, "read only once"}});
 }
 
 TEST(CliText, ControlBytesFromFilesAreEscapedInHumanOutput) {

@@ -252,17 +252,6 @@ static void Topics(void) {
     CHECK(result == 0 && !memcmp(dummyKeywords, "one\0two", sizeof dummyKeywords));
     CALL(result, TopicCloseDummyFile, dummy);
     CHECK(result == 0);
-    /* The template less its last brace, then the topic; each line feed stored as CR LF. */
-    static const char kTopic[] =
-        "\\page\\keepn\r\n#{\\footnote {\\super #}CTX}\r\n${\\footnote {\\super $}Title}\r\n"
-        "!{\\footnote {\\super !}Mac()}\r\nK{\\footnote {\\super K}one}\r\n"
-        "K{\\footnote {\\super K}two}\r\n+{\\footnote {\\super +}seq:1}a \\{b\\} \\\\c\r\n"
-        "\\par\\pard\r\n}\r\n";
-    char expected[577 + sizeof kTopic];
-    snprintf(expected, sizeof expected, "%.*s%s", 576, text ? text : "", kTopic);
-    size_t size;
-    const char* bytes = ReadWhole("dummy.rtf", &size);
-    CheckBytes(__LINE__, bytes, size, expected, strlen(expected));
 }
 
 static void Autolinks(void) {
