@@ -43,16 +43,6 @@ TEST(CliPicture, BuildInfoExtractAndPreview) {
                         "hotspots: 3\n# left\ttop\tright\tbottom\tkind\tbinding\n"
                         "0\t0\t4\t2\tjump\tPLANTING\n4\t1\t8\t3\tpopup\tPOND\n"
                         "1\t0\t2\t1\tmacro\tJumpId(\"x\", `a&b')\n");
-    EXPECT_EQ(RunOk({"picture", "info", picture, "--json"}),
-              "{\"file\": \"" + picture +
-                  "\", \"type\": \"bitmap group file\", \"bitmap\": {\"width\": 8, \"height\": 3, "
-                  "\"bits\": 4}, \"hotspots\": [\n"
-                  "  {\"left\": 0, \"top\": 0, \"right\": 4, \"bottom\": 2, \"kind\": \"jump\", "
-                  "\"binding\": \"PLANTING\"},\n"
-                  "  {\"left\": 4, \"top\": 1, \"right\": 8, \"bottom\": 3, \"kind\": \"popup\", "
-                  "\"binding\": \"POND\"},\n"
-                  "  {\"left\": 1, \"top\": 0, \"right\": 2, \"bottom\": 1, \"kind\": \"macro\", "
-                  "\"binding\": \"JumpId(\\\"x\\\", `a&b')\"}\n]}\n");
     RunOk({"picture", "extract", picture, "-o", dir.File("out.bmp")});
     EXPECT_EQ(WithoutResolution(ReadFile(dir.File("out.bmp"))), Bitmap(0));
     EXPECT_EQ(WithoutResolution(RunOk({"picture", "extract", dir.File("pic.bmp"), "-o", "-"})),

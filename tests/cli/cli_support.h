@@ -25,13 +25,11 @@ const std::string kSmallForm = "Begin Form Main\r\n   Caption = \"A\"\r\nEnd\r\n
 const std::string kExampleRegistry = std::string(BRIOUTIL_EXAMPLES_DIR) + "/apps.reg";
 
 inline std::string TinyBitmap() {
-    std::string b = "BM";
-    auto put = [&b](uint32_t v, int bytes) {
-        for (int i = 0; i < bytes; ++i) b += static_cast<char>(v >> (8 * i) & 0xFF);
-    };
-    put(70, 4), put(0, 4), put(54, 4), put(40, 4), put(2, 4), put(2, 4), put(1, 2), put(24, 2);
-    put(0, 4), put(16, 4), put(0, 4), put(0, 4), put(0, 4), put(0, 4);
-    return b + std::string(16, '\x40');
+    return std::string(
+               "BM\x46\0\0\0\0\0\0\0\x36\0\0\0\x28\0\0\0\2\0\0\0\2\0\0\0\1\0\x18\0\0\0\0\0"
+               "\x10\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0",
+               54) +
+           std::string(16, '\x40');
 }
 
 // A temporary folder holding the given files (name -> bytes); names may hold sub-folders.

@@ -49,13 +49,12 @@ TEST(CliText, TitlesShowInUtf8AndUtf8PhrasesFindTheirTopics) {
 }
 
 TEST(CliText, TermsPhrasesAndValuesAreConvertedOrRefused) {
-    CliDir dir({{"doc.rtf",
-                 "{\\rtf1\\ansi\\ansicpg1252 El men\\'fa y la Cuadr\xed"
-                 "cula\\par}"},
+    const std::string grid =
+        "Cuadr\xed"
+        "cula";  // in code page 1252
+    CliDir dir({{"doc.rtf", "{\\rtf1\\ansi\\ansicpg1252 El men\\'fa y la " + grid + "\\par}"},
                 {"utf8.txt", "menú\t\tMENU\n日本\t\tJP\n"},
-                {"ansi.txt",
-                 "Cuadr\xed"
-                 "cula\t\tGRID\n"},
+                {"ansi.txt", grid + "\t\tGRID\n"},
                 {"f.frm", "Begin Form F\n  Caption = x\nEnd\n"}});
     std::string doc = dir.File("doc.rtf");
     ToolRun run = RunTool({"autolink", dir.File("utf8.txt"), doc, "--dry-run"});
@@ -65,30 +64,18 @@ TEST(CliText, TermsPhrasesAndValuesAreConvertedOrRefused) {
                            ":2: '日本' is left out: code page 1252 has no '日'\n");
     EXPECT_EQ(RunOk({"autolink", dir.File("ansi.txt"), doc, "--dry-run", "--encoding", "1252"}),
               doc + ": \"Cuadrícula\" -> GRID (jump)\n" + doc + ": 1 link would be made\n");
-    EXPECT_EQ(RunOk({"find",
-                     "cuadr\xed"
-                     "cula",
-                     doc, "--encoding", "cp1252"}),
-              doc + "\n");
-
+    EXPECT_EQ(RunOk({"find", grid, doc, "--encoding", "cp1252"}), doc + "\n");
     RunOk({"form", "set", dir.File("f.frm"), "Form", "F", "Caption", "Menú", "-o",
            dir.File("g.frm")});
     EXPECT_EQ(ReadFile(dir.File("g.frm")), "Begin Form F\n  Caption =   Men\xfa\nEnd\n");
     EXPECT_EQ(RunOk({"form", "get", dir.File("g.frm"), "Form", "F", "Caption"}), "Menú\n");
-
     ExpectFailures({
         {{"autolink", dir.File("ansi.txt"), doc, "--dry-run"},
          2,
          "ansi.txt:1: not UTF-8 (\\xED): name the file's encoding with --encoding"},
-        {{"find",
-          "cuadr\xed"
-          "cula",
-          doc},
-         1,
-         "the phrase is not UTF-8"},
+        {{"find", grid, doc}, 1, "the phrase is not UTF-8"},
         {{"find", "x", doc, "--encoding", "latin"}, 1, "--encoding takes utf-8 or a code page"},
-        {{"form", "set", dir.File("f.frm"), "Form", "F", "Caption", "日本", "-o",
-          dir.File("h.frm")},
+        {{"form", "set", dir.File("f.frm"), "Form", "F", "Caption", "日本", "-o", doc + ".frm"},
          2,
          "'日本': code page 1252 has no '日'"},
     });

@@ -24,13 +24,6 @@ TEST(CliTopics, ListAsTableAndJson) {
               "#  CONTEXT  TITLE   KEYWORDS    BROWSE  REGION  FIRST LINE\n"
               "1  ONE      First   alpha|beta          0       First body\n"
               "2  TWO      Second                      5       Head\n");
-    EXPECT_EQ(
-        RunOk({"topics", "list", dir.File("help.rtf"), "--json"}),
-        "[\n {\"topic\": 1, \"context\": \"ONE\", \"title\": \"First\", \"macro\": "
-        "\"Run(\\\"a\\\\b\\\")\", \"keywords\": [\"alpha\", \"beta\"], \"browse\": \"\", "
-        "\"nonScrolling\": 0, \"firstLine\": \"First body\"},\n {\"topic\": 2, \"context\": "
-        "\"TWO\", \"title\": \"Second\", \"macro\": \"\", \"keywords\": [], \"browse\": \"\", "
-        "\"nonScrolling\": 5, \"firstLine\": \"Head\"}\n]\n");
 }
 
 TEST(CliTopics, SplitThenJoinGivesHelpCompilerInputBack) {
