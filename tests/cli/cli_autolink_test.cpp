@@ -52,6 +52,11 @@ TEST(CliAutolink, HelpCompilerFileIsLinkedTopicByTopic) {
               "${\\footnote {\\super $}The pond}\r\n!{\\footnote {\\super !}Show(1)}\r\n"
               "The pond and the {\\uldb bed}{\\v BED}.\\par\r\n\\page\r\n#{\\footnote {\\super #}"
               "BED}\r\nA bed by the {\\uldb pond}{\\v POND}.\\par}\r\n");
+    // A split topic takes its context from its properties file.
+    RunOk({"topics", "split", h, "--out-dir", dir.File("parts")});
+    std::string pond = dir.File("parts/001-POND.rtf");
+    EXPECT_EQ(RunOk({"autolink", terms, pond, "--dry-run"}),
+              pond + ": \"bed\" -> BED (jump)\n" + pond + ": 1 link would be made\n");
 }
 
 TEST(CliAutolink, FolderKeepsItsLayoutUnderTheOutputFolder) {

@@ -27,6 +27,11 @@ TEST(CliForm, EditsWriteOnlyWhereTheyAreToldAndSayWhatChanged) {
         EXPECT_EQ(ReadFile(file), ReadFile(out));
         EXPECT_EQ(dir.Entries(), (Args{"main.frm", "out.frm"}));
     }
+    // A new line takes the end of its section's Begin line, a last line the file's first.
+    EXPECT_EQ(RunOk({"form", "set", "-", "Button", "Ok", "Default", "-1", "-o", "-"}, kForm),
+              "VERSION 1.00\r\nBegin Form Main\r\n   Caption         =   \"Orders\"\r\n   "
+              "Begin Button Ok\n      Default = -1\n      Caption         =   "
+              "\"OK\"\r\n   End\r\nEnd\r\n");
 }
 
 TEST(CliForm, FailuresNameTheProblemAndChangeNothing) {

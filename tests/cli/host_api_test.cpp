@@ -55,4 +55,19 @@ TEST(HostReplaceFile, WritesExactlyTheBytesOrReportsWhyNot) {
 #endif
 }
 
+// A host's buffer smaller than the block takes what fits; the size is the block's.
+TEST(HostClipboard, GetDibCopiesWhatFitsAndReportsTheSize) {
+    BrioHostClipboardUsePrivate(1);
+    const std::string block = "0123456789abcdef";
+    ASSERT_EQ(BrioHostClipboardSetDib(block.data(), block.size()), 0);
+    std::string small(4, '\0');
+    EXPECT_EQ(BrioHostClipboardGetDib(&small[0], small.size()),
+              BrioHostClipboardGetDib(nullptr, 0));
+    EXPECT_GE(BrioHostClipboardGetDib(nullptr, 0), block.size());
+    EXPECT_EQ(small, "0123");
+    BrioHostClipboardClear();
+    EXPECT_EQ(BrioHostClipboardGetDib(nullptr, 0), 0u);
+    BrioHostClipboardUsePrivate(0);
+}
+
 }  // namespace
