@@ -108,7 +108,6 @@ TEST(CliPicture, FailuresLeaveNoFileBehind) {
         {{"picture", "build", bmp, dir.File("wide.txt"), "-o", out},
          2,
          "cannot hold these hotspots"},
-        {{"picture", "build", dir.File("text.txt"), dir.File("few.txt"), "-o", out}, 2, "few.txt"},
         {{"picture", "extract", wmf, "-o", dir.File("x.bmp")},
          2,
          "a metafile picture holds no bitmap"},

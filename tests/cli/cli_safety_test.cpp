@@ -180,8 +180,6 @@ TEST(CliFiles, SplitOutputsAreWholeAndKeepLinksAndSharedFiles) {
 
 TEST(CliText, ControlBytesFromFilesAreEscapedInHumanOutput) {
     CliDir d({{"h.rtf", "{\\rtf1\n#{\\footnote # A}\n${\\footnote $ Al\x1b[2Jpha}\nText.\\par\n}"},
-              {"q.bmp", TinyBitmap()},
-              {"spots.txt", "0 0 1 1 jump A\x1b]0;x\x07\n"},
               {"bad.tsv", "file\tcon\x1b[31mtext\n"}});
     EXPECT_EQ(RunOk({"topics", "list", d.File("h.rtf")}),
               "#  CONTEXT  TITLE         KEYWORDS  BROWSE  REGION  FIRST LINE\n"
@@ -189,10 +187,6 @@ TEST(CliText, ControlBytesFromFilesAreEscapedInHumanOutput) {
     ExpectFailures({{{"topics", "join", d.File("bad.tsv"), "-o", d.File("j.rtf")},
                      2,
                      "bad.tsv:1: unknown column 'con\\x1B[31mtext'"}});
-    // JSON keeps the text, escaped its own way.
-    RunOk({"picture", "build", d.File("q.bmp"), d.File("spots.txt"), "-o", d.File("q.shg")});
-    EXPECT_NE(RunOk({"picture", "info", d.File("q.shg"), "--json"}).find("A\\u001b]0;x\\u0007"),
-              std::string::npos);
 }
 
 TEST(CliReports, JsonQuietAndVerboseReports) {

@@ -18,21 +18,17 @@ const std::string kHelp =
     "#{\\footnote # TWO}\r\n${\\footnote $ Second}\r\n"
     "{\\keepn Head\\par}\\pard Second body\\par\r\n}";
 
-TEST(CliTopics, ListAsTableAndJson) {
-    CliDir dir({{"help.rtf", kHelp}});
-    EXPECT_EQ(RunOk({"topics", "list", dir.File("help.rtf")}),
-              "#  CONTEXT  TITLE   KEYWORDS    BROWSE  REGION  FIRST LINE\n"
-              "1  ONE      First   alpha|beta          0       First body\n"
-              "2  TWO      Second                      5       Head\n");
-}
-
-TEST(CliTopics, SplitThenJoinGivesHelpCompilerInputBack) {
+TEST(CliTopics, ListSplitThenJoinGivesHelpCompilerInputBack) {
     CliDir dir({{"help.rtf", kHelp},
                 {"a.rtf", "{\\rtf1 Alpha\\par}"},
                 {"list.tsv",
                  "# before the header\ntitle\tfile\tcontext\tmacro\n# after it\n"
                  "The A\ta.rtf\tA\tRun(1)\n"}});
     std::string file = dir.File("help.rtf"), parts = dir.File("parts"), joined = dir.File("j.rtf");
+    EXPECT_EQ(RunOk({"topics", "list", file}),
+              "#  CONTEXT  TITLE   KEYWORDS    BROWSE  REGION  FIRST LINE\n"
+              "1  ONE      First   alpha|beta          0       First body\n"
+              "2  TWO      Second                      5       Head\n");
     EXPECT_EQ(RunOk({"topics", "split", file, "--out-dir", parts}),
               file + ": 2 topics -> " + parts + "/ (properties in " + parts + "/topics.tsv)\n");
     // Each topic is a document of its own: the later one gets the header.
