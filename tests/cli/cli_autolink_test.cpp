@@ -29,6 +29,7 @@ TEST(CliAutolink, LinksAndUnlinksWhereItIsToldAndSaysWhatItDid) {
     EXPECT_EQ(RunOk({"autolink", terms, topic, "-o", linked}),
               topic + ": 3 links made -> " + linked + "\n");
     EXPECT_EQ(ReadFile(topic), kTopic);
+    EXPECT_EQ(RunOk({"autolink", terms, "-", "-o", "-"}, kTopic), ReadFile(linked));
     RunOk({"autolink", terms, topic, "--in-place"});
     EXPECT_EQ(ReadFile(topic), ReadFile(linked));
     EXPECT_EQ(RunTool({"unlink", linked, "-o", "-"}).err, linked + ": 3 links removed\n");
@@ -83,6 +84,7 @@ TEST(CliAutolink, FailuresNameTheProblemAndWriteNothing) {
                 {"terms.txt", kTerms},
                 {"kind.txt", "# ok\npond\t\tPOND\nlake\t\tLAKE\tpopover\n"},
                 {"conflict.txt", "pond\t\tPOND\npond\t\tLAKE\n"},
+                {"short.txt", "pond\tPOND\n"},
                 {"lone.rtf", lone}});
     std::string topic = dir.File("topic.rtf"), terms = dir.File("terms.txt"), in = dir.File("in");
     ExpectFailures({
@@ -94,6 +96,7 @@ TEST(CliAutolink, FailuresNameTheProblemAndWriteNothing) {
         {{"autolink", dir.File("kind.txt"), topic, "-o", "-"},
          2,
          "kind.txt:3: the link kind must be jump or popup, not 'popover'"},
+        {{"autolink", dir.File("short.txt"), topic, "-o", "-"}, 2, "short.txt:1: expected"},
         {{"autolink", dir.File("conflict.txt"), topic, "-o", "-"},
          2,
          "conflict.txt:2: 'pond': a term already links to another target"},
@@ -108,8 +111,8 @@ TEST(CliAutolink, FailuresNameTheProblemAndWriteNothing) {
     });
     EXPECT_EQ(ReadFile(dir.File("in/a.rtf")), kTopic);
     EXPECT_EQ(ReadFile(dir.File("lone.rtf")), lone);
-    EXPECT_EQ(dir.Entries(),
-              (Args{"conflict.txt", "in", "kind.txt", "lone.rtf", "terms.txt", "topic.rtf"}));
+    EXPECT_EQ(dir.Entries(), (Args{"conflict.txt", "in", "kind.txt", "lone.rtf", "short.txt",
+                                   "terms.txt", "topic.rtf"}));
 }
 
 }  // namespace

@@ -64,6 +64,7 @@ TEST(CliOutputs, MistakesAndOutputsThatAreInputsAreRefused) {
              {"picture", "extract", bmp, "-o", bmp},
              {"picture", "preview", bmp, "-o", bmp},
              {"autolink", terms, guide, "-o", terms},
+             {"autolink", terms, "-", "-o", terms},
              {"unlink", d.File("sp"), "--out-dir", d.File("sp")},
          }) {
         // A folder output: its first file is the input.
@@ -178,6 +179,18 @@ TEST(CliFiles, SplitOutputsAreWholeAndKeepLinksAndSharedFiles) {
     EXPECT_EQ(ReadFile(d.File("keep/b.rtf")), ReadFile(d.File("sp/002-B.rtf")));
 }
 
+// Standard streams stand for files; what comes out names the file "-".
+TEST(CliPictureStreams, PictureCommandsReadAndWriteStandardStreams) {
+    Project d;
+    std::string bmp = d.File("q.bmp"), shg = d.File("q.shg"), h = d.File("h.txt");
+    RunOk({"picture", "build", bmp, h, "-o", shg});
+    EXPECT_EQ(RunOk({"picture", "build", "-", h, "-o", "-"}, TinyBitmap()), ReadFile(shg));
+    std::string info = RunOk({"picture", "info", shg, "--json"});
+    info.replace(info.find(shg), shg.size(), "-");
+    EXPECT_EQ(RunOk({"picture", "info", "-", "--json"}, ReadFile(shg)), info);
+    ExpectFailures({{{"picture", "build", "-", "-", "-o", "-"}, 1, "read only once"}});
+}
+
 TEST(CliText, ControlBytesFromFilesAreEscapedInHumanOutput) {
     CliDir d({{"h.rtf", "{\\rtf1\n#{\\footnote # A}\n${\\footnote $ Al\x1b[2Jpha}\nText.\\par\n}"},
               {"bad.tsv", "file\tcon\x1b[31mtext\n"}});
@@ -205,9 +218,16 @@ TEST(CliReports, JsonQuietAndVerboseReports) {
               d.File("t.txt"), g, "-o", l, "-v"},
              {"{\"file\": \"" + f + "\", \"output\": \"" + d.File("g.frm") +
                   "\", \"written\": true, \"type\": \"Form\", \"name\": \"Main\", \"key\": "
-                  "\"Caption\", \"old\": \"\\\"A\\\"\", \"new\": \"B\"}\n",
-              "form", "set", f, "Form", "Main", "Caption", "B", "-o", d.File("g.frm"), "--json"}}) {
-        EXPECT_EQ(RunOk(Args(c.begin() + 1, c.end())), c[0]) << c[1] << " " << c.back();
+                  "\"Caption\", \"old\": \"\\\"A\\\"\", \"new\": \"B\\u001b\"}\n",
+              "form", "set", f, "Form", "Main", "Caption", "B\x1b", "-o", d.File("g.frm"),
+              "--json"},
+             {"{\"name\": \"helpc.exe\", \"path\": \"C:\\\\Tools\\\\Help\\\\helpc.exe\", "
+              "\"registry\": \"" +
+                  kExampleRegistry + "\"}\n",
+              "apppath", "helpc.exe", "--json"}}) {
+        ToolRun run =
+            RunTool(Args(c.begin() + 1, c.end()), {"BRIOUTIL_REGISTRY=" + kExampleRegistry});
+        EXPECT_EQ(run.out, c[0]) << c[1] << " " << c.back();
     }
 }
 

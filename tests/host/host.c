@@ -138,8 +138,6 @@ static void CheckBytes(int line, const char* actual, size_t actualLength, const 
 }
 #define CHECK_BYTES(actual, length, literal) \
     CheckBytes(__LINE__, actual, length, literal, sizeof(literal) - 1)
-#define CHECK_STR(actual, literal) \
-    CheckBytes(__LINE__, actual, (actual) ? strlen(actual) : 0, literal, sizeof(literal) - 1)
 
 static void Arm(int e) {
     probeTarget = (uintptr_t)exportsTable[e].address;
@@ -343,8 +341,8 @@ static void AppPaths(void) {
     uint32_t size = 0;
     int32_t result;
     CALL(result, GetAppPath, "brioutil-host.exe", &data, &size);
-    CHECK(result == 0 && size == sizeof kPath);
-    CHECK_STR(data, "C:\\Tools\\brioutil-host.exe");
+    CHECK(result == 0);
+    CHECK_BYTES(data, size, "C:\\Tools\\brioutil-host.exe\0");
     RegDeleteKeyA(HKEY_LOCAL_MACHINE, kKey);
 }
 
