@@ -12,10 +12,8 @@ namespace {
 
 using namespace brio::test;
 
-struct Term {
-    std::string term, synonyms, target, kind, caseSensitive, exclude;
-};
-const std::vector<Term> kTerms = {
+// Term, synonyms, target, kind, case-sensitive, exclude.
+const std::vector<Args> kTerms = {
     {"the help", "", "X", "", "", "yes"},
     {"help", "helps;helping", "HELP", "popup", "", ""},
     {"Window", "", "WIN", "jump", "yes", ""},
@@ -31,10 +29,9 @@ std::pair<std::string, std::string> LinkByLibrary(const std::string& rtf,
                                                   uint32_t colour) {
     AutolinkDictionary* d = nullptr;
     int32_t result = 0, length = 0;
-    for (const Term& t : kTerms)
-        d = AutolinkReference(d, t.term.c_str(), t.synonyms.c_str(), t.target.c_str(),
-                              t.exclude == "yes", t.caseSensitive == "yes", "", t.kind == "popup",
-                              &result);
+    for (const Args& t : kTerms)
+        d = AutolinkReference(d, t[0].c_str(), t[1].c_str(), t[2].c_str(), t[5] == "yes",
+                              t[4] == "yes", "", t[3] == "popup", &result);
     char* linked =
         Autolink(d, rtf.c_str(), context.c_str(), context.c_str(), once, colour, &length, &result);
     std::string out = linked ? std::string(linked, size_t(length)) : "";
@@ -47,9 +44,8 @@ std::pair<std::string, std::string> LinkByLibrary(const std::string& rtf,
 
 TEST(CliExports, AutolinkAndUnlinkWriteWhatTheExportsGive) {
     std::string termsText;
-    for (const Term& t : kTerms)
-        termsText += t.term + "\t" + t.synonyms + "\t" + t.target + "\t" + t.kind + "\t" +
-                     t.caseSensitive + "\t" + t.exclude + "\n";
+    for (const Args& t : kTerms)
+        for (size_t c = 0; c < t.size(); ++c) termsText += t[c] + (c + 1 < t.size() ? "\t" : "\n");
     CliDir dir({{"terms.txt", termsText},
                 {"t.rtf",
                  "{\\rtf1 A pond{\\cs15\\super \\chftn {\\footnote pond}}, the help file.\\par}"}});
