@@ -1,9 +1,6 @@
 #!/usr/bin/env bash
-# Installs a build into a fresh prefix and builds C programs against it: a
-# C-only CMake project through find_package(brioutil), with the shared and
-# with the static library, and a C file through pkg-config, shared and
-# --static; then builds the command-line tool from its sources against the
-# installed headers and static library alone.
+# Installs a build into a fresh prefix; builds C consumers (find_package and
+# pkg-config, shared and static) and the tool against the installed tree alone.
 # usage: install_test.sh BUILD_DIR CONSUMER_SOURCE_DIR TOOL_SOURCE_DIR
 set -euo pipefail
 build=$1
