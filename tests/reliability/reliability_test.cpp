@@ -1,10 +1,8 @@
-// Every export through one table: with each of its allocations failing in
-// turn it ends in its documented failure or as the clean run (asan: leaks
-// nothing); on several threads at once each thread gets a lone run's results.
+// Every export through one table: with each allocation failing in turn it ends
+// in its documented failure or as the clean run; threads get a lone run's results.
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <atomic>
 #include <cstdlib>
 #include <functional>
 #include <string>
@@ -146,14 +144,8 @@ Result EditForm(const std::string& file, long) {
     WriteFile(file, source);
     FormFile* form = FormOpen(file.c_str());
     if (!form) return {BRIO_ERR_NO_MEMORY, ReadFile(file)};
-    const char* value = nullptr;
-    int32_t length = 0;
-    std::string calls =
-        std::to_string(FormGetProperty(form, "VB.Form", "Form1", "Caption", &value, &length));
-    std::string caption = Text(value, length);
-    calls += "," + std::to_string(FormSetProperty(form, "VB.Form", "Form1", "Caption", "New"));
+    std::string calls = std::to_string(FormSetProperty(form, "VB.Form", "Form1", "Caption", "New"));
     calls += "," + std::to_string(FormSetProperty(form, "VB.Form", "Form1", "Added", "1"));
-    calls += "," + std::to_string(FormDeleteSection(form, "Menu", "x")) + "|" + caption;
     int32_t status = FormClose(form);
     return {status, status == 0 ? calls + "|" + ReadFile(file) : ReadFile(file)};  // kept whole
 }
@@ -172,21 +164,18 @@ Result EmitRtf(const std::string& file, long) {
     return {status, ReadFile(file)};  // nothing half-written on failure
 }
 
-const std::string& Document() {
-    static const std::string document = ReadFile(CorpusDir("rtf/021.rtf"));
-    return document;
-}
-
 Result Import(const std::string&, long) {
-    Imported t = ImportTopic(Document());
+    static const std::string document = ReadFile(CorpusDir("rtf/021.rtf"));
+    Imported t = ImportTopic(document);
     if (t.status != 0) return {t.status, t.rtf == "<no handle>" ? t.rtf : ""};
     return {0, t.rtf + "|" + Properties(t) + "|" + t.firstLine + "|" + std::to_string(t.count) +
                    "|" + std::to_string(t.consumed)};
 }
 
 Result Find(const std::string&, long) {
+    static const std::string document = ReadFile(CorpusDir("rtf/021.rtf"));
     int32_t status = -7;
-    int32_t found = TopicFindText(Document().c_str(), "go to MOVE number", &status);
+    int32_t found = TopicFindText(document.c_str(), "go to MOVE number", &status);
     return {status, "found " + std::to_string(found) + "."};
 }
 
@@ -226,8 +215,7 @@ Result Placeholder(const std::string& file, long) {
     return {status, (added ? "" : "not added") + ReadFile(file)};
 }
 
-// An allocation the replacement can do without may fail unnoticed; any other
-// leaves the old file whole and nothing beside it.
+// A failure the replacement survives goes unnoticed; any other keeps the old file.
 Result Replace(const std::string&, long) {
     TempDir dir;
     std::string path = dir.File("a-name-long-enough-to-be-allocated.txt");
@@ -295,14 +283,13 @@ TEST_P(OutOfMemorySweep, EndsInItsFailureOrAsTheCleanRun) {
 INSTANTIATE_TEST_SUITE_P(Exports, OutOfMemorySweep,
                          ::testing::Range(size_t{0}, Operations().size()));
 
-// The clipboard is one for all: a busy clipboard fails a call, which is tried
-// again. Every thread puts the same bitmap on it.
+// The one clipboard, busy, fails a call, tried again; all put the same bitmap on it.
 std::string WriteSharedPicture(const std::string& file) {
     int32_t written = -1;
     for (int attempt = 0; attempt < 10000 && written != 0; ++attempt) {
-        HotspotFile* s = nullptr;
-        if (HotspotGetDIBBitmap(CorpusDir("bmp/011.bmp").c_str()) == 0)
-            s = FileSetBitmap(file.c_str());
+        HotspotFile* s = HotspotGetDIBBitmap(CorpusDir("bmp/011.bmp").c_str()) == 0
+                             ? FileSetBitmap(file.c_str())
+                             : nullptr;
         if (!s) {
             std::this_thread::yield();
             continue;
@@ -312,16 +299,6 @@ std::string WriteSharedPicture(const std::string& file) {
         FileCleanup(s);
     }
     return std::to_string(written) + ReadFile(file);
-}
-
-// A picture's hotspots, walked by each thread on a handle of its own.
-std::string WalkHotspots() {
-    intptr_t h = 0;
-    for (int attempt = 0; attempt < 10000 && !h; ++attempt)
-        h = FileGetBitmap(CorpusDir("bitmap-group/025.bin").c_str(), 0);
-    std::string log;
-    for (const Hotspot& spot : Drain(h)) log += "\n" + spot.binding;
-    return log;
 }
 
 // The allocation hook is the thread's own: other threads do not move it.
@@ -342,20 +319,13 @@ std::string RunAll(const TempDir& dir, const std::string& tag) {
 TEST(Threads, EveryExportFamilyRunsOnSeveralThreadsAtOnce) {
     TempDir dir;
     // File names differ by thread only in a tag of the same length.
-    std::string reference = RunAll(dir, "t0") + WalkHotspots();
+    std::string reference = RunAll(dir, "t0");
     ASSERT_NE(reference.find("print_topic"), std::string::npos);
-    ASSERT_NE(reference.find("\nHID_POP_CLOSE_BUTTON\n"), std::string::npos);
     constexpr int kThreads = 4;
     std::vector<std::string> got(kThreads);
     std::vector<std::thread> threads;
-    std::atomic<int> done{0};
     for (int i = 0; i < kThreads; ++i)
-        threads.emplace_back([&, i] {
-            got[i] = RunAll(dir, "t" + std::to_string(i + 1));
-            // Another picture on the clipboard only once no thread writes one.
-            for (++done; done < kThreads;) std::this_thread::yield();
-            got[i] += WalkHotspots();
-        });
+        threads.emplace_back([&, i] { got[i] = RunAll(dir, "t" + std::to_string(i + 1)); });
     for (auto& t : threads) t.join();
     for (int i = 0; i < kThreads; ++i) EXPECT_EQ(got[i], reference) << "thread " << i + 1;
 }
