@@ -65,12 +65,9 @@ TEST(PlatformFiles, ReadAtTakesExactCountsOrNothing) {
 }
 
 std::string gCaptured;
-void Capture(const char* text) {
-    gCaptured += text;
-}
 
 TEST(Frame, AssertionTextIsExactAndLineUnsigned) {
-    brio::SetDebugOutputHook(Capture);
+    brio::SetDebugOutputHook([](const char* text) { gCaptured += text; });
     for (unsigned short line : {0, 123, 65535}) {
         gCaptured.clear();
         brio::ReportAssertion(line, "SHG/HHS");

@@ -1,11 +1,9 @@
-// The .reg file reader under the portable registry.
 #include <gtest/gtest.h>
 
 #include <string>
 
 #include "platform/platform.h"
 #include "platform/regfile.h"
-#include "test_support.h"
 
 namespace brio::test {
 namespace {
