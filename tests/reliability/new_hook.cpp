@@ -1,12 +1,11 @@
-// Inside an export operator new obeys the allocation-failure hook, so the
-// sweeps reach the paths where a container throws.
+// Inside an export operator new obeys the allocation-failure hook.
 #include <cstdlib>
 #include <new>
 
 #include "platform/platform.h"
 
 namespace brio::test {
-thread_local long tThrown = 0;  // allocations failed this way on the thread
+thread_local long tThrown = 0;
 long ThrownAllocations() {
     return tThrown;
 }
