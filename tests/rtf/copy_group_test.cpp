@@ -67,15 +67,13 @@ int CompareAtEveryDestination(const std::string& text) {
 TEST(RtfCopyGroup, InOnePieceMatchesTokenByToken) {
     const char* cases[] = {
         "{\\rtf1{\\fonttbl{\\f0 A;}}x}",
-        "{\\rtf1{\\*\\x {\\}}}y}",     // escaped braces stay text
-        "{\\rtf1{\\*\\x \\\\}}y}",     // an escaped backslash
-        "{\\rtf1{\\pict\\bin2 }}}z}",  // binary bytes are never braces
-        "{\\rtf1{\\pict\\bin-2 }}z}",  // no count: no binary bytes
-        "{\\rtf1{\\pict\\bin0 }z}",
+        "{\\rtf1{\\*\\x {\\}}}y}",           // escaped braces stay text
+        "{\\rtf1{\\*\\x \\\\}}y}",           // an escaped backslash
+        "{\\rtf1{\\pict\\bin2 }}}z}",        // binary bytes are never braces
+        "{\\rtf1{\\pict\\bin-2 }}z}",        // no count: no binary bytes
         "{\\rtf1{\\pict\\bin9 }}",           // the input ends inside the data
         "{\\rtf1{\\info{\\title",            // ends inside the group
         "{\\rtf1{\\info\\",                  // ends after a backslash
-        "{\\rtf1{\\info\\qqunknown x}z}",    // the last word read is unknown
         "{\\rtf1{\\info\\title x\\*}z}",     // the last word read is \*
         "{\\rtf1{\\info x\\-y\r\n\\'e9}z}",  // optional hyphen, line end, hex
         "{\\rtf1{\\stylesheet{\\s1\\fs20 A;}\\b12345678901 }z}",
