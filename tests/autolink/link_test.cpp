@@ -5,7 +5,6 @@
 #include <vector>
 
 #include "autolink/autolink_support.h"
-#include "platform/platform.h"
 
 namespace {
 
@@ -33,6 +32,8 @@ struct LinkCase {
 const LinkCase kLinkCases[] = {
     {"hot spot in one group copied", kPrintSetup, Doc("{\\ul print setup\\v OTHER}."),
      Linked99("{\\ul print setup\\v OTHER}.")},
+    {"embedded window reference kept whole", {{"apple", "APPLE"}},
+     Doc("\\{ewl apple.dll, apple\\}"), Linked99("\\{ewl apple.dll, apple\\}")},
     {"groups left open", kPrintSetup, "{\\rtf1 print setup", "<null>", BRIO_ERR_GROUPS_OPEN},
     {"word too long: 2007 with the text so far", kPrintSetup,
      "{\\rtf1 ok " + std::string(600, 'w') + "}", "{\\rtf1 ok ", BRIO_ERR_WORD_TOO_LONG},
@@ -83,6 +84,12 @@ const LinkCase kLinkCases[] = {
      {{"print setup", "PS", "printer setup"}, {"page", "PG"}},
      R("printer setup print setup page page"),
      R("{\\uldb printer setup}{\\v PS} print setup {\\uldb page}{\\v PG} page"), 0, 1},
+    {"paragraph inside a hot spot", kSetup,
+     "{\\rtf1 {\\uldb \\par Print setup}{\\v PRINT_SETUP}}", kSame},
+    {"picture in a hot spot", kSetup, "{\\rtf1 {\\uldb \\{bmc setup.bmp\\}}{\\v S2}}", kSame},
+    {"hot spot right after another, one group deeper", {{"B", "T"}},
+     "{{\\uldb A}{\\v X}{\\b {\\uldb B}{\\v Y} B}}",
+     "{{\\uldb A}{\\v X}{\\b {\\uldb B}{\\v Y} {\\cs99\\uldb B}{\\cs99\\v T}}}"},
     {"paragraph inside the hidden part", kSetup,
      "{\\rtf1 {\\uldb Print setup}{\\v PRINT\\par _SETUP} setup}",
      "{\\rtf1 {\\uldb Print setup}{\\v PRINT\\par _SETUP} {\\uldb setup}{\\v S}}"},
@@ -188,25 +195,6 @@ TEST(AutolinkReferenceTest, ResultsAndWhatTheyLeave) {
         AutolinkDone(d);
     }
     AutolinkDone(nullptr);
-}
-
-// A failure while adding to a dictionary reports 2005 and keeps it usable.
-TEST(AutolinkReferenceTest, AllocationFailureKeepsTheDictionary) {
-    AutolinkDictionary* d = MakeDictionary({{"one", "ONE"}});
-    bool sawFailure = false;
-    for (long n = 1; n < 100; ++n) {
-        int32_t result = -7;
-        std::string term = "term number " + std::to_string(n);
-        brio::FailAllocationAfter(n);
-        EXPECT_EQ(AutolinkReference(d, term.c_str(), "", "T", 0, 0, "", 0, &result), d);
-        brio::FailAllocationAfter(0);
-        EXPECT_TRUE(result == 0 || result == BRIO_ERR_NO_MEMORY) << n;
-        sawFailure |= result == BRIO_ERR_NO_MEMORY;
-    }
-    EXPECT_TRUE(sawFailure);
-    EXPECT_EQ(Link(d, "{\\rtf1 one term number 99}").text,
-              "{\\rtf1 {\\uldb one}{\\v ONE} {\\uldb term number 99}{\\v T}}");
-    AutolinkDone(d);
 }
 
 TEST(AutolinkRemoveTest, StripsLinksOfTheStyle) {

@@ -33,7 +33,6 @@ TEST(RtfReader, CutsTokensExactly) {
     const std::string letters(1000, 'q'), digits(600, '7');
     const std::pair<std::string, std::string> cases[] = {
         {"{\\b bold}", "G{|W\\b #b/0|Tb|To|Tl|Td|G}|=-1 @9"},
-        {"\\par\\pard x", "W\\par#par/3|W\\pard #pard/4|Tx|=-1 @11"},
         {"\\fs20 x\\li-360x\\li-x", "W\\fs20 #fs/1|Tx|W\\li-360#li/1|Tx|W\\li-#li/1|Tx|=-1 @20"},
         {"\\'e9\\{\\\\", "T\\|T'|Te|T9|T\\|T{|T\\|T\\|=-1 @8"},
         // \* and unknown words never carry the id of the word before.
@@ -42,9 +41,6 @@ TEST(RtfReader, CutsTokensExactly) {
         // Destinations the table lacks still open a skipped group.
         {"\\shp\\listtext7", "W\\shp#/2|W\\listtext7#/2|=-1 @14"},
         {"a\\", "Ta|=2003 @1"},
-        {"\r\n\\-", "L\r|L\n|T\\-|=-1 @4"},
-        {"\\\r}", "T\\|T\r|G}|=-1 @3"},
-        {"\\PAR x", "W\\PAR #/0|Tx|=-1 @6"},
         // The data after \binN are part of the word, braces and all.
         {"\\bin3 {}\\x", "W\\bin3 {}\\#bin/1|Tx|=-1 @10"},
         {"\\bin9 ab", "W\\bin9 ab#bin/1|=-1 @8"},

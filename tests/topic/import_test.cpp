@@ -48,6 +48,7 @@ TEST(TopicImportString, TakesTheTopicApart) {
         {"{\\rtf1 A\\par\\pard B\\keepn\\par\\pard C}",
          "{\\rtf1 A\\par\\pard B\\keepn\\par\\pard C}|0||A"},
         {"{\\rtf1 \\keepn T\\par}", "{\\rtf1 T\\par}|2||T"},  // to the end
+        {"{\\rtf1 \\keepn T\\keepn\\par\\pard B}", "{\\rtf1 T\\par B}|2||T"},
         {"{\\rtf1 #{\\footnote c}\\keepn T\\par\\pard B}", "{\\rtf1 T\\par B}|2|#c|T"},
         // A \'hh escape is one character: its digits are no footnote mark.
         {"{\\rtf1 caf\\'e9{\\footnote note}s}", "{\\rtf1 caf\\'e9{\\footnote note}s}|0||caf'e9s"},
@@ -57,6 +58,7 @@ TEST(TopicImportString, TakesTheTopicApart) {
         // The input ending inside a group.
         {"{\\rtf1 {\\b ab", "{\\rtf1 {\\b ab|0||ab|2003"},
         {"{\\rtf1 ${\\footnote abc", "{\\rtf1 |0|||2003"},
+        {"{\\rtf1 {\\fonttbl{\\f0 A", "{\\rtf1 {\\fonttbl{\\f0 A|0|||2003"},
         // A continuation after an earlier topic's \page.
         {"}{\\pard #{\\footnote c2}${\\footnote T2}Two\\par}}\r\n",
          "{\\pard Two\\par}|0|#c2 $T2|Two"},
