@@ -112,6 +112,9 @@ const LinkCase kLinkCases[] = {
      "{\\rtf1\\ansicpg932 \\'81\\'41 A}", "{\\rtf1\\ansicpg932 \\'81\\'41 {\\uldb A}{\\v X}}"},
     {"raw double-byte character", {{"A", "X"}}, "{\\rtf1\\ansicpg936 \x81" "A A}",
      "{\\rtf1\\ansicpg936 \x81" "A {\\uldb A}{\\v X}}"},
+    {"a Cyrillic letter of the upper half", kA, "{\\rtf1\\ansicpg1251 a\\'b8 a}",
+     "{\\rtf1\\ansicpg1251 a\\'b8 {\\uldb a}{\\v T}}"},
+    {"blanks before the document", kA, " \r\n{\\rtf1 a}", " \r\n{\\rtf1 {\\uldb a}{\\v T}}"},
     {"lead byte and escaped trail", {{"A", "X"}}, "{\\rtf1\\ansicpg950 \x81\\'41}", kSame},
 };
 // clang-format on

@@ -6,7 +6,6 @@
 #include <string>
 #include <vector>
 
-#include "platform/platform.h"
 #include "rtf/rtf.h"
 #include "test_support.h"
 
@@ -50,69 +49,6 @@ TEST(RtfReader, CutsTokensExactly) {
          "W\\" + letters + " #/0|W\\fs" + digits + "#fs/1|Tx|=-1 @1606"},
     };
     for (const auto& [input, tokens] : cases) EXPECT_EQ(Tokens(input), tokens);
-}
-
-TEST(RtfReader, StartDepthCodePageAndStrayBraces) {
-    struct Case {
-        const char* input;
-        int32_t startDepth, codePage;
-    } cases[] = {
-        {"{\\rtf1\\ansi\\ansicpg1251 x}", 0, 1251},
-        {" \r\n\t{\\rtf1 x}", 0, 0},
-        {"{\\b x}\\par ", 1, 0},
-        {"\\ansicpg932 {\\rtf1}", 1, 932},
-        {"", 1, 0},
-        {nullptr, 1, 0},
-    };
-    for (const auto& k : cases) {
-        RtfReader r(k.input);
-        EXPECT_EQ(r.StartDepth(), k.startDepth) << (k.input ? k.input : "null");
-        EXPECT_EQ(r.Depth(), k.startDepth);
-        EXPECT_EQ(r.IsFragment(), k.startDepth > 0);
-        EXPECT_EQ(r.CodePage(), k.codePage);
-    }
-    // In a fragment, a brace that would close the document's group is stray.
-    RtfReader r("}}");
-    ASSERT_EQ(r.Next(), 0);
-    EXPECT_TRUE(r.IsStrayClose());
-    RtfReader d("{\\rtf1}");
-    d.Push();
-    EXPECT_FALSE(d.IsStrayClose());
-}
-
-// Extra closing braces are refused, then opening ones counted.
-TEST(RtfReader, GroupsCountBelowZero) {
-    RtfReader q("{\\rtf1}}}{{");
-    q.SetDepth(0);
-    int32_t refused = 0;
-    while (q.Next() == 0) {
-        if (q.Kind() != kRtfGroup) continue;
-        if (q.First() == '{') {
-            q.Push();
-        } else {
-            refused += q.Pop() == BRIO_ERR_UNBALANCED;
-        }
-    }
-    EXPECT_EQ(refused, 2);
-    EXPECT_EQ(q.Depth(), 0);
-}
-
-// A failed append keeps the text; cuts go back only.
-TEST(RtfSink, KeepsItsTextOnFailure) {
-    RtfSink f;
-    ASSERT_EQ(f.Append("keep"), 0);
-    FailAllocationAfter(1);
-    EXPECT_EQ(f.Append(std::string(600, 'q').c_str()), BRIO_ERR_NO_MEMORY);
-    FailAllocationAfter(0);
-    EXPECT_EQ(std::string(f.Text(), f.Length()), "keep");
-    f.CutBack(2);
-    f.CutBack(3);  // never forward
-    EXPECT_EQ(std::string(f.Text(), f.Length()), "ke");
-    char* owned = f.Release();
-    EXPECT_STREQ(owned, "ke");
-    BrioFree(owned);
-    EXPECT_STREQ(f.Text(), "");
-    EXPECT_EQ(f.Release(), nullptr);
 }
 
 TEST(RtfReader, EchoReproducesEveryCorpusFileAndRandomBytes) {

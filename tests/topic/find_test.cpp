@@ -28,6 +28,7 @@ TEST(TopicFindText, FindsWholeWordsInOrder) {
         {"{\\rtf1 don\\rquote t}", "don't", 1, 0},
         {"{\\rtf1 C:\\\\temp}", "c temp", 1, 0},
         {"{\\rtf1 a\\bin5 hello b}", "hello", 0, 0},
+        {"{\\rtf1 a\\bin5 hello b}", "a b", 1, 0},
         {"{\\rtf1 abc\\", "abc", 0, BRIO_ERR_UNEXPECTED_END},
         {"{\\rtf1 abc def\\", "abc", 1, 0},  // found before the error
         // No length limits: a long word never matches a shorter one.
