@@ -210,6 +210,8 @@ TEST(AutolinkRemoveTest, StripsLinksOfTheStyle) {
         {"style numbered otherwise",
          "{\\rtf1{\\stylesheet{\\*\\cs15 \\additive Autolink;}}{\\cs15\\uldb a}{\\cs15\\v A}}",
          "{\\rtf1{\\stylesheet{\\*\\cs15 \\additive Autolink;}}{a}}"},
+        {"sheet without the style: number 99", Doc("{\\cs99\\uldb a}{\\cs99\\v A}"), Doc("{a}")},
+        {"hand-made hot spot stays", Linked99("{\\uldb Print}{\\v PRINT}"), kSame},
         {"style word with its blank is no link", Linked99("{\\cs99 text}"), kSame},
         {"lone backslash at the end", "{\\rtf1 x}\\", "{\\rtf1 x}", BRIO_ERR_UNEXPECTED_END},
         {"destination never closed", "{\\rtf1{\\*\\x abc", "<null>", BRIO_ERR_UNEXPECTED_END},

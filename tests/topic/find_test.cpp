@@ -23,6 +23,7 @@ TEST(TopicFindText, FindsWholeWordsInOrder) {
         // Unknown words between are no paragraph.
         {"{\\rtf1 set\\par\\widctlpar up}", "set up", 1, 0},
         {"{\\rtf1 set\\par{\\*\\bkmkstart x}up}", "set up", 1, 0},
+        {"{\\rtf1 one\\'2ctwo}", "one two", 1, 0},
         {"{\\rtf1 foo\\line bar}", "foo bar", 1, 0},
         {"{\\rtf1 the\\tab end}", "the end", 1, 0},
         {"{\\rtf1 don\\rquote t}", "don't", 1, 0},
@@ -39,6 +40,7 @@ TEST(TopicFindText, FindsWholeWordsInOrder) {
         {"{\\*\\bkmkstart UserGuide}x", "UserGuide", 0, 0},
         // Words in the document's code page.
         {"{\\rtf1\\ansicpg932 \\'81\\'41}", "A", 0, 0},
+        {"{\\rtf1\\ansicpg932 \\'81\\'41}", "\x81\x41", 1, 0},
         {"{\\rtf1\\ansicpg932 \x81\\'61}", "\x81\x41", 0, 0},
     };
     for (const auto& k : cases) {

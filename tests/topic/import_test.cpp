@@ -32,6 +32,8 @@ TEST(TopicImportString, TakesTheTopicApart) {
         // No mark right before: copied through, nothing taken back.
         {"{{\\footnote a}{\\footnote b}{\\footnote c}xyz}",
          "{{\\footnote a}{\\footnote b}{\\footnote c}xyz}|0||xyz"},
+        {"{\\rtf1 {\\cs15\\super \\chftn {\\footnote x}}y}",
+         "{\\rtf1 {\\cs15\\super \\chftn {\\footnote x}}y}|0||y"},
         {"{\\rtf1 \\{{\\footnote x}}", "{\\rtf1 \\{{\\footnote x}}|0||{"},
         // Dropped words never join a control word to the text after it.
         {"{\\rtf1\\qc\\keepn Title\\par\\pard Body}", "{\\rtf1\\qc Title\\par Body}|6||Title"},
