@@ -53,6 +53,7 @@ const LinkCase kLinkCases[] = {
      "{{\\uldb X}{\\v Y} {\\cs99\\uldb X}{\\cs99\\v T}}"},
     {"record starting inside the previous one", {{"X", "T"}},
      "{{\\uldb A}{\\v B}\\uldb C{\\v D}}", kSame},
+    {"megabytes of text copied whole", kA, R(std::string(5 << 20, ' ')), kSame},
     {"long target written whole", {{"x", kLongTarget.c_str()}}, "{\\rtf1 x}",
      "{\\rtf1 {\\uldb x}{\\v " + kLongTarget + "}}"},
     {"a term 100,000 words deep", {{kBang.c_str(), "BANG", "", 0, 1}}, R(kBang + " x"),

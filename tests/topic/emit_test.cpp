@@ -93,6 +93,7 @@ TEST(TopicEmitRtfFile, BodyRules) {
         {"{\\rtf1 x\\{#second_topic\\}y}", 0, 0,
          "{\\rtf1 \r\n\r\nx\r\n\r\n#{\\footnote {\\super #}second_topic}y}"},
         {"{\\rtf1 x\\{#a\\b b\\}y}", 0, 0, "{\\rtf1 \r\n\r\nx\\{#a\\b b\\}y}"},
+        {"{\\rtf1 auto\\-link}", 0, 0, "{\\rtf1 \r\n\r\nauto\\-link}"},
         {"{\\rtf1 x\\{#ab", 0, BRIO_ERR_GROUPS_OPEN, "{\\rtf1 \r\n\r\nx\\{#ab"},
         // The Autolink style goes, with its definition.
         {"{\\rtf1" + sheet + "x{\\cs99\\ul Printer}{\\v print_topic}{\\cs99 P}}", 0, 0,
