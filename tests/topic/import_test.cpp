@@ -1,7 +1,6 @@
 // TopicImportString, and real topics emitted, imported again and searched.
 #include <gtest/gtest.h>
 
-#include <cctype>
 #include <string>
 #include <vector>
 
@@ -13,7 +12,7 @@ namespace {
 using namespace brio::test;
 
 TEST(TopicImportString, TakesTheTopicApart) {
-    const std::string sixty(60, 'x'), wide(600, 'w'), a(1000, 'a'), b(1000, 'b');
+    const std::string sixty(60, 'x'), wide(600, 'w'), mega(1 << 20, 't');
     // The text | count | footnotes | first line, and | status when not 0.
     const std::pair<std::string, std::string> cases[] = {
         {"{\\rtf1 {\\keepn Title\\par}\\pard Body\\page More}",
@@ -21,14 +20,12 @@ TEST(TopicImportString, TakesTheTopicApart) {
         {"{\\rtf1 #{\\footnote a}x#{\\footnote b}y}", "{\\rtf1 x\\{#b\\}y}|0|#a|xy"},
         {"{\\rtf1 K{\\footnote x}K{\\footnote y}k{\\footnote z}+{\\footnote s:1}}",
          "{\\rtf1 }|0|+s:1 Kx|y|z|"},
-        {"{\\rtf1 K{\\footnote " + a + "}K{\\footnote " + b + "}}",
-         "{\\rtf1 }|0|K" + a + "|" + b + "|"},
+        {"{\\rtf1 ${\\footnote " + mega + "}x}", "{\\rtf1 x}|0|$" + mega + "|x"},
         {"{\\rtf1 !{\\footnote Macro()}A{\\footnote x}z}", "{\\rtf1 z}|0||z"},
         {"{\\rtf1 ${\\footnote {\\up6 $} Title}z}", "{\\rtf1 z}|0|$Title|z"},
         // Only the leading reference mark is dropped.
         {"{\\rtf1 K{\\footnote K Kernel}${\\footnote Save $ now}}",
          "{\\rtf1 }|0|$Save $ now KKernel|"},
-        {"{\\rtf1 K{\\footnote {\\super K}Kernel K}}", "{\\rtf1 }|0|KKernel K|"},
         // Footnotes written the word-processor way.
         {"{\\rtf1 {\\cs16\\super #{\\footnote \\pard {\\cs16\\super #} ctx}}T}",
          "{\\rtf1 {\\cs16\\super }T}|0|#ctx|T"},
@@ -46,15 +43,11 @@ TEST(TopicImportString, TakesTheTopicApart) {
         {"{\\rtf1 \\keepn A\\par\\widctlpar B\\par\\pard C}",
          "{\\rtf1 A\\par\\widctlpar B\\par C}|4||A"},
         {"{\\rtf1 " + sixty + "}", "{\\rtf1 " + sixty + "}|0||" + std::string(49, 'x')},
-        {"{\\rtf1 " + sixty + "K{\\footnote kw}\\keepn}",
-         "{\\rtf1 " + sixty + "\\keepn}|0|Kkw|" + std::string(49, 'x')},
         {"{\\rtf1 #{\\footnote a}#{\\footnote " + wide + "}}",
          "{\\rtf1 \\{#" + wide + "\\}}|0|#a|"},
         // Only a \keepn before the first text makes the region.
         {"{\\rtf1 A\\par\\pard B\\keepn\\par\\pard C}",
          "{\\rtf1 A\\par\\pard B\\keepn\\par\\pard C}|0||A"},
-        {"{\\rtf1 \\keepn T\\par\\pard B\\keepn\\par\\pard C}",
-         "{\\rtf1 T\\par B\\keepn\\par\\pard C}|2||T"},
         {"{\\rtf1 \\keepn T\\par}", "{\\rtf1 T\\par}|2||T"},  // to the end
         {"{\\rtf1 \\keepn T\\keepn\\par\\pard B}", "{\\rtf1 T\\par B}|2||T"},
         {"{\\rtf1 #{\\footnote c}\\keepn T\\par\\pard B}", "{\\rtf1 T\\par B}|2|#c|T"},
@@ -63,13 +56,10 @@ TEST(TopicImportString, TakesTheTopicApart) {
         {"{\\rtf1 \\\\K{\\footnote kw}}", "{\\rtf1 \\\\}|0|Kkw|"},
         // A mark taken back takes the blank that delimited it with it.
         {"{\\rtf1\\b\r\nK{\\footnote kw}Title}", "{\\rtf1\\b Title}|0|Kkw|Title"},
-        {"{\\rtf1 \\keepn\r\n\r\n\r\nA\\par\\pard B\\par \\pard C}",
-         "{\\rtf1 A\\par B\\par \\pard C}|2||A"},
         // The input ending inside a group.
         {"{\\rtf1 {\\b ab", "{\\rtf1 {\\b ab|0||ab|2003"},
-        {"{\\rtf1 $", "{\\rtf1 $|0||$|2003"},
         {"{\\rtf1 ${\\footnote abc", "{\\rtf1 |0|||2003"},
-        {"{\\rtf1 x\\", "{\\rtf1 x|0||x|2003"},
+        {"{\\rtf1 {\\fonttbl{\\f0 A", "{\\rtf1 {\\fonttbl{\\f0 A|0|||2003"},
         // A continuation after an earlier topic's \page.
         {"}{\\pard #{\\footnote c2}${\\footnote T2}Two\\par}}\r\n",
          "{\\pard Two\\par}|0|#c2 $T2|Two"},
@@ -93,17 +83,14 @@ TEST(TopicImportString, StyleSheetGainsAFreeAutolinkStyle) {
     } cases[] = {
         {"{\\s0 Normal;}", added},
         {"{\\*\\cs99 \\additive Autolink;}", ""},
-        {"{\\*\\cs300 \\additive Autolink;}", ""},
         {"{\\*\\cs99 Mine;}", "{\\*\\cs100 \\additive Autolink;}"},
         {"{\\s100 A;}{\\s99 B;}{\\*\\cs102 C;}", "{\\*\\cs101 \\additive Autolink;}"},
-        {"{\\*\\ts99 T;}", "{\\*\\cs100 \\additive Autolink;}"},
         // A paragraph style of the name does not define the links' style.
         {"{\\s99 Autolink;}", "{\\*\\cs100 \\additive Autolink;}"},
         {"{\\*\\cs10 D;}{\\*\\s98 Autolink;}", added},
         {"{\\*\\cs7 autolink;}", added},  // lower case is not the definition
         // A nested group's text is not part of the name.
         {"{\\*\\cs5{\\*\\x Q}\\additive Autolink;}", ""},
-        {"{\\*\\cs5 Auto{\\*\\x Q}link;}", ""},
         {"{\\*\\cs5 {\\*\\x Autolink;}}", added},
     };
     for (const auto& k : cases) {
@@ -125,18 +112,10 @@ TEST(TopicImportString, ReportsWhatItConsumed) {
     EXPECT_EQ(topics[2].status, 0);
 }
 
-TEST(TopicImportString, MegabyteFootnoteIsCollectedWhole) {
-    std::string title(1 << 20, 't');
-    Imported r = ImportTopic("{\\rtf1 ${\\footnote " + title + "}x}");
-    EXPECT_EQ(r.status, 0);
-    EXPECT_TRUE(r.title == title);
-    EXPECT_EQ(r.rtf, "{\\rtf1 x}");
-}
-
-TEST(TopicCorpus, EveryTopicSurvivesEmissionAndImportAndIsFoundByItsFirstLine) {
+TEST(TopicCorpus, EveryTopicSurvivesEmissionAndImport) {
     TempDir dir;
     std::string path = dir.File("topic.rtf");
-    int topics = 0, later = 0, laterWithProperties = 0, withRegion = 0, laterKeepn = 0, found = 0;
+    int topics = 0, later = 0, laterWithProperties = 0, withRegion = 0, laterKeepn = 0;
     for (const auto& file : ListFiles(CorpusDir("rtf"))) {
         std::vector<Imported> split = SplitTopics(ReadFile(file));
         ASSERT_FALSE(split.empty()) << file;
@@ -149,18 +128,6 @@ TEST(TopicCorpus, EveryTopicSurvivesEmissionAndImportAndIsFoundByItsFirstLine) {
             laterWithProperties += i > 0 && (first.hasContext || first.hasTitle);
             withRegion += first.count > 0;
             laterKeepn += first.rtf.find("\\keepn") != std::string::npos;
-            // The first line's plain words (less the last, maybe cut) are found.
-            std::string phrase = first.firstLine.substr(0, first.firstLine.rfind(' '));
-            bool plain = phrase.find(' ') != std::string::npos;
-            for (char& ch : phrase) plain = plain && (std::isalnum(uint8_t(ch)) || ch == ' ');
-            if (plain && first.rtf.find(phrase) != std::string::npos) {
-                ++found;
-                for (char& ch : phrase) ch = static_cast<char>(std::toupper(uint8_t(ch)));
-                int32_t status = -7;
-                EXPECT_EQ(TopicFindText(first.rtf.c_str(), phrase.c_str(), &status), 1) << phrase;
-                EXPECT_EQ(status, 0);
-                EXPECT_EQ(TopicFindText(first.rtf.c_str(), (phrase + " qqzz").c_str(), &status), 0);
-            }
             std::string keywords = first.keywords;
             ASSERT_EQ(TopicEmitRtfFile(first.rtf.c_str(),
                                        first.hasContext ? first.context.c_str() : nullptr,
@@ -176,13 +143,9 @@ TEST(TopicCorpus, EveryTopicSurvivesEmissionAndImportAndIsFoundByItsFirstLine) {
             EXPECT_TRUE(second.rtf == first.rtf);
         }
     }
-    std::printf(
-        "topics %d, later %d with properties %d, with a region %d, %d with \\keepn in the body\n",
-        topics, later, laterWithProperties, withRegion, laterKeepn);
     EXPECT_GT(withRegion, 30);
     EXPECT_GT(laterKeepn, 400);
     EXPECT_GT(topics, 2000);
-    EXPECT_GT(found, 400);
     EXPECT_GT(laterWithProperties, later * 9 / 10);
 }
 
