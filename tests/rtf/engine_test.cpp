@@ -1,4 +1,4 @@
-// The RTF engine: keyword table, reader tokens and groups, sink growth.
+// The RTF engine: reader tokens, and the sink on texts of megabytes.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -49,6 +49,33 @@ TEST(RtfReader, CutsTokensExactly) {
          "W\\" + letters + " #/0|W\\fs" + digits + "#fs/1|Tx|=-1 @1606"},
     };
     for (const auto& [input, tokens] : cases) EXPECT_EQ(Tokens(input), tokens);
+}
+
+// Texts of megabytes take the pages ahead of them in steps, and a block taken
+// over again is written from its start: every byte lands where it belongs.
+TEST(RtfSink, TextsOfMegabytesKeepEveryByte) {
+    RtfSink s;
+    ASSERT_EQ(s.Reserve(size_t{5} << 20), 0);
+    std::string expected;
+    const size_t pieces[] = {1, 7, 300, 5000, size_t{3} << 20, 4095};
+    for (size_t i = 0; expected.size() < (size_t{12} << 20); ++i) {
+        std::string piece(pieces[i % 6], static_cast<char>('a' + i % 26));
+        if (char* room = i % 2 ? s.Room(piece.size()) : nullptr) {
+            std::memcpy(room, piece.data(), piece.size());
+            s.Commit(piece.size());
+        } else {
+            ASSERT_EQ(s.Append(piece.data(), piece.size()), 0);
+        }
+        expected += piece;
+    }
+    ASSERT_EQ(s.Length(), expected.size());
+    EXPECT_TRUE(std::string(s.Text(), s.Length()) == expected);
+    size_t capacity = s.Capacity();
+    char* block = s.Release();
+    RtfSink again;
+    again.Adopt(block, capacity);
+    ASSERT_EQ(again.Append(expected.data() + 7, expected.size() - 7), 0);
+    EXPECT_TRUE(std::string(again.Text(), again.Length()) == expected.substr(7));
 }
 
 TEST(RtfReader, EchoReproducesEveryCorpusFileAndRandomBytes) {
