@@ -22,14 +22,9 @@ Bytes Block(Bytes dib, uint32_t image, size_t size = 0) {
 // FileGetBitmap takes fewer forms than HotspotGetDIBBitmap; its resolutions are 0.
 TEST(BitmapFiles, HotspotGetDIBBitmapAndFileGetBitmap) {
     Bytes table3 = Hex("01020300 04050600 07080900"), masks = Hex("007c0000 e0030000 1f000000");
-    Bytes eight = MakeDib(4, 2, 8, table3, Bytes(8, 2)), counting = Hex("0102030405060708");
-    Bytes core = Hex("0c000000 0400 0200 0100 0400"), table16;
-    for (uint8_t i = 0; i < 16; ++i) {
-        core.insert(core.end(), {i, uint8_t(2 * i), uint8_t(3 * i)});
-        table16.insert(table16.end(), {i, uint8_t(2 * i), uint8_t(3 * i), 0});
-    }
-    Append(core, Bytes(8, 3));
-    Bytes wide = MakeDib(4, 2, 4, table16, Bytes(8, 3));
+    Bytes eight = MakeDib(4, 2, 8, table3, Bytes(8, 2));
+    Bytes core = Hex("0c000000 0400 0200 0100 0100 000000 010203 0303030303030303");
+    Bytes wide = MakeDib(4, 2, 1, Hex("00000000 01020300"), Bytes(8, 3));  // widened
     Put32(wide, {{20, 8}, {24, 0}, {28, 0}});
     Bytes gap = MakeDib(4, 1, 8, Hex("01020300 04050600"), {9, 8, 7, 6}, 40, 0, 2);
     std::string gapFile = MakeBmp(gap, 8);
@@ -39,7 +34,6 @@ TEST(BitmapFiles, HotspotGetDIBBitmapAndFileGetBitmap) {
     Put32(rleWant, {{32, 256}});
     Bytes top = MakeDib(4, -2, 24, {}, Bytes(24, 1)), v4 = MakeDib(4, 2, 24, {}, Bytes(24, 1), 108);
     Bytes fields = MakeDib(4, 2, 16, masks, Bytes(16, 0x71), 40, 3, 0);
-    Bytes manyColours = MakeDib(4, 2, 8, Hex("01020300 04050600"), Bytes(8, 1), 40, 0, 0x40000000);
     Bytes lying = MakeDib(30000, 30000, 24, {}, Bytes(24, 1)), cut = MakeDib(4, 2, 8, {}, {1});
     Put32(cut, {{32, 10}});
     std::string notBm = MakeBmp(top), longHeader = MakeBmp(MakeDib(4, 2, 24, {}, {1}, 124));
@@ -51,22 +45,19 @@ TEST(BitmapFiles, HotspotGetDIBBitmapAndFileGetBitmap) {
         bool opens;      // by FileGetBitmap
         Bytes block;
     } cases[] = {{"8 bits, colours 3", MakeBmp(eight, 12), 0, true, Block(eight, 8)},
-                 {"core header, 4 bits", MakeBmp(core, 48), 0, true, wide},
+                 {"core header", MakeBmp(core, 6), 0, true, wide},
                  {"short file padded", MakeBmp(MakeDib(3, 2, 24, {}, {1, 2, 3, 4, 5})), 0, true,
                   Block(MakeDib(3, 2, 24, {}, {1, 2, 3, 4, 5}), 24, 64)},
                  {"gap before the pixels", gapFile, 0, true, Block(gap, 4)},
                  {"bits offset past the end", MakeBmp(eight, 12, 5000), 0, false, Block(eight, 8)},
-                 {"bits offset in the header", MakeBmp(eight, 12, 20), 0, false, Block(eight, 8)},
                  {"top-down", MakeBmp(top), 0, false, Block(top, 24)},
                  {"bit-field masks", MakeBmp(fields, 12), 0, false, Block(fields, 16)},
                  {"run-length", MakeBmp(rle, 1024), 0, false, rleWant},
                  {"header 108", MakeBmp(v4), 0, false, Block(v4, 24)},
-                 {"colour count past the file", MakeBmp(manyColours, 8), 2009, false, {}},
                  {"table past the file", MakeBmp(cut), 2009, false, {}},
                  {"lying dimensions", MakeBmp(lying), 2009, false, {}},
                  {"not BM", notBm, 2009, false, {}},
                  {"header cut short", longHeader.substr(0, 60), 2009, false, {}},
-                 {"file cut short", MakeBmp(top).substr(0, 20), 2009, false, {}},
                  {"empty", "", 2009, false, {}}};
     TempDir dir;
     std::string path = dir.File("a.bmp");
@@ -154,15 +145,11 @@ TEST(FileSetBitmap, ClipboardBitmapsAreCheckedAndRoundTripWithHotspots) {
         {"table too short", MakeDib(4, 2, 8, Bytes(8, 0), rows, 40, 0, 4), {}, 0},
         {"three bits a pixel", MakeDib(4, 2, 3, {}, rows), {}, 0},
         {"zero width", MakeDib(0, 2, 8, {}, rows), {}, 0}};
-    // Kinds 0 and 1 stay, any other is a macro; bindings are cut to 255.
+    // Any kind but 0 and 1 is a macro; bindings are cut to 255.
     std::string longBinding(300, 'b');
-    std::vector<Hotspot> spots = {{1, 2, 3, 4, 0, "topic_1"},
-                                  {5, 6, 7, 8, 1, "popup>win"},
-                                  {0, 10, 0, 10, 7, "Macro(1)"},
-                                  {-3, 3, -4, 4, 2, longBinding}},
-                         want = spots;
-    want[2].kind = 2;
-    want[3].binding.resize(255);
+    std::vector<Hotspot> spots = {{0, 10, 0, 10, 7, "Macro(1)"}, {-3, 3, -4, 4, 1, longBinding}};
+    std::vector<Hotspot> want = {{0, 10, 0, 10, 2, "Macro(1)"},
+                                 {-3, 3, -4, 4, 1, Str(Bytes(255, 'b'))}};
     TempDir dir;
     std::string path = dir.File("v.shg");
     for (const auto& [name, dib, pixels, colours] : cases) {
