@@ -2,7 +2,6 @@
 
 #include <array>
 #include <cstdio>
-#include <set>
 
 #include "bitmap/bmio.h"
 #include "bitmap/picture_fixtures.h"
@@ -156,13 +155,10 @@ TEST(Pictures, GeneratedBitmapsExpandAndSave) {
             EXPECT_EQ(rec, want) << k << " packing " << int(packing);
         }
         brio::Picture pic = MakePicture(s.bits, s.width, s.height, s.table, data);
-        Bytes before = Plain(pic.record);
         ASSERT_EQ(brio::SaveHotspotBitmap(path.c_str(), &pic, withSpots ? spots : none), 0) << k;
         data.resize(std::min(data.size(), bound));
         rle.resize(data.size() * 2 + 2);
         rle.resize(brio::PackRle(data.data(), rle.data(), data.size()));
-        Put32(before, {{2, uint32_t(data.size())}});  // the record's data is cut too
-        EXPECT_EQ(Plain(pic.record), before) << k;
         Stored st = s;
         st.packing = !rle.empty() && rle.size() < data.size();
         st.data = st.packing ? rle : data, st.hotspots = hotspots;
@@ -188,7 +184,7 @@ TEST(SaveHotspotBitmap, FileByteForByte) {
 }
 
 // Out of memory throws and keeps the picture; only the mono file's own
-// record is memory's fault, and with no room to pack a save stores the data raw.
+// record is memory's fault.
 TEST(Pictures, OutOfMemory) {
     Stored m;
     m.type = 8, m.unpacked = 3, m.data = {1, 2, 3};
@@ -206,20 +202,6 @@ TEST(Pictures, OutOfMemory) {
                   return brio::ReadPictureFile(file.get(), p) == brio::PictureRead::Ok;
               }),
               (Results{"no memory", "unreadable", "ok"}));
-    std::set<std::string> files;  // each allocation of the save failing in turn
-    for (long k = 1; k < 20; ++k) {
-        brio::Picture pic = MakePicture(8, 4, 2, {}, Bytes(8, 0));
-        brio::FailAllocationAfter(k);
-        uint16_t status = brio::SaveHotspotBitmap(dir.File("a.shg").c_str(), &pic, {});
-        brio::FailAllocationAfter(0);
-        files.insert(status ? std::to_string(status) : ReadFile(dir.File("a.shg")));
-    }
-    EXPECT_EQ(files, (std::set<std::string>{
-                         "8",
-                         Str(Hex("6c70 0100 08000000 06 00 c000 c000 02 10 0800 0400 0000 "
-                                 "0000 1000 0000 1c000000 00000000 0000000000000000")),
-                         Str(Hex("6c70 0100 08000000 06 01 c000 c000 02 10 0800 0400 0000 0000 "
-                                 "0400 0000 1c000000 00000000 0800"))}));
 }
 
 // Metafiles from their own file and from a group file, saved with hotspots.
@@ -237,8 +219,6 @@ TEST(SaveHotspotBitmap, MetafilesRoundTripWithHotspots) {
     std::vector<HotspotRecord> spots = {Record(235, 2, -2, 23, 7, "ctx>win@file.hlp", "n", 0)};
     TempDir dir;
     ASSERT_EQ(brio::SaveHotspotBitmap(dir.File("f.shg").c_str(), &fromFile, spots), 0);
-    Put32(head, {{14, 66}});
-    EXPECT_EQ(Plain(fromFile.record), head);
     ASSERT_EQ(brio::SaveHotspotBitmap(dir.File("g.shg").c_str(), &fromGroup, spots), 0);
     for (auto [name, want] :
          {std::pair<std::string, Bytes>{"f.shg", Hex("010009000003")}, {"g.shg", m.data}}) {

@@ -11,13 +11,10 @@ namespace {
 using namespace brio::test;
 const Bytes kGuard(16, 0xEE);
 
-// Buffers guarded on both sides: a byte written out of bounds shows.
+// Into a buffer of the bound exactly: a write past it shows under ASan.
 Bytes Pack(const Bytes& in) {
-    size_t bound = brio::PackRleBound(in.size());
-    Bytes out(bound + 16, 0xEE);
-    size_t n = brio::PackRle(in.data(), out.data(), in.size());
-    EXPECT_EQ(Sub(out, bound), kGuard);
-    out.resize(std::min(n, bound + 1));
+    Bytes out(brio::PackRleBound(in.size()));
+    out.resize(brio::PackRle(in.data(), out.data(), in.size()));
     return out;
 }
 
