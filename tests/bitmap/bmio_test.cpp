@@ -127,17 +127,20 @@ std::vector<Stored> Specs() {
     return specs;
 }
 
+// A hotspot and its block.
+const std::vector<HotspotRecord> kSpots = {Record(231, 0, 0, 3, 7, "topic_1", "n")};
+const Bytes kBlock =
+    Hex("01 0100 00000000 e7 04 00 0000 0000 0300 0700 4ff07212 6e00 746f7069635f3100");
+
 // Every packing expands to the record; a save writes the shortest stored form.
 TEST(Pictures, GeneratedBitmapsExpandAndSave) {
-    std::vector<HotspotRecord> spots = {Record(231, 0, 0, 3, 7, "topic_1", "n")}, none;
-    Bytes block =
-        Hex("01 0100 00000000 e7 04 00 0000 0000 0300 0700 4ff07212 6e00 746f7069635f3100");
+    const std::vector<HotspotRecord> none;
     TempDir dir;
     std::string path = dir.File("a.shg");
     int k = 0;
     for (const Stored& s : Specs()) {
         bool withSpots = ++k % 2;
-        Bytes hotspots = withSpots ? block : Bytes(), data = s.data, rle(data.size() * 2 + 2);
+        Bytes hotspots = withSpots ? kBlock : Bytes(), data = s.data, rle(data.size() * 2 + 2);
         size_t bound = (size_t(s.bits) * s.width + 31) / 8 * s.height;
         rle.resize(brio::PackRle(data.data(), rle.data(), data.size()));
         Bytes packed[] = {data, rle, LzEncode(data), data};
@@ -155,7 +158,7 @@ TEST(Pictures, GeneratedBitmapsExpandAndSave) {
             EXPECT_EQ(rec, want) << k << " packing " << int(packing);
         }
         brio::Picture pic = MakePicture(s.bits, s.width, s.height, s.table, data);
-        ASSERT_EQ(brio::SaveHotspotBitmap(path.c_str(), &pic, withSpots ? spots : none), 0) << k;
+        ASSERT_EQ(brio::SaveHotspotBitmap(path.c_str(), &pic, withSpots ? kSpots : none), 0) << k;
         data.resize(std::min(data.size(), bound));
         rle.resize(data.size() * 2 + 2);
         rle.resize(brio::PackRle(data.data(), rle.data(), data.size()));
@@ -165,7 +168,7 @@ TEST(Pictures, GeneratedBitmapsExpandAndSave) {
         EXPECT_EQ(ReadFile(path), MakeGroupFile({BuildStored(st)})) << k;
         brio::OpenedPicture o;
         ASSERT_EQ(Open(path, &o), 0);
-        EXPECT_EQ(o.hotspots, withSpots ? spots : none) << k;
+        EXPECT_EQ(o.hotspots, withSpots ? kSpots : none) << k;
     }
 }
 
@@ -204,31 +207,21 @@ TEST(Pictures, OutOfMemory) {
               (Results{"no memory", "unreadable", "ok"}));
 }
 
-// Metafiles from their own file and from a group file, saved with hotspots.
-TEST(SaveHotspotBitmap, MetafilesRoundTripWithHotspots) {
-    const std::string bits("\x01\x00\x09\x00\x00\x03", 6);
-    Stored m;
-    m.type = 8, m.unpacked = 300, m.data = Bytes(300, 0x3C), m.hotspots = {1, 0, 0, 0, 0, 0, 0};
-    Bytes stored = BuildStored(m);
-    brio::Picture fromFile = ReadPicture(MakeMetafile(-720, 0, 720, 720, 1440, bits)), fromGroup;
-    ASSERT_EQ(brio::ExpandPicture(stored.data(), stored.size(), &fromGroup), brio::PictureRead::Ok);
-    // 1 x 0.5 inches in hundredths of a millimetre.
-    Bytes head = Hex("0800 06000000 00000000 00000000 00000000 08000000 ec090000 f6040000");
+// A metafile (1 x 0.5 inches in hundredths of a millimetre) saved with hotspots.
+TEST(SaveHotspotBitmap, MetafileByteForByte) {
+    brio::Picture pic = ReadPicture(MakeMetafile(-720, 0, 720, 720, 1440, Str(Hex("0100090003"))));
+    Bytes head = Hex("0800 05000000 00000000 00000000 00000000 08000000 ec090000 f6040000");
     Append(head, Bytes(36, 0));
-    EXPECT_EQ(Plain(fromFile.record), head);
-    std::vector<HotspotRecord> spots = {Record(235, 2, -2, 23, 7, "ctx>win@file.hlp", "n", 0)};
+    EXPECT_EQ(Plain(pic.record), head);
     TempDir dir;
-    ASSERT_EQ(brio::SaveHotspotBitmap(dir.File("f.shg").c_str(), &fromFile, spots), 0);
-    ASSERT_EQ(brio::SaveHotspotBitmap(dir.File("g.shg").c_str(), &fromGroup, spots), 0);
-    for (auto [name, want] :
-         {std::pair<std::string, Bytes>{"f.shg", Hex("010009000003")}, {"g.shg", m.data}}) {
-        brio::OpenedPicture o;
-        ASSERT_EQ(Open(dir.File(name), &o), 0);
-        EXPECT_EQ(o.picture.record.size(), 66u);
-        EXPECT_EQ(std::pair(o.width, o.height), std::pair(2540, 1270));
-        EXPECT_EQ(Plain(o.picture.bits), want);
-        EXPECT_EQ(o.hotspots, spots);
-    }
+    ASSERT_EQ(brio::SaveHotspotBitmap(dir.File("f.shg").c_str(), &pic, kSpots), 0);
+    Stored m;
+    m.type = 8, m.unpacked = 5, m.data = Hex("0100090003"), m.hotspots = kBlock;
+    EXPECT_EQ(ReadFile(dir.File("f.shg")), MakeGroupFile({BuildStored(m)}));
+    brio::OpenedPicture o;
+    ASSERT_EQ(Open(dir.File("f.shg"), &o), 0);
+    EXPECT_EQ(std::tuple(o.width, o.height, Plain(o.picture.bits)), std::tuple(2540, 1270, m.data));
+    EXPECT_EQ(o.hotspots, kSpots);
 }
 
 TEST(SaveHotspotBitmap, FailuresKeepTheOldFile) {
