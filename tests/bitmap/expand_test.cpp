@@ -40,7 +40,7 @@ TEST(ExpandPicture, RecordsOfOtherTypesOrReachingOutsideThemselvesAreRefused) {
     }
     // Offsets near 2^32 must not wrap the checks.
     size_t offsetsAt = good.size() - 7 - 8 - 8 - 8;
-    for (uint32_t bad : {0xFFFFFFF0u, uint32_t(good.size())}) {
+    for (uint32_t bad : {0xFFFFFFFCu, uint32_t(good.size())}) {
         for (size_t at : {offsetsAt, offsetsAt + 4}) {
             Bytes b = good;
             Put32(b, {{at, bad}});

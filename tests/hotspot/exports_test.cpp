@@ -50,6 +50,7 @@ TEST(BitmapFiles, HotspotGetDIBBitmapAndFileGetBitmap) {
                   Block(MakeDib(3, 2, 24, {}, {1, 2, 3, 4, 5}), 24, 64)},
                  {"gap before the pixels", gapFile, 0, true, Block(gap, 4)},
                  {"bits offset past the end", MakeBmp(eight, 12, 5000), 0, false, Block(eight, 8)},
+                 {"bits offset in the header", MakeBmp(eight, 12, 20), 0, false, Block(eight, 8)},
                  {"top-down", MakeBmp(top), 0, false, Block(top, 24)},
                  {"bit-field masks", MakeBmp(fields, 12), 0, false, Block(fields, 16)},
                  {"run-length", MakeBmp(rle, 1024), 0, false, rleWant},

@@ -27,6 +27,22 @@ std::vector<HotspotRecord> Parse(const Bytes& block) {
     return records;
 }
 
+TEST(SplitBinding, Parts) {
+    for (auto [binding, parts] : {std::pair<const char*, std::string>{"x @ f > w", "x|w|f"},
+                                  {"x>y>z", "x|y>z|"},
+                                  {"  a b  ", "a b||"}}) {
+        char ctx[256], window[256], file[256];
+        EXPECT_EQ(brio::SplitBinding(binding, ctx, window, file), 1);
+        EXPECT_EQ(std::string(ctx) + "|" + window + "|" + file, parts) << binding;
+    }
+}
+
+// Only the low two bits of the type tell the kind.
+TEST(HotspotKind, FromType) {
+    for (auto [type, kind] : {std::pair{227, 0}, {239, 0}, {138, 1}, {226, 1}, {200, 2}, {17, 2}})
+        EXPECT_EQ(brio::HotspotKind(uint8_t(type)), kind) << type;
+}
+
 TEST(HotspotBlock, BuiltByteForByteAndReadBack) {
     std::vector<HotspotRecord> records = {
         Record(231, 1, 2, 11, 22, "topic_1"), Record(204, -5, 0, 5, 3, "JI(`a')"),
