@@ -5,7 +5,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <functional>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -63,30 +62,6 @@ inline Bytes Expand(const Bytes& stored, Bytes* bits = nullptr) {
     if (brio::ExpandPicture(copy.data(), copy.size(), &picture) != brio::PictureRead::Ok) return {};
     if (bits) *bits = Plain(picture.bits);
     return Plain(picture.record);
-}
-
-// Runs `run` with allocation 1, 2, ... failing until it succeeds: out of
-// memory throws, never reads as a bad picture, and leaves the picture as it was.
-inline std::vector<std::string> FailEach(const std::function<bool(brio::Picture*)>& run,
-                                         const brio::Picture& start = {}) {
-    std::vector<std::string> results = {""};
-    for (long n = 1; results.back() != "ok" && n < 20; ++n) {
-        brio::Picture picture = start;
-        std::string result = "no memory";
-        {
-            brio::ExportScope scope;  // where the test's operator new obeys the hook
-            brio::FailAllocationAfter(n);
-            try {
-                result = run(&picture) ? "ok" : "unreadable";
-            } catch (const std::bad_alloc&) {
-                if (picture.record != start.record || picture.bits != start.bits)
-                    result = "changed";
-            }
-            brio::FailAllocationAfter(0);
-        }
-        results.push_back(result);
-    }
-    return {results.begin() + 1, results.end()};
 }
 
 // A bitmap file around a packed DIB; the pixels at `bitsAt` (0: behind the table).
