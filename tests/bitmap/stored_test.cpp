@@ -20,16 +20,19 @@ Bytes Pack(const Bytes& in) {
     return out;
 }
 
+// Forward (0), backward (1) or LZ (2) into a buffer guarded on both sides;
 // {0xFF}: a refused backward stream (nothing written); no room is a null buffer.
-Bytes Unpack(const Bytes& stream, uint32_t capacity, bool backward) {
+Bytes Unpack(const Bytes& stream, uint32_t capacity, int way) {
     Bytes src(stream), out(capacity + 32, 0xEE);
     auto* at = capacity ? out.data() + 16 : nullptr;
-    int32_t n = backward ? brio::UnpackRleBackward(src.data(), at, uint32_t(src.size()), capacity)
-                         : brio::UnpackRle(src.data(), at, uint32_t(src.size()), capacity);
+    uint32_t size = uint32_t(src.size());
+    int32_t n = way == 2   ? brio::LzDecompress(src.data(), at, size, capacity)
+                : way == 1 ? brio::UnpackRleBackward(src.data(), at, size, capacity)
+                           : brio::UnpackRle(src.data(), at, size, capacity);
     EXPECT_LE(n, int32_t(capacity));
     EXPECT_TRUE(Sub(out, 0, 16) == kGuard && Sub(out, capacity + 16) == kGuard) << "out of bounds";
-    if (n < 0) return out == Bytes(capacity + 32, 0xEE) && backward ? Bytes{0xFF} : Bytes{0xFE};
-    return backward ? Bytes(out.end() - 16 - n, out.end() - 16) : Bytes(at, at + n);
+    if (n < 0) return out == Bytes(capacity + 32, 0xEE) && way == 1 ? Bytes{0xFF} : Bytes{0xFE};
+    return way == 1 ? Bytes(out.end() - 16 - n, out.end() - 16) : Bytes(at, at + n);
 }
 
 // Three or more equal bytes make runs, other bytes literals, at most 127 a record.
@@ -80,36 +83,41 @@ TEST(PackRle, PacksAsTheRuleSaysAndUnpacksBothWays) {
         Bytes packed = Pack(in), back = Pack(Bytes(in.rbegin(), in.rend()));
         ASSERT_EQ(packed, PackModel(in)) << in.size();
         uint32_t size = uint32_t(in.size());
-        EXPECT_EQ(Unpack(packed, size, false), in);
-        EXPECT_EQ(Unpack(packed, size / 2, false), Sub(in, 0, size / 2));
+        EXPECT_EQ(Unpack(packed, size, 0), in);
+        EXPECT_EQ(Unpack(packed, size / 2, 0), Sub(in, 0, size / 2));
         // Backward streams are forward ones back to front.
-        EXPECT_EQ(Unpack(Bytes(back.rbegin(), back.rend()), size, true), in);
+        EXPECT_EQ(Unpack(Bytes(back.rbegin(), back.rend()), size, 1), in);
     }
 }
 
-TEST(UnpackRle, StatedStreamsBothWays) {
-    // Backward or not, stream, capacity and output ("ff": refused).
-    std::tuple<bool, const char*, uint32_t, const char*> cases[] = {
-        {false, "80 8109", 16, "09"},
-        {false, "0033 8109", 16, "09"},
-        {false, "856162", 16, "6162"},
-        {false, "05", 16, ""},
-        {true, "61626383", 2, "ff"},
-        {true, "6283", 8, "ff"},
-        {true, "03", 8, "ff"},
-        {true, "", 8, ""},
-        {true, "0000 0000 0100", 0, ""},
-        {true, "80", 0, ""},
-        {true, "0703 80 0000", 3, "070707"}};
-    for (auto [backward, stream, capacity, out] : cases)
-        EXPECT_EQ(Unpack(Hex(stream), capacity, backward), Hex(out)) << stream;
+TEST(UnpackStreams, StatedRleAndLzStreams) {
+    // Forward, backward or LZ; stream, capacity and output ("ff": refused). An LZ
+    // length field 0 is 3; references before the output or cut in half end it.
+    std::tuple<int, const char*, uint32_t, const char*> cases[] = {
+        {0, "80 8109", 16, "09"},
+        {0, "0033 8109", 16, "09"},
+        {0, "856162", 16, "6162"},
+        {0, "05", 16, ""},
+        {1, "61626383", 2, "ff"},
+        {1, "6283", 8, "ff"},
+        {1, "03", 8, "ff"},
+        {1, "", 8, ""},
+        {1, "0000 0000 0100", 0, ""},
+        {1, "80", 0, ""},
+        {1, "0703 80 0000", 3, "070707"},
+        {2, "", 16, ""},
+        {2, "04 0708 0100", 64, "0708070807"},
+        {2, "01 0000", 16, ""},
+        {2, "02 09 0100", 16, "09"},
+        {2, "02 09 00", 16, "09"}};
+    for (auto [way, stream, capacity, out] : cases)
+        EXPECT_EQ(Unpack(Hex(stream), capacity, way), Hex(out)) << stream;
 }
 
 TEST(CompactNumbers, WriteAndRead) {
     std::tuple<bool, uint32_t, Bytes> cases[] = {
-        {false, 127, {0xFE}},         {false, 128, {0x01, 0x01}},
-        {false, 32767, {0xFF, 0xFF}}, {true, 32767, {0xFE, 0xFF}},
-        {true, 32768, {1, 0, 1, 0}},  {true, 0x7FFFFFFF, Bytes(4, 0xFF)}};
+        {0, 127, {0xFE}},         {0, 128, {0x01, 0x01}},   {0, 32767, {0xFF, 0xFF}},
+        {1, 32767, {0xFE, 0xFF}}, {1, 32768, {1, 0, 1, 0}}, {1, 0x7FFFFFFF, Bytes(4, 0xFF)}};
     for (const auto& [wide, value, bytes] : cases) {
         unsigned char out[4] = {};
         size_t n = wide ? brio::PutCompact32(out, value) : brio::PutCompact16(out, value);
@@ -178,17 +186,6 @@ TEST(ExpandPicture, Metafiles) {
     }
 }
 
-// An exact-size copy of the stream into a buffer guarded on both sides.
-Bytes Decode(const Bytes& stream, size_t capacity) {
-    Bytes src(stream), out(capacity + 64, 0xEE), guard(32, 0xEE);
-    int32_t n = brio::LzDecompress(src.empty() ? nullptr : src.data(), out.data() + 32,
-                                   uint32_t(src.size()), uint32_t(capacity));
-    EXPECT_EQ(Sub(out, 0, 32), guard) << "written before";
-    EXPECT_EQ(Bytes(out.end() - 32, out.end()), guard) << "written past";
-    EXPECT_TRUE(n >= 0 && size_t(n) <= capacity) << n;
-    return Bytes(out.begin() + 32, out.begin() + 32 + (n > 0 ? n : 0));
-}
-
 // An independent encoder's streams decode to the input, or its start.
 TEST(LzDecompress, DecodesWhatTheEncoderWrote) {
     for (uint32_t seed = 1; seed <= 24; ++seed) {
@@ -204,20 +201,10 @@ TEST(LzDecompress, DecodesWhatTheEncoderWrote) {
         }
         Bytes stream = brio::test::LzEncode(in);
         for (size_t capacity = in.size(); capacity > 0; capacity -= 1 + capacity / 16)
-            ASSERT_EQ(Decode(stream, capacity), Bytes(in.begin(), in.begin() + long(capacity)))
+            ASSERT_EQ(Unpack(stream, uint32_t(capacity), 2),
+                      Bytes(in.begin(), in.begin() + long(capacity)))
                 << in.size() << " into " << capacity;
     }
-}
-
-TEST(LzDecompress, StatedStreams) {
-    std::tuple<const char*, Bytes, size_t, Bytes> cases[] = {
-        {"empty", {}, 16, {}},
-        {"length field 0 is 3", {0x04, 7, 8, 0x01, 0x00}, 64, {7, 8, 7, 8, 7}},
-        {"reference before the output", {0x01, 0x00, 0x00}, 16, {}},
-        {"distance past what was produced", {0x02, 9, 0x01, 0x00}, 16, {9}},
-        {"reference cut in half", {0x02, 9, 0x00}, 16, {9}}};
-    for (const auto& [name, stream, capacity, expected] : cases)
-        EXPECT_EQ(Decode(stream, capacity), expected) << name;
 }
 
 }  // namespace
