@@ -6,81 +6,69 @@
 
 namespace {
 
+using brio::HotspotRecord;
 using namespace brio::test;
 
 void SetClipboard(const Bytes& dib) {
     ASSERT_EQ(BrioHostClipboardSetDib(dib.data(), dib.size()), 0);
 }
 
-const std::string kBmp24 = MakeBmp({40, 4, 2, 24, 0, 0, 0, Bytes(24, 7)});
+// The block HotspotGetDIBBitmap makes of `dib`: image size set, pixels padded.
+Bytes Block(Bytes dib, uint32_t image, size_t size = 0) {
+    Put32(dib, {{20, image}});
+    dib.resize(std::max(size, dib.size()));
+    return dib;
+}
 
 // FileGetBitmap takes fewer forms than HotspotGetDIBBitmap; its resolutions are 0.
 TEST(BitmapFiles, HotspotGetDIBBitmapAndFileGetBitmap) {
-    Bytes counting(24);
-    for (size_t i = 0; i < counting.size(); ++i) counting[i] = uint8_t(i + 1);
-    struct Case {
-        const char* name;
-        BmpFields bmp;
-        int32_t result;          // of HotspotGetDIBBitmap
-        bool opens = false;      // by FileGetBitmap
-        uint32_t colours = 0;    // colours-used field on the clipboard
-        size_t pixelsAt = 0;     // where the pixels are in the block
-        uint32_t imageSize = 0;  // image-size field; the pixels padded to it
-    } cases[] = {
-        {"8 bits, colours 3", {40, 4, 2, 8, 0, 3, 3, Bytes(8, 2)}, 0, true, 3, 52, 8},
-        {"16 bits has no table", {40, 4, 2, 16, 0, 0, 0, Bytes(16, 0x31)}, 0, true, 0, 40, 16},
-        {"core header, 4 bits", {12, 4, 2, 4, 0, 0, 16, Bytes(8, 3)}, 0, true, 16, 104, 8},
-        {"core header, 1 bit", {12, 4, 2, 1, 0, 0, 2, Bytes(8, 0x61)}, 0, true, 2, 48, 8},
-        {"short file padded", {40, 3, 2, 24, 0, 0, 0, {1, 2, 3, 4, 5}}, 0, true, 0, 40, 24},
-        {"gap before the pixels", {40, 4, 1, 8, 0, 2, 2, {9, 8, 7, 6}, -1, 10}, 0, true, 2, 48, 4},
-        {"bits offset past the end", {40, 4, 2, 24, 0, 0, 0, counting, 5000}, 0, false, 0, 40, 24},
-        {"bits offset in the header", {40, 4, 2, 24, 0, 0, 0, counting, 20}, 0, false, 0, 40, 24},
-        {"top-down", {40, 4, -2, 24, 0, 0, 0, counting}, 0, false, 0, 40, 24},
-        {"bit-field masks", {40, 4, 2, 16, 3, 0, 3, Bytes(16, 0x71)}, 0, false, 0, 52, 16},
-        {"run-length", {40, 4, 2, 8, 1, 0, 256, Bytes(8, 1)}, 0, false, 256, 1064, 8},
-        {"header 108", {108, 4, 2, 24, 0, 0, 0, Bytes(24, 1)}, 0, false, 0, 108, 24},
-        {"colour count past the file", {40, 4, 2, 8, 0, 0x40000000, 2, Bytes(8, 1)}, 2009},
-        {"table past the file", {40, 4, 2, 8, 0, 0, 10, {}}, 2009},
-        {"lying dimensions", {40, 30000, 30000, 24, 0, 0, 0, Bytes(24, 1)}, 2009},
-    };
+    Bytes table3 = Hex("01020300 04050600 07080900"), masks = Hex("007c0000 e0030000 1f000000");
+    Bytes eight = MakeDib(4, 2, 8, table3, Bytes(8, 2));
+    Bytes core = Hex("0c000000 0400 0200 0100 0100 000000 010203 0303030303030303");
+    Bytes wide = MakeDib(4, 2, 1, Hex("00000000 01020300"), Bytes(8, 3));  // widened
+    Put32(wide, {{20, 8}, {24, 0}, {28, 0}});
+    Bytes gap = MakeDib(4, 1, 8, Hex("01020300 04050600"), {9, 8, 7, 6}, 40, 0, 2);
+    std::string gapFile = MakeBmp(gap, 8);
+    gapFile.insert(62, "\x77\x77");
+    Put32(gapFile, {{2, uint32_t(gapFile.size())}, {10, 64}});
+    Bytes rle = MakeDib(4, 2, 8, Bytes(1024, 5), Bytes(8, 1), 40, 1, 0), rleWant = Block(rle, 8);
+    Put32(rleWant, {{32, 256}});
+    Bytes top = MakeDib(4, -2, 24, {}, Bytes(24, 1)), v4 = MakeDib(4, 2, 24, {}, Bytes(24, 1), 108);
+    Bytes fields = MakeDib(4, 2, 16, masks, Bytes(16, 0x71), 40, 3, 0);
+    Bytes lying = MakeDib(30000, 30000, 24, {}, Bytes(24, 1)), cut = MakeDib(4, 2, 8, {}, {1});
+    Put32(cut, {{32, 10}});
+    std::string notBm = MakeBmp(top), longHeader = MakeBmp(MakeDib(4, 2, 24, {}, {1}, 124));
+    notBm[1] = 'A';
+    // HotspotGetDIBBitmap's result and block; whether FileGetBitmap opens the file.
+    std::tuple<const char*, std::string, int32_t, bool, Bytes> cases[] = {
+        {"8 bits, colours 3", MakeBmp(eight, 12), 0, true, Block(eight, 8)},
+        {"core header", MakeBmp(core, 6), 0, true, wide},
+        {"short file padded", MakeBmp(MakeDib(3, 2, 24, {}, {1, 2, 3, 4, 5})), 0, true,
+         Block(MakeDib(3, 2, 24, {}, {1, 2, 3, 4, 5}), 24, 64)},
+        {"gap before the pixels", gapFile, 0, true, Block(gap, 4)},
+        {"bits offset past the end", MakeBmp(eight, 12, 5000), 0, false, Block(eight, 8)},
+        {"bits offset in the header", MakeBmp(eight, 12, 20), 0, false, Block(eight, 8)},
+        {"top-down", MakeBmp(top), 0, false, Block(top, 24)},
+        {"bit-field masks", MakeBmp(fields, 12), 0, false, Block(fields, 16)},
+        {"run-length", MakeBmp(rle, 1024), 0, false, rleWant},
+        {"header 108", MakeBmp(v4), 0, false, Block(v4, 24)},
+        {"table past the file", MakeBmp(cut), 2009, false, {}},
+        {"lying dimensions", MakeBmp(lying), 2009, false, {}},
+        {"not BM", notBm, 2009, false, {}},
+        {"header cut short", longHeader.substr(0, 60), 2009, false, {}},
+        {"empty", "", 2009, false, {}}};
     TempDir dir;
     std::string path = dir.File("a.bmp");
-    for (const auto& c : cases) {
-        ASSERT_TRUE(WriteFile(path, MakeBmp(c.bmp)));
+    for (const auto& [name, file, result, opens, block] : cases) {
+        ASSERT_TRUE(WriteFile(path, file));
         BrioHostClipboardClear();
-        EXPECT_EQ(HotspotGetDIBBitmap(path.c_str()), c.result) << c.name;
+        EXPECT_EQ(HotspotGetDIBBitmap(path.c_str()), result) << name;
         Bytes dib = Clipboard();
-        EXPECT_EQ(FileGetBitmap(path.c_str(), 1), c.opens ? 0 : 1) << c.name;
-        if (c.opens && dib.size() >= 32) {
-            std::fill(dib.begin() + 24, dib.begin() + 32, 0);
-            EXPECT_EQ(Clipboard(), dib) << c.name;
-        }
-        if (c.result != 0) {
-            EXPECT_TRUE(dib.empty()) << c.name;
-            continue;
-        }
-        uint32_t header = c.bmp.headerSize == 12 ? 40 : c.bmp.headerSize;
-        EXPECT_EQ(U32s(dib, {0, 4, 8, 20, 32}),
-                  (std::vector<uint32_t>{header, uint32_t(c.bmp.width), uint32_t(c.bmp.height),
-                                         c.imageSize, c.colours}))
-            << c.name;
-        // Table entries (or masks) as in the file, widened for core headers.
-        for (uint32_t i = 0; i < c.bmp.tableEntries && 44 + 4 * i <= c.pixelsAt; ++i)
-            EXPECT_EQ(Sub(dib, 40 + 4 * i, 4),
-                      Bytes({uint8_t(i), uint8_t(2 * i), uint8_t(3 * i), 0}))
-                << c.name << " entry " << i;
-        Bytes pixels = c.bmp.pixels;
-        pixels.resize(c.imageSize, 0);
-        EXPECT_EQ(Sub(dib, c.pixelsAt), pixels) << c.name;
-    }
-    std::string notBm = kBmp24, shortHeader = MakeBmp({124, 4, 2, 24, 0, 0, 0, {}}).substr(0, 60);
-    notBm[1] = 'A';
-    for (const auto& bad : {notBm, shortHeader, kBmp24.substr(0, 20), std::string()}) {
-        ASSERT_TRUE(WriteFile(path, bad));
-        BrioHostClipboardClear();
-        EXPECT_EQ(HotspotGetDIBBitmap(path.c_str()), 2009) << bad.size();
-        EXPECT_EQ(FileGetBitmap(path.c_str(), 1), 1) << bad.size();
-        EXPECT_TRUE(Clipboard().empty());
+        EXPECT_EQ(dib, block) << name;
+        EXPECT_EQ(FileGetBitmap(path.c_str(), 1), opens ? 0 : 1) << name;
+        if (!opens) continue;
+        Put32(dib, {{24, 0}, {28, 0}});
+        EXPECT_EQ(Clipboard(), dib) << name;
     }
     std::string missingFile = dir.File("missing.bmp");
     for (const char* missing : {missingFile.c_str(), static_cast<const char*>(nullptr)}) {
@@ -96,9 +84,8 @@ TEST(FileGetBitmap, GroupFilesAndMetafiles) {
     s.table = {1, 2, 3, 0, 4, 5, 6, 0};
     s.data = {0x04, 0x01, 0x04, 0x02};
     s.hotspots =
-        Hex("01 0300 00000000  e7 04 00 0000 0100 0500 0600 00000000"
-            "e6 04 00 0a00 0b00 0500 0600 00000000  cc 04 00 1400 1500 0500 0600 00000000"
-            "00 746f7069635f3100 00 706f70757000 00 4d6163726f282900");
+        Hex("01 0200 00000000  e6 04 00 0a00 0b00 0500 0600 00000000"
+            "cc 04 00 1400 1500 0500 0600 00000000  00 706f70757000 00 4d6163726f282900");
     Stored second, grey;  // a 1-bit picture without its table gets black and white
     grey.bits = 1, grey.width = 8, grey.height = 1;
     second.data = grey.data = {0xF0, 0, 0, 0};
@@ -112,15 +99,12 @@ TEST(FileGetBitmap, GroupFilesAndMetafiles) {
     // 96 pixels an inch; the table and the rows, unpacked.
     EXPECT_EQ(Clipboard(), Hex("28000000 04000000 02000000 0100 0800 00000000 08000000 60000000"
                                "60000000 02000000 00000000 01020300 04050600 01010101 02020202"));
-    std::vector<Hotspot> want = {
-        {1, 7, 0, 5, 0, "topic_1"}, {11, 17, 10, 15, 1, "popup"}, {21, 27, 20, 25, 2, "Macro()"}};
+    std::vector<Hotspot> want = {{11, 17, 10, 15, 1, "popup"}, {21, 27, 20, 25, 2, "Macro()"}};
     EXPECT_EQ(Drain(handle), want);
     EXPECT_EQ(
         FileGetHotspot(nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr), 0);
     ASSERT_EQ(FileGetBitmap(dir.File("grey.shg").c_str(), 1), 0);  // 0 is success when releasing
-    Bytes clip = Clipboard();
-    EXPECT_EQ(U32(clip, 32), 2u);
-    EXPECT_EQ(Sub(clip, 40), Bytes({0, 0, 0, 0, 255, 255, 255, 0, 0xF0, 0, 0, 0}));
+    EXPECT_EQ(Sub(Clipboard(), 32), Hex("02000000 00000000 00000000 ffffff00 f0000000"));
     // A metafile puts nothing on the clipboard.
     Bytes before = MakeDib(1, 1, 1, {}, {0, 0, 0, 0});
     SetClipboard(before);
@@ -131,9 +115,9 @@ TEST(FileGetBitmap, GroupFilesAndMetafiles) {
 }
 
 TEST(FileSetBitmap, ClipboardBitmapsAreCheckedAndRoundTripWithHotspots) {
-    Bytes rows = {1, 1, 1, 1, 2, 2, 2, 2};  // two rows of 4 bytes
-    Bytes masks555 = {0, 0x7C, 0, 0, 0xE0, 0x03, 0, 0, 0x1F, 0, 0, 0};
-    Bytes masks565 = {0, 0xF8, 0, 0, 0xE0, 0x07, 0, 0, 0x1F, 0, 0, 0};
+    Bytes rows = {1, 1, 1, 1, 2, 2, 2, 2}, flipped = {2, 2, 2, 2, 1, 1, 1, 1};
+    Bytes masks555 = Hex("007c0000 e0030000 1f000000"),
+          masks565 = Hex("00f80000 e0070000 1f000000");
     Bytes v5Fields = MakeDib(2, 2, 16, {}, rows, 124, 3, 0),
           wrongSize = MakeDib(1, 2, 24, {}, rows);
     std::copy(masks555.begin(), masks555.end(), v5Fields.begin() + 40);  // inside the header
@@ -143,7 +127,7 @@ TEST(FileSetBitmap, ClipboardBitmapsAreCheckedAndRoundTripWithHotspots) {
     // The pixels as read back (empty: refused) and the colours.
     std::tuple<const char*, Bytes, Bytes, uint32_t> cases[] = {
         {"bottom-up", MakeDib(1, 2, 24, {}, rows), rows, 0},
-        {"top-down is flipped", MakeDib(1, -2, 24, {}, rows), {2, 2, 2, 2, 1, 1, 1, 1}, 0},
+        {"top-down is flipped", MakeDib(1, -2, 24, {}, rows), flipped, 0},
         {"124-byte header", MakeDib(4, 2, 8, {7, 7, 7, 0}, rows, 124, 0, 1), rows, 1},
         {"bit fields 555", MakeDib(2, 2, 16, masks555, rows, 40, 3, 0), rows, 0},
         {"bit fields 565", MakeDib(2, 2, 16, masks565, rows, 40, 3, 0), {}, 0},
@@ -157,15 +141,11 @@ TEST(FileSetBitmap, ClipboardBitmapsAreCheckedAndRoundTripWithHotspots) {
         {"table too short", MakeDib(4, 2, 8, Bytes(8, 0), rows, 40, 0, 4), {}, 0},
         {"three bits a pixel", MakeDib(4, 2, 3, {}, rows), {}, 0},
         {"zero width", MakeDib(0, 2, 8, {}, rows), {}, 0}};
-    // Kinds 0 and 1 stay, any other is a macro; bindings are cut to 255.
+    // Any kind but 0 and 1 is a macro; bindings are cut to 255.
     std::string longBinding(300, 'b');
-    std::vector<Hotspot> spots = {{1, 2, 3, 4, 0, "topic_1"},
-                                  {5, 6, 7, 8, 1, "popup>win"},
-                                  {0, 10, 0, 10, 7, "Macro(1)"},
-                                  {-3, 3, -4, 4, 2, longBinding}},
-                         want = spots;
-    want[2].kind = 2;
-    want[3].binding.resize(255);
+    std::vector<Hotspot> spots = {{0, 10, 0, 10, 7, "Macro(1)"}, {-3, 3, -4, 4, 1, longBinding}};
+    std::vector<Hotspot> want = {{0, 10, 0, 10, 2, "Macro(1)"},
+                                 {-3, 3, -4, 4, 1, Str(Bytes(255, 'b'))}};
     TempDir dir;
     std::string path = dir.File("v.shg");
     for (const auto& [name, dib, pixels, colours] : cases) {
@@ -182,21 +162,18 @@ TEST(FileSetBitmap, ClipboardBitmapsAreCheckedAndRoundTripWithHotspots) {
         BrioHostClipboardClear();
         intptr_t handle = FileGetBitmap(path.c_str(), 0);
         ASSERT_NE(handle, 0) << name;
-        Bytes back = Clipboard();
         EXPECT_EQ(Drain(handle), want) << name;
-        ASSERT_EQ(back.size(), 40 + 4 * colours + pixels.size()) << name;
-        EXPECT_EQ(U32s(back, {0, 8, 16, 20, 24, 32}),
-                  (std::vector<uint32_t>{40, 2, 0, uint32_t(pixels.size()), 96, colours}))
-            << name;
-        EXPECT_EQ(Sub(back, 40, 4 * colours), Sub(dib, U32(dib, 0), 4 * colours)) << name;
-        EXPECT_EQ(Sub(back, back.size() - pixels.size()), pixels) << name;
+        Bytes back = MakeDib(U32(dib, 4), 2, brio::GetU16(dib.data(), 14),
+                             Sub(dib, U32(dib, 0), 4 * colours), pixels, 40, 0, colours);
+        Put32(back, {{20, uint32_t(pixels.size())}, {24, 96}, {28, 96}});
+        EXPECT_EQ(Clipboard(), back) << name;
     }
 }
 
 TEST(HotspotExports, Refusals) {
     TempDir dir;
     std::string path = dir.File("a.bmp");
-    ASSERT_TRUE(WriteFile(path, kBmp24));
+    ASSERT_TRUE(WriteFile(path, MakeBmp(MakeDib(4, 2, 24, {}, Bytes(24, 7)))));
     // A handle from FileGetBitmap has no pasted picture and no path.
     auto* g = reinterpret_cast<HotspotFile*>(FileGetBitmap(path.c_str(), 0));
     ASSERT_NE(g, nullptr);
@@ -212,11 +189,98 @@ TEST(HotspotExports, Refusals) {
     ASSERT_TRUE(brio::ClipboardOpen());  // someone else holds it
     EXPECT_EQ(HotspotGetDIBBitmap(path.c_str()), 2009);
     EXPECT_EQ(FileGetBitmap(path.c_str(), 1), 1);
-    EXPECT_EQ(FileGetBitmap(path.c_str(), 0), 0);
     EXPECT_EQ(FileSetBitmap("x.shg"), nullptr);
     brio::ClipboardClose();
     EXPECT_EQ(FileGetBitmap(path.c_str(), 1), 0);
 #endif
+}
+
+// Builds the block behind a bare 58-byte picture: the status, and the block.
+uint16_t Build(const std::vector<HotspotRecord>& records, Bytes* block = nullptr) {
+    brio::Picture picture{brio::PictureBytes(58), {}};
+    picture.SetField(brio::kPicHotspotOffset, 58);
+    uint16_t status = brio::AttachHotspotBlock(&picture, records);
+    Bytes rec = Plain(picture.record);
+    EXPECT_EQ(rec.size(), 58 + U32(rec, brio::kPicHotspotSize));  // grown to fit exactly
+    if (block) *block = Sub(rec, 58);
+    return status;
+}
+
+// Parses an exact-size copy: the records read, {} when refused.
+std::vector<HotspotRecord> Parse(const Bytes& block) {
+    std::vector<HotspotRecord> records;
+    Bytes copy(block);
+    bool read = brio::ParseHotspotBlock(copy.data(), copy.size(), &records);
+    EXPECT_EQ(read, !records.empty());
+    return records;
+}
+
+TEST(SplitBinding, Parts) {
+    for (auto [binding, parts] : {std::pair<const char*, std::string>{"x @ f > w", "x|w|f"},
+                                  {"x>y>z", "x|y>z|"},
+                                  {"  a b  ", "a b||"}}) {
+        char ctx[256], window[256], file[256];
+        EXPECT_EQ(brio::SplitBinding(binding, ctx, window, file), 1);
+        EXPECT_EQ(std::string(ctx) + "|" + window + "|" + file, parts) << binding;
+    }
+}
+
+// Only the low two bits of the type tell the kind.
+TEST(HotspotKind, FromType) {
+    for (auto [type, kind] : {std::pair{227, 0}, {239, 0}, {138, 1}, {226, 1}, {200, 2}, {17, 2}})
+        EXPECT_EQ(brio::HotspotKind(uint8_t(type)), kind) << type;
+}
+
+TEST(HotspotBlock, BuiltByteForByteAndReadBack) {
+    std::vector<HotspotRecord> records = {
+        Record(231, 1, 2, 11, 22, "topic_1"), Record(204, -5, 0, 5, 3, "JI(`a')"),
+        Record(235, 0, 0, 1, 1, "ctx > main @ other", "n", 0),
+        Record(138, 100, 200, 300, 400, "x", "", 9), Record(239, 0, 0, 2, 2, "ctx@f")};
+    Bytes block;
+    ASSERT_EQ(Build(records, &block), 0);
+    // Header, entries, extra data (macros; window jumps' flags, hash, window, file), strings.
+    Bytes expected =
+        Hex("01 0500 1f000000"
+            "e7 04 00 0100 0200 0a00 1400 4ff07212  cc 04 00 fbff 0000 0a00 0300 00000000"
+            "eb 00 00 0000 0000 0100 0100 08000000  8a 09 00 6400 c800 c800 c800 00000000"
+            "ef 04 00 0000 0000 0200 0200 18000000"
+            "4a4928606127 2900  06 6f8f0000 6d61696e00 6f7468657200  04 6f8f0000 6600"
+            "00 746f7069635f3100 00 4a49286061272900 6e00 637478203e206d61696e204020"
+            "6f746865720000 7800 00 637478406600");
+    EXPECT_EQ(block, expected);
+    EXPECT_EQ(Parse(block), records);
+}
+
+TEST(HotspotBlock, InvalidBlocksAndWhatTheFormatCannotHoldAreRefused) {
+    Bytes good = Hex("01 0100 00000000 e7 04 00 fbff 0000 0a00 0200 00000000 6e6d00 6200");
+    ASSERT_EQ(Parse(good).size(), 1u);
+    for (size_t cut = 0; cut < good.size(); ++cut)
+        EXPECT_TRUE(Parse(Sub(good, 0, cut)).empty()) << cut;
+    Bytes version2 = good, longName = Sub(good, 0, 22);
+    version2[0] = 2;
+    EXPECT_TRUE(Parse(version2).empty());
+    // Extra-data length near 2^32: the strings' start must not wrap.
+    for (uint32_t extra : {0xFFFFFFFFu, 6u}) {
+        Bytes b = good;
+        Put32(b, {{3, extra}});
+        EXPECT_TRUE(Parse(b).empty()) << extra;
+    }
+    // A string of 256 characters without a terminator in reach.
+    longName.insert(longName.end(), 256, 'a');
+    longName.insert(longName.end(), {0, 0});
+    EXPECT_TRUE(Parse(longName).empty());
+    // Left, top, right, bottom and the status.
+    std::tuple<int32_t, int32_t, int32_t, int32_t, uint16_t> cases[] = {
+        {-32768, -32768, -32768, -32768, 0},
+        {0, 0, 32767, 32767, 0},
+        {32768, 0, 32769, 1, 4},
+        {0, -32769, 1, 1, 4},
+        {-20000, 0, 20000, 1, 4},
+        {0, 0, 1, -32769, 4}};
+    for (auto [l, t, r, b, status] : cases)
+        EXPECT_EQ(Build({Record(231, l, t, r, b, "a")}), status) << l << "," << t;
+    EXPECT_EQ(Build(std::vector<HotspotRecord>(65535, Record(231, 0, 0, 1, 1, "a"))), 0);
+    EXPECT_EQ(Build(std::vector<HotspotRecord>(65536, Record(231, 0, 0, 1, 1, "a"))), 4);
 }
 
 }  // namespace

@@ -1,0 +1,210 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <vector>
+
+#include "bitmap/picture_fixtures.h"
+#include "bitmap/rle.h"
+#include "compress/lz.h"
+#include "compress/lz_encoder.h"
+
+namespace {
+
+using namespace brio::test;
+const Bytes kGuard(16, 0xEE);
+
+// Into a buffer of the bound exactly: a write past it shows under ASan.
+Bytes Pack(const Bytes& in) {
+    Bytes out(brio::PackRleBound(in.size()));
+    out.resize(brio::PackRle(in.data(), out.data(), in.size()));
+    return out;
+}
+
+// Forward (0), backward (1) or LZ (2) into a buffer guarded on both sides;
+// {0xFF}: a refused backward stream (nothing written); no room is a null buffer.
+Bytes Unpack(const Bytes& stream, uint32_t capacity, int way) {
+    Bytes src(stream), out(capacity + 32, 0xEE);
+    auto* at = capacity ? out.data() + 16 : nullptr;
+    uint32_t size = uint32_t(src.size());
+    int32_t n = way == 2   ? brio::LzDecompress(src.data(), at, size, capacity)
+                : way == 1 ? brio::UnpackRleBackward(src.data(), at, size, capacity)
+                           : brio::UnpackRle(src.data(), at, size, capacity);
+    EXPECT_LE(n, int32_t(capacity));
+    EXPECT_TRUE(Sub(out, 0, 16) == kGuard && Sub(out, capacity + 16) == kGuard) << "out of bounds";
+    if (n < 0) return out == Bytes(capacity + 32, 0xEE) && way == 1 ? Bytes{0xFF} : Bytes{0xFE};
+    return way == 1 ? Bytes(out.end() - 16 - n, out.end() - 16) : Bytes(at, at + n);
+}
+
+// Three or more equal bytes make runs, other bytes literals, at most 127 a record.
+Bytes PackModel(const Bytes& in) {
+    Bytes out, literal;
+    auto flush = [&] {
+        for (size_t at = 0; at < literal.size(); at += 127) {
+            size_t k = std::min<size_t>(127, literal.size() - at);
+            out.push_back(uint8_t(0x80 + k));
+            out.insert(out.end(), literal.begin() + long(at), literal.begin() + long(at + k));
+        }
+        literal.clear();
+    };
+    for (size_t i = 0; i < in.size();) {
+        size_t run = 1;
+        while (i + run < in.size() && in[i + run] == in[i]) ++run;
+        if (run < 3) {
+            literal.push_back(in[i++]);
+            continue;
+        }
+        flush();
+        for (i += run; run > 0; run -= std::min<size_t>(run, 127))
+            out.insert(out.end(), {uint8_t(std::min<size_t>(run, 127)), in[i - 1]});
+    }
+    flush();
+    return out;
+}
+
+// Runs at every offset (the scans test eight at once), then random mixes.
+TEST(PackRle, PacksAsTheRuleSaysAndUnpacksBothWays) {
+    std::vector<Bytes> inputs;
+    for (size_t at = 0; at < 18; ++at) {
+        for (size_t length : {1, 2, 3, 4, 8, 9, 17, 127, 128, 300}) {
+            Bytes in(at + length + 5 + (length == 2 ? 130 : 0));
+            for (size_t i = 0; i < in.size(); ++i) in[i] = uint8_t(i + 1);
+            std::fill(in.begin() + long(at), in.begin() + long(at + length), 0xAA);
+            inputs.push_back(in);
+        }
+    }
+    uint32_t state = 7;
+    auto next = [&] { return (state = state * 1664525u + 1013904223u) >> 8; };
+    for (size_t k = 0; k < 200; ++k) {
+        inputs.emplace_back();
+        while (inputs.back().size() < k * 3)
+            inputs.back().insert(inputs.back().end(), 1 + next() % 9, uint8_t(next() % 3));
+    }
+    for (const Bytes& in : inputs) {
+        Bytes packed = Pack(in), back = Pack(Bytes(in.rbegin(), in.rend()));
+        ASSERT_EQ(packed, PackModel(in)) << in.size();
+        uint32_t size = uint32_t(in.size());
+        EXPECT_EQ(Unpack(packed, size, 0), in);
+        EXPECT_EQ(Unpack(packed, size / 2, 0), Sub(in, 0, size / 2));
+        // Backward streams are forward ones back to front.
+        EXPECT_EQ(Unpack(Bytes(back.rbegin(), back.rend()), size, 1), in);
+    }
+}
+
+TEST(UnpackStreams, StatedRleAndLzStreams) {
+    // Forward, backward or LZ; stream, capacity and output ("ff": refused). An LZ
+    // length field 0 is 3; references before the output or cut in half end it.
+    std::tuple<int, const char*, uint32_t, const char*> cases[] = {
+        {0, "80 8109", 16, "09"},
+        {0, "0033 8109", 16, "09"},
+        {0, "856162", 16, "6162"},
+        {0, "05", 16, ""},
+        {1, "61626383", 2, "ff"},
+        {1, "6283", 8, "ff"},
+        {1, "03", 8, "ff"},
+        {1, "", 8, ""},
+        {1, "0000 0000 0100", 0, ""},
+        {1, "80", 0, ""},
+        {1, "0703 80 0000", 3, "070707"},
+        {2, "", 16, ""},
+        {2, "04 0708 0100", 64, "0708070807"},
+        {2, "01 0000", 16, ""},
+        {2, "02 09 0100", 16, "09"},
+        {2, "02 09 00", 16, "09"}};
+    for (auto [way, stream, capacity, out] : cases)
+        EXPECT_EQ(Unpack(Hex(stream), capacity, way), Hex(out)) << stream;
+}
+
+TEST(CompactNumbers, WriteAndRead) {
+    std::tuple<bool, uint32_t, Bytes> cases[] = {
+        {0, 127, {0xFE}},         {0, 128, {0x01, 0x01}},   {0, 32767, {0xFF, 0xFF}},
+        {1, 32767, {0xFE, 0xFF}}, {1, 32768, {1, 0, 1, 0}}, {1, 0x7FFFFFFF, Bytes(4, 0xFF)}};
+    for (const auto& [wide, value, bytes] : cases) {
+        unsigned char out[4] = {};
+        size_t n = wide ? brio::PutCompact32(out, value) : brio::PutCompact16(out, value);
+        EXPECT_EQ(Bytes(out, out + n), bytes) << value;
+        brio::ByteReader r(bytes.data(), bytes.size()), cut(bytes.data(), n - 1);
+        EXPECT_EQ(wide ? r.Compact32() : r.Compact16(), value);
+        EXPECT_TRUE(r.ok() && r.pos() == n);
+        EXPECT_EQ(wide ? cut.Compact32() : cut.Compact16(), 0u);  // one byte short: refused
+        EXPECT_FALSE(cut.ok());
+    }
+}
+
+TEST(ExpandPicture, RecordsOfOtherTypesOrReachingOutsideThemselvesAreRefused) {
+    Stored s;
+    s.colours = 2, s.table = Bytes(8, 1), s.data = Bytes(8, 2), s.hotspots = Bytes(7, 3);
+    Bytes good = BuildStored(s);
+    ASSERT_EQ(Expand(good).size(), 58u + 8 + 8 + 7);
+    for (size_t cut = 0; cut < good.size(); ++cut)
+        EXPECT_EQ(Expand(Sub(good, 0, cut)), Bytes()) << cut;
+    for (uint8_t type : {0, 5, 7, 9}) {
+        Bytes b = good;
+        b[0] = type;
+        EXPECT_EQ(Sub(Expand(b), 0, 2), type == 5 ? Hex("0500") : Bytes()) << int(type);
+    }
+    // Offsets near 2^32 must not wrap the checks.
+    size_t offsetsAt = good.size() - 7 - 8 - 8 - 8;
+    for (uint32_t bad : {0xFFFFFFFCu, uint32_t(good.size())}) {
+        for (size_t at : {offsetsAt, offsetsAt + 4}) {
+            Bytes b = good;
+            Put32(b, {{at, bad}});
+            EXPECT_EQ(Expand(b), Bytes()) << bad << " at " << at;
+        }
+    }
+    Stored many = s, huge;  // a table running past the record; far more than the stream makes
+    many.colours = 0x40000000;
+    huge.packing = 1, huge.bits = 24, huge.width = huge.height = 30000, huge.data = {0x7F, 0x00};
+    EXPECT_EQ(Expand(BuildStored(many)), Bytes());
+    EXPECT_EQ(Expand(BuildStored(huge)), Bytes());
+}
+
+TEST(ExpandPicture, Metafiles) {
+    // At most 64 times the stored bytes plus 1 MB (a fuzzed record asked for 700 MB).
+    const uint32_t most = 2 * 64 + (1 << 20);
+    Bytes mostBits(most, 0);
+    mostBits[0] = 1, mostBits[1] = 2;
+    // Packing, stored data, unpacked size; the bits (empty: refused).
+    std::tuple<uint8_t, Bytes, uint32_t, Bytes> cases[] = {{0, {1, 2}, 4, {1, 2, 0, 0}},
+                                                           {0, {1, 2}, most, mostBits},
+                                                           {0, {1, 2}, most + 1, {}},
+                                                           {0, {1, 2, 3, 4, 5}, 4, {}},
+                                                           {1, {0x06, 0x11}, 3, Bytes(3, 0x11)},
+                                                           {2, {0x00, 7, 8}, 2, {7, 8}},
+                                                           {3, {1, 2}, 2, {}}};
+    for (const auto& [packing, data, unpacked, want] : cases) {
+        Stored s;
+        s.type = 8, s.packing = packing, s.unpacked = unpacked, s.data = data;
+        s.hotspots = {1, 0, 0, 0, 0, 0, 0};
+        Bytes bits, rec = Expand(BuildStored(s), &bits), head;
+        EXPECT_EQ(bits, want) << unpacked;
+        if (want.empty()) continue;
+        head = Hex("0800 00000000 00000000 07000000 42000000 08000000 ec090000 f6040000");
+        Put32(head, {{2, packing ? unpacked : uint32_t(data.size())}});
+        Append(head, Bytes(36, 0));
+        Append(head, s.hotspots);
+        EXPECT_EQ(rec, head) << unpacked;
+    }
+}
+
+// An independent encoder's streams decode to the input, or its start.
+TEST(LzDecompress, DecodesWhatTheEncoderWrote) {
+    for (uint32_t seed = 1; seed <= 24; ++seed) {
+        Bytes in = brio::test::PictureLikeData(seed * seed * 13 % 5000, seed);
+        for (size_t i = 0; seed % 4 == 2 && i < in.size(); ++i)  // short periods
+            in[i] = uint8_t(i % (2 + seed % 7));
+        if (seed % 4 == 0) {  // three bytes seen only 4,096 back: the window's far end
+            in.resize(4096);
+            for (uint8_t& b : in) b &= 0x7F;
+            in[0] = 0xF1, in[1] = 0xF2, in[2] = 0xF3;
+            Bytes head(in.begin(), in.begin() + 3 + seed % 5);
+            in.insert(in.end(), head.begin(), head.end());
+        }
+        Bytes stream = brio::test::LzEncode(in);
+        for (size_t capacity = in.size(); capacity > 0; capacity -= 1 + capacity / 16)
+            ASSERT_EQ(Unpack(stream, uint32_t(capacity), 2),
+                      Bytes(in.begin(), in.begin() + long(capacity)))
+                << in.size() << " into " << capacity;
+    }
+}
+
+}  // namespace
