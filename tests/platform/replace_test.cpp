@@ -97,6 +97,13 @@ TEST(FileReplacement, LinkAtTheTemporaryNameIsNotFollowed) {
     EXPECT_EQ(PlatCreateExclusive(dir.File("planted"), &result), nullptr);
     EXPECT_EQ(result, PlatCreate::Exists);
     EXPECT_EQ(::access(dir.File("made").c_str(), F_OK), -1);
+    // The temporary file is its owner's alone until it is complete.
+    AtomicFile open;
+    ASSERT_TRUE(WriteFile(dir.File("out.rtf"), "old"));
+    ASSERT_TRUE(open.Open(dir.File("out.rtf").c_str()));
+    struct stat info;
+    ASSERT_EQ(::fstat(::fileno(open.Stream()), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0600u);
 }
 
 // A read-only folder's writable file is written in place; past a size limit
