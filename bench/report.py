@@ -72,6 +72,8 @@ def main():
         ("topic_bench", "BM_TopicFindTextWordDenseAbsent",
          "TopicFindText, word-dense text, phrase absent", 400),
         ("autolink_bench", "BM_AutolinkTermDense", "Autolink, term-dense text, 10,000 terms", 60),
+        ("autolink_bench", "BM_AutolinkTermDenseFirstRun",
+         "Autolink, term-dense text, a dictionary's first run", None),
         ("topic_bench", "BM_Memcpy", "memcpy (reference)", None),
     ]
     for _, bench, label, floor in rtf_ops:
