@@ -1,9 +1,7 @@
 #include <gtest/gtest.h>
 
-#include <filesystem>
 #include <map>
 #include <string>
-#include <vector>
 
 #include "adt/hash.h"
 #include "frame/frame.h"
@@ -63,41 +61,6 @@ TEST(PlatformFiles, ReadAtTakesExactCountsOrNothing) {
         std::string buffer(16, '\0');
         EXPECT_EQ(ReadAt(in.get(), c.offset, &buffer[0], c.count), c.read) << c.offset;
         EXPECT_EQ(buffer.substr(0, c.bytes.size()), c.bytes) << c.offset;
-    }
-}
-
-// Only a commit replaces the file, also deep in folders past the 260
-// characters of a classic Windows path (there in the long form).
-TEST(PlatformFiles, AtomicFileReplacesOnlyOnCommitAlsoPastTheClassicPathLimit) {
-    brio::test::TempDir dir;
-    std::vector<std::filesystem::path> natives;
-    std::string deep = dir.Path();
-    while (deep.size() < 320) {
-        deep += "/" + std::string(40, 'd');
-        natives.push_back(deep);
-#ifdef _WIN32
-        natives.back() = L"\\\\?\\" + natives.back().make_preferred().wstring();
-#endif
-        ASSERT_TRUE(std::filesystem::create_directory(natives.back())) << deep;
-    }
-    for (const std::string& folder : {dir.Path(), deep}) {
-        std::string target = folder + "/out.txt";
-        for (const char* text : {"first", "gone", "new\r\ncontent"}) {
-            AtomicFile file;
-            ASSERT_TRUE(file.Open(target.c_str())) << text;
-            EXPECT_TRUE(file.Write(text));
-            EXPECT_TRUE(text[0] == 'g' || file.Commit()) << text;
-        }
-        UniqueFile in(PlatFileOpen(target.c_str(), "rb"));
-        std::string bytes(12, '\0');
-        EXPECT_TRUE(in && FileLength(in.get()) == 12 && ReadAt(in.get(), 0, &bytes[0], 12));
-        EXPECT_EQ(bytes, "new\r\ncontent");
-    }
-    EXPECT_EQ(dir.Entries().size(), 2u);  // nothing left beside
-    EXPECT_TRUE(PlatRemoveFile((deep + "/out.txt").c_str()));
-    while (!natives.empty()) {
-        std::filesystem::remove(natives.back());
-        natives.pop_back();
     }
 }
 
