@@ -67,6 +67,7 @@ TEST(RtfSink, TextsOfMegabytesKeepEveryByte) {
             ASSERT_EQ(s.Append(piece.data(), piece.size()), 0);
         }
         expected += piece;
+        ASSERT_EQ(s.Room(s.Capacity() - s.Length()), nullptr);  // never lent past the block
     }
     ASSERT_EQ(s.Length(), expected.size());
     EXPECT_TRUE(std::string(s.Text(), s.Length()) == expected);
