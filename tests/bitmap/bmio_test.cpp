@@ -53,7 +53,12 @@ TEST(OpenHotspotBitmap, StatusByFile) {
         {Group([](Stored& s) { s.type = 5; }), 4},
         {Group([](Stored& s) { s.width = 0; }), 4},
         {Group([](Stored& s) { s.bits = 2; }), 4},
-        {Group([](Stored& s) { s.type = 8, s.mapMode = 7, s.unpacked = 8; }), 4},
+        {Group([](Stored& s) {
+             s.type = 8;
+             s.mapMode = 7;
+             s.unpacked = 8;
+         }),
+         4},
         {Group([](Stored& s) { s.hotspots = Hex("02 0000 00000000"); }), 8},  // version 2
         {outOfFile, 4},
         {outOfOrder, 4},
@@ -117,7 +122,8 @@ std::vector<Stored> Specs() {
     for (uint32_t k = 0; k < specs.size(); ++k) {
         Stored& s = specs[k];
         s.bits = std::array<uint16_t, 4>{1, 4, 8, 24}[k % 4];
-        s.width = 1 + k * 7 % 19, s.height = 1 + k % 3;
+        s.width = 1 + k * 7 % 19;
+        s.height = 1 + k % 3;
         s.colours = s.bits == 24 || k % 3 == 0 ? 0 : k % 5 + 1;
         size_t full = brio::DibImageSize(s.bits, s.width, s.height);
         s.data = PictureLikeData(k % 7 == 3 ? full / 2 : full + (k % 5 == 0 ? 7 : 0), k);
@@ -146,11 +152,16 @@ TEST(Pictures, GeneratedBitmapsExpandAndSave) {
         Bytes packed[] = {data, rle, LzEncode(data), data};
         for (uint8_t packing = 0; packing < 4; ++packing) {
             Stored st = s;
-            st.packing = packing, st.data = packed[packing], st.hotspots = hotspots;
-            st.hotspotsFirst = k % 4 == 1, st.important = k % 3;
-            st.xRes = 300, st.yRes = uint32_t(k);  // the record gets 96 in both
+            st.packing = packing;
+            st.data = packed[packing];
+            st.hotspots = hotspots;
+            st.hotspotsFirst = k % 4 == 1;
+            st.important = k % 3;
+            st.xRes = 300;
+            st.yRes = uint32_t(k);  // the record gets 96 in both
             Bytes want = packing % 3 ? Sub(data, 0, bound) : data, rec = Expand(BuildStored(st));
-            want.resize(std::max(want.size(), brio::DibImageSize(s.bits, s.width, s.height)));
+            want.resize(static_cast<size_t>(
+                std::max<uint64_t>(want.size(), brio::DibImageSize(s.bits, s.width, s.height))));
             want = Plain(MakePicture(s.bits, s.width, s.height, s.table, want).record);
             Put32(want, {{10, uint32_t(hotspots.size())}, {54, uint32_t(k % 3)}});
             Append(want, hotspots);
@@ -164,7 +175,8 @@ TEST(Pictures, GeneratedBitmapsExpandAndSave) {
         rle.resize(brio::PackRle(data.data(), rle.data(), data.size()));
         Stored st = s;
         st.packing = !rle.empty() && rle.size() < data.size();
-        st.data = st.packing ? rle : data, st.hotspots = hotspots;
+        st.data = st.packing ? rle : data;
+        st.hotspots = hotspots;
         EXPECT_EQ(ReadFile(path), MakeGroupFile({BuildStored(st)})) << k;
     }
 }
@@ -188,7 +200,9 @@ TEST(SaveHotspotBitmap, FileByteForByte) {
 // (not its scratch copy) is memory's fault.
 TEST(Pictures, OutOfMemory) {
     Stored m;
-    m.type = 8, m.unpacked = 3, m.data = {1, 2, 3};
+    m.type = 8;
+    m.unpacked = 3;
+    m.data = {1, 2, 3};
     Bytes stored = BuildStored(m);
     TempDir dir;
     ASSERT_TRUE(WriteFile(dir.File("mono"), kMono));
@@ -225,7 +239,10 @@ TEST(SaveHotspotBitmap, MetafileByteForByte) {
     TempDir dir;
     ASSERT_EQ(brio::SaveHotspotBitmap(dir.File("f.shg").c_str(), &pic, kSpots), 0);
     Stored m;
-    m.type = 8, m.unpacked = 5, m.data = Hex("0100090003"), m.hotspots = kBlock;
+    m.type = 8;
+    m.unpacked = 5;
+    m.data = Hex("0100090003");
+    m.hotspots = kBlock;
     EXPECT_EQ(ReadFile(dir.File("f.shg")), MakeGroupFile({BuildStored(m)}));
     brio::OpenedPicture o;
     ASSERT_EQ(Open(dir.File("f.shg"), &o), 0);

@@ -108,7 +108,8 @@ struct Stored {
 inline Bytes BuildStored(const Stored& s) {
     Bytes h(64);
     size_t n = 2;
-    h[0] = s.type, h[1] = s.packing;
+    h[0] = s.type;
+    h[1] = s.packing;
     if (s.type == 8) {
         n += PutCompact16(&h[n], s.mapMode);
         Put16(h, {{n, s.xExt}, {n + 2, s.yExt}});
@@ -184,8 +185,12 @@ inline HotspotRecord Record(uint8_t type, int32_t left, int32_t top, int32_t rig
     std::memset(&r, 0, sizeof r);
     std::strncpy(r.name, name, 255);
     std::strncpy(r.binding, binding, 255);
-    r.type = type, r.attribute = attribute;
-    r.left = left, r.top = top, r.right = right, r.bottom = bottom;
+    r.type = type;
+    r.attribute = attribute;
+    r.left = left;
+    r.top = top;
+    r.right = right;
+    r.bottom = bottom;
     return r;
 }
 

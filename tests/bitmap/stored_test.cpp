@@ -132,7 +132,10 @@ TEST(CompactNumbers, WriteAndRead) {
 
 TEST(ExpandPicture, RecordsOfOtherTypesOrReachingOutsideThemselvesAreRefused) {
     Stored s;
-    s.colours = 2, s.table = Bytes(8, 1), s.data = Bytes(8, 2), s.hotspots = Bytes(7, 3);
+    s.colours = 2;
+    s.table = Bytes(8, 1);
+    s.data = Bytes(8, 2);
+    s.hotspots = Bytes(7, 3);
     Bytes good = BuildStored(s);
     ASSERT_EQ(Expand(good).size(), 58u + 8 + 8 + 7);
     for (size_t cut = 0; cut < good.size(); ++cut)
@@ -153,7 +156,10 @@ TEST(ExpandPicture, RecordsOfOtherTypesOrReachingOutsideThemselvesAreRefused) {
     }
     Stored many = s, huge;  // a table running past the record; far more than the stream makes
     many.colours = 0x40000000;
-    huge.packing = 1, huge.bits = 24, huge.width = huge.height = 30000, huge.data = {0x7F, 0x00};
+    huge.packing = 1;
+    huge.bits = 24;
+    huge.width = huge.height = 30000;
+    huge.data = {0x7F, 0x00};
     EXPECT_EQ(Expand(BuildStored(many)), Bytes());
     EXPECT_EQ(Expand(BuildStored(huge)), Bytes());
 }
@@ -162,7 +168,8 @@ TEST(ExpandPicture, Metafiles) {
     // At most 64 times the stored bytes plus 1 MB (a fuzzed record asked for 700 MB).
     const uint32_t most = 2 * 64 + (1 << 20);
     Bytes mostBits(most, 0);
-    mostBits[0] = 1, mostBits[1] = 2;
+    mostBits[0] = 1;
+    mostBits[1] = 2;
     // Packing, stored data, unpacked size; the bits (empty: refused).
     std::tuple<uint8_t, Bytes, uint32_t, Bytes> cases[] = {{0, {1, 2}, 4, {1, 2, 0, 0}},
                                                            {0, {1, 2}, most, mostBits},
@@ -173,7 +180,10 @@ TEST(ExpandPicture, Metafiles) {
                                                            {3, {1, 2}, 2, {}}};
     for (const auto& [packing, data, unpacked, want] : cases) {
         Stored s;
-        s.type = 8, s.packing = packing, s.unpacked = unpacked, s.data = data;
+        s.type = 8;
+        s.packing = packing;
+        s.unpacked = unpacked;
+        s.data = data;
         s.hotspots = {1, 0, 0, 0, 0, 0, 0};
         Bytes bits, rec = Expand(BuildStored(s), &bits), head;
         EXPECT_EQ(bits, want) << unpacked;
@@ -195,7 +205,9 @@ TEST(LzDecompress, DecodesWhatTheEncoderWrote) {
         if (seed % 4 == 0) {  // three bytes seen only 4,096 back: the window's far end
             in.resize(4096);
             for (uint8_t& b : in) b &= 0x7F;
-            in[0] = 0xF1, in[1] = 0xF2, in[2] = 0xF3;
+            in[0] = 0xF1;
+            in[1] = 0xF2;
+            in[2] = 0xF3;
             Bytes head(in.begin(), in.begin() + 3 + seed % 5);
             in.insert(in.end(), head.begin(), head.end());
         }

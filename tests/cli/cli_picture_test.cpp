@@ -12,7 +12,8 @@ using namespace brio::test;
 // A 4-bit 8 x 3 bitmap file with a 16-colour table; pelsPerMetre as given.
 std::string Bitmap(uint32_t ppm) {
     std::string b(130, '\0');
-    b[0] = 'B', b[1] = 'M';
+    b[0] = 'B';
+    b[1] = 'M';
     Put32(b, {{2, 130}, {10, 118}, {14, 40}, {18, 8}, {22, 3}, {34, 12}, {38, ppm}, {42, ppm}});
     Put32(b, {{46, 16}});
     Put16(b, {{26, 1}, {28, 4}});

@@ -25,18 +25,28 @@ inline std::vector<uint8_t> LzEncode(const std::vector<uint8_t>& input) {
         return len;
     };
     for (int item = 8; i < size; ++item) {
-        if (item == 8) flagAt = out.size(), out.push_back(0), item = 0;
+        if (item == 8) {
+            flagAt = out.size();
+            out.push_back(0);
+            item = 0;
+        }
         size_t bestLen = 0, bestDist = 0;
         if (i + 2 < size) {
             int chain = 64;
             for (int32_t j = head[hash(i)]; j >= 0 && chain-- > 0 && i - j <= 4096; j = prev[j]) {
                 size_t len = matchLength(size_t(j));
-                if (len > bestLen) bestLen = len, bestDist = i - j;
+                if (len > bestLen) {
+                    bestLen = len;
+                    bestDist = i - j;
+                }
                 if (len == 18) break;
             }
             // A run seen from distance 1 is often not in the chain yet.
             size_t len = i > 0 && bestLen < 18 ? matchLength(i - 1) : 0;
-            if (len > bestLen) bestLen = len, bestDist = 1;
+            if (len > bestLen) {
+                bestLen = len;
+                bestDist = 1;
+            }
         }
         if (bestLen >= 3) {
             uint32_t w = uint32_t(((bestLen - 3) << 12) | (bestDist - 1));

@@ -80,14 +80,17 @@ TEST(BitmapFiles, HotspotGetDIBBitmapAndFileGetBitmap) {
 
 TEST(FileGetBitmap, GroupFilesAndMetafiles) {
     Stored s;  // the first of two pictures: its own data and hotspots
-    s.packing = 1, s.colours = 2;
+    s.packing = 1;
+    s.colours = 2;
     s.table = {1, 2, 3, 0, 4, 5, 6, 0};
     s.data = {0x04, 0x01, 0x04, 0x02};
     s.hotspots =
         Hex("01 0200 00000000  e6 04 00 0a00 0b00 0500 0600 00000000"
             "cc 04 00 1400 1500 0500 0600 00000000  00 706f70757000 00 4d6163726f282900");
     Stored second, grey;  // a 1-bit picture without its table gets black and white
-    grey.bits = 1, grey.width = 8, grey.height = 1;
+    grey.bits = 1;
+    grey.width = 8;
+    grey.height = 1;
     second.data = grey.data = {0xF0, 0, 0, 0};
     TempDir dir;
     ASSERT_TRUE(WriteFile(dir.File("g.shg"), MakeGroupFile({BuildStored(s), BuildStored(second)})));
