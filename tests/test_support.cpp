@@ -4,8 +4,9 @@
 #include <cstdlib>
 #include <filesystem>
 #include <random>
-#ifdef BRIOUTIL_CLI_BINARY
+#ifndef _WIN32
 #include <sys/wait.h>
+#include <unistd.h>
 #endif
 
 namespace fs = std::filesystem;
@@ -70,6 +71,19 @@ ToolRun RunTool(const std::vector<std::string>& args, const std::vector<std::str
     int status = std::system(command.c_str());
     int code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     return {code, ReadFile(dir.File("out")), ReadFile(dir.File("err"))};
+}
+#endif
+
+#ifndef _WIN32
+int RunUnprivileged(const std::function<int()>& body) {
+    pid_t pid = ::fork();
+    if (pid == 0) {
+        if (::geteuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0)) _exit(90);
+        _exit(body());
+    }
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
 }
 #endif
 

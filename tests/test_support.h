@@ -3,6 +3,7 @@
 
 #include <cstdlib>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <string>
 #include <vector>
@@ -57,5 +58,11 @@ struct ToolRun {
 // ("NAME=value") and standard input; BRIOUTIL_TOOL_LAUNCHER goes in front.
 ToolRun RunTool(const std::vector<std::string>& args, const std::vector<std::string>& env = {},
                 const std::string& input = "");
+
+#ifndef _WIN32
+// Runs `body` in a child process, as an unprivileged user when run as root,
+// and gives its exit code (128 + the signal where one ended it).
+int RunUnprivileged(const std::function<int()>& body);
+#endif
 
 }  // namespace brio::test

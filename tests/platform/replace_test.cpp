@@ -18,6 +18,7 @@ namespace {
 
 using namespace brio;
 using brio::test::ReadFile;
+using brio::test::RunUnprivileged;
 using brio::test::TempDir;
 using brio::test::WriteFile;
 
@@ -31,18 +32,6 @@ struct stat Lstat(const std::string& path) {
     struct stat info = {};
     EXPECT_EQ(::lstat(path.c_str(), &info), 0) << path;
     return info;
-}
-
-// Runs `body` in a child process, as an unprivileged user.
-int InChild(const std::function<int()>& body) {
-    pid_t pid = ::fork();
-    if (pid == 0) {
-        if (::geteuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0)) _exit(90);
-        _exit(body());
-    }
-    int status = 0;
-    ::waitpid(pid, &status, 0);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
 }
 
 // Links lead to the file they name; a file with other hard links is written
@@ -122,7 +111,7 @@ TEST(FileReplacement, RestrictedWritesKeepTheFileWhole) {
                                          ::chown(path.c_str(), 65534, 65534) == 0));
         ASSERT_EQ(::chmod(path.c_str(), 0644), 0);
         ASSERT_EQ(::chmod(folder.c_str(), c == kReadOnlyFolder ? 0555 : 0755), 0);
-        int code = InChild([&] {
+        int code = RunUnprivileged([&] {
             std::signal(SIGXFSZ, SIG_IGN);
             struct rlimit limit = {4096, 4096};
             if (c != kReadOnlyFolder && ::setrlimit(RLIMIT_FSIZE, &limit) != 0) return 3;
