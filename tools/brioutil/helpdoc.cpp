@@ -424,7 +424,10 @@ ShownTopic Shown(const Topic& t) {
     std::vector<std::string> keywords;
     bool firstContext = true;
     for (const auto& n : t.notes) {
-        if (n.mark == '#' && firstContext) context = n.text, firstContext = false;
+        if (n.mark == '#' && firstContext) {
+            context = n.text;
+            firstContext = false;
+        }
         if (n.mark == '$') title = n.text;
         if (n.mark == '+') browse = n.text;
         if (n.mark == 'K' || n.mark == 'k') keywords.push_back(n.text);
