@@ -10,7 +10,6 @@
 
 namespace {
 
-using brio::HotspotRecord;
 using namespace brio::test;
 
 // OpenHotspotBitmap's status; nothing is given on failure.
@@ -132,13 +131,13 @@ std::vector<Stored> Specs() {
 }
 
 // A hotspot and its block.
-const std::vector<HotspotRecord> kSpots = {Record(231, 0, 0, 3, 7, "topic_1", "n")};
+const std::vector<brio::HotspotRecord> kSpots = {Record(231, 0, 0, 3, 7, "topic_1", "n")};
 const Bytes kBlock =
     Hex("01 0100 00000000 e7 04 00 0000 0000 0300 0700 4ff07212 6e00 746f7069635f3100");
 
 // Every packing expands to the record; a save writes the shortest stored form.
 TEST(Pictures, GeneratedBitmapsExpandAndSave) {
-    const std::vector<HotspotRecord> none;
+    const std::vector<brio::HotspotRecord> none;
     TempDir dir;
     std::string path = dir.File("a.shg");
     int k = 0;
@@ -190,7 +189,7 @@ TEST(SaveHotspotBitmap, FileByteForByteAndKeptWhenASaveFails) {
                              "0000 24000000 00000000 00000000 ffffff00 00010203 04050607 08090a0b "
                              "0c0d0e0f 10111213 14151617 18191a1b 1c1d1e1f")));
     pic = MakePicture(8, 4, 1, {}, {1, 2, 3, 4});
-    std::vector<HotspotRecord> wide = {Record(231, 0, 0, 40000, 0, "")};  // past 16 bits
+    std::vector<brio::HotspotRecord> wide = {Record(231, 0, 0, 40000, 0, "")};  // past 16 bits
     EXPECT_EQ(brio::SaveHotspotBitmap(path.c_str(), &pic, wide), 4);
     EXPECT_EQ(brio::SaveHotspotBitmap(dir.File("none/x.shg").c_str(), &pic, {}), 3);
     EXPECT_EQ(brio::SaveHotspotBitmap(path.c_str(), &bad, {}), 4);

@@ -29,27 +29,20 @@ Bytes Unpack(const Bytes& stream, uint32_t capacity, int way) {
 
 // Three or more equal bytes make runs, other bytes literals, at most 127 a record.
 Bytes PackModel(const Bytes& in) {
-    Bytes out, literal;
-    auto flush = [&] {
-        for (size_t at = 0; at < literal.size(); at += 127) {
-            size_t k = std::min<size_t>(127, literal.size() - at);
-            out.push_back(uint8_t(0x80 + k));
-            out.insert(out.end(), literal.begin() + long(at), literal.begin() + long(at + k));
-        }
-        literal.clear();
-    };
-    for (size_t i = 0; i < in.size();) {
-        size_t run = 1;
+    Bytes out;
+    for (size_t i = 0, run = 1, literal = 0; literal < in.size(); i += run) {
+        run = 1;
         while (i + run < in.size() && in[i + run] == in[i]) ++run;
-        if (run < 3) {
-            literal.push_back(in[i++]);
-            continue;
+        if (i < in.size() && run < 3) continue;
+        for (size_t k = 0; literal < i; literal += k) {  // the literals before the run (or end)
+            k = std::min<size_t>(127, i - literal);
+            out.push_back(uint8_t(0x80 + k));
+            out.insert(out.end(), in.begin() + long(literal), in.begin() + long(literal + k));
         }
-        flush();
-        for (i += run; run > 0; run -= std::min<size_t>(run, 127))
-            out.insert(out.end(), {uint8_t(std::min<size_t>(run, 127)), in[i - 1]});
+        for (size_t left = i < in.size() ? run : 0; left > 0; left -= std::min<size_t>(left, 127))
+            out.insert(out.end(), {uint8_t(std::min<size_t>(left, 127)), in[i]});
+        literal = i + run;
     }
-    flush();
     return out;
 }
 
