@@ -51,9 +51,8 @@ TEST(OpenHotspotBitmap, StatusByFile) {
         {Group([](Stored& s) { s.width = 0; }), 4},
         {Group([](Stored& s) { s.bits = 2; }), 4},
         {Group([](Stored& s) {
-             s.type = 8;
+             s = StoredMetafile(s.data, 8);
              s.mapMode = 7;
-             s.unpacked = 8;
          }),
          4},
         {Group([](Stored& s) { s.hotspots = Hex("02 0000 00000000"); }), 8},  // version 2
@@ -201,11 +200,7 @@ TEST(SaveHotspotBitmap, FileByteForByteAndKeptWhenASaveFails) {
 // Allocations 1 to 3 failing throw (never "unreadable") and leave the picture empty;
 // only a packed mono file's own record (not its scratch copy) is memory's fault.
 TEST(Pictures, OutOfMemory) {
-    Stored m;
-    m.type = 8;
-    m.unpacked = 3;
-    m.data = {1, 2, 3};
-    Bytes stored = BuildStored(m);
+    Bytes stored = BuildStored(StoredMetafile({1, 2, 3}, 3));
     TempDir dir;
     ASSERT_TRUE(WriteFile(dir.File("mono"), kMono));
     brio::UniqueFile file(brio::PlatFileOpen(dir.File("mono").c_str(), "rb"));
@@ -234,21 +229,18 @@ TEST(Pictures, OutOfMemory) {
 
 // A metafile (1 x 0.5 inches in hundredths of a millimetre) saved with hotspots.
 TEST(SaveHotspotBitmap, MetafileByteForByte) {
-    brio::Picture pic = ReadPicture(MakeMetafile(-720, 0, 720, 720, 1440, Str(Hex("0100090003"))));
+    Bytes bits = Hex("0100090003");
+    brio::Picture pic = ReadPicture(MakeMetafile(-720, 0, 720, 720, 1440, Str(bits)));
     Bytes head = Hex("0800 05000000 00000000 00000000 00000000 08000000 ec090000 f6040000");
     Append(head, Bytes(36, 0));
     EXPECT_EQ(Plain(pic.record), head);
     TempDir dir;
     ASSERT_EQ(brio::SaveHotspotBitmap(dir.File("f.shg").c_str(), &pic, kSpots), 0);
-    Stored m;
-    m.type = 8;
-    m.unpacked = 5;
-    m.data = Hex("0100090003");
-    m.hotspots = kBlock;
-    EXPECT_EQ(ReadFile(dir.File("f.shg")), MakeGroupFile({BuildStored(m)}));
+    EXPECT_EQ(ReadFile(dir.File("f.shg")),
+              MakeGroupFile({BuildStored(StoredMetafile(bits, 5, kBlock))}));
     brio::OpenedPicture o;
     ASSERT_EQ(Open(dir.File("f.shg"), &o), 0);
-    EXPECT_EQ(std::tuple(o.width, o.height, Plain(o.picture.bits)), std::tuple(2540, 1270, m.data));
+    EXPECT_EQ(std::tuple(o.width, o.height, Plain(o.picture.bits)), std::tuple(2540, 1270, bits));
     EXPECT_EQ(o.hotspots, kSpots);
 }
 

@@ -112,6 +112,15 @@ struct Stored {
     bool hotspotsFirst = false;  // the block before the data, 5 bytes behind the table
 };
 
+inline Stored StoredMetafile(const Bytes& data, uint32_t unpacked, const Bytes& hotspots = {}) {
+    Stored s;
+    s.type = 8;
+    s.unpacked = unpacked;
+    s.data = data;
+    s.hotspots = hotspots;
+    return s;
+}
+
 inline Bytes BuildStored(const Stored& s) {
     Bytes h(64);
     size_t n = 2;

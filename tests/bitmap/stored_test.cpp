@@ -163,12 +163,8 @@ TEST(ExpandPicture, Metafiles) {
                                                            {2, {0x00, 7, 8}, 2, {7, 8}},
                                                            {3, {1, 2}, 2, {}}};
     for (const auto& [packing, data, unpacked, want] : cases) {
-        Stored s;
-        s.type = 8;
+        Stored s = StoredMetafile(data, unpacked, {1, 0, 0, 0, 0, 0, 0});
         s.packing = packing;
-        s.unpacked = unpacked;
-        s.data = data;
-        s.hotspots = {1, 0, 0, 0, 0, 0, 0};
         Bytes bits, rec = Expand(BuildStored(s), &bits), head;
         EXPECT_EQ(bits, want) << unpacked;
         if (want.empty()) continue;

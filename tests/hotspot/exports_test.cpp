@@ -114,11 +114,10 @@ TEST(FileSetBitmap, ClipboardBitmapsAreCheckedAndRoundTripWithHotspots) {
     Bytes rows = {1, 1, 1, 1, 2, 2, 2, 2}, flipped = {2, 2, 2, 2, 1, 1, 1, 1};
     Bytes masks555 = Hex("007c0000 e0030000 1f000000"),
           masks565 = Hex("00f80000 e0070000 1f000000");
-    Bytes v5Fields = MakeDib(2, 2, 16, {}, rows, 124, 3, 0),
-          wrongSize = MakeDib(1, 2, 24, {}, rows);
+    Bytes v5Fields = MakeDib(2, 2, 16, {}, rows, 124, 3, 0);
+    Bytes wrongSize = MakeDib(1, 2, 24, {}, rows), negativeDensity = wrongSize;
     std::copy(masks555.begin(), masks555.end(), v5Fields.begin() + 40);  // inside the header
-    Put32(wrongSize, {{20, 1}});  // computed from the rows instead
-    Bytes negativeDensity = MakeDib(1, 2, 24, {}, rows);
+    Put32(wrongSize, {{20, 1}});                                   // computed from the rows instead
     Put32(negativeDensity, {{24, 0xFFFFFFFF}, {28, 0x80000000}});  // kept as 0
     // The pixels as read back (empty: refused) and the colours.
     std::tuple<const char*, Bytes, Bytes, uint32_t> cases[] = {
