@@ -117,10 +117,8 @@ TEST(PictureCorpus, EveryFileOpensDecodesRoundTripsAndSurvivesDamage) {
     std::vector<std::string> decoded = Decode(files);
     if (decoded.empty()) GTEST_SKIP() << "independent decoding needs ImageMagick's convert";
     ASSERT_EQ(decoded.size(), files.size()) << "the decoder refused a file";
-    for (size_t at : originals) {  // a bitmap file's two blocks decode to its own pixels
-        EXPECT_EQ(decoded[at + 1], decoded[at]) << files[at] << ": pixels differ";
-        EXPECT_EQ(decoded[at + 2], decoded[at]) << files[at] << ": pixels differ";
-    }
+    for (size_t at : originals)  // a bitmap file's two blocks decode to its own pixels
+        EXPECT_EQ(decoded[at + 1] + decoded[at + 2], decoded[at] + decoded[at]) << files[at];
 }
 
 }  // namespace

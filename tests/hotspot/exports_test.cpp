@@ -249,7 +249,6 @@ TEST(HotspotBlock, InvalidBlocksAndWhatTheFormatCannotHoldAreRefused) {
     ASSERT_EQ(Parse(good).size(), 1u);
     for (size_t cut = 0; cut < good.size(); ++cut)
         EXPECT_TRUE(Parse(Sub(good, 0, cut)).empty()) << cut;
-    Bytes longName = Sub(good, 0, 22);
     // Extra-data length near 2^32: the strings' start must not wrap.
     for (uint32_t extra : {0xFFFFFFFFu, 6u}) {
         Bytes b = good;
@@ -257,6 +256,7 @@ TEST(HotspotBlock, InvalidBlocksAndWhatTheFormatCannotHoldAreRefused) {
         EXPECT_TRUE(Parse(b).empty()) << extra;
     }
     // A string of 256 characters without a terminator in reach.
+    Bytes longName = Sub(good, 0, 22);
     longName.insert(longName.end(), 256, 'a');
     longName.insert(longName.end(), {0, 0});
     EXPECT_TRUE(Parse(longName).empty());
