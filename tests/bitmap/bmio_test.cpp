@@ -1,18 +1,15 @@
 #include <gtest/gtest.h>
 
 #include <array>
-#include <cstdio>
 
 #include "bitmap/bmio.h"
 #include "bitmap/picture_fixtures.h"
-#include "bitmap/rle.h"
 #include "compress/lz_encoder.h"
 #include "platform/platform.h"
 #include "test_support.h"
 
 namespace {
 
-using brio::HotspotRecord;
 using namespace brio::test;
 
 // OpenHotspotBitmap's status; nothing is given on failure.
@@ -54,9 +51,8 @@ TEST(OpenHotspotBitmap, StatusByFile) {
         {Group([](Stored& s) { s.width = 0; }), 4},
         {Group([](Stored& s) { s.bits = 2; }), 4},
         {Group([](Stored& s) {
-             s.type = 8;
+             s = StoredMetafile(s.data, 8);
              s.mapMode = 7;
-             s.unpacked = 8;
          }),
          4},
         {Group([](Stored& s) { s.hotspots = Hex("02 0000 00000000"); }), 8},  // version 2
@@ -134,21 +130,20 @@ std::vector<Stored> Specs() {
 }
 
 // A hotspot and its block.
-const std::vector<HotspotRecord> kSpots = {Record(231, 0, 0, 3, 7, "topic_1", "n")};
+const std::vector<brio::HotspotRecord> kSpots = {Record(231, 0, 0, 3, 7, "topic_1", "n")};
 const Bytes kBlock =
     Hex("01 0100 00000000 e7 04 00 0000 0000 0300 0700 4ff07212 6e00 746f7069635f3100");
 
 // Every packing expands to the record; a save writes the shortest stored form.
 TEST(Pictures, GeneratedBitmapsExpandAndSave) {
-    const std::vector<HotspotRecord> none;
+    const std::vector<brio::HotspotRecord> none;
     TempDir dir;
     std::string path = dir.File("a.shg");
     int k = 0;
     for (const Stored& s : Specs()) {
         bool withSpots = ++k % 2;
-        Bytes hotspots = withSpots ? kBlock : Bytes(), data = s.data, rle(data.size() * 2 + 2);
+        Bytes hotspots = withSpots ? kBlock : Bytes(), data = s.data, rle = Pack(data);
         size_t bound = (size_t(s.bits) * s.width + 31) / 8 * s.height;
-        rle.resize(brio::PackRle(data.data(), rle.data(), data.size()));
         Bytes packed[] = {data, rle, LzEncode(data), data};
         for (uint8_t packing = 0; packing < 4; ++packing) {
             Stored st = s;
@@ -171,8 +166,7 @@ TEST(Pictures, GeneratedBitmapsExpandAndSave) {
         brio::Picture pic = MakePicture(s.bits, s.width, s.height, s.table, data);
         ASSERT_EQ(brio::SaveHotspotBitmap(path.c_str(), &pic, withSpots ? kSpots : none), 0) << k;
         data.resize(std::min(data.size(), bound));
-        rle.resize(data.size() * 2 + 2);
-        rle.resize(brio::PackRle(data.data(), rle.data(), data.size()));
+        rle = Pack(data);
         Stored st = s;
         st.packing = !rle.empty() && rle.size() < data.size();
         st.data = st.packing ? rle : data;
@@ -181,29 +175,32 @@ TEST(Pictures, GeneratedBitmapsExpandAndSave) {
     }
 }
 
-// Header fields in order, then the colour table and the data.
-TEST(SaveHotspotBitmap, FileByteForByte) {
+// Header fields in order, table, data; a failed save leaves that file as it was.
+TEST(SaveHotspotBitmap, FileByteForByteAndKeptWhenASaveFails) {
     TempDir dir;
+    std::string path = dir.File("a.shg");
     Bytes counting(32);
     for (size_t i = 0; i < counting.size(); ++i) counting[i] = uint8_t(i);
-    brio::Picture pic = MakePicture(1, 8, 8, {0, 0, 0, 0, 255, 255, 255, 0}, counting);
-    EXPECT_EQ(brio::SaveHotspotBitmap(dir.File("a.shg").c_str(), &pic, {}), 0);
-    EXPECT_EQ(ReadFile(dir.File("a.shg")),
-              Str(Hex("6c70 0100 08000000 06 00 c000 c000 02 02 1000 1000 0400 0000 4000 0000 "
-                      "24000000 00000000 00000000 ffffff00 00010203 04050607 08090a0b 0c0d0e0f "
-                      "10111213 14151617 18191a1b 1c1d1e1f")));
+    brio::Picture pic = MakePicture(1, 8, 8, {0, 0, 0, 0, 255, 255, 255, 0}, counting), bad;
+    EXPECT_EQ(brio::SaveHotspotBitmap(path.c_str(), &pic, {}), 0);
+    std::string saved = ReadFile(path);
+    EXPECT_EQ(saved, Str(Hex("6c70 0100 08000000 06 00 c000 c000 02 02 1000 1000 0400 0000 4000 "
+                             "0000 24000000 00000000 00000000 ffffff00 00010203 04050607 08090a0b "
+                             "0c0d0e0f 10111213 14151617 18191a1b 1c1d1e1f")));
+    pic = MakePicture(8, 4, 1, {}, {1, 2, 3, 4});
+    std::vector<brio::HotspotRecord> wide = {Record(231, 0, 0, 40000, 0, "")};  // past 16 bits
+    EXPECT_EQ(brio::SaveHotspotBitmap(path.c_str(), &pic, wide), 4);
+    EXPECT_EQ(brio::SaveHotspotBitmap(dir.File("none/x.shg").c_str(), &pic, {}), 3);
+    EXPECT_EQ(brio::SaveHotspotBitmap(path.c_str(), &bad, {}), 4);
+    EXPECT_EQ(brio::SaveHotspotBitmap(nullptr, &pic, {}), 4);
+    EXPECT_EQ(ReadFile(path), saved);
     EXPECT_EQ(dir.Entries(), std::vector<std::string>{"a.shg"});
 }
 
-// Allocation 1, 2, 3 failing: out of memory throws, never reads as a bad
-// picture, and leaves the picture empty; only a packed mono file's own record
-// (not its scratch copy) is memory's fault.
+// Allocations 1 to 3 failing throw (never "unreadable") and leave the picture empty;
+// only a packed mono file's own record (not its scratch copy) is memory's fault.
 TEST(Pictures, OutOfMemory) {
-    Stored m;
-    m.type = 8;
-    m.unpacked = 3;
-    m.data = {1, 2, 3};
-    Bytes stored = BuildStored(m);
+    Bytes stored = BuildStored(StoredMetafile({1, 2, 3}, 3));
     TempDir dir;
     ASSERT_TRUE(WriteFile(dir.File("mono"), kMono));
     brio::UniqueFile file(brio::PlatFileOpen(dir.File("mono").c_str(), "rb"));
@@ -232,36 +229,19 @@ TEST(Pictures, OutOfMemory) {
 
 // A metafile (1 x 0.5 inches in hundredths of a millimetre) saved with hotspots.
 TEST(SaveHotspotBitmap, MetafileByteForByte) {
-    brio::Picture pic = ReadPicture(MakeMetafile(-720, 0, 720, 720, 1440, Str(Hex("0100090003"))));
+    Bytes bits = Hex("0100090003");
+    brio::Picture pic = ReadPicture(MakeMetafile(-720, 0, 720, 720, 1440, Str(bits)));
     Bytes head = Hex("0800 05000000 00000000 00000000 00000000 08000000 ec090000 f6040000");
     Append(head, Bytes(36, 0));
     EXPECT_EQ(Plain(pic.record), head);
     TempDir dir;
     ASSERT_EQ(brio::SaveHotspotBitmap(dir.File("f.shg").c_str(), &pic, kSpots), 0);
-    Stored m;
-    m.type = 8;
-    m.unpacked = 5;
-    m.data = Hex("0100090003");
-    m.hotspots = kBlock;
-    EXPECT_EQ(ReadFile(dir.File("f.shg")), MakeGroupFile({BuildStored(m)}));
+    EXPECT_EQ(ReadFile(dir.File("f.shg")),
+              MakeGroupFile({BuildStored(StoredMetafile(bits, 5, kBlock))}));
     brio::OpenedPicture o;
     ASSERT_EQ(Open(dir.File("f.shg"), &o), 0);
-    EXPECT_EQ(std::tuple(o.width, o.height, Plain(o.picture.bits)), std::tuple(2540, 1270, m.data));
+    EXPECT_EQ(std::tuple(o.width, o.height, Plain(o.picture.bits)), std::tuple(2540, 1270, bits));
     EXPECT_EQ(o.hotspots, kSpots);
-}
-
-TEST(SaveHotspotBitmap, FailuresKeepTheOldFile) {
-    TempDir dir;
-    std::string path = dir.File("keep.shg");
-    ASSERT_TRUE(WriteFile(path, "old content"));
-    brio::Picture pic = MakePicture(8, 4, 1, {}, {1, 2, 3, 4}), bad;
-    std::vector<HotspotRecord> wide = {Record(231, 0, 0, 40000, 0, "")};  // past 16 bits
-    EXPECT_EQ(brio::SaveHotspotBitmap(path.c_str(), &pic, wide), 4);
-    EXPECT_EQ(brio::SaveHotspotBitmap(dir.File("none/x.shg").c_str(), &pic, {}), 3);
-    EXPECT_EQ(brio::SaveHotspotBitmap(path.c_str(), &bad, {}), 4);
-    EXPECT_EQ(brio::SaveHotspotBitmap(nullptr, &pic, {}), 4);
-    EXPECT_EQ(ReadFile(path), "old content");
-    EXPECT_EQ(dir.Entries(), std::vector<std::string>{"keep.shg"});
 }
 
 }  // namespace

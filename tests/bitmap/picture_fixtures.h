@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstddef>
 #include <cstring>
 #include <string>
 #include <tuple>
@@ -11,6 +12,7 @@
 
 #include "adt/bytes.h"
 #include "bitmap/picture.h"
+#include "bitmap/rle.h"
 #include "brioutil.h"
 #include "brioutil_host.h"
 #include "hotspot/hotspot.h"
@@ -54,8 +56,14 @@ inline Bytes Sub(const Bytes& b, size_t at, size_t n = SIZE_MAX) {
     return Bytes(b.begin() + long(at), b.begin() + long(at + std::min(n, b.size() - at)));
 }
 
-// The record (empty when refused) and a metafile's bits, expanded from an
-// exact-size copy so that a read past it shows under ASan.
+// Into a buffer of the bound exactly: a write past it shows under ASan.
+inline Bytes Pack(const Bytes& in) {
+    Bytes out(PackRleBound(in.size()));
+    out.resize(PackRle(in.data(), out.data(), in.size()));
+    return out;
+}
+
+// The record (empty when refused) and a metafile's bits, from an exact-size copy (ASan).
 inline Bytes Expand(const Bytes& stored, Bytes* bits = nullptr) {
     Bytes copy(stored);
     brio::Picture picture;
@@ -94,8 +102,7 @@ inline std::string MakeGroupFile(const std::vector<Bytes>& records, uint32_t mag
     return Str(b);
 }
 
-// A picture record as it lies in a group file: type 6 a bitmap, type 8 a
-// metafile (mapping mode, extents and unpacked size in its header).
+// A record as in a group file: type 6 a bitmap, 8 a metafile (map mode, extents, size).
 struct Stored {
     uint8_t type = 6, packing = 0;
     uint32_t xRes = 96, yRes = 96, planes = 1, bits = 8, width = 4, height = 2;
@@ -104,6 +111,15 @@ struct Stored {
     Bytes table, data, hotspots;
     bool hotspotsFirst = false;  // the block before the data, 5 bytes behind the table
 };
+
+inline Stored StoredMetafile(const Bytes& data, uint32_t unpacked, const Bytes& hotspots = {}) {
+    Stored s;
+    s.type = 8;
+    s.unpacked = unpacked;
+    s.data = data;
+    s.hotspots = hotspots;
+    return s;
+}
 
 inline Bytes BuildStored(const Stored& s) {
     Bytes h(64);
@@ -115,10 +131,8 @@ inline Bytes BuildStored(const Stored& s) {
         Put16(h, {{n, s.xExt}, {n + 2, s.yExt}});
         n += 4 + PutCompact32(&h[n + 4], s.unpacked);
     } else {
-        n += PutCompact32(&h[n], s.xRes);
-        n += PutCompact32(&h[n], s.yRes);
-        n += PutCompact16(&h[n], s.planes);
-        n += PutCompact16(&h[n], s.bits);
+        for (uint32_t v : {s.xRes, s.yRes}) n += PutCompact32(&h[n], v);
+        for (uint32_t v : {s.planes, s.bits}) n += PutCompact16(&h[n], v);
         for (uint32_t v : {s.width, s.height, s.colours, s.important}) n += PutCompact32(&h[n], v);
     }
     n += PutCompact32(&h[n], uint32_t(s.data.size()));
@@ -135,8 +149,7 @@ inline Bytes BuildStored(const Stored& s) {
     return h;
 }
 
-// A packed DIB as on the clipboard: header, table, pixels; colours -1 puts
-// the table's entry count in the colours-used field.
+// A packed DIB as on the clipboard; colours -1 puts the table's entry count in the header.
 inline Bytes MakeDib(int32_t width, int32_t height, uint16_t bits, const Bytes& table,
                      const Bytes& pixels, uint32_t headerSize = 40, uint32_t compression = 0,
                      uint32_t colours = ~0u) {
@@ -181,23 +194,18 @@ inline std::vector<Hotspot> Drain(intptr_t handle) {
 
 inline HotspotRecord Record(uint8_t type, int32_t left, int32_t top, int32_t right, int32_t bottom,
                             const char* binding, const char* name = "", uint8_t attribute = 4) {
-    HotspotRecord r;
-    std::memset(&r, 0, sizeof r);
+    HotspotRecord r{{}, {}, type, attribute, left, top, right, bottom};
     std::strncpy(r.name, name, 255);
     std::strncpy(r.binding, binding, 255);
-    r.type = type;
-    r.attribute = attribute;
-    r.left = left;
-    r.top = top;
-    r.right = right;
-    r.bottom = bottom;
     return r;
 }
 
 }  // namespace brio::test
 
 namespace brio {
+// Whole name and binding arrays (nothing left behind their ends), then the fields.
 inline bool operator==(const HotspotRecord& a, const HotspotRecord& b) {
-    return std::memcmp(&a, &b, sizeof a) == 0;
+    return std::memcmp(&a, &b, offsetof(HotspotRecord, attribute) + 1) == 0 &&
+           std::tie(a.left, a.top, a.right, a.bottom) == std::tie(b.left, b.top, b.right, b.bottom);
 }
 }  // namespace brio

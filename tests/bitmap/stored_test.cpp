@@ -4,7 +4,6 @@
 #include <vector>
 
 #include "bitmap/picture_fixtures.h"
-#include "bitmap/rle.h"
 #include "compress/lz.h"
 #include "compress/lz_encoder.h"
 
@@ -12,13 +11,6 @@ namespace {
 
 using namespace brio::test;
 const Bytes kGuard(16, 0xEE);
-
-// Into a buffer of the bound exactly: a write past it shows under ASan.
-Bytes Pack(const Bytes& in) {
-    Bytes out(brio::PackRleBound(in.size()));
-    out.resize(brio::PackRle(in.data(), out.data(), in.size()));
-    return out;
-}
 
 // Forward (0), backward (1) or LZ (2) into a buffer guarded on both sides;
 // {0xFF}: a refused backward stream (nothing written); no room is a null buffer.
@@ -37,27 +29,20 @@ Bytes Unpack(const Bytes& stream, uint32_t capacity, int way) {
 
 // Three or more equal bytes make runs, other bytes literals, at most 127 a record.
 Bytes PackModel(const Bytes& in) {
-    Bytes out, literal;
-    auto flush = [&] {
-        for (size_t at = 0; at < literal.size(); at += 127) {
-            size_t k = std::min<size_t>(127, literal.size() - at);
-            out.push_back(uint8_t(0x80 + k));
-            out.insert(out.end(), literal.begin() + long(at), literal.begin() + long(at + k));
-        }
-        literal.clear();
-    };
-    for (size_t i = 0; i < in.size();) {
-        size_t run = 1;
+    Bytes out;
+    for (size_t i = 0, run = 1, literal = 0; literal < in.size(); i += run) {
+        run = 1;
         while (i + run < in.size() && in[i + run] == in[i]) ++run;
-        if (run < 3) {
-            literal.push_back(in[i++]);
-            continue;
+        if (i < in.size() && run < 3) continue;
+        for (size_t k = 0; literal < i; literal += k) {  // the literals before the run (or end)
+            k = std::min<size_t>(127, i - literal);
+            out.push_back(uint8_t(0x80 + k));
+            out.insert(out.end(), in.begin() + long(literal), in.begin() + long(literal + k));
         }
-        flush();
-        for (i += run; run > 0; run -= std::min<size_t>(run, 127))
-            out.insert(out.end(), {uint8_t(std::min<size_t>(run, 127)), in[i - 1]});
+        for (size_t left = i < in.size() ? run : 0; left > 0; left -= std::min<size_t>(left, 127))
+            out.insert(out.end(), {uint8_t(std::min<size_t>(left, 127)), in[i]});
+        literal = i + run;
     }
-    flush();
     return out;
 }
 
@@ -167,9 +152,8 @@ TEST(ExpandPicture, RecordsOfOtherTypesOrReachingOutsideThemselvesAreRefused) {
 TEST(ExpandPicture, Metafiles) {
     // At most 64 times the stored bytes plus 1 MB (a fuzzed record asked for 700 MB).
     const uint32_t most = 2 * 64 + (1 << 20);
-    Bytes mostBits(most, 0);
-    mostBits[0] = 1;
-    mostBits[1] = 2;
+    Bytes mostBits = {1, 2};
+    mostBits.resize(most);
     // Packing, stored data, unpacked size; the bits (empty: refused).
     std::tuple<uint8_t, Bytes, uint32_t, Bytes> cases[] = {{0, {1, 2}, 4, {1, 2, 0, 0}},
                                                            {0, {1, 2}, most, mostBits},
@@ -179,12 +163,8 @@ TEST(ExpandPicture, Metafiles) {
                                                            {2, {0x00, 7, 8}, 2, {7, 8}},
                                                            {3, {1, 2}, 2, {}}};
     for (const auto& [packing, data, unpacked, want] : cases) {
-        Stored s;
-        s.type = 8;
+        Stored s = StoredMetafile(data, unpacked, {1, 0, 0, 0, 0, 0, 0});
         s.packing = packing;
-        s.unpacked = unpacked;
-        s.data = data;
-        s.hotspots = {1, 0, 0, 0, 0, 0, 0};
         Bytes bits, rec = Expand(BuildStored(s), &bits), head;
         EXPECT_EQ(bits, want) << unpacked;
         if (want.empty()) continue;
@@ -199,19 +179,17 @@ TEST(ExpandPicture, Metafiles) {
 // An independent encoder's streams decode to the input, or its start.
 TEST(LzDecompress, DecodesWhatTheEncoderWrote) {
     for (uint32_t seed = 1; seed <= 24; ++seed) {
-        Bytes in = brio::test::PictureLikeData(seed * seed * 13 % 5000, seed);
+        Bytes in = PictureLikeData(seed * seed * 13 % 5000, seed);
         for (size_t i = 0; seed % 4 == 2 && i < in.size(); ++i)  // short periods
             in[i] = uint8_t(i % (2 + seed % 7));
         if (seed % 4 == 0) {  // three bytes seen only 4,096 back: the window's far end
             in.resize(4096);
             for (uint8_t& b : in) b &= 0x7F;
-            in[0] = 0xF1;
-            in[1] = 0xF2;
-            in[2] = 0xF3;
+            for (size_t i = 0; i < 3; ++i) in[i] = uint8_t(0xF1 + i);
             Bytes head(in.begin(), in.begin() + 3 + seed % 5);
             in.insert(in.end(), head.begin(), head.end());
         }
-        Bytes stream = brio::test::LzEncode(in);
+        Bytes stream = LzEncode(in);
         for (size_t capacity = in.size(); capacity > 0; capacity -= 1 + capacity / 16)
             ASSERT_EQ(Unpack(stream, uint32_t(capacity), 2),
                       Bytes(in.begin(), in.begin() + long(capacity)))

@@ -1,5 +1,4 @@
-// A small LZSS encoder for tests and benchmarks only (the library reads this
-// stream but never writes it), and picture-like data to feed it.
+// An LZSS encoder for tests and benchmarks (the library never writes this stream).
 #pragma once
 
 #include <cstdint>
@@ -17,12 +16,10 @@ inline std::vector<uint8_t> LzEncode(const std::vector<uint8_t>& input) {
         return ((data[k] << 6) ^ (data[k + 1] << 3) ^ data[k + 2]) & 0x3FFF;
     };
     auto insert = [&](size_t k) {
-        if (k + 2 < size) prev[k] = head[hash(k)], head[hash(k)] = int32_t(k);
-    };
-    auto matchLength = [&](size_t from) {
-        size_t len = 0;
-        while (len < 18 && i + len < size && data[from + len] == data[i + len]) ++len;
-        return len;
+        if (k + 2 < size) {
+            prev[k] = head[hash(k)];
+            head[hash(k)] = int32_t(k);
+        }
     };
     for (int item = 8; i < size; ++item) {
         if (item == 8) {
@@ -31,22 +28,15 @@ inline std::vector<uint8_t> LzEncode(const std::vector<uint8_t>& input) {
             item = 0;
         }
         size_t bestLen = 0, bestDist = 0;
-        if (i + 2 < size) {
-            int chain = 64;
-            for (int32_t j = head[hash(i)]; j >= 0 && chain-- > 0 && i - j <= 4096; j = prev[j]) {
-                size_t len = matchLength(size_t(j));
-                if (len > bestLen) {
-                    bestLen = len;
-                    bestDist = i - j;
-                }
-                if (len == 18) break;
-            }
-            // A run seen from distance 1 is often not in the chain yet.
-            size_t len = i > 0 && bestLen < 18 ? matchLength(i - 1) : 0;
+        for (int32_t j = i + 2 < size ? head[hash(i)] : -1, chain = 64;
+             j >= 0 && chain-- > 0 && i - j <= 4096; j = prev[j]) {
+            size_t len = 0;
+            while (len < 18 && i + len < size && data[j + len] == data[i + len]) ++len;
             if (len > bestLen) {
                 bestLen = len;
-                bestDist = 1;
+                bestDist = i - j;
             }
+            if (len == 18) break;
         }
         if (bestLen >= 3) {
             uint32_t w = uint32_t(((bestLen - 3) << 12) | (bestDist - 1));
@@ -62,8 +52,7 @@ inline std::vector<uint8_t> LzEncode(const std::vector<uint8_t>& input) {
     return out;
 }
 
-// Rows of a drawing: flat areas, gradients, repeated rows, some noise; what
-// help pictures look like.
+// Rows of a drawing as in help pictures: flat areas, gradients, repeated rows, noise.
 inline std::vector<uint8_t> PictureLikeData(size_t size, uint32_t seed = 1) {
     std::vector<uint8_t> data(size);
     uint32_t state = seed * 2654435761u + 1;

