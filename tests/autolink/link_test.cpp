@@ -20,6 +20,7 @@ const std::vector<Ref> kPrintSetup = {{"print setup", "PRINT_SETUP"}};
 const std::vector<Ref> kSetup = {{"print setup", "PS"}, {"setup", "S"}};
 const std::vector<Ref> kA = {{"a", "T"}};
 constexpr int32_t kBeforePage = BRIO_ERR_FOOTNOTE_BEFORE_PAGE;
+constexpr int32_t kConflict = BRIO_ERR_TERM_CONFLICT;
 const std::string kLongTarget(3000, 'T');
 const std::string kLongContext(5000, 'C');
 const std::string kBang(100000, '!');  // 100,000 one-character words
@@ -31,6 +32,7 @@ struct LinkCase {
     std::vector<Ref> refs;
     std::string input, expected;
     int32_t status = 0, once = 0;
+    std::vector<int32_t> results = {};  // of the registrations, all 0 when empty
 };
 
 const LinkCase kLinkCases[] = {
@@ -122,18 +124,54 @@ const LinkCase kLinkCases[] = {
      "{\\rtf1\\ansicpg1251 a\\'b8 {\\uldb a}{\\v T}}"},
     {"blanks before the document", kA, " \r\n{\\rtf1 a}", " \r\n{\\rtf1 {\\uldb a}{\\v T}}"},
     {"lead byte and escaped trail", {{"A", "X"}}, "{\\rtf1\\ansicpg950 \x81\\'41}", kSame},
+    // What registrations give, and what they link.
+    {"registrations", {{"Print", "PRINT_TOPIC"},
+      {"PRINT", "print_topic", nullptr, 0, 0, 1},  // same target up to case: replaced
+      {"print", "OTHER"},
+      {"print", "X", "", 1},      // excluded, against a target
+      {"m", "M", "s1;print;s2"},  // synonyms before the conflict stay
+      {"main", "T", "a;;b"},      // an empty synonym ends the list
+      {"k", "K", ";c"},
+      {"n", "N", "d;e;"},
+      {"page setup", "PS", "printer setup"},
+      {"page setup", "ps"}},  // the synonym keeps its target
+     R("print m s1 s2 a b c d e Printer SETUP page Setup"),
+     R("{\\ul print}{\\v print_topic} {\\uldb m}{\\v M} {\\uldb s1}{\\v M} s2 {\\uldb a}{\\v T} "
+       "b c {\\uldb d}{\\v N} {\\uldb e}{\\v N} {\\uldb Printer SETUP}{\\v PS} {\\uldb page Setup}{\\v ps}"),
+     0, 0, {0, 0, kConflict, kConflict, kConflict, 0, 0, 0, 0, 0}},
+    // Registered again: the new popup and exclude settings; the synonym keeps its own.
+    {"popup again", {{"x", "X"}, {"x", "X", "", 0, 0, 1}}, R("y x y"), R("y {\\ul x}{\\v X} y")},
+    // Once per pass: linked again, the link with an empty target is taken for no hot spot.
+    {"not excluded again", {{"x", "", "", 1}, {"x", ""}}, R("y x y"), R("y {\\uldb x}{\\v } y"), 0, 1},
+    {"synonym not a popup", {{"x", "X", "y"}, {"x", "X", "", 0, 0, 1}}, R("y x y"),
+     R("{\\uldb y}{\\v X} x y"), 0, 1},
+    {"synonym a popup", {{"x", "X", "y"}, {"x", "X", "y", 0, 0, 1}}, R("y x y"),
+     R("{\\ul y}{\\v X} x y"), 0, 1},
+    // A case-sensitive and a case-insensitive spelling share one target, or conflict.
+    {"case-sensitive first", {{"PRINT", "A", "", 0, 1}, {"print", "B"}}, R("PRINT print"),
+     R("{\\uldb PRINT}{\\v A} print"), 0, 0, {0, kConflict}},
+    {"case-sensitive second", {{"print", "B"}, {"PRINT", "b", "", 0, 1}}, R("PRINT print"),
+     R("{\\uldb PRINT}{\\v b} {\\uldb print}{\\v B}")},
+    {"case-sensitive synonym", {{"x", "X", "Print  Setup", 0, 1}, {"print setup", "B"}},
+     R("PRINT print"), kSame, 0, 0, {0, kConflict}},
+    {"case-sensitive, then excluded",
+     {{"PRINT", "A", "", 0, 1}, {"print setup", "B"}, {"print", "", "", 1}}, R("PRINT print"),
+     R("{\\uldb PRINT}{\\v A} print"), 0, 0, {0, 0, kConflict}},
 };
 // clang-format on
 
-// Linking the result again changes nothing (once-per-pass calls excepted).
+// Topic TOPIC. Linking the result again changes nothing; once per pass, a call starts a new pass.
 TEST(AutolinkTest, WritesLinksByteForByte) {
     for (const LinkCase& c : kLinkCases) {
-        AutolinkDictionary* d = MakeDictionary(c.refs);
-        Result out = Link(d, c.input, "", "", c.once);
-        EXPECT_EQ(out.text, c.expected == kSame ? c.input : c.expected) << c.name;
-        EXPECT_EQ(out.status, c.status) << c.name;
+        AutolinkDictionary* d = MakeDictionary(c.refs, c.results);
+        Result out;
+        for (int pass = 0; pass <= c.once; ++pass) {
+            out = Link(d, c.input, "TOPIC", "", c.once);
+            EXPECT_EQ(out.text, c.expected == kSame ? c.input : c.expected) << c.name;
+            EXPECT_EQ(out.status, c.status) << c.name;
+        }
         if (out.status == 0 && !c.once) {
-            EXPECT_EQ(Link(d, out.text).text, out.text) << c.name << " again";
+            EXPECT_EQ(Link(d, out.text, "TOPIC").text, out.text) << c.name << " again";
         }
         AutolinkDone(d);
     }
@@ -150,57 +188,6 @@ TEST(AutolinkTest, WritesLinksByteForByte) {
     EXPECT_EQ(out ? out : "<null>", Linked99("{\\cs99\\uldb print setup}{\\cs99\\v PRINT_SETUP} "
                                              "{\\cs99\\uldb and}{\\cs99\\v AND}"));
     AutolinkDone(d);
-}
-
-// What registered terms link in "y x y" (or the input given), topic TOPIC.
-TEST(AutolinkReferenceTest, ResultsAndWhatTheyLeave) {
-    const int32_t kConflict = BRIO_ERR_TERM_CONFLICT;
-    struct Case {
-        std::vector<Ref> refs;
-        std::vector<int32_t> results;
-        std::string expected;
-        int32_t once = 0;
-        std::string input = "PRINT print";
-    };
-    // clang-format off
-    const Case cases[] = {
-        {{{"Print", "PRINT_TOPIC"},
-          {"PRINT", "print_topic", nullptr, 0, 0, 1},  // same target up to case: replaced
-          {"print", "OTHER"},
-          {"print", "X", "", 1},      // excluded, against a target
-          {"m", "M", "s1;print;s2"},  // synonyms before the conflict stay
-          {"main", "T", "a;;b"},      // an empty synonym ends the list
-          {"k", "K", ";c"},
-          {"n", "N", "d;e;"},
-          {"page setup", "PS", "printer setup"},
-          {"page setup", "ps"}},  // the synonym keeps its target
-         {0, 0, kConflict, kConflict, kConflict, 0, 0, 0, 0, 0},
-         "{\\ul print}{\\v print_topic} {\\uldb m}{\\v M} {\\uldb s1}{\\v M} s2 {\\uldb a}{\\v T} "
-         "b c {\\uldb d}{\\v N} {\\uldb e}{\\v N} {\\uldb Printer SETUP}{\\v PS} "
-         "{\\uldb page Setup}{\\v ps}",
-         0, "print m s1 s2 a b c d e Printer SETUP page Setup"},
-        // Registered again: the new popup and exclude settings; the synonym keeps its own.
-        {{{"x", "X"}, {"x", "X", "", 0, 0, 1}}, {}, "y {\\ul x}{\\v X} y", 0, "y x y"},
-        {{{"x", "", "", 1}, {"x", ""}}, {}, "y {\\uldb x}{\\v } y", 0, "y x y"},
-        {{{"x", "X", "y"}, {"x", "X", "", 0, 0, 1}}, {}, "{\\uldb y}{\\v X} x y", 1, "y x y"},
-        {{{"x", "X", "y"}, {"x", "X", "y", 0, 0, 1}}, {}, "{\\ul y}{\\v X} x y", 1, "y x y"},
-        // A case-sensitive and a case-insensitive spelling share one target, or conflict.
-        {{{"PRINT", "A", "", 0, 1}, {"print", "B"}}, {0, kConflict}, "{\\uldb PRINT}{\\v A} print"},
-        {{{"print", "B"}, {"PRINT", "b", "", 0, 1}}, {0, 0},
-         "{\\uldb PRINT}{\\v b} {\\uldb print}{\\v B}"},
-        {{{"x", "X", "Print  Setup", 0, 1}, {"print setup", "B"}}, {0, kConflict}, "PRINT print"},
-        {{{"PRINT", "A", "", 0, 1}, {"print setup", "B"}, {"print", "", "", 1}}, {0, 0, kConflict},
-         "{\\uldb PRINT}{\\v A} print"},
-    };
-    // clang-format on
-    for (const Case& c : cases) {
-        AutolinkDictionary* d = MakeDictionary(c.refs, c.results);
-        // Once per pass: the next call starts a new pass.
-        for (int pass = 0; pass <= c.once; ++pass)
-            EXPECT_EQ(Link(d, R(c.input), "TOPIC", "", c.once).text, R(c.expected)) << c.expected;
-        AutolinkDone(d);
-    }
-    AutolinkDone(nullptr);
 }
 
 TEST(AutolinkRemoveTest, StripsLinksOfTheStyle) {
@@ -223,10 +210,10 @@ TEST(AutolinkRemoveTest, StripsLinksOfTheStyle) {
          Linked99(
              "{\\b Note} Body text.{\\v hidden}{\\ulnone print}{\\b\\cs99\\uldb a}{\\b {\\v x}y}"
              "{\\b Note}")},
-        {"one blank where the underline word had one",
-         Linked99("{\\cs99\\b\\uldb bold link}{\\cs99\\v BL}"), Linked99("{\\b bold link}")},
-        {"a cut never glues a word to the next letter", Linked99("\\b{\\cs99\\v T}y"),
-         Linked99("\\b y")},
+        {"any underline; line ends among style words; one blank kept; no word glued to a letter",
+         Linked99("{\\cs99\\b\\uldb bold link}{\\cs99\\v BL}{\\cs99\\uld x}{\\cs99\\v X}"
+                  "{\\cs99\r\n\\uldb a}{\\cs99\r\n\\v A} b\\b{\\cs99\\v T}y \\\\b{\\cs99\\v T}y"),
+         Linked99("{\\b bold link}{x}{a} b\\b y \\\\by")},
         {"a style sheet that cannot be read: the text, nothing a link",
          "{\\rtf1{\\stylesheet{\\s0 N;}\\b}{\\cs99\\uldb a}{\\cs99\\v A}}", kSame},
         {"a paragraph style of the name is no link style",
@@ -234,13 +221,9 @@ TEST(AutolinkRemoveTest, StripsLinksOfTheStyle) {
          "{\\cs100\\uldb a}{\\cs100\\v A}{\\cs99\\uldb b}}}",
          "{\\rtf1{\\stylesheet{\\s99 Autolink;}{\\*\\cs100 \\additive Autolink;}}{\\s99 "
          "{a}{\\cs99\\uldb b}}}"},
-        {"an escaped backslash ends no word", Linked99("\\\\b{\\cs99\\v T}y"), Linked99("\\\\by")},
         // Fragments use the default style and drop the document's brace.
         {"fragment", "{\\*\\bkmkstart a}{\\cs99\\uldb x}{\\cs99\\v X}", "{\\*\\bkmkstart a}{x}"},
         {"fragment: document brace dropped", "x}}", "x"},
-        {"any hot-spot underline", Linked99("{\\cs99\\uld x}{\\cs99\\v X}"), Linked99("{x}")},
-        {"line ends among the style words", Linked99("{\\cs99\r\n\\uldb a}{\\cs99\r\n\\v A} b"),
-         Linked99("{a} b")},
     };
     for (const Case& c : cases) {
         Result r = Remove(c.input);
