@@ -254,16 +254,14 @@ std::string Pick(const std::vector<std::vector<std::string>>& lines, std::mt1993
         if (!l.empty()) usable.push_back(&l);
     if (usable.empty()) return "";
     const std::vector<std::string>& line = *usable[random() % usable.size()];
-    size_t n = 1 + random() % 3;
-    if (n > line.size()) n = line.size();
+    size_t n = std::min<size_t>(1 + random() % 3, line.size());
     size_t at = random() % (line.size() - n + 1);
     std::string phrase;
     for (size_t k = 0; k < n; ++k) phrase += (k ? " " : "") + line[at + k];
     return phrase;
 }
 
-const char kColour[] = "\\cf77";
-constexpr uint32_t kColourIndex = 77;
+constexpr uint32_t kColour = 77;
 
 // The input again, the links' places in it, and in `braced` the output as removal should leave it.
 std::string Unlink(const std::string& out, std::vector<std::pair<size_t, size_t>>* links,
@@ -273,7 +271,7 @@ std::string Unlink(const std::string& out, std::vector<std::pair<size_t, size_t>
     std::string ref = IsFragment(out) ? "\\cs99" : "";
     if (at != std::string::npos)
         ref = out.substr(out.rfind("\\cs", at), at - out.rfind("\\cs", at));
-    std::string open = "{" + ref + kColour, hidden = "{" + ref + "\\v ";
+    std::string open = "{" + ref + "\\cf" + std::to_string(kColour), hidden = "{" + ref + "\\v ";
     std::string plain;
     bool inLink = false;
     size_t pieceEnd = 0;
@@ -342,7 +340,7 @@ std::vector<Topic> CorpusTopics(std::vector<std::pair<std::string, std::string>>
 
 // Links one topic and checks the links against this test's reading of it.
 void CheckLinks(AutolinkDictionary* d, const Topic& t, const Reading& in, size_t* linked) {
-    Result out = Link(d, t.rtf, "", "", 0, kColourIndex);
+    Result out = Link(d, t.rtf, "", "", 0, kColour);
     ASSERT_EQ(out.status, 0) << t.rtf.substr(0, 200);
     const std::string& output = out.text;
 
@@ -360,7 +358,7 @@ void CheckLinks(AutolinkDictionary* d, const Topic& t, const Reading& in, size_t
     EXPECT_TRUE(Read(output).visible == in.visible) << "visible text changed";
 
     // Linking again changes nothing.
-    EXPECT_TRUE(Link(d, output, "", "", 0, kColourIndex).text == output) << "not idempotent";
+    EXPECT_TRUE(Link(d, output, "", "", 0, kColour).text == output) << "not idempotent";
 
     // Removal takes out exactly the links (unstyled ones of a sheetless document
     // stay).

@@ -207,8 +207,7 @@ TEST(FormCorpus, OpenCloseGivesEveryFileBack) {
     EXPECT_GT(unterminated, 0);
 }
 
-// Refused calls change nothing (a null value to set); a failed rename leaves no temporary file and
-// stdout alone.
+// Refused calls change nothing; a failed rename leaves no temporary file and stdout alone.
 TEST(Form, RefusedCallsAndAFailedCloseLeaveTheFileAndStandardOutputAlone) {
 #ifndef _WIN32
     struct stat before {
