@@ -38,7 +38,7 @@ inline AutolinkDictionary* MakeDictionary(const std::vector<Ref>& refs,
 }
 
 struct Result {
-    std::string text;  // "<null>" when nothing came back
+    std::string text;  // "<null>" when nothing came back (and the length left alone)
     int32_t status;
 };
 
@@ -46,7 +46,7 @@ inline Result Link(AutolinkDictionary* d, const std::string& rtf, const char* to
                    const char* popup = "", int32_t once = 0, uint32_t colour = 0) {
     int32_t length = -7, status = -7;
     char* out = Autolink(d, rtf.c_str(), topic, popup, once, colour, &length, &status);
-    if (!out) return {"<null>", status};
+    if (!out) return {length == -7 ? "<null>" : "<null, length set>", status};
     EXPECT_EQ(static_cast<size_t>(length), std::strlen(out));
     return {out, status};
 }
@@ -54,7 +54,7 @@ inline Result Link(AutolinkDictionary* d, const std::string& rtf, const char* to
 inline Result Remove(const std::string& rtf) {
     int32_t length = -7, status = -7;
     char* out = AutolinkRemove(rtf.c_str(), &length, &status);
-    if (!out) return {"<null>", status};
+    if (!out) return {length == -7 ? "<null>" : "<null, length set>", status};
     EXPECT_EQ(static_cast<size_t>(length), std::strlen(out));
     Result r{out, status};
     std::free(out);

@@ -3,18 +3,17 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstdlib>
 #include <random>
 #include <set>
-#include <string>
-#include <vector>
 
-#include "brioutil.h"
+#include "autolink/autolink_support.h"
 #include "rtf/rtf.h"
 #include "test_support.h"
 #include "topic/topic_support.h"
 
 namespace {
+
+using namespace brio::test;
 
 enum Part { kVisible, kSpotText, kHidden, kDestination, kReference, kPartCount };
 
@@ -42,17 +41,13 @@ bool Clean(unsigned char ch) {
     return RtfIsLetter(ch) || RtfIsDigit(ch);
 }
 
-bool IsDestination(const std::string& name) {
+// A control word's class, -1 when unknown; destinations the table lacks count as such.
+int32_t Class(const std::string& name) {
     static const std::set<std::string> extra = {
         "listtext", "listtable", "listoverridetable", "shp",          "shpinst",
         "shprslt",  "shppict",   "nonshppict",        "latentstyles", "rsidtbl"};
-    if (extra.count(name)) return true;
     const brio::RtfKeyword* k = brio::RtfFindKeyword(name.data(), name.size());
-    return k && k->keywordClass == brio::kRtfDestination;
-}
-bool IsBreakWord(const std::string& name) {
-    const brio::RtfKeyword* k = brio::RtfFindKeyword(name.data(), name.size());
-    return k && k->keywordClass == brio::kRtfSymbol;
+    return extra.count(name) ? brio::kRtfDestination : k ? k->keywordClass : -1;
 }
 
 std::string Upper(std::string s) {
@@ -172,13 +167,13 @@ struct Reader {
         if (name == "bin" && param > 0) j += static_cast<size_t>(param);
         Group& g = stack.back();
         bool on = param != 0;
-        if (stack.size() >= 3 && IsDestination(name)) g.destination = true;
+        if (stack.size() >= 3 && Class(name) == brio::kRtfDestination) g.destination = true;
         if (name == "ul" || name == "uld" || name == "uldb" || name == "ulw" || name == "strike")
             g.underline = on;
         if (name == "ulnone") g.underline = false;
         if (name == "v") g.hidden = on;
         if (name == "plain") g.underline = g.hidden = false;
-        if (IsBreakWord(name) && i >= referenceEnd && !g.destination && !g.hidden)
+        if (Class(name) == brio::kRtfSymbol && i >= referenceEnd && !g.destination && !g.hidden)
             r.units.push_back({0, 0, name == "par" ? '\n' : ' ', kVisible});
         return j;
     }
@@ -259,37 +254,31 @@ std::string Pick(const std::vector<std::vector<std::string>>& lines, std::mt1993
         if (!l.empty()) usable.push_back(&l);
     if (usable.empty()) return "";
     const std::vector<std::string>& line = *usable[random() % usable.size()];
-    size_t n = 1 + random() % 3;
-    if (n > line.size()) n = line.size();
+    size_t n = std::min<size_t>(1 + random() % 3, line.size());
     size_t at = random() % (line.size() - n + 1);
     std::string phrase;
     for (size_t k = 0; k < n; ++k) phrase += (k ? " " : "") + line[at + k];
     return phrase;
 }
 
-const char kColour[] = "\\cf77";
-constexpr uint32_t kColourIndex = 77;
+constexpr uint32_t kColour = 77;
 
-struct Link {
-    size_t start, end;  // input offsets of the linked text
-};
-
-// The input again, the links' places, and in `braced` the output as removal
-// should leave it.
-std::string Unlink(const std::string& out, std::vector<Link>* links, std::string* braced) {
+// The input again, the links' places in it, and in `braced` the output as removal should leave it.
+std::string Unlink(const std::string& out, std::vector<std::pair<size_t, size_t>>* links,
+                   std::string* braced) {
     size_t at = out.find(" \\additive Autolink;}");
     // A fragment links with the default style.
     std::string ref = IsFragment(out) ? "\\cs99" : "";
     if (at != std::string::npos)
         ref = out.substr(out.rfind("\\cs", at), at - out.rfind("\\cs", at));
-    std::string open = "{" + ref + kColour, hidden = "{" + ref + "\\v ";
+    std::string open = "{" + ref + "\\cf" + std::to_string(kColour), hidden = "{" + ref + "\\v ";
     std::string plain;
     bool inLink = false;
     size_t pieceEnd = 0;
-    Link current{0, 0};
+    std::pair<size_t, size_t> current{0, 0};
     for (size_t i = 0; i < out.size();) {
         if (inLink && i == pieceEnd && out.compare(i, hidden.size(), hidden) == 0) {
-            current.end = plain.size();
+            current.second = plain.size();
             links->push_back(current);
             inLink = false;
             i = out.find('}', i) + 1;
@@ -307,7 +296,7 @@ std::string Unlink(const std::string& out, std::vector<Link>* links, std::string
         }
         size_t close = j + skip;
         while (close < out.size() && out[close] != '}') close += out[close] == '\\' ? 2 : 1;
-        if (!inLink) current.start = plain.size();
+        if (!inLink) current.first = plain.size();
         inLink = true;
         plain += out.substr(j + skip, close - j - skip);
         *braced += "{" + out.substr(j + skip, close - j - skip) + "}";
@@ -316,13 +305,10 @@ std::string Unlink(const std::string& out, std::vector<Link>* links, std::string
     return plain;
 }
 
-std::string Remove(const std::string& rtf) {
-    int32_t length = 0, status = 0;
-    char* out = AutolinkRemove(rtf.c_str(), &length, &status);
-    EXPECT_EQ(status, -1);
-    std::string s = out ? std::string(out, static_cast<size_t>(length)) : "<null>";
-    std::free(out);
-    return s;
+std::string Unlinked(const std::string& rtf) {
+    Result r = Remove(rtf);
+    EXPECT_EQ(r.status, -1);
+    return r.text;
 }
 
 struct Topic {
@@ -334,11 +320,11 @@ struct Topic {
 // cuts at `consumed`; the titles with their contexts.
 std::vector<Topic> CorpusTopics(std::vector<std::pair<std::string, std::string>>* titles) {
     std::vector<Topic> topics;
-    for (const std::string& path : brio::test::ListFiles(brio::test::CorpusDir("rtf"))) {
-        std::string file = brio::test::ReadFile(path);
+    for (const std::string& path : ListFiles(CorpusDir("rtf"))) {
+        std::string file = ReadFile(path);
         std::string name = path.substr(path.rfind('/') + 1);
         size_t pos = 0, n = 0;
-        for (const brio::test::Imported& t : brio::test::SplitTopics(file)) {
+        for (const Imported& t : SplitTopics(file)) {
             ++n;
             if (t.status == 0 && !t.rtf.empty())
                 topics.push_back({name + " topic " + std::to_string(n), t.rtf});
@@ -354,38 +340,33 @@ std::vector<Topic> CorpusTopics(std::vector<std::pair<std::string, std::string>>
 
 // Links one topic and checks the links against this test's reading of it.
 void CheckLinks(AutolinkDictionary* d, const Topic& t, const Reading& in, size_t* linked) {
-    int32_t length = 0, status = -7;
-    char* out = Autolink(d, t.rtf.c_str(), "", "", 0, kColourIndex, &length, &status);
-    ASSERT_EQ(status, 0) << t.rtf.substr(0, 200);
-    ASSERT_NE(out, nullptr);
-    std::string output(out, static_cast<size_t>(length));
+    Result out = Link(d, t.rtf, "", "", 0, kColour);
+    ASSERT_EQ(out.status, 0) << t.rtf.substr(0, 200);
+    const std::string& output = out.text;
 
     // The input outside the links, nothing protected linked, the same visible
     // text.
-    std::vector<Link> links;
+    std::vector<std::pair<size_t, size_t>> links;
     std::string braced;
     EXPECT_TRUE(Unlink(output, &links, &braced) == in.own) << "text changed outside the links";
-    for (const Link& l : links)
+    for (const auto& l : links)
         for (const auto& p : in.protect)
-            EXPECT_FALSE(l.start < p.second && l.end > p.first)
-                << "link " << in.own.substr(l.start, l.end - l.start) << " in "
+            EXPECT_FALSE(l.first < p.second && l.second > p.first)
+                << "link " << in.own.substr(l.first, l.second - l.first) << " in "
                 << in.own.substr(p.first, std::min<size_t>(p.second - p.first, 80));
     *linked += links.size();
     EXPECT_TRUE(Read(output).visible == in.visible) << "visible text changed";
 
     // Linking again changes nothing.
-    int32_t againLength = 0;
-    char* again = Autolink(d, output.c_str(), "", "", 0, kColourIndex, &againLength, &status);
-    ASSERT_NE(again, nullptr);
-    EXPECT_TRUE(std::string(again, static_cast<size_t>(againLength)) == output) << "not idempotent";
+    EXPECT_TRUE(Link(d, output, "", "", 0, kColour).text == output) << "not idempotent";
 
     // Removal takes out exactly the links (unstyled ones of a sheetless document
     // stay).
     bool styled = output.find("{\\cs") != std::string::npos &&
                   (IsFragment(output) || output.find("\\additive Autolink;") != std::string::npos);
-    std::string removed = styled ? Remove(output) : Remove(t.rtf);
-    std::string expected = Remove(braced);
-    EXPECT_TRUE(removed == Remove(t.rtf) || removed == expected)
+    std::string removed = styled ? Unlinked(output) : Unlinked(t.rtf);
+    std::string expected = Unlinked(braced);
+    EXPECT_TRUE(removed == Unlinked(t.rtf) || removed == expected)
         << "removal differs:\n"
         << removed.substr(0, 300) << "\n---\n"
         << expected.substr(0, 300);

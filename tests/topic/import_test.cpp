@@ -1,4 +1,4 @@
-// TopicImportString, and real topics emitted, imported again and searched.
+// TopicImportString, TopicFindText, and real topics emitted and imported again.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -13,6 +13,14 @@ using namespace brio::test;
 
 TEST(TopicImportString, TakesTheTopicApart) {
     const std::string sixty(60, 'x'), wide(600, 'w'), mega(1 << 20, 't');
+    const std::string cs99 = "{\\*\\cs99 \\additive Autolink;}";
+    const std::string cs100 = "{\\*\\cs100 \\additive Autolink;}";
+    // A style sheet with its entries, and as import leaves it: `added` behind them.
+    auto sheet = [](const std::string& entries, const std::string& added) {
+        return std::pair<std::string, std::string>(
+            "{\\rtf1{\\stylesheet" + entries + "}x}",
+            "{\\rtf1{\\stylesheet" + entries + added + "}x}|0||x");
+    };
     // The text | count | footnotes | first line, and | status when not 0.
     const std::pair<std::string, std::string> cases[] = {
         {"{\\rtf1 {\\keepn Title\\par}\\pard Body\\page More}",
@@ -60,11 +68,23 @@ TEST(TopicImportString, TakesTheTopicApart) {
         {"{\\rtf1 {\\b ab", "{\\rtf1 {\\b ab|0||ab|2003"},
         {"{\\rtf1 ${\\footnote abc", "{\\rtf1 |0|||2003"},
         {"{\\rtf1 {\\fonttbl{\\f0 A", "{\\rtf1 {\\fonttbl{\\f0 A|0|||2003"},
+        {"{\\rtf1{\\stylesheet{\\s1 A;}{\\s2 B", "{\\rtf1{\\stylesheet{\\s1 A;}{\\s2 B|0|||2003"},
         // A continuation after an earlier topic's \page.
         {"}{\\pard #{\\footnote c2}${\\footnote T2}Two\\par}}\r\n",
          "{\\pard Two\\par}|0|#c2 $T2|Two"},
         {"\r\n\\pard {\\b x\\page }y", "\\pard {\\b x}|0||x"},
         {"", "|0||"},
+        // A style sheet gains an Autolink character style of a free number.
+        sheet("{\\s0 Normal;}", cs99),
+        sheet(cs99, ""),
+        sheet("{\\*\\cs99 Mine;}", cs100),
+        sheet("{\\s100 A;}{\\s99 B;}{\\*\\cs102 C;}", "{\\*\\cs101 \\additive Autolink;}"),
+        // Not the links' style: a paragraph style, another case, a nested group's text.
+        sheet("{\\s99 Autolink;}", cs100),
+        sheet("{\\*\\cs10 D;}{\\*\\s98 Autolink;}", cs99),
+        sheet("{\\*\\cs7 autolink;}", cs99),
+        sheet("{\\*\\cs5{\\*\\x Q}\\additive Autolink;}", ""),
+        sheet("{\\*\\cs5 {\\*\\x Autolink;}}", cs99),
     };
     for (const auto& [in, expected] : cases) {
         Imported r = ImportTopic(in);
@@ -73,32 +93,6 @@ TEST(TopicImportString, TakesTheTopicApart) {
                   expected)
             << in;
     }
-}
-
-TEST(TopicImportString, StyleSheetGainsAFreeAutolinkStyle) {
-    const std::string added = "{\\*\\cs99 \\additive Autolink;}";
-    struct Case {
-        const char* sheet;
-        std::string added;
-    } cases[] = {
-        {"{\\s0 Normal;}", added},
-        {"{\\*\\cs99 \\additive Autolink;}", ""},
-        {"{\\*\\cs99 Mine;}", "{\\*\\cs100 \\additive Autolink;}"},
-        {"{\\s100 A;}{\\s99 B;}{\\*\\cs102 C;}", "{\\*\\cs101 \\additive Autolink;}"},
-        // A paragraph style of the name does not define the links' style.
-        {"{\\s99 Autolink;}", "{\\*\\cs100 \\additive Autolink;}"},
-        {"{\\*\\cs10 D;}{\\*\\s98 Autolink;}", added},
-        {"{\\*\\cs7 autolink;}", added},  // lower case is not the definition
-        // A nested group's text is not part of the name.
-        {"{\\*\\cs5{\\*\\x Q}\\additive Autolink;}", ""},
-        {"{\\*\\cs5 {\\*\\x Autolink;}}", added},
-    };
-    for (const auto& k : cases) {
-        Imported r = ImportTopic("{\\rtf1{\\stylesheet" + std::string(k.sheet) + "}x}");
-        EXPECT_EQ(r.status, 0) << k.sheet;
-        EXPECT_EQ(r.rtf, "{\\rtf1{\\stylesheet" + std::string(k.sheet) + k.added + "}x}");
-    }
-    EXPECT_EQ(ImportTopic("{\\rtf1{\\stylesheet{\\s1 A;}{\\s2 B").status, BRIO_ERR_UNEXPECTED_END);
 }
 
 TEST(TopicImportString, ReportsWhatItConsumed) {
@@ -110,6 +104,54 @@ TEST(TopicImportString, ReportsWhatItConsumed) {
     EXPECT_EQ(topics[0].rtf + "|" + topics[1].rtf + "|" + topics[2].rtf,
               "{\\rtf1 One\\par{}}|{\\pard Two}|Three");
     EXPECT_EQ(topics[2].status, 0);
+}
+
+// Whole words, in order, without regard to case.
+TEST(TopicFindText, FindsWholeWordsInOrder) {
+    std::string longWord(150, 'x');
+    std::string manyWords;
+    for (int i = 0; i < 300; ++i) manyWords += "w" + std::to_string(i) + " ";
+    std::string as250, as300;
+    for (int i = 0; i < 300; ++i) as300 += "a ";
+    as250 = as300.substr(100);
+    struct Case {
+        std::string rtf, phrase;
+        int32_t found, status;
+    } cases[] = {
+        // Unknown words between are no paragraph.
+        {"{\\rtf1 set\\par\\widctlpar up}", "set up", 1, 0},
+        {"{\\rtf1 set\\par{\\*\\bkmkstart x}up}", "set up", 1, 0},
+        {"{\\rtf1 one\\'2ctwo}", "one two", 1, 0},
+        {"{\\rtf1 foo\\line bar}", "foo bar", 1, 0},
+        {"{\\rtf1 the\\tab end}", "the end", 1, 0},
+        {"{\\rtf1 don\\rquote t}", "don't", 1, 0},
+        {"{\\rtf1 C:\\\\temp}", "c temp", 1, 0},
+        {"{\\rtf1 a\\bin5 hello b}", "hello", 0, 0},
+        {"{\\rtf1 a\\bin5 hello b}", "a b", 1, 0},
+        {"{\\rtf1 abc\\", "abc", 0, BRIO_ERR_UNEXPECTED_END},
+        {"{\\rtf1 abc def\\", "abc", 1, 0},  // found before the error
+        // No length limits: a long word never matches a shorter one.
+        {"{\\rtf1 " + longWord + "}", std::string(99, 'x'), 0, 0},
+        {"{\\rtf1 " + manyWords + "}", manyWords, 1, 0},
+        {"{\\rtf1 " + as300 + "b}", as250 + "b", 1, 0},
+        // Only visible text: no bookmarks.
+        {"{\\*\\bkmkstart UserGuide}x", "UserGuide", 0, 0},
+        // Words in the document's code page.
+        {"{\\rtf1\\ansicpg932 \\'81\\'41}", "A", 0, 0},
+        {"{\\rtf1\\ansicpg932 \\'81\\'41}", "\x81\x41", 1, 0},
+        {"{\\rtf1\\ansicpg932 \x81\\'61}", "\x81\x41", 0, 0},
+    };
+    int32_t status = -7;
+    for (const auto& k : cases) {
+        EXPECT_EQ(TopicFindText(k.rtf.c_str(), k.phrase.c_str(), &status), k.found)
+            << k.rtf.substr(0, 60) << " / " << k.phrase.substr(0, 40);
+        EXPECT_EQ(status, k.status) << k.rtf.substr(0, 60);
+        status = -7;
+    }
+    EXPECT_EQ(TopicFindText(nullptr, "x", &status), 0);
+    EXPECT_EQ(status, 0);
+    EXPECT_EQ(TopicFindText("x", nullptr, &status), 0);
+    EXPECT_EQ(TopicFindText("{\\rtf1 x}", "x", nullptr), 1);
 }
 
 TEST(TopicCorpus, EveryTopicSurvivesEmissionAndImport) {
