@@ -17,7 +17,7 @@
 
 namespace brio::test {
 // Allocations the hook failed in operator new on this thread (new_hook.cpp).
-long ThrownAllocations();
+extern thread_local long tThrown;
 namespace {
 
 using Result = std::pair<int32_t, std::string>;  // status, output
@@ -46,10 +46,6 @@ const char kTopic[] =
     "See also {\\cs99\\uldb help}{\\v help_topic} and the {\\ul glossary}{\\v gloss} "
     "window.\\par\r\n{\\field{\\*\\fldinst PAGE}{\\fldrslt 1}}\\{bmc picture.bmp\\}\\par\r\n}";
 
-std::string Text(const char* text, int32_t length) {
-    return text ? std::string(text, static_cast<size_t>(length)) : "<null>";
-}
-
 // Five terms, one a popup; each call's result goes to `results`.
 AutolinkDictionary* Dictionary(std::string* results) {
     const char* terms[][4] = {{"print", "printing;printer setup", "print_topic", ""},
@@ -76,7 +72,8 @@ Result Linked(const std::string&, long k) {
     int32_t length = -7, result = -7;
     FailAllocationAfter(k);
     char* text = Autolink(d, kTopic, "doc", "", 0, 0x008000, &length, &result);
-    Result got{result, result == 0 ? Text(text, length) : ""};  // not the text so far
+    Result got{result,
+               result == 0 && text ? std::string(text, length) : ""};  // not the text so far
     FailAllocationAfter(0);
     AutolinkDone(d);
     return got;
@@ -199,7 +196,7 @@ Result Unlink(const std::string&, long k) {
     int32_t n = -7, r = -7;
     FailAllocationAfter(k);
     char* text = AutolinkRemove(linked.c_str(), &n, &r);
-    Result got{r, Text(text, n)};
+    Result got{r, text ? std::string(text, n) : "<null>"};
     std::free(text);
     return got;
 }
@@ -255,7 +252,7 @@ TEST_P(OutOfMemorySweep, EndsInItsFailureOrAsTheCleanRun) {
     const Operation& op = Operations()[GetParam()];
     SCOPED_TRACE(op.name);
     TempDir dir;
-    long thrown = ThrownAllocations();
+    long thrown = tThrown;
     FailAllocationAfter(0);
     op.run(dir.File("first"), 0);  // makes the statics, outside the count
     long before = AllocationCount();
@@ -276,7 +273,7 @@ TEST_P(OutOfMemorySweep, EndsInItsFailureOrAsTheCleanRun) {
             << got.first << " '" << got.second.substr(0, 80) << "'";
     }
     EXPECT_GT(total, 0);
-    EXPECT_TRUE(!(op.flags & kNew) || ThrownAllocations() > thrown);
+    EXPECT_TRUE(!(op.flags & kNew) || tThrown > thrown);
 }
 
 INSTANTIATE_TEST_SUITE_P(Exports, OutOfMemorySweep,
