@@ -1,10 +1,6 @@
 // GetAppPath on the portable registry (Linux) and the real one (Wine): one table.
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-#include <string>
-#include <vector>
-
 #include "brioutil.h"
 #include "platform/platform.h"
 #include "platform/regfile.h"
@@ -18,17 +14,16 @@
 namespace brio::test {
 namespace {
 
-constexpr char kAppPathsKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\";
-
 // Installs REGEDIT4 sections whose key lines name only the application ("[App.exe]").
 class AppPathsRegistry {
   public:
     explicit AppPathsRegistry(const std::string& sections) {
         std::string text = "REGEDIT4\n";
         for (size_t i = 0; i < sections.size(); ++i)
-            text += sections[i] == '[' && (i == 0 || sections[i - 1] == '\n')
-                        ? "[HKEY_LOCAL_MACHINE\\" + std::string(kAppPathsKey) + Name("")
-                        : std::string(1, sections[i]);
+            text +=
+                sections[i] == '[' && (i == 0 || sections[i - 1] == '\n')
+                    ? "[HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\" + Name("")
+                    : std::string(1, sections[i]);
 #ifdef _WIN32
         // A key or value not made shows in the lookups.
         RegFile file;
@@ -124,10 +119,10 @@ TEST(AppPath, LooksUpTheDefaultValueOrElseTheFirstOneInOneBuffer) {
     }
     const char* data = kSentinel;
     uint32_t size = kUntouchedSize;
-    int32_t nulls[] = {GetAppPath(nullptr, &data, &size),
-                       GetAppPath(missing.c_str(), nullptr, &size),
-                       GetAppPath(missing.c_str(), &data, nullptr)};
-    for (int32_t rc : nulls) EXPECT_EQ(rc, kErrorInvalidParameter);
+    std::vector<int32_t> nulls = {GetAppPath(nullptr, &data, &size),
+                                  GetAppPath(missing.c_str(), nullptr, &size),
+                                  GetAppPath(missing.c_str(), &data, nullptr)};
+    EXPECT_EQ(nulls, std::vector<int32_t>(3, kErrorInvalidParameter));
     EXPECT_EQ(data, kSentinel);
     EXPECT_EQ(size, kUntouchedSize);
 #ifndef _WIN32

@@ -4,8 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <map>
-#include <string>
-#include <vector>
 
 #include "adt/hash.h"
 #include "frame/frame.h"
@@ -16,7 +14,6 @@
 #ifndef _WIN32
 #include <sys/resource.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <csignal>
 #endif
