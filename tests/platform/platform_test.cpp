@@ -1,6 +1,4 @@
-// The platform layer: arithmetic, case and hash rules, reads by offset, the
-// assertion text, registry files, and file replacement through links, in
-// folders that refuse new files, past size limits.
+// The platform layer: text and number rules, reads, registry files, file replacement.
 #include <gtest/gtest.h>
 
 #include <map>

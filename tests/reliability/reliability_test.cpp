@@ -98,8 +98,7 @@ Operation Picture(const char* name) {
         std::string picture = OpenPicture(CorpusDir(name), clipboard);
         return Result{picture.empty(), picture};
     };
-    return {
-        std::string("FileGetBitmap ") + name, run, 0, "opened", {{1, ""}}, clipboard ? kClip : 0};
+    return {name, run, 0, "opened", {{1, ""}}, clipboard ? kClip : 0};
 }
 
 Result TakeBitmap(const std::string&, long) {
@@ -212,19 +211,19 @@ const std::vector<Operation>& Operations() {
     static const std::string form = ReadFile(CorpusDir("form/001.txt"));
     const std::vector<Result> unwritten = {{kMem, "none"}, {8, "0000"}};
     static const std::vector<Operation> operations = {
-        {"TopicEmitRtfFile", EmitRtf, 0, "", {{kMem, ""}}, kNew},
-        {"TopicImportString", Import, 0, "", {{BRIO_ERR_NOT_FOUND, "<no handle>"}, {kMem, ""}}},
+        {"TopicEmitRtfFile", EmitRtf, 0, "{\\footnote", {{kMem, ""}}, kNew},
+        {"TopicImportString", Import, 0, "rtf", {{BRIO_ERR_NOT_FOUND, "<no handle>"}, {kMem, ""}}},
         {"TopicFindText", Find, 0, "found 1.", {{kMem, "found 0."}}},
         {"Autolink", Linked, 0, "0,0,0,0,0,|", {{kMem, "0,0,0,0,0,|"}}, kNew, OneReferenceFailed},
-        {"AutolinkRemove", Unlink, -1, "", {{kMem, "<null>"}}},
+        {"AutolinkRemove", Unlink, -1, "{\\rtf1", {{kMem, "<null>"}}},
         Picture("bitmap-group/018.bin"),
         Picture("bitmap-group/006.bin"),
         Picture("bmp/011.bmp"),
         Picture("wmf/001.wmf"),
-        {"HotspotGetDIBBitmap", TakeBitmap, 0, "", {{BRIO_ERR_READ, ""}}, kClip},
-        {"FileWriteHotspots", WritePicture, 0, "", unwritten, kNew | kClip, OneHotspotLess},
-        {"FormClose", EditForm, 0, "", {{kMem, form}, {kWrite, form}}, kNew, FormCallFailed},
-        {"TopicCloseDummyFile", Placeholder, 0, "", {{kMem, ""}, {kWrite, ""}}, kNew},
+        {"HotspotGetDIBBitmap", TakeBitmap, 0, "(", {{BRIO_ERR_READ, ""}}, kClip},
+        {"FileWriteHotspots", WritePicture, 0, "opened", unwritten, kNew | kClip, OneHotspotLess},
+        {"FormClose", EditForm, 0, "0,0|", {{kMem, form}, {kWrite, form}}, kNew, FormCallFailed},
+        {"TopicCloseDummyFile", Placeholder, 0, "{\\rtf1", {{kMem, ""}, {kWrite, ""}}, kNew},
         {"BrioHostReplaceFile", Replace, 0, "new1", {{kMem, "old1"}}},
     };
     return operations;
@@ -245,7 +244,6 @@ TEST_P(OutOfMemorySweep, EndsInItsFailureOrAsTheCleanRun) {
     long total = AllocationCount() - before;
     EXPECT_EQ(clean.first, op.ok);
     EXPECT_NE(clean.second.find(op.cleanHas), std::string::npos) << clean.second;
-    EXPECT_FALSE(clean.second.empty());
     for (long k = 1; k <= total; ++k) {
         SCOPED_TRACE("allocation " + std::to_string(k) + " of " + std::to_string(total));
         long start = AllocationCount();
