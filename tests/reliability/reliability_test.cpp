@@ -266,16 +266,13 @@ INSTANTIATE_TEST_SUITE_P(Exports, OutOfMemorySweep,
 std::string WriteSharedPicture(const std::string& file) {
     int32_t written = -1;
     for (int attempt = 0; attempt < 10000 && written != 0; ++attempt) {
-        HotspotFile* s = HotspotGetDIBBitmap(CorpusDir("bmp/011.bmp").c_str()) == 0
-                             ? FileSetBitmap(file.c_str())
-                             : nullptr;
-        if (!s) {
-            std::this_thread::yield();
-            continue;
+        std::this_thread::yield();
+        if (HotspotGetDIBBitmap(CorpusDir("bmp/011.bmp").c_str()) != 0) continue;
+        if (HotspotFile* s = FileSetBitmap(file.c_str())) {
+            FileSetHotspot(s, 1, 5, 2, 9, 0, "topic_a");
+            written = FileWriteHotspots(s);
+            FileCleanup(s);
         }
-        FileSetHotspot(s, 1, 5, 2, 9, 0, "topic_a");
-        written = FileWriteHotspots(s);
-        FileCleanup(s);
     }
     return std::to_string(written) + ReadFile(file);
 }
