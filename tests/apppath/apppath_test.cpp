@@ -57,8 +57,8 @@ class AppPathsRegistry {
 
   private:
     const std::string prefix_ = "BrioutilTest" + std::to_string(std::random_device()()) + "-";
-    std::vector<std::string> created_;  // keys made in the registry
-    TempDir dir_;                       // the portable registry's file
+    std::vector<std::string> created_;  // keys made in the Windows registry
+    TempDir dir_;                       // the portable registry's file, elsewhere
 };
 
 constexpr uint32_t kUntouchedSize = 0xDEADBEEF;
