@@ -1,10 +1,6 @@
 // GetAppPath on the portable registry (Linux) and the real one (Wine): one table.
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-#include <string>
-#include <vector>
-
 #include "brioutil.h"
 #include "platform/platform.h"
 #include "platform/regfile.h"
@@ -18,34 +14,16 @@
 namespace brio::test {
 namespace {
 
-constexpr char kAppPathsKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\";
-
+// Installs REGEDIT4 sections whose key lines name only the application ("[App.exe]").
 class AppPathsRegistry {
   public:
-#ifdef _WIN32
-    // The registry is shared with other runs: names get this process's prefix.
-    std::string Name(const std::string& app) const {
-        return "BrioutilTest" + std::to_string(::GetCurrentProcessId()) + "-" + app;
-    }
-    ~AppPathsRegistry() {
-        for (const std::string& key : created_) ::RegDeleteKeyA(HKEY_LOCAL_MACHINE, key.c_str());
-    }
-#else
-    ~AppPathsRegistry() {
-        unsetenv("BRIOUTIL_REGISTRY");
-    }
-    std::string Name(const std::string& app) const {
-        return "BrioutilTest-" + app;
-    }
-#endif
-
-    // REGEDIT4 lines whose key lines name only the application ("[App.exe]").
-    std::string Install(const std::string& sections) {
+    explicit AppPathsRegistry(const std::string& sections) {
         std::string text = "REGEDIT4\n";
         for (size_t i = 0; i < sections.size(); ++i)
-            text += sections[i] == '[' && (i == 0 || sections[i - 1] == '\n')
-                        ? "[HKEY_LOCAL_MACHINE\\" + std::string(kAppPathsKey) + Name("")
-                        : std::string(1, sections[i]);
+            text +=
+                sections[i] == '[' && (i == 0 || sections[i - 1] == '\n')
+                    ? "[HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\" + Name("")
+                    : std::string(1, sections[i]);
 #ifdef _WIN32
         // A key or value not made shows in the lookups.
         RegFile file;
@@ -60,38 +38,41 @@ class AppPathsRegistry {
                                  static_cast<DWORD>(v.data.size()));
             ::RegCloseKey(key);
         }
-        return "";
-    }
-
-  private:
-    std::vector<std::string> created_;
 #else
-        std::string file = dir_.File("registry.reg");
-        if (!WriteFile(file, text)) return "cannot write " + file;
-        setenv("BRIOUTIL_REGISTRY", file.c_str(), 1);
-        return "";
+        WriteFile(dir_.File("registry.reg"), text);
+        setenv("BRIOUTIL_REGISTRY", dir_.File("registry.reg").c_str(), 1);
+#endif
+    }
+    ~AppPathsRegistry() {
+#ifdef _WIN32
+        for (const std::string& key : created_) ::RegDeleteKeyA(HKEY_LOCAL_MACHINE, key.c_str());
+#else
+        unsetenv("BRIOUTIL_REGISTRY");
+#endif
+    }
+    // The registry is shared with other runs: names get this run's own prefix.
+    std::string Name(const std::string& app) const {
+        return prefix_ + app;
     }
 
   private:
-    TempDir dir_;
-#endif
+    const std::string prefix_ = "BrioutilTest" + std::to_string(std::random_device()()) + "-";
+    std::vector<std::string> created_;  // keys made in the Windows registry
+    TempDir dir_;                       // the portable registry's file, elsewhere
 };
 
 constexpr uint32_t kUntouchedSize = 0xDEADBEEF;
 const char kSentinel[] = "untouched";
 
 TEST(AppPath, LooksUpTheDefaultValueOrElseTheFirstOneInOneBuffer) {
-    AppPathsRegistry reg;
     // The folder is listed before the program: still the program.
-    ASSERT_EQ(
-        reg.Install("[Editor.exe]\n\"Path\"=\"C:\\\\Editor\"\n@=\"C:"
-                    "\\\\Editor\\\\ed.exe\"\n"
-                    "[Empty.exe]\n[PathOnly.exe]\n\"Path\"=\"E:\\\\Portable\"\n"
-                    "[Number.exe]\n@=dword:12345678\n[Longest.exe]\n@=\"" +
-                    std::string(511, 'l') + "\"\n[OneOver.exe]\n@=\"" + std::string(512, 'o') +
-                    "\"\n[LongName.exe]\n\"" + std::string(600, 'v') + "\"=\"F:\\\\named.exe\"\n" +
-                    "[\311diteur.exe]\n@=\"G:\\\\\351diteur.exe\"\n"),
-        "");
+    AppPathsRegistry reg(
+        "[Editor.exe]\n\"Path\"=\"C:\\\\Editor\"\n@=\"C:\\\\Editor\\\\ed.exe\"\n"
+        "[Empty.exe]\n[PathOnly.exe]\n\"Path\"=\"E:\\\\Portable\"\n"
+        "[Number.exe]\n@=dword:12345678\n[Longest.exe]\n@=\"" +
+        std::string(511, 'l') + "\"\n[OneOver.exe]\n@=\"" + std::string(512, 'o') +
+        "\"\n[LongName.exe]\n\"" + std::string(600, 'v') +
+        "\"=\"F:\\\\named.exe\"\n[\311diteur.exe]\n@=\"G:\\\\\351diteur.exe\"\n");
     std::string missing = reg.Name("Missing.exe");
     // 459 characters still reach the registry (in short components); 460 do not.
     std::string longest = "BrioutilTestNoSuchParent";
@@ -126,7 +107,7 @@ TEST(AppPath, LooksUpTheDefaultValueOrElseTheFirstOneInOneBuffer) {
         const char* data = kSentinel;
         uint32_t size = kUntouchedSize;
         EXPECT_EQ(GetAppPath(c.name.c_str(), &data, &size), c.rc);
-        EXPECT_EQ(size, c.size);
+        ASSERT_EQ(size, c.size);  // stops a read past the buffer
         if (c.size == kUntouchedSize) {
             EXPECT_EQ(data, kSentinel);
             continue;
@@ -138,10 +119,10 @@ TEST(AppPath, LooksUpTheDefaultValueOrElseTheFirstOneInOneBuffer) {
     }
     const char* data = kSentinel;
     uint32_t size = kUntouchedSize;
-    int32_t nulls[] = {GetAppPath(nullptr, &data, &size),
-                       GetAppPath(missing.c_str(), nullptr, &size),
-                       GetAppPath(missing.c_str(), &data, nullptr)};
-    for (int32_t rc : nulls) EXPECT_EQ(rc, kErrorInvalidParameter);
+    std::vector<int32_t> nulls = {GetAppPath(nullptr, &data, &size),
+                                  GetAppPath(missing.c_str(), nullptr, &size),
+                                  GetAppPath(missing.c_str(), &data, nullptr)};
+    EXPECT_EQ(nulls, std::vector<int32_t>(3, kErrorInvalidParameter));
     EXPECT_EQ(data, kSentinel);
     EXPECT_EQ(size, kUntouchedSize);
 #ifndef _WIN32
