@@ -110,7 +110,10 @@ void Protect(Reading* r) {
             }
             for (size_t k = i; k < j; ++k) {
                 if (u[k].end == 0) r->visible += u[k].ch;
-                if (u[k].part == kSpotText) r->visible += u[k].ch, r->parts[kSpotText] += u[k].ch;
+                if (u[k].part == kSpotText) {
+                    r->visible += u[k].ch;
+                    r->parts[kSpotText] += u[k].ch;
+                }
                 if (u[k].part == kReference && (k + 1 == j || u[k + 1].part != kReference)) {
                     r->visible += ' ';
                     r->protect.push_back({u[k].start, u[k].end});
