@@ -76,44 +76,5 @@ TEST(CliAutolink, FolderKeepsItsLayoutUnderTheOutputFolder) {
     EXPECT_EQ(ReadFile(dir.File("in/a.rtf")), ReadFile(dir.File("out/a.rtf")));
 }
 
-TEST(CliAutolink, FailuresNameTheProblemAndWriteNothing) {
-    const std::string lone = kSheet + "{\\cs99\\uldb a}{\\cs99\\v A}\\";
-    CliDir dir({{"in/a.rtf", kTopic},
-                {"in/z.rtf", kSheet + "pond {open"},
-                {"topic.rtf", kTopic},
-                {"terms.txt", kTerms},
-                {"kind.txt", "# ok\npond\t\tPOND\nlake\t\tLAKE\tpopover\n"},
-                {"conflict.txt", "pond\t\tPOND\npond\t\tLAKE\n"},
-                {"short.txt", "pond\tPOND\n"},
-                {"lone.rtf", lone}});
-    std::string topic = dir.File("topic.rtf"), terms = dir.File("terms.txt"), in = dir.File("in");
-    ExpectFailures({
-        {{"autolink", terms, topic}, 1, "--in-place, -o OUT or --out-dir DIR"},
-        {{"autolink", terms, in, "-o", dir.File("x.rtf")}, 1, "is a folder"},
-        {{"autolink", terms, topic, "--dry-run", "-o", "-"}, 1, "writes nothing"},
-        {{"autolink", terms, topic, "-o", "-", "--colour", "red"}, 1, "colour-table index"},
-        {{"autolink", terms, dir.File("none.rtf"), "-o", "-"}, 2, "none.rtf: no such file"},
-        {{"autolink", dir.File("kind.txt"), topic, "-o", "-"},
-         2,
-         "kind.txt:3: the link kind must be jump or popup, not 'popover'"},
-        {{"autolink", dir.File("short.txt"), topic, "-o", "-"}, 2, "short.txt:1: expected"},
-        {{"autolink", dir.File("conflict.txt"), topic, "-o", "-"},
-         2,
-         "conflict.txt:2: 'pond': a term already links to another target"},
-        // One broken file stops the run before anything is written.
-        {{"autolink", terms, in, "--out-dir", dir.File("out")},
-         2,
-         "z.rtf: the RTF ends with groups still open"},
-        {{"autolink", terms, in, "--in-place"}, 2, "z.rtf"},
-        {{"unlink", dir.File("lone.rtf"), "--in-place"},
-         2,
-         "lone.rtf: the RTF ends in a lone backslash"},
-    });
-    EXPECT_EQ(ReadFile(dir.File("in/a.rtf")), kTopic);
-    EXPECT_EQ(ReadFile(dir.File("lone.rtf")), lone);
-    EXPECT_EQ(dir.Entries(), (Args{"conflict.txt", "in", "kind.txt", "lone.rtf", "short.txt",
-                                   "terms.txt", "topic.rtf"}));
-}
-
 }  // namespace
 #endif

@@ -27,28 +27,12 @@ TEST(CliForm, EditsWriteOnlyWhereTheyAreToldAndSayWhatChanged) {
         EXPECT_EQ(ReadFile(file), ReadFile(out));
         EXPECT_EQ(dir.Entries(), (Args{"main.frm", "out.frm"}));
     }
+    EXPECT_EQ(RunOk({"form", "get", "-", "form", "MAIN", "caption"}, kForm), "\"Orders\"\n");
     // A new line takes the end of its section's Begin line, a last line the file's first.
     EXPECT_EQ(RunOk({"form", "set", "-", "Button", "Ok", "Default", "-1", "-o", "-"}, kForm),
               "VERSION 1.00\r\nBegin Form Main\r\n   Caption         =   \"Orders\"\r\n   "
               "Begin Button Ok\n      Default = -1\n      Caption         =   "
               "\"OK\"\r\n   End\r\nEnd\r\n");
-}
-
-TEST(CliForm, FailuresNameTheProblemAndChangeNothing) {
-    CliDir dir({{"main.frm", kForm}});
-    std::string file = dir.File("main.frm");
-    EXPECT_EQ(RunOk({"form", "get", file, "form", "MAIN", "caption"}), "\"Orders\"\n");
-    ExpectFailures({
-        {{"form", "set", file, "Form", "Main", "Caption", "x"}, 1, "--in-place or -o"},
-        {{"form", "set", file, "Form", "Nope", "Caption", "x", "--in-place"}, 2, "no section"},
-        {{"form", "get", file, "Form", "Main", "Width"}, 2, "no property 'Width'"},
-        {{"form", "get", dir.File("absent.frm"), "Form", "Main", "Width"}, 2, "absent.frm"},
-        {{"form", "delete", file, "Form"}, 1, "usage"},
-        {{"form", "rename", file}, 1, "unknown action"},
-        {{"frobnicate"}, 1, "unknown command 'frobnicate'"},
-    });
-    EXPECT_EQ(ReadFile(file), kForm);
-    EXPECT_EQ(dir.Entries(), Args{"main.frm"});
 }
 
 TEST(CliAppPath, PrintsTheRegisteredPathOrSaysWhatIsWrong) {

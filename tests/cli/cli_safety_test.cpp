@@ -25,7 +25,7 @@ std::map<std::string, std::string> Snapshot(const std::string& folder) {
     return files;
 }
 
-// A folder with one file of each kind the commands read, and a split help file.
+// A folder with one file of each kind the commands read, broken ones, and a split help file.
 struct Project : CliDir {
     Project()
         : CliDir({{"guide.rtf", kTopic},
@@ -35,90 +35,134 @@ struct Project : CliDir {
                   {"f.frm", kSmallForm},
                   {"q.bmp", TinyBitmap()},
                   {"h.txt", "0 0 1 1 jump A\n"},
-                  {"hc/001-A.rtf", kPondHelp}}) {
+                  {"hc/001-A.rtf", kPondHelp},
+                  {"in/a.rtf", kTopic},
+                  {"in/z.rtf", "{\\rtf1 pond {open"},
+                  {"open.rtf", "{\\rtf1 #{\\footnote # A}{Text\\par"},
+                  {"lone.rtf", "{\\rtf1{\\cs99\\uldb a}{\\cs99\\v A}\\"},
+                  {"junk.rtf", Junk()},
+                  {"keepn.tsv", "context\tkeepn\nA\tyes\nB\tmaybe\n"},
+                  {"missing.tsv", "file\tcontext\nabsent.rtf\tA\n"},
+                  {"wide.tsv", "file\tcontext\nhelp.rtf\tA\textra\n"},
+                  {"bad.tsv", "file\tcon\x1b[31mtext\n"},
+                  {"kind.txt", "# ok\npond\t\tPOND\nlake\t\tLAKE\tpopover\n"},
+                  {"conflict.txt", "pond\t\tPOND\npond\t\tLAKE\n"},
+                  {"short.txt", "pond\tPOND\n"},
+                  {"link.txt", "0 0 1 1 jump A\n0 0 1 1 link B\n"},
+                  {"few.txt", "0 0 4 jump\n"},
+                  {"huge.txt", "0 0 70000 2 jump A\n"},
+                  {"upside.txt", "0 5 4 2 jump A\n"}}) {
         RunOk({"topics", "split", File("help.rtf"), "--out-dir", File("sp")});
+    }
+
+    static std::string Junk() {
+        std::string junk(2000, '\0');
+        for (size_t i = 0; i < junk.size(); ++i) junk[i] = static_cast<char>(i * 131 % 251);
+        return junk;
     }
 };
 
-// Mistaken options and outputs that are inputs or in missing folders: a
-// message naming the closest option or the output, and nothing changed.
-TEST(CliOutputs, MistakesAndOutputsThatAreInputsAreRefused) {
+// Mistakes, broken inputs and outputs that are inputs or in missing folders:
+// a message naming the closest option, the file or the line, and nothing changed.
+TEST(CliOutputs, MistakesBrokenInputsAndOutputsThatAreInputsAreRefused) {
     Project d;
-    fs::create_hard_link(d.File("guide.rtf"), d.File("hard.rtf"));
+    auto f = [&](const std::string& name) { return d.File(name); };
+    fs::create_hard_link(f("guide.rtf"), f("hard.rtf"));
     // Join reads only files in its table's folder.
-    WriteFile(d.File("sp/up.tsv"), "file\tcontext\n../guide.rtf\tX\n");
-    WriteFile(d.File("sp/abs.tsv"), "file\tcontext\n" + d.File("guide.rtf") + "\tX\n");
-    fs::create_symlink(d.File("guide.rtf"), d.File("sp/link.rtf"));
-    WriteFile(d.File("sp/link.tsv"), "file\tcontext\nlink.rtf\tX\n");
+    WriteFile(f("sp/up.tsv"), "file\tcontext\n../guide.rtf\tX\n");
+    WriteFile(f("sp/abs.tsv"), "file\tcontext\n" + f("guide.rtf") + "\tX\n");
+    fs::create_symlink(f("guide.rtf"), f("sp/link.rtf"));
+    WriteFile(f("sp/link.tsv"), "file\tcontext\nlink.rtf\tX\n");
     auto before = Snapshot(d.Path());
-    std::string terms = d.File("terms.txt"), guide = d.File("guide.rtf"), bmp = d.File("q.bmp");
-    std::string h = d.File("h.txt"), none = d.File("none/x.rtf");
-    // Each command's own check; the message names the output.
-    for (const Args& args : std::vector<Args>{
-             {"topics", "join", d.File("sp/topics.tsv"), "-o", d.File("sp/topics.tsv")},
-             {"topics", "join", d.File("sp/topics.tsv"), "-o", d.File("sp/001-A.rtf")},
-             {"topics", "dummy", d.File("p.tsv"), "-o", d.File("p.tsv")},
-             {"topics", "split", d.File("hc/001-A.rtf"), "--out-dir", d.File("hc")},
-             {"picture", "build", bmp, h, "-o", bmp},
-             {"picture", "build", bmp, h, "-o", h},
-             {"picture", "extract", bmp, "-o", bmp},
-             {"picture", "preview", bmp, "-o", bmp},
-             {"autolink", terms, guide, "-o", terms},
-             {"autolink", terms, "-", "-o", terms},
-             {"unlink", d.File("sp"), "--out-dir", d.File("sp")},
-         }) {
-        // A folder output: its first file is the input.
-        bool folder = args[args.size() - 2] == "--out-dir";
-        std::string name = folder ? "/001-A.rtf" : fs::path(args.back()).filename().string();
-        ExpectFailures({{args, 2, name + " is an input"}});
-    }
+    std::string terms = f("terms.txt"), guide = f("guide.rtf"), bmp = f("q.bmp"), h = f("h.txt");
+    std::string frm = f("f.frm"), in = f("in"), out = f("out.rtf"), shg = f("out.shg");
     ExpectFailures({
-        {{"form", "set", d.File("f.frm"), "Form", "Main", "Caption", "x", "-o", d.File("f.frm")},
-         2,
-         "f.frm is an input of this command: use --in-place"},
-        {{"autolink", terms, guide, "-o", d.File("hard.rtf")},
-         2,
-         "hard.rtf is an input of this command (" + guide + ")"},
-        {{"autolink", terms, guide, "--in-place", "--dryrun"},
-         2,
-         "unknown option --dryrun (did you mean --dry-run?)"},
-        {{"unlink", guide, "-o"}, 2, "option -o needs a value"},
-        {{"autolink", terms, guide, "-o", "-", "--once=yes"}, 2, "option --once takes no value"},
-        {{"topics", "list", d.File("help.rtf"), "--out-dir", d.File("x")},
-         2,
-         "option --out-dir does not apply to 'topics list'"},
-        {{"autolink", terms, guide, "-o", ""}, 2, "-o needs a file name"},
-        {{"unlink", guide, "--out-dir", ""}, 2, "--out-dir needs a folder name"},
-        {{"autolink", terms, guide, "-o", none},
-         2,
-         "none/x.rtf: the folder " + d.File("none") + " does not exist"},
-        {{"topics", "split", d.File("help.rtf"), "--out-dir", d.File("none/deeper")},
-         2,
-         "does not exist"},
-        {{"topics", "join", d.File("sp/up.tsv"), "-o", d.File("j.rtf")},
-         2,
-         "up.tsv:2: ../guide.rtf is outside the properties file's folder"},
-        {{"topics", "join", d.File("sp/abs.tsv"), "-o", d.File("j.rtf")}, 2, "abs.tsv:2: "},
-        {{"topics", "join", d.File("sp/link.tsv"), "-o", d.File("j.rtf")}, 2, "link.tsv:2: "},
+        // Each command's own check; the message names the output (a folder's: its first file).
+        {"topics.tsv is an input",
+         {"topics", "join", f("sp/topics.tsv"), "-o", f("sp/topics.tsv")}},
+        {"001-A.rtf is an input", {"topics", "join", f("sp/topics.tsv"), "-o", f("sp/001-A.rtf")}},
+        {"p.tsv is an input", {"topics", "dummy", f("p.tsv"), "-o", f("p.tsv")}},
+        {"/001-A.rtf is an input", {"topics", "split", f("hc/001-A.rtf"), "--out-dir", f("hc")}},
+        {"q.bmp is an input", {"picture", "build", bmp, h, "-o", bmp}},
+        {"h.txt is an input", {"picture", "build", bmp, h, "-o", h}},
+        {"q.bmp is an input", {"picture", "extract", bmp, "-o", bmp}},
+        {"q.bmp is an input", {"picture", "preview", bmp, "-o", bmp}},
+        {"terms.txt is an input", {"autolink", terms, guide, "-o", terms}},
+        {"terms.txt is an input", {"autolink", terms, "-", "-o", terms}},
+        {"/001-A.rtf is an input", {"unlink", f("sp"), "--out-dir", f("sp")}},
+        {"f.frm is an input of this command: use --in-place",
+         {"form", "set", frm, "Form", "Main", "Caption", "x", "-o", frm}},
+        {"hard.rtf is an input of this command (" + guide + ")",
+         {"autolink", terms, guide, "-o", f("hard.rtf")}},
+        {"unknown option --dryrun (did you mean --dry-run?)",
+         {"autolink", terms, guide, "--in-place", "--dryrun"}},
+        {"option -o needs a value", {"unlink", guide, "-o"}},
+        {"option --once takes no value", {"autolink", terms, guide, "-o", "-", "--once=yes"}},
+        {"option --out-dir does not apply to 'topics list'",
+         {"topics", "list", f("help.rtf"), "--out-dir", f("x")}},
+        {"-o needs a file name", {"autolink", terms, guide, "-o", ""}},
+        {"--out-dir needs a folder name", {"unlink", guide, "--out-dir", ""}},
+        {"none/x.rtf: the folder " + f("none") + " does not exist",
+         {"autolink", terms, guide, "-o", f("none/x.rtf")}},
+        {"does not exist", {"topics", "split", guide, "--out-dir", f("none/deeper")}},
+        {"up.tsv:2: ../guide.rtf is outside the properties file's folder",
+         {"topics", "join", f("sp/up.tsv"), "-o", out}},
+        {"abs.tsv:2: ", {"topics", "join", f("sp/abs.tsv"), "-o", out}},
+        {"link.tsv:2: ", {"topics", "join", f("sp/link.tsv"), "-o", out}},
+        // Broken inputs; one broken file of a folder stops the run before anything is written.
+        {"junk.rtf: not an RTF document", {"unlink", f("junk.rtf"), "--in-place"}},
+        {"junk.rtf: not an RTF document", {"autolink", terms, f("junk.rtf"), "--in-place"}},
+        {"junk.rtf: not an RTF document", {"topics", "list", f("junk.rtf")}},
+        {"open.rtf: topic 1: the RTF ends too early", {"topics", "list", f("open.rtf")}},
+        {"lone.rtf: the RTF ends in a lone backslash", {"unlink", f("lone.rtf"), "--in-place"}},
+        {"z.rtf: the RTF ends with groups still open",
+         {"autolink", terms, in, "--out-dir", f("o")}},
+        {"z.rtf", {"autolink", terms, in, "--in-place"}},
+        {"bad.tsv:1: unknown column 'con\\x1B[31mtext'",
+         {"topics", "join", f("bad.tsv"), "-o", out}},
+        {"keepn.tsv:3: keepn must be yes or no, not 'maybe'",
+         {"topics", "dummy", f("keepn.tsv"), "-o", out}},
+        {"absent.rtf: cannot open", {"topics", "join", f("missing.tsv"), "-o", out}},
+        {"wide.tsv:2: 3 fields, the header names 2", {"topics", "join", f("wide.tsv"), "-o", out}},
+        {"kind.txt:3: the link kind must be jump or popup, not 'popover'",
+         {"autolink", f("kind.txt"), guide, "-o", "-"}},
+        {"short.txt:1: expected", {"autolink", f("short.txt"), guide, "-o", "-"}},
+        {"conflict.txt:2: 'pond': a term already links to another target",
+         {"autolink", f("conflict.txt"), guide, "-o", "-"}},
+        {"none.rtf: no such file", {"autolink", terms, f("none.rtf"), "-o", "-"}},
+        {"terms.txt: not a picture", {"picture", "info", terms}},
+        {"none.shg: cannot open", {"picture", "info", f("none.shg")}},
+        {"link.txt:2: the kind must be jump, popup or macro, not 'link'",
+         {"picture", "build", bmp, f("link.txt"), "-o", shg}},
+        {"few.txt:1: expected LEFT TOP RIGHT BOTTOM KIND BINDING",
+         {"picture", "build", bmp, f("few.txt"), "-o", shg}},
+        {"upside.txt:1: left must not exceed right",
+         {"picture", "build", bmp, f("upside.txt"), "-o", shg}},
+        {"cannot hold these hotspots", {"picture", "build", bmp, f("huge.txt"), "-o", shg}},
+        {"a metafile picture holds no bitmap",
+         {"picture", "extract", CorpusDir("wmf/001.wmf"), "-o", f("x.bmp")}},
+        {"no section", {"form", "set", frm, "Form", "Nope", "Caption", "x", "--in-place"}},
+        {"no property 'Width'", {"form", "get", frm, "Form", "Main", "Width"}},
+        {"absent.frm", {"form", "get", f("absent.frm"), "Form", "Main", "Width"}},
+        // Usage mistakes.
+        {"--in-place, -o OUT or --out-dir DIR", {"autolink", terms, guide}, 1},
+        {"is a folder", {"autolink", terms, in, "-o", f("x.rtf")}, 1},
+        {"writes nothing", {"autolink", terms, guide, "--dry-run", "-o", "-"}, 1},
+        {"colour-table index", {"autolink", terms, guide, "-o", "-", "--colour", "red"}, 1},
+        {"the phrase is empty", {"find", " ", guide}, 1},
+        {"--in-place or -o", {"form", "set", frm, "Form", "Main", "Caption", "x"}, 1},
+        {"usage", {"form", "delete", frm, "Form"}, 1},
+        {"unknown action", {"form", "rename", frm}, 1},
+        {"unknown command 'frobnicate'", {"frobnicate"}, 1},
+        {"read only once", {"picture", "build", "-", "-", "-o", "-"}, 1},
     });
     EXPECT_EQ(Snapshot(d.Path()), before);
-    RunOk({"topics", "join", d.File("sp/up.tsv"), "-o", d.File("j.rtf"), "--allow-outside"});
-    EXPECT_NE(ReadFile(d.File("j.rtf")).find("The pond."), std::string::npos);
+    RunOk({"topics", "join", f("sp/up.tsv"), "-o", f("j.rtf"), "--allow-outside"});
+    EXPECT_NE(ReadFile(f("j.rtf")).find("The pond."), std::string::npos);
 }
 
-TEST(CliInputs, TextThatIsNotRtfIsRefusedAndUnchangedFilesStay) {
-    std::string junk(2000, '\0');
-    for (size_t i = 0; i < junk.size(); ++i) junk[i] = static_cast<char>(i * 131 % 251);
-    CliDir d({{"junk.rtf", junk},
-              {"terms.txt", "pond\t\tPOND\n"},
-              {"plain.rtf", kTopic},
-              {"f.frm", kSmallForm}});
-    std::string junkFile = d.File("junk.rtf");
-    for (const Args& args :
-         std::vector<Args>{{"unlink", junkFile, "--in-place"},
-                           {"autolink", d.File("terms.txt"), junkFile, "--in-place"}})
-        ExpectFailures({{args, 2, "junk.rtf: not an RTF document"}});
-    EXPECT_EQ(ReadFile(junkFile), junk);
+TEST(CliInputs, UnchangedFilesStay) {
+    CliDir d({{"plain.rtf", kTopic}, {"f.frm", kSmallForm}});
     // Nothing to change: the file is not written again (same inode).
     auto unchanged = [&](const std::string& name, const Args& args, const std::string& log) {
         struct stat before {
@@ -177,29 +221,6 @@ TEST(CliFiles, SplitOutputsAreWholeAndKeepLinksAndSharedFiles) {
     EXPECT_EQ(ReadFile(d.File("keep/a.rtf")), ReadFile(d.File("sp/001-A.rtf")));
     EXPECT_EQ(fs::hard_link_count(d.File("keep/b.rtf")), 2u);
     EXPECT_EQ(ReadFile(d.File("keep/b.rtf")), ReadFile(d.File("sp/002-B.rtf")));
-}
-
-// Standard streams stand for files; what comes out names the file "-".
-TEST(CliPictureStreams, PictureCommandsReadAndWriteStandardStreams) {
-    Project d;
-    std::string bmp = d.File("q.bmp"), shg = d.File("q.shg"), h = d.File("h.txt");
-    RunOk({"picture", "build", bmp, h, "-o", shg});
-    EXPECT_EQ(RunOk({"picture", "build", "-", h, "-o", "-"}, TinyBitmap()), ReadFile(shg));
-    std::string info = RunOk({"picture", "info", shg, "--json"});
-    info.replace(info.find(shg), shg.size(), "-");
-    EXPECT_EQ(RunOk({"picture", "info", "-", "--json"}, ReadFile(shg)), info);
-    ExpectFailures({{{"picture", "build", "-", "-", "-o", "-"}, 1, "read only once"}});
-}
-
-TEST(CliText, ControlBytesFromFilesAreEscapedInHumanOutput) {
-    CliDir d({{"h.rtf", "{\\rtf1\n#{\\footnote # A}\n${\\footnote $ Al\x1b[2Jpha}\nText.\\par\n}"},
-              {"bad.tsv", "file\tcon\x1b[31mtext\n"}});
-    EXPECT_EQ(RunOk({"topics", "list", d.File("h.rtf")}),
-              "#  CONTEXT  TITLE         KEYWORDS  BROWSE  REGION  FIRST LINE\n"
-              "1  A        Al\\x1B[2Jpha                    0       Text.\n");
-    ExpectFailures({{{"topics", "join", d.File("bad.tsv"), "-o", d.File("j.rtf")},
-                     2,
-                     "bad.tsv:1: unknown column 'con\\x1B[31mtext'"}});
 }
 
 TEST(CliReports, JsonQuietAndVerboseReports) {

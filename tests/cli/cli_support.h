@@ -52,9 +52,9 @@ inline std::string RunOk(const Args& args, const std::string& input = "") {
 // Runs that must fail with the exit code and a message (part of standard
 // error), printing nothing on standard output.
 struct FailingRun {
-    Args args;
-    int exitCode;
     std::string message;
+    Args args;
+    int exitCode = 2;
 };
 
 inline void ExpectFailures(const std::vector<FailingRun>& runs) {

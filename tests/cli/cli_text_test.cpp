@@ -24,8 +24,15 @@ const std::string kJapanese =
     "\\'8b\\'83\\'76\\'82\\'d6\\'82\\'e6\\'82\\'a4\\'82\\'b1\\'82\\'bb\\par}";
 
 TEST(CliText, TitlesShowInUtf8AndUtf8PhrasesFindTheirTopics) {
-    CliDir dir({{"es.rtf", kSpanish}, {"ja.rtf", kJapanese}});
+    CliDir dir(
+        {{"es.rtf", kSpanish},
+         {"ja.rtf", kJapanese},
+         {"ctl.rtf", "{\\rtf1\n#{\\footnote # A}\n${\\footnote $ Al\x1b[2Jpha}\nText.\\par\n}"}});
     std::string es = dir.File("es.rtf"), ja = dir.File("ja.rtf");
+    // Control bytes from a file are escaped.
+    EXPECT_EQ(RunOk({"topics", "list", dir.File("ctl.rtf")}),
+              "#  CONTEXT  TITLE         KEYWORDS  BROWSE  REGION  FIRST LINE\n"
+              "1  A        Al\\x1B[2Jpha                    0       Text.\n");
     EXPECT_EQ(RunOk({"topics", "list", es}),
               "#  CONTEXT  TITLE                         KEYWORDS  BROWSE  REGION  FIRST LINE\n"
               "1  NUEVO    Comando Nuevo (menú Archivo)  menú;año          0       Menú Archivo: "
@@ -69,14 +76,12 @@ TEST(CliText, TermsPhrasesAndValuesAreConvertedOrRefused) {
     EXPECT_EQ(ReadFile(dir.File("g.frm")), "Begin Form F\n  Caption =   Men\xfa\nEnd\n");
     EXPECT_EQ(RunOk({"form", "get", dir.File("g.frm"), "Form", "F", "Caption"}), "Menú\n");
     ExpectFailures({
-        {{"autolink", dir.File("ansi.txt"), doc, "--dry-run"},
-         2,
-         "ansi.txt:1: not UTF-8 (\\xED): name the file's encoding with --encoding"},
-        {{"find", grid, doc}, 1, "the phrase is not UTF-8"},
-        {{"find", "x", doc, "--encoding", "latin"}, 1, "--encoding takes utf-8 or a code page"},
-        {{"form", "set", dir.File("f.frm"), "Form", "F", "Caption", "日本", "-o", doc + ".frm"},
-         2,
-         "'日本': code page 1252 has no '日'"},
+        {"ansi.txt:1: not UTF-8 (\\xED): name the file's encoding with --encoding",
+         {"autolink", dir.File("ansi.txt"), doc, "--dry-run"}},
+        {"the phrase is not UTF-8", {"find", grid, doc}, 1},
+        {"--encoding takes utf-8 or a code page", {"find", "x", doc, "--encoding", "latin"}, 1},
+        {"'日本': code page 1252 has no '日'",
+         {"form", "set", dir.File("f.frm"), "Form", "F", "Caption", "日本", "-o", doc + ".frm"}},
     });
 }
 

@@ -161,34 +161,6 @@ TEST(CliTopics, DummyWritesPlaceholderTopics) {
     EXPECT_EQ(dir.Entries(), (Args{"plan.rtf", "plan.tsv"}));
 }
 
-TEST(CliTopics, FailuresNameTheFileAndLeaveNoOutput) {
-    CliDir dir({{"help.rtf", kHelp},
-                {"plain.txt", "hello\n"},
-                {"open.rtf", "{\\rtf1 #{\\footnote # A}{Text\\par"},
-                {"column.tsv", "context\tcolour\nA\tred\n"},
-                {"keepn.tsv", "context\tkeepn\nA\tyes\nB\tmaybe\n"},
-                {"missing.tsv", "file\tcontext\nabsent.rtf\tA\n"},
-                {"wide.tsv", "file\tcontext\nhelp.rtf\tA\textra\n"}});
-    std::string out = dir.File("out.rtf");
-    ExpectFailures({
-        {{"topics", "list", dir.File("plain.txt")}, 2, "plain.txt: not an RTF document"},
-        {{"topics", "list", dir.File("open.rtf")}, 2, "open.rtf: topic 1: the RTF ends too early"},
-        {{"topics", "dummy", dir.File("column.tsv"), "-o", out},
-         2,
-         "column.tsv:1: unknown column 'colour'"},
-        {{"topics", "dummy", dir.File("keepn.tsv"), "-o", out},
-         2,
-         "keepn.tsv:3: keepn must be yes or no, not 'maybe'"},
-        {{"topics", "join", dir.File("missing.tsv"), "-o", out}, 2, "absent.rtf: cannot open"},
-        {{"topics", "join", dir.File("wide.tsv"), "-o", out},
-         2,
-         "wide.tsv:2: 3 fields, the header names 2"},
-        {{"find", " ", dir.File("help.rtf")}, 1, "the phrase is empty"},
-    });
-    EXPECT_EQ(dir.Entries(), (Args{"column.tsv", "help.rtf", "keepn.tsv", "missing.tsv", "open.rtf",
-                                   "plain.txt", "wide.tsv"}));
-}
-
 TEST(CliFind, ListsTheTopicsHoldingThePhrase) {
     CliDir dir({{"help.rtf", kHelp}, {"topic.rtf", "{\\rtf1 The second\\par body of text}"}});
     std::string help = dir.File("help.rtf"), topic = dir.File("topic.rtf");
