@@ -13,15 +13,9 @@ namespace {
 using namespace brio::test;
 
 // Term, synonyms, target, kind, case-sensitive, exclude.
-const std::vector<Args> kTerms = {
-    {"the help", "", "X", "", "", "yes"},
-    {"help", "helps;helping", "HELP", "popup", "", ""},
-    {"Window", "", "WIN", "jump", "yes", ""},
-    {"file", "", "FILE", "", "no", "no"},
-    {"topic", "topics", "TOPIC_1", "", "", ""},
-    {"pond", "", "POND", "", "", ""},
-    {"a", "", "A", "popup", "", ""},
-};
+const std::string kTerms =
+    "the help\t\tX\t\t\tyes\nhelp\thelps;helping\tHELP\tpopup\nWindow\t\tWIN\tjump\tyes\n"
+    "file\t\tFILE\t\tno\tno\ntopic\ttopics\tTOPIC_1\npond\t\tPOND\na\t\tA\tpopup\n";
 
 // What the exports make of a topic: linked with the terms, and that unlinked.
 std::pair<std::string, std::string> LinkByLibrary(const std::string& rtf,
@@ -29,9 +23,11 @@ std::pair<std::string, std::string> LinkByLibrary(const std::string& rtf,
                                                   uint32_t colour) {
     AutolinkDictionary* d = nullptr;
     int32_t result = 0, length = 0;
-    for (const Args& t : kTerms)
+    for (Args t : TableRows(kTerms)) {
+        t.resize(6);  // the fields a line leaves out are empty
         d = AutolinkReference(d, t[0].c_str(), t[1].c_str(), t[2].c_str(), t[5] == "yes",
                               t[4] == "yes", "", t[3] == "popup", &result);
+    }
     char* linked =
         Autolink(d, rtf.c_str(), context.c_str(), context.c_str(), once, colour, &length, &result);
     std::string out = linked ? std::string(linked, size_t(length)) : "";
@@ -43,10 +39,7 @@ std::pair<std::string, std::string> LinkByLibrary(const std::string& rtf,
 }
 
 TEST(CliExports, AutolinkAndUnlinkWriteWhatTheExportsGive) {
-    std::string termsText;
-    for (const Args& t : kTerms)
-        for (size_t c = 0; c < t.size(); ++c) termsText += t[c] + (c + 1 < t.size() ? "\t" : "\n");
-    CliDir dir({{"terms.txt", termsText},
+    CliDir dir({{"terms.txt", kTerms},
                 {"t.rtf",
                  "{\\rtf1 A pond{\\cs15\\super \\chftn {\\footnote pond}}, the help file.\\par}"}});
     // Split corpus topics are topic files; each takes its context from topics.tsv.
@@ -67,11 +60,8 @@ TEST(CliExports, AutolinkAndUnlinkWriteWhatTheExportsGive) {
         Args args = {"autolink", dir.File("terms.txt"), file, "-o", dir.File("out.rtf")};
         if (once) args.push_back("--once");
         if (colour) args.insert(args.end(), {"--colour", "5"});
-        std::string context = topics[i].second;
-        if (i % 4 == 3) {
-            context = "HELP";
-            args.insert(args.end(), {"--context", "HELP"});
-        }
+        std::string context = i % 4 == 3 ? "HELP" : topics[i].second;
+        if (i % 4 == 3) args.insert(args.end(), {"--context", "HELP"});
         RunOk(args);
         auto expected = LinkByLibrary(ReadFile(file), context, once, colour);
         EXPECT_EQ(ReadFile(dir.File("out.rtf")), expected.first) << file;
@@ -117,9 +107,8 @@ TEST(CliExports, FormEditsWriteWhatTheExportsGive) {
              {Args{"set", first[0], first[1], "Caption", "Brio \"1\""},
               Args{"set", last[0], last[1], "Tag", "t"}, Args{"delete", last[0], last[1]}}) {
             Args args = Args{"form", edit[0], "-"} + Args(edit.begin() + 1, edit.end());
-            ToolRun run = RunTool(args + Args{"-o", "-"}, {}, text);
-            EXPECT_EQ(run.exitCode, 0) << run.err;
-            EXPECT_EQ(run.out, EditByLibrary(text, edit)) << text.substr(0, 80) << " " << edit[0];
+            EXPECT_EQ(RunOk(args + Args{"-o", "-"}, text), EditByLibrary(text, edit))
+                << text.substr(0, 80) << " " << edit[0];
             ++edits;
         }
     }

@@ -51,7 +51,8 @@ struct Project : CliDir {
                   {"link.txt", "0 0 1 1 jump A\n0 0 1 1 link B\n"},
                   {"few.txt", "0 0 4 jump\n"},
                   {"huge.txt", "0 0 70000 2 jump A\n"},
-                  {"upside.txt", "0 5 4 2 jump A\n"}}) {
+                  {"upside.txt", "0 5 4 2 jump A\n"},
+                  {"flip.txt", "4 0 0 2 jump A\n"}}) {
         RunOk({"topics", "split", File("help.rtf"), "--out-dir", File("sp")});
     }
 
@@ -136,6 +137,8 @@ TEST(CliOutputs, MistakesBrokenInputsAndOutputsThatAreInputsAreRefused) {
          {"picture", "build", bmp, f("link.txt"), "-o", shg}},
         {"few.txt:1: expected LEFT TOP RIGHT BOTTOM KIND BINDING",
          {"picture", "build", bmp, f("few.txt"), "-o", shg}},
+        {"flip.txt:1: left must not exceed right",
+         {"picture", "build", bmp, f("flip.txt"), "-o", shg}},
         {"upside.txt:1: left must not exceed right",
          {"picture", "build", bmp, f("upside.txt"), "-o", shg}},
         {"cannot hold these hotspots", {"picture", "build", bmp, f("huge.txt"), "-o", shg}},
