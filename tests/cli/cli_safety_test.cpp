@@ -164,23 +164,7 @@ TEST(CliOutputs, MistakesBrokenInputsAndOutputsThatAreInputsAreRefused) {
     EXPECT_NE(ReadFile(f("j.rtf")).find("The pond."), std::string::npos);
 }
 
-TEST(CliInputs, UnchangedFilesStay) {
-    CliDir d({{"plain.rtf", kTopic}, {"f.frm", kSmallForm}});
-    // Nothing to change: the file is not written again (same inode).
-    auto unchanged = [&](const std::string& name, const Args& args, const std::string& log) {
-        struct stat before {
-        }, after{};
-        stat(d.File(name).c_str(), &before);
-        EXPECT_EQ(RunOk(args + Args{"--in-place"}), d.File(name) + log + "\n");
-        stat(d.File(name).c_str(), &after);
-        EXPECT_EQ(before.st_ino, after.st_ino) << name;
-    };
-    unchanged("plain.rtf", {"unlink", d.File("plain.rtf")}, ": 0 links removed (unchanged)");
-    unchanged("f.frm", {"form", "set", d.File("f.frm"), "Form", "Main", "Caption", "\"A\""},
-              ": 'Form Main' Caption: \"\"A\"\" -> \"\"A\"\" (unchanged)");
-}
-
-TEST(CliFiles, WorkFilesAreNeverPlacedBesideTheUsersFiles) {
+TEST(CliFiles, WorkFilesAreNeverPlacedBesideTheUsersFilesAndUnchangedFilesStay) {
     Project d;
     // A file named like the old work file is neither written through nor removed.
     fs::create_symlink(d.File("guide.rtf"), d.File("out.rtf.brioutil-dummy"));
@@ -196,6 +180,18 @@ TEST(CliFiles, WorkFilesAreNeverPlacedBesideTheUsersFiles) {
     EXPECT_EQ(run.exitCode, 2);
     EXPECT_EQ(run.err.rfind("brioutil form: /proc/x.frm: cannot create", 0), 0u) << run.err;
     EXPECT_EQ(run.err.find(".tmp"), std::string::npos) << run.err;
+    // Nothing to change: the file is not written again (same inode).
+    auto unchanged = [&](const std::string& name, const Args& args, const std::string& log) {
+        struct stat before {
+        }, after{};
+        stat(d.File(name).c_str(), &before);
+        EXPECT_EQ(RunOk(args + Args{"--in-place"}), d.File(name) + log + "\n");
+        stat(d.File(name).c_str(), &after);
+        EXPECT_EQ(before.st_ino, after.st_ino) << name;
+    };
+    unchanged("guide.rtf", {"unlink", d.File("guide.rtf")}, ": 0 links removed (unchanged)");
+    unchanged("f.frm", {"form", "set", d.File("f.frm"), "Form", "Main", "Caption", "\"A\""},
+              ": 'Form Main' Caption: \"\"A\"\" -> \"\"A\"\" (unchanged)");
 }
 
 // A failed split leaves nothing half done; a new folder appears whole; outputs

@@ -8,10 +8,6 @@
 #include "brioutil_host.h"
 #include "test_support.h"
 
-#ifndef _WIN32
-#include <unistd.h>
-#endif
-
 namespace {
 
 using namespace brio::test;
