@@ -136,10 +136,9 @@ static void Settle(int e, int line) {
     int kept = !memcmp(probeEntryRegs, probeExitRegs, sizeof probeEntryRegs);
     checks += 2;
     if (popped != (intptr_t)probeArgBytes || !kept) {
-        char text[160];
-        snprintf(text, sizeof text, "%s removed %d bytes of arguments, not %d; registers %s",
-                 exportsTable[e].name, (int)popped, (int)probeArgBytes, kept ? "kept" : "changed");
-        Fail(line, text);
+        Fail(line, exportsTable[e].name);
+        printf("  removed %d bytes of arguments, not %d; registers %s\n", (int)popped,
+               (int)probeArgBytes, kept ? "kept" : "changed");
     }
 }
 

@@ -1,25 +1,37 @@
-// End-to-end runs of each brioutil command: what it writes and reports, in the
-// user's encoding and the document's code page.
+// End-to-end runs of the brioutil tool as a user runs it: first that no user
+// file is lost, then what each command writes and reports, in the user's
+// encoding and the document's code page.
 #ifdef BRIOUTIL_CLI_BINARY
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <initializer_list>
 #include <map>
 #include <regex>
 #include <set>
 #include <sstream>
+#include <string>
+#include <utility>
+#include <vector>
 
 #include "bitmap/picture_fixtures.h"
 #include "brioutil.h"
-#include "cli/cli_support.h"
+#include "test_support.h"
 
 namespace {
 
 using namespace brio::test;
+namespace fs = std::filesystem;
 
-// Footnotes that import leaves out (a second macro, other marks) travel in the table's
-// footnotes column; a mark may stand apart from its footnote or in a superscript group.
+using Args = std::vector<std::string>;
+
+// Two topics of a help-compiler file; the first holds footnotes that import leaves out (a second
+// macro, a mark apart from its footnote, marks in superscript groups), kept in a table column.
 const std::string kHelp =
     "{\\rtf1\\ansi{\\fonttbl{\\f0 Arial;}}\r\n"
     "#{\\footnote # ONE}\r\n${\\footnote $ First}\r\nK{\\footnote K alpha}\r\n"
@@ -28,6 +40,325 @@ const std::string kHelp =
     "caf\\'e9 {\\b a|b}}\r\nFirst body\\par\r\n\\page\r\n"
     "#{\\footnote # TWO}\r\n${\\footnote $ Second}\r\n"
     "{\\keepn Head\\par}\\pard Second body\\par\r\n}";
+
+const std::string kSmallForm = "Begin Form Main\r\n   Caption = \"A\"\r\nEnd\r\n";
+const std::string kExampleRegistry = std::string(BRIOUTIL_EXAMPLES_DIR) + "/apps.reg";
+
+// A 4-bit 8 x 3 bitmap file with a 16-colour table; pelsPerMetre as given.
+std::string Bitmap(uint32_t ppm) {
+    std::string b(130, '\0');
+    b[0] = 'B';
+    b[1] = 'M';
+    Put32(b, {{2, 130}, {10, 118}, {14, 40}, {18, 8}, {22, 3}, {34, 12}, {38, ppm}, {42, ppm}});
+    Put32(b, {{46, 16}});
+    Put16(b, {{26, 1}, {28, 4}});
+    for (uint32_t i = 0; i < 16; ++i) Put32(b, {{54 + 4 * i, i * 0x00101010u}});
+    for (uint32_t row = 0; row < 3; ++row) Put32(b, {{118 + 4 * row, 0x01234567u * (row + 1)}});
+    return b;
+}
+
+// A temporary folder holding the given files (name -> bytes); names may hold sub-folders.
+struct CliDir : TempDir {
+    explicit CliDir(std::initializer_list<std::pair<std::string, std::string>> files = {}) {
+        for (const auto& f : files) {
+            fs::create_directories(fs::path(File(f.first)).parent_path());
+            WriteFile(File(f.first), f.second);
+        }
+    }
+};
+
+// Runs the tool, expects exit code 0 and returns standard output.
+inline std::string RunOk(const Args& args, const std::string& input = "") {
+    ToolRun run = RunTool(args, {}, input);
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    return run.out;
+}
+
+// Runs that must fail with the exit code and a message (part of standard
+// error), printing nothing on standard output.
+struct FailingRun {
+    std::string message;
+    Args args;
+    int exitCode = 2;
+};
+
+inline void ExpectFailures(const std::vector<FailingRun>& runs) {
+    for (const auto& r : runs) {
+        ToolRun run = RunTool(r.args);
+        EXPECT_EQ(run.exitCode, r.exitCode) << r.message << ": " << run.err;
+        EXPECT_NE(run.err.find(r.message), std::string::npos) << r.message << "\n" << run.err;
+        EXPECT_EQ(run.out, "") << r.message;
+    }
+}
+
+inline Args operator+(Args a, const Args& b) {
+    a.insert(a.end(), b.begin(), b.end());
+    return a;
+}
+
+// The rows of a tab-separated table, each cut into its cells.
+inline std::vector<Args> TableRows(const std::string& table) {
+    std::vector<Args> rows;
+    std::istringstream lines(table);
+    for (std::string line; std::getline(lines, line);) {
+        std::istringstream in(line);
+        rows.emplace_back();
+        for (std::string cell; std::getline(in, cell, '\t');) rows.back().push_back(cell);
+    }
+    return rows;
+}
+
+const std::string kPond = "{\\rtf1 The pond.\\par}";
+
+// Every file under the folder and its bytes.
+std::map<std::string, std::string> Snapshot(const std::string& folder) {
+    std::map<std::string, std::string> files;
+    for (const auto& e : fs::recursive_directory_iterator(folder))
+        files[e.path().string()] = e.is_regular_file() ? ReadFile(e.path().string()) : "<dir>";
+    return files;
+}
+
+// A folder with one file of each kind the commands read, broken ones, and a split help file.
+struct Project : CliDir {
+    Project()
+        : CliDir({{"guide.rtf", kPond},
+                  {"help.rtf", kHelp},
+                  {"terms.txt", "pond\t\tPOND\n"},
+                  {"p.tsv", "context\ttitle\nA\tAlpha\n"},
+                  {"f.frm", kSmallForm},
+                  {"q.bmp", Bitmap(2835)},
+                  {"h.txt", "0 0 1 1 jump A\n"},
+                  {"hc/001-ONE.rtf", kHelp},
+                  {"in/a.rtf", kPond},
+                  {"in/z.rtf", "{\\rtf1 pond {open"},
+                  {"open.rtf", "{\\rtf1 #{\\footnote # A}{Text\\par"},
+                  {"lone.rtf", "{\\rtf1{\\cs99\\uldb a}{\\cs99\\v A}\\"},
+                  {"junk.rtf", Junk()},
+                  {"keepn.tsv", "context\tkeepn\nA\tyes\nB\tmaybe\n"},
+                  {"missing.tsv", "file\tcontext\nabsent.rtf\tA\n"},
+                  {"wide.tsv", "file\tcontext\nhelp.rtf\tA\textra\n"},
+                  {"bad.tsv", "file\tcon\x1b[31mtext\n"},
+                  {"kind.txt", "# ok\npond\t\tPOND\nlake\t\tLAKE\tpopover\n"},
+                  {"conflict.txt", "pond\t\tPOND\npond\t\tLAKE\n"},
+                  {"short.txt", "pond\tPOND\n"},
+                  {"link.txt", "0 0 1 1 jump A\n0 0 1 1 link B\n"},
+                  {"few.txt", "0 0 4 jump\n"},
+                  {"huge.txt", "0 0 70000 2 jump A\n"},
+                  {"upside.txt", "0 5 4 2 jump A\n"},
+                  {"flip.txt", "4 0 0 2 jump A\n"}}) {
+        RunOk({"topics", "split", File("help.rtf"), "--out-dir", File("sp")});
+    }
+
+    static std::string Junk() {
+        std::string junk(2000, '\0');
+        for (size_t i = 0; i < junk.size(); ++i) junk[i] = static_cast<char>(i * 131 % 251);
+        return junk;
+    }
+};
+
+// Mistakes, broken inputs and outputs that are inputs or in missing folders:
+// a message naming the closest option, the file or the line, and nothing changed.
+TEST(CliOutputs, MistakesBrokenInputsAndOutputsThatAreInputsAreRefused) {
+    Project d;
+    auto f = [&](const std::string& name) { return d.File(name); };
+    fs::create_hard_link(f("guide.rtf"), f("hard.rtf"));
+    // Join reads only files in its table's folder.
+    WriteFile(f("sp/up.tsv"), "file\tcontext\n../guide.rtf\tX\n");
+    WriteFile(f("sp/abs.tsv"), "file\tcontext\n" + f("guide.rtf") + "\tX\n");
+    fs::create_symlink(f("guide.rtf"), f("sp/link.rtf"));
+    WriteFile(f("sp/link.tsv"), "file\tcontext\nlink.rtf\tX\n");
+    auto before = Snapshot(d.Path());
+    std::string terms = f("terms.txt"), guide = f("guide.rtf"), bmp = f("q.bmp"), h = f("h.txt");
+    std::string frm = f("f.frm"), in = f("in"), out = f("out.rtf"), shg = f("out.shg");
+    std::string tsv = f("sp/topics.tsv"), one = f("sp/001-ONE.rtf");
+    ExpectFailures({
+        // Each command's own check; the message names the output (a folder's: its first file).
+        {"topics.tsv is an input", {"topics", "join", tsv, "-o", tsv}},
+        {"001-ONE.rtf is an input", {"topics", "join", tsv, "-o", one}},
+        {"p.tsv is an input", {"topics", "dummy", f("p.tsv"), "-o", f("p.tsv")}},
+        {"/001-ONE.rtf is an input",
+         {"topics", "split", f("hc/001-ONE.rtf"), "--out-dir", f("hc")}},
+        {"q.bmp is an input", {"picture", "build", bmp, h, "-o", bmp}},
+        {"h.txt is an input", {"picture", "build", bmp, h, "-o", h}},
+        {"q.bmp is an input", {"picture", "extract", bmp, "-o", bmp}},
+        {"q.bmp is an input", {"picture", "preview", bmp, "-o", bmp}},
+        {"terms.txt is an input", {"autolink", terms, guide, "-o", terms}},
+        {"terms.txt is an input", {"autolink", terms, "-", "-o", terms}},
+        {"/001-ONE.rtf is an input", {"unlink", f("sp"), "--out-dir", f("sp")}},
+        {"f.frm is an input of this command: use --in-place",
+         {"form", "set", frm, "Form", "Main", "Caption", "x", "-o", frm}},
+        {"hard.rtf is an input of this command (" + guide + ")",
+         {"autolink", terms, guide, "-o", f("hard.rtf")}},
+        {"unknown option --dryrun (did you mean --dry-run?)",
+         {"autolink", terms, guide, "--in-place", "--dryrun"}},
+        {"option -o needs a value", {"unlink", guide, "-o"}},
+        {"option --once takes no value", {"autolink", terms, guide, "-o", "-", "--once=yes"}},
+        {"option --out-dir does not apply to 'topics list'",
+         {"topics", "list", f("help.rtf"), "--out-dir", f("x")}},
+        {"-o needs a file name", {"autolink", terms, guide, "-o", ""}},
+        {"--out-dir needs a folder name", {"unlink", guide, "--out-dir", ""}},
+        {"none/x.rtf: the folder " + f("none") + " does not exist",
+         {"autolink", terms, guide, "-o", f("none/x.rtf")}},
+        {"does not exist", {"topics", "split", guide, "--out-dir", f("none/deeper")}},
+        {"up.tsv:2: ../guide.rtf is outside the properties file's folder",
+         {"topics", "join", f("sp/up.tsv"), "-o", out}},
+        {"abs.tsv:2: ", {"topics", "join", f("sp/abs.tsv"), "-o", out}},
+        {"link.tsv:2: ", {"topics", "join", f("sp/link.tsv"), "-o", out}},
+        // Broken inputs; one broken file of a folder stops the run before anything is written.
+        {"junk.rtf: not an RTF document", {"unlink", f("junk.rtf"), "--in-place"}},
+        {"junk.rtf: not an RTF document", {"autolink", terms, f("junk.rtf"), "--in-place"}},
+        {"junk.rtf: not an RTF document", {"topics", "list", f("junk.rtf")}},
+        {"open.rtf: topic 1: the RTF ends too early", {"topics", "list", f("open.rtf")}},
+        {"lone.rtf: the RTF ends in a lone backslash", {"unlink", f("lone.rtf"), "--in-place"}},
+        {"z.rtf: the RTF ends with groups still open",
+         {"autolink", terms, in, "--out-dir", f("o")}},
+        {"z.rtf", {"autolink", terms, in, "--in-place"}},
+        {"bad.tsv:1: unknown column 'con\\x1B[31mtext'",
+         {"topics", "join", f("bad.tsv"), "-o", out}},
+        {"keepn.tsv:3: keepn must be yes or no, not 'maybe'",
+         {"topics", "dummy", f("keepn.tsv"), "-o", out}},
+        {"absent.rtf: cannot open", {"topics", "join", f("missing.tsv"), "-o", out}},
+        {"wide.tsv:2: 3 fields, the header names 2", {"topics", "join", f("wide.tsv"), "-o", out}},
+        {"kind.txt:3: the link kind must be jump or popup, not 'popover'",
+         {"autolink", f("kind.txt"), guide, "-o", "-"}},
+        {"short.txt:1: expected", {"autolink", f("short.txt"), guide, "-o", "-"}},
+        {"conflict.txt:2: 'pond': a term already links to another target",
+         {"autolink", f("conflict.txt"), guide, "-o", "-"}},
+        {"none.rtf: no such file", {"autolink", terms, f("none.rtf"), "-o", "-"}},
+        {"terms.txt: not a picture", {"picture", "info", terms}},
+        {"none.shg: cannot open", {"picture", "info", f("none.shg")}},
+        {"link.txt:2: the kind must be jump, popup or macro, not 'link'",
+         {"picture", "build", bmp, f("link.txt"), "-o", shg}},
+        {"few.txt:1: expected LEFT TOP RIGHT BOTTOM KIND BINDING",
+         {"picture", "build", bmp, f("few.txt"), "-o", shg}},
+        {"flip.txt:1: left must not exceed right",
+         {"picture", "build", bmp, f("flip.txt"), "-o", shg}},
+        {"upside.txt:1: left must not exceed right",
+         {"picture", "build", bmp, f("upside.txt"), "-o", shg}},
+        {"cannot hold these hotspots", {"picture", "build", bmp, f("huge.txt"), "-o", shg}},
+        {"a metafile picture holds no bitmap",
+         {"picture", "extract", CorpusDir("wmf/001.wmf"), "-o", f("x.bmp")}},
+        {"no section", {"form", "set", frm, "Form", "Nope", "Caption", "x", "--in-place"}},
+        {"no property 'Width'", {"form", "get", frm, "Form", "Main", "Width"}},
+        {"absent.frm", {"form", "get", f("absent.frm"), "Form", "Main", "Width"}},
+        // Usage mistakes.
+        {"--in-place, -o OUT or --out-dir DIR", {"autolink", terms, guide}, 1},
+        {"is a folder", {"autolink", terms, in, "-o", f("x.rtf")}, 1},
+        {"writes nothing", {"autolink", terms, guide, "--dry-run", "-o", "-"}, 1},
+        {"colour-table index", {"autolink", terms, guide, "-o", "-", "--colour", "red"}, 1},
+        {"the phrase is empty", {"find", " ", guide}, 1},
+        {"--in-place or -o", {"form", "set", frm, "Form", "Main", "Caption", "x"}, 1},
+        {"usage", {"form", "delete", frm, "Form"}, 1},
+        {"unknown action", {"form", "rename", frm}, 1},
+        {"unknown command 'frobnicate'", {"frobnicate"}, 1},
+        {"read only once", {"picture", "build", "-", "-", "-o", "-"}, 1},
+    });
+    EXPECT_EQ(Snapshot(d.Path()), before);
+    RunOk({"topics", "join", f("sp/up.tsv"), "-o", f("j.rtf"), "--allow-outside"});
+    EXPECT_NE(ReadFile(f("j.rtf")).find("The pond."), std::string::npos);
+}
+
+TEST(CliFiles, WorkFilesAreNeverPlacedBesideTheUsersFilesAndUnchangedFilesStay) {
+    Project d;
+    // A file named like the old work file is neither written through nor removed.
+    fs::create_symlink(d.File("guide.rtf"), d.File("out.rtf.brioutil-dummy"));
+    RunOk({"topics", "dummy", d.File("p.tsv"), "-o", d.File("out.rtf")});
+    EXPECT_EQ(ReadFile(d.File("guide.rtf")), kPond);
+    EXPECT_TRUE(fs::is_symlink(d.File("out.rtf.brioutil-dummy")));
+    // Reading a form writes nothing, not even beside it (nothing can be made in /proc).
+    EXPECT_EQ(RunOk({"form", "get", "/proc/self/fd/0", "Form", "Main", "Caption"}, kSmallForm),
+              "\"A\"\n");
+    // Errors name the user's file, not a work file.
+    ToolRun run = RunTool(
+        {"form", "set", d.File("f.frm"), "Form", "Main", "Caption", "x", "-o", "/proc/x.frm"});
+    EXPECT_EQ(run.exitCode, 2);
+    EXPECT_EQ(run.err.rfind("brioutil form: /proc/x.frm: cannot create", 0), 0u) << run.err;
+    EXPECT_EQ(run.err.find(".tmp"), std::string::npos) << run.err;
+    // Nothing to change: the file is not written again (same inode).
+    auto unchanged = [&](const std::string& name, const Args& args, const std::string& log) {
+        struct stat before {
+        }, after{};
+        stat(d.File(name).c_str(), &before);
+        EXPECT_EQ(RunOk(args + Args{"--in-place"}), d.File(name) + log + "\n");
+        stat(d.File(name).c_str(), &after);
+        EXPECT_EQ(before.st_ino, after.st_ino) << name;
+    };
+    unchanged("guide.rtf", {"unlink", d.File("guide.rtf")}, ": 0 links removed (unchanged)");
+    unchanged("f.frm", {"form", "set", d.File("f.frm"), "Form", "Main", "Caption", "\"A\""},
+              ": 'Form Main' Caption: \"\"A\"\" -> \"\"A\"\" (unchanged)");
+}
+
+// A failed split leaves nothing half done; a new folder appears whole; outputs
+// that are links or shared files are written through, as every output is.
+TEST(CliFiles, SplitOutputsAreWholeAndKeepLinksAndSharedFiles) {
+    Project d;
+    fs::create_directories(d.File("out/002-TWO.rtf"));  // in the way of the second topic
+    ToolRun run = RunTool({"topics", "split", d.File("help.rtf"), "--out-dir", d.File("out")});
+    EXPECT_EQ(run.exitCode, 2);
+    EXPECT_NE(run.err.find("002-TWO.rtf: is a folder"), std::string::npos) << run.err;
+    EXPECT_EQ(Snapshot(d.File("out")),
+              (std::map<std::string, std::string>{{d.File("out/002-TWO.rtf"), "<dir>"}}));
+    RunOk({"topics", "split", d.File("help.rtf"), "--out-dir", d.File("new/")});
+    EXPECT_EQ(Snapshot(d.File("new")).size(), 3u);
+    fs::create_directory(d.File("plain"));
+    EXPECT_EQ(fs::status(d.File("new")).permissions(), fs::status(d.File("plain")).permissions());
+
+    fs::remove(d.File("out/002-TWO.rtf"));
+    fs::create_directories(d.File("keep"));
+    WriteFile(d.File("keep/a.rtf"), "old");
+    WriteFile(d.File("keep/b.rtf"), "old");
+    fs::create_symlink(d.File("keep/a.rtf"), d.File("out/001-ONE.rtf"));
+    fs::create_hard_link(d.File("keep/b.rtf"), d.File("out/002-TWO.rtf"));
+    RunOk({"topics", "split", d.File("help.rtf"), "--out-dir", d.File("out")});
+    EXPECT_TRUE(fs::is_symlink(d.File("out/001-ONE.rtf")));
+    EXPECT_EQ(ReadFile(d.File("keep/a.rtf")), ReadFile(d.File("sp/001-ONE.rtf")));
+    EXPECT_EQ(fs::hard_link_count(d.File("keep/b.rtf")), 2u);
+    EXPECT_EQ(ReadFile(d.File("keep/b.rtf")), ReadFile(d.File("sp/002-TWO.rtf")));
+}
+
+TEST(CliReports, JsonQuietAndVerboseReports) {
+    Project d;
+    std::string g = d.File("guide.rtf"), t = d.File("terms.txt"), l = d.File("l.rtf");
+    std::string f = d.File("f.frm");
+    for (const Args& c : std::vector<Args>{
+             {"{\"dryRun\": true, \"count\": 1, \"files\": [\n  {\"file\": \"" + g +
+                  "\", \"output\": null, \"written\": false, \"topics\": 1, \"count\": 1, "
+                  "\"links\": [{\"text\": \"pond\", \"target\": \"POND\", \"kind\": "
+                  "\"jump\"}]}\n]}\n",
+              "autolink", t, g, "--dry-run", "--json"},
+             {"", "autolink", t, g, "-o", l, "-q"},
+             {g + ": \"pond\" -> POND (jump)\n" + g + ": 1 link made -> " + l + "\n", "autolink", t,
+              g, "-o", l, "-v"},
+             {"{\"file\": \"" + f + "\", \"output\": \"" + d.File("g.frm") +
+                  "\", \"written\": true, \"type\": \"Form\", \"name\": \"Main\", \"key\": "
+                  "\"Caption\", \"old\": \"\\\"A\\\"\", \"new\": \"B\\u001b\"}\n",
+              "form", "set", f, "Form", "Main", "Caption", "B\x1b", "-o", d.File("g.frm"),
+              "--json"},
+             {"{\"name\": \"helpc.exe\", \"path\": \"C:\\\\Tools\\\\Help\\\\helpc.exe\", "
+              "\"registry\": \"" +
+                  kExampleRegistry + "\"}\n",
+              "apppath", "helpc.exe", "--json"}}) {
+        ToolRun run =
+            RunTool(Args(c.begin() + 1, c.end()), {"BRIOUTIL_REGISTRY=" + kExampleRegistry});
+        EXPECT_EQ(run.out, c[0]) << c[1] << " " << c.back();
+    }
+}
+
+// The tool under a file-size limit: a clear error and a clean folder.
+TEST(CliLimits, FileSizeLimitGivesAnErrorAndLeavesNoTemporaryFile) {
+    CliDir dir({{"big.rtf", "{\\rtf1 " + std::string(20000, 'x') + "\\par}"}, {"out.rtf", "old"}});
+    // 4 blocks of 1 KiB: the output cannot be written whole.
+    std::string command = "ulimit -f 4; exec '" + std::string(BRIOUTIL_CLI_BINARY) + "' unlink '" +
+                          dir.File("big.rtf") + "' -o '" + dir.File("out.rtf") + "' 2>'" +
+                          dir.File("err") + "'";
+    int status = std::system(("bash -c \"" + command + "\"").c_str());
+    ASSERT_TRUE(WIFEXITED(status)) << status;
+    EXPECT_EQ(WEXITSTATUS(status), 2);
+    EXPECT_NE(ReadFile(dir.File("err")).find("out.rtf: write error"), std::string::npos)
+        << ReadFile(dir.File("err"));
+    EXPECT_EQ(ReadFile(dir.File("out.rtf")), "old");
+    EXPECT_EQ(dir.Entries(), (Args{"big.rtf", "err", "out.rtf"}));
+}
 
 TEST(CliTopics, ListSplitJoinAndDummyGiveHelpCompilerInput) {
     CliDir dir({{"help.rtf", kHelp},
@@ -112,7 +443,7 @@ TEST(CliTopics, SplitJoinResplitKeepsEveryCorpusTopic) {
                                                "003.rtf:4"};
     for (const auto& source : ListFiles(CorpusDir("rtf"))) {
         CliDir dir;
-        std::string name = std::filesystem::path(source).filename().string();
+        std::string name = fs::path(source).filename().string();
         std::string a = dir.File("a"), b = dir.File("b"), joined = dir.File("j.rtf");
         RunOk({"topics", "split", source, "--out-dir", a});
         RunOk({"topics", "join", a + "/topics.tsv", "-o", joined});
@@ -264,7 +595,7 @@ TEST(CliAutolink, LinksAndUnlinksWhereItIsToldAndSaysWhatItDid) {
     EXPECT_NE(out.find("3 links made in 2 files\n"), std::string::npos) << out;
     EXPECT_EQ(ReadFile(dir.File("out/a.rtf")), ReadFile(linked));
     EXPECT_EQ(ReadFile(dir.File("out/sub/b.RTF")), kSheet + "No match here.}");
-    EXPECT_FALSE(std::filesystem::exists(dir.File("out/notes.txt")));
+    EXPECT_FALSE(fs::exists(dir.File("out/notes.txt")));
     EXPECT_EQ(ReadFile(dir.File("in/a.rtf")), kTopic);
     RunOk({"autolink", terms, dir.File("in"), "--in-place"});
     EXPECT_EQ(ReadFile(dir.File("in/a.rtf")), ReadFile(linked));
@@ -348,19 +679,6 @@ TEST(CliTool, HelpNamesEveryCommand) {
     EXPECT_EQ(RunTool({}).out, overview);
 }
 
-// A 4-bit 8 x 3 bitmap file with a 16-colour table; pelsPerMetre as given.
-std::string Bitmap(uint32_t ppm) {
-    std::string b(130, '\0');
-    b[0] = 'B';
-    b[1] = 'M';
-    Put32(b, {{2, 130}, {10, 118}, {14, 40}, {18, 8}, {22, 3}, {34, 12}, {38, ppm}, {42, ppm}});
-    Put32(b, {{46, 16}});
-    Put16(b, {{26, 1}, {28, 4}});
-    for (uint32_t i = 0; i < 16; ++i) Put32(b, {{54 + 4 * i, i * 0x00101010u}});
-    for (uint32_t row = 0; row < 3; ++row) Put32(b, {{118 + 4 * row, 0x01234567u * (row + 1)}});
-    return b;
-}
-
 // The resolution fields (pictures store them in their own unit) zeroed.
 std::string WithoutResolution(std::string bmp) {
     if (bmp.size() >= 46) bmp.replace(38, 8, 8, '\0');
@@ -374,8 +692,7 @@ const std::string kHotspots =
 TEST(CliPicture, BuildInfoExtractAndPreviewAndInfoFeedsBuild) {
     CliDir dir({{"pic.bmp", Bitmap(2835)},
                 {"spots.txt", kHotspots},
-                {"q.bmp", TinyBitmap()},
-                {"out.txt", "0 0 3 1 jump A\n1 1 2 2 macro\n"}});
+                {"out.txt", "0 0 9 1 jump A\n1 1 2 2 macro\n"}});
     std::string bmp = dir.File("pic.bmp"), spots = dir.File("spots.txt"),
                 picture = dir.File("pic.shg");
     EXPECT_EQ(RunOk({"picture", "build", bmp, spots, "-o", picture}),
@@ -420,11 +737,10 @@ TEST(CliPicture, BuildInfoExtractAndPreviewAndInfoFeedsBuild) {
     std::string again = RunOk({"picture", "info", dir.File("again.shg")});
     EXPECT_EQ(again.substr(again.find("type:")), info.substr(info.find("type:")));
     EXPECT_NE(list.find("\tjump\t\n"), std::string::npos) << list;
-    ToolRun run = RunTool(
-        {"picture", "build", dir.File("q.bmp"), dir.File("out.txt"), "-o", dir.File("o.shg")});
+    ToolRun run = RunTool({"picture", "build", bmp, dir.File("out.txt"), "-o", dir.File("o.shg")});
     EXPECT_EQ(run.exitCode, 0);
     EXPECT_EQ(run.err, "brioutil picture build: warning: " + dir.File("out.txt") +
-                           ":1: the hotspot reaches outside the 2 x 2 picture\n");
+                           ":1: the hotspot reaches outside the 8 x 3 picture\n");
     EXPECT_NE(RunOk({"picture", "info", CorpusDir("wmf/001.wmf")})
                   .find("type:     placeable metafile\nbitmap:   none"),
               std::string::npos);
