@@ -57,7 +57,7 @@ static struct {
  * says (so a fault is reported, not crashed on) and returns. Not reentrant. */
 void ProbeThunk(void);
 /* Called through a variable, so the compiler calls it as each export's type. */
-void (*probeEntry)(void);
+void (*probeEntry)(void) = ProbeThunk;
 uintptr_t probeTarget, probeReturn, probeArgBytes, probeEntryEsp, probeExitEsp;
 uintptr_t probeEntryRegs[4], probeExitRegs[4];
 __asm__(
@@ -336,7 +336,6 @@ int main(int argc, char** argv) {
         printf("usage: host PATH-TO-BRIOUTIL.dll\n");
         return 2;
     }
-    probeEntry = ProbeThunk;
     HMODULE dll = LoadLibraryA(argv[1]);
     if (!dll) {
         printf("LoadLibrary(%s) failed: %lu\n", argv[1], GetLastError());
