@@ -40,6 +40,9 @@ const std::string kHelp =
     "#{\\footnote # TWO}\r\n${\\footnote $ Second}\r\n"
     "{\\keepn Head\\par}\\pard Second body\\par\r\n}";
 
+const std::string kForm =
+    "VERSION 1.00\r\nBegin Form Main\r\n   Caption         =   \"Orders\"\r\n"
+    "   Begin Button Ok\n      Caption         =   \"OK\"\r\n   End\r\nEnd";
 const std::string kSmallForm = "Begin Form Main\r\n   Caption = \"A\"\r\nEnd\r\n";
 const std::string kExampleRegistry = std::string(BRIOUTIL_EXAMPLES_DIR) + "/apps.reg";
 
@@ -149,7 +152,7 @@ struct Project : CliDir {
 
 // Mistakes, broken inputs and outputs that are inputs or in missing folders:
 // a message naming the closest option, the file or the line, and nothing changed.
-TEST(CliOutputs, MistakesBrokenInputsAndOutputsThatAreInputsAreRefused) {
+TEST(CliOutputs, MistakesBrokenInputsAndOutputsThatAreInputsAreRefusedAndHelpNamesEachCommand) {
     Project d;
     auto f = [&](const std::string& name) { return d.File(name); };
     fs::create_hard_link(f("guide.rtf"), f("hard.rtf"));
@@ -244,6 +247,14 @@ TEST(CliOutputs, MistakesBrokenInputsAndOutputsThatAreInputsAreRefused) {
         {"unknown command 'frobnicate'", {"frobnicate"}, 1},
         {"read only once", {"picture", "build", "-", "-", "-o", "-"}, 1},
     });
+    // Help names every command.
+    std::string overview = RunOk({"--help"});
+    for (std::string command :
+         {"autolink", "unlink", "topics", "find", "picture", "form", "apppath"}) {
+        EXPECT_EQ(RunOk({command, "--help"}).rfind("usage: brioutil " + command, 0), 0u);
+        EXPECT_NE(overview.find("\n  " + command + " "), std::string::npos) << command;
+    }
+    EXPECT_EQ(RunTool({}).out, overview);
     EXPECT_EQ(Snapshot(d.Path()), before);
     RunOk({"topics", "join", f("sp/up.tsv"), "-o", f("j.rtf"), "--allow-outside"});
     EXPECT_NE(ReadFile(f("j.rtf")).find("The pond."), std::string::npos);
@@ -265,7 +276,7 @@ TEST(CliFiles, NoWorkFileBesideTheUsersNoHalfDoneSplitAndUnchangedFilesStay) {
     EXPECT_EQ(run.exitCode, 2);
     EXPECT_EQ(run.err.rfind("brioutil form: /proc/x.frm: cannot create", 0), 0u) << run.err;
     EXPECT_EQ(run.err.find(".tmp"), std::string::npos) << run.err;
-    // Nothing to change: the file is not written again (same inode).
+    // Nothing to change (not even the small form's spacing): not written again, same inode.
     auto unchanged = [&](const std::string& name, const Args& args, const std::string& log) {
         struct stat before {
         }, after{};
@@ -303,8 +314,9 @@ TEST(CliFiles, NoWorkFileBesideTheUsersNoHalfDoneSplitAndUnchangedFilesStay) {
     EXPECT_EQ(ReadFile(d.File("keep/b.rtf")), ReadFile(d.File("sp/002-TWO.rtf")));
 }
 
-TEST(CliReports, JsonQuietAndVerboseReports) {
+TEST(CliReports, JsonQuietVerboseAndAppPathReports) {
     Project d;
+    std::string reg = "BRIOUTIL_REGISTRY=" + kExampleRegistry;
     std::string g = d.File("guide.rtf"), t = d.File("terms.txt"), l = d.File("l.rtf");
     std::string f = d.File("f.frm"), o = d.File("g.frm");
     for (const Args& c : std::vector<Args>{
@@ -324,9 +336,21 @@ TEST(CliReports, JsonQuietAndVerboseReports) {
               "\"registry\": \"" +
                   kExampleRegistry + "\"}\n",
               "apppath", "helpc.exe", "--json"}}) {
-        ToolRun run =
-            RunTool(Args(c.begin() + 1, c.end()), {"BRIOUTIL_REGISTRY=" + kExampleRegistry});
-        EXPECT_EQ(run.out, c[0]) << c[1] << " " << c.back();
+        EXPECT_EQ(RunTool(Args(c.begin() + 1, c.end()), {reg}).out, c[0])
+            << c[1] << " " << c.back();
+    }
+    // The path, or what is wrong with the registry.
+    for (const Args& c : std::vector<Args>{
+             {reg, "HELPC.EXE", "C:\\Tools\\Help\\helpc.exe\n", ""},
+             {"BRIOUTIL_REGISTRY=", "x.exe", "",
+              "no registry to read: BRIOUTIL_REGISTRY is not set (it names a .reg file)"},
+             {"BRIOUTIL_REGISTRY=/no/apps.reg", "x.exe", "",
+              "/no/apps.reg: the registry file (BRIOUTIL_REGISTRY) does not exist"},
+             {reg, "x.exe", "", "'x.exe' is not registered in " + kExampleRegistry}}) {
+        ToolRun run = RunTool({"apppath", c[1]}, {c[0]});
+        EXPECT_EQ(run.exitCode, c[2].empty() ? 2 : 0);
+        EXPECT_EQ(run.out, c[2]);
+        EXPECT_EQ(run.err, c[3].empty() ? "" : "brioutil apppath: " + c[3] + "\n");
     }
 }
 
@@ -550,6 +574,11 @@ const std::string kTerms =
 
 // The linked bytes match the exports (CliExports below); here the reports.
 TEST(CliAutolink, LinksAndUnlinksWhereItIsToldAndSaysWhatItDid) {
+    const std::string help =
+        "{\\rtf1\\ansi{\\stylesheet{\\s0 Normal;}}\r\n"
+        "#{\\footnote # POND}\r\n${\\footnote $ The pond}\r\n!{\\footnote ! Show(1)}\r\n"
+        "The pond and the bed.\\par\r\n\\page\r\n#{\\footnote # BED}\r\nA bed by the "
+        "pond.\\par\r\n}";
     // Only links of the style count, line ends among their words or not.
     const std::string own =
         kSheet + "\r\n{\\uldb Mine}{\\v MINE} {\\cs99\r\n\\uldb pond}{\\cs99\r\n\\v POND}}";
@@ -558,7 +587,9 @@ TEST(CliAutolink, LinksAndUnlinksWhereItIsToldAndSaysWhatItDid) {
                 {"own.rtf", own},
                 {"in/a.rtf", kTopic},
                 {"in/sub/b.RTF", kSheet + "No match here.}"},
-                {"in/notes.txt", "pond"}});
+                {"in/notes.txt", "pond"},
+                {"help.rtf", help},
+                {"both.txt", "pond\t\tPOND\nbed\t\tBED\n"}});
     std::string topic = dir.File("topic.rtf"), terms = dir.File("terms.txt");
     std::string linked = dir.File("linked.rtf");
     EXPECT_EQ(RunOk({"autolink", terms, topic, "--dry-run"}),
@@ -583,21 +614,12 @@ TEST(CliAutolink, LinksAndUnlinksWhereItIsToldAndSaysWhatItDid) {
     EXPECT_EQ(ReadFile(dir.File("in/a.rtf")), kTopic);
     RunOk({"autolink", terms, dir.File("in"), "--in-place"});
     EXPECT_EQ(ReadFile(dir.File("in/a.rtf")), ReadFile(linked));
-    EXPECT_EQ(dir.Entries(),
-              (Args{"in", "linked.rtf", "out", "own.rtf", "terms.txt", "topic.rtf"}));
-}
-
-TEST(CliAutolink, HelpCompilerFileIsLinkedTopicByTopic) {
-    const std::string help =
-        "{\\rtf1\\ansi{\\stylesheet{\\s0 Normal;}}\r\n"
-        "#{\\footnote # POND}\r\n${\\footnote $ The pond}\r\n!{\\footnote ! Show(1)}\r\n"
-        "The pond and the bed.\\par\r\n\\page\r\n#{\\footnote # BED}\r\nA bed by the "
-        "pond.\\par\r\n}";
-    CliDir dir({{"help.rtf", help}, {"terms.txt", "pond\t\tPOND\nbed\t\tBED\n"}});
-    std::string h = dir.File("help.rtf"), terms = dir.File("terms.txt");
-    // Footnotes back (the entry macro too), the style gone, no link to the
-    // topic's own context.
-    EXPECT_EQ(RunOk({"autolink", terms, h, "-o", "-"}),
+    EXPECT_EQ(dir.Entries(), (Args{"both.txt", "help.rtf", "in", "linked.rtf", "out", "own.rtf",
+                                   "terms.txt", "topic.rtf"}));
+    std::string h = dir.File("help.rtf"), both = dir.File("both.txt");
+    // A help-compiler file is linked topic by topic: footnotes back (the entry macro too), the
+    // style gone, no link to the topic's own context.
+    EXPECT_EQ(RunOk({"autolink", both, h, "-o", "-"}),
               "{\\rtf1\\ansi{\\stylesheet{\\s0 Normal;}}\r\n\r\n#{\\footnote {\\super #}POND}\r\n"
               "${\\footnote {\\super $}The pond}\r\n!{\\footnote {\\super !}Show(1)}\r\n"
               "The pond and the {\\uldb bed}{\\v BED}.\\par\r\n\\page\r\n#{\\footnote {\\super #}"
@@ -605,13 +627,9 @@ TEST(CliAutolink, HelpCompilerFileIsLinkedTopicByTopic) {
     // A split topic takes its context from its properties file.
     RunOk({"topics", "split", h, "--out-dir", dir.File("parts")});
     std::string pond = dir.File("parts/001-POND.rtf");
-    EXPECT_EQ(RunOk({"autolink", terms, pond, "--dry-run"}),
+    EXPECT_EQ(RunOk({"autolink", both, pond, "--dry-run"}),
               pond + ": \"bed\" -> BED (jump)\n" + pond + ": 1 link would be made\n");
 }
-
-const std::string kForm =
-    "VERSION 1.00\r\nBegin Form Main\r\n   Caption         =   \"Orders\"\r\n"
-    "   Begin Button Ok\n      Caption         =   \"OK\"\r\n   End\r\nEnd";
 
 // The edited bytes match the exports (CliExports below); here the reports.
 TEST(CliForm, EditsWriteOnlyWhereTheyAreToldAndSayWhatChanged) {
@@ -635,32 +653,6 @@ TEST(CliForm, EditsWriteOnlyWhereTheyAreToldAndSayWhatChanged) {
               "VERSION 1.00\r\nBegin Form Main\r\n   Caption         =   \"Orders\"\r\n   "
               "Begin Button Ok\n      Default = -1\n      Caption         =   "
               "\"OK\"\r\n   End\r\nEnd\r\n");
-}
-
-TEST(CliAppPath, PrintsTheRegisteredPathOrSaysWhatIsWrong) {
-    std::string reg = "BRIOUTIL_REGISTRY=" + kExampleRegistry;
-    for (const Args& c : std::vector<Args>{
-             {reg, "HELPC.EXE", "C:\\Tools\\Help\\helpc.exe\n", ""},
-             {"BRIOUTIL_REGISTRY=", "x.exe", "",
-              "no registry to read: BRIOUTIL_REGISTRY is not set (it names a .reg file)"},
-             {"BRIOUTIL_REGISTRY=/no/apps.reg", "x.exe", "",
-              "/no/apps.reg: the registry file (BRIOUTIL_REGISTRY) does not exist"},
-             {reg, "x.exe", "", "'x.exe' is not registered in " + kExampleRegistry}}) {
-        ToolRun run = RunTool({"apppath", c[1]}, {c[0]});
-        EXPECT_EQ(run.exitCode, c[2].empty() ? 2 : 0);
-        EXPECT_EQ(run.out, c[2]);
-        EXPECT_EQ(run.err, c[3].empty() ? "" : "brioutil apppath: " + c[3] + "\n");
-    }
-}
-
-TEST(CliTool, HelpNamesEveryCommand) {
-    std::string overview = RunOk({"--help"});
-    for (std::string command :
-         {"autolink", "unlink", "topics", "find", "picture", "form", "apppath"}) {
-        EXPECT_EQ(RunOk({command, "--help"}).rfind("usage: brioutil " + command, 0), 0u);
-        EXPECT_NE(overview.find("\n  " + command + " "), std::string::npos) << command;
-    }
-    EXPECT_EQ(RunTool({}).out, overview);
 }
 
 // The resolution fields (pictures store them in their own unit) zeroed.

@@ -1,8 +1,7 @@
-/* A host of the shipped 32-bit BRIOUTIL.dll, as the authoring tool uses it: every export taken
- * by name, called through a __stdcall pointer declared here (not from the public header, which
- * could hide a fault of the DLL), and a probe checks it removed exactly its arguments and kept
- * the callee-saved registers. One exact call per export family; the gtest suite covers
- * behaviour.   host.exe PATH-TO-BRIOUTIL.dll  (in an empty folder) */
+/* A host of the shipped 32-bit BRIOUTIL.dll as the authoring tool uses it: every export taken by
+ * name and called through a __stdcall pointer declared here (the public header could hide a fault
+ * of the DLL); a probe checks it removed exactly its arguments and kept the callee-saved registers.
+ * One exact call per export family.   host.exe PATH-TO-BRIOUTIL.dll  (in an empty folder) */
 #include <windows.h>
 
 #include <stdint.h>
