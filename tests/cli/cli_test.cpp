@@ -729,7 +729,7 @@ TEST(CliPicture, EveryCorpusBitmapComesOutAsAWholeBitmapFile) {
         for (const auto& file : ListFiles(CorpusDir(folder))) {
             ToolRun run = RunTool({"picture", "extract", file, "-o", out});
             if (run.exitCode != 0) {
-                // Refused pictures say so and write nothing.
+                // Refused pictures say why.
                 EXPECT_EQ(run.exitCode, 2) << file;
                 EXPECT_NE(run.err.find("not a picture this tool can read"), std::string::npos)
                     << run.err;
