@@ -8,10 +8,6 @@
 #include "brioutil_host.h"
 #include "test_support.h"
 
-#ifndef _WIN32
-#include <unistd.h>
-#endif
-
 namespace {
 
 using namespace brio::test;
@@ -38,11 +34,10 @@ TEST(HostReplaceFile, WritesExactlyTheBytesOrReportsWhyNot) {
         errno = 0;
         int32_t status =
             BrioHostReplaceFile(c.path.empty() ? nullptr : path.c_str(), c.data, c.size);
-        int error = errno;
-        EXPECT_EQ(status, c.status) << c.path;
         if (c.path == "none/f") {
-            EXPECT_EQ(error, ENOENT);
+            EXPECT_EQ(errno, ENOENT);
         }
+        EXPECT_EQ(status, c.status) << c.path;
         // No temporary file is left beside it.
         EXPECT_EQ(dir.Entries(), std::vector<std::string>{"f"}) << c.path;
         EXPECT_EQ(ReadFile(dir.File("f")), c.after) << c.path;
@@ -50,9 +45,9 @@ TEST(HostReplaceFile, WritesExactlyTheBytesOrReportsWhyNot) {
 #ifndef _WIN32
     // A device is written in place; a full one fails the write (not as root:
     // see TopicDummyFile.ReportsFailures).
-    EXPECT_EQ(brio::test::RunUnprivileged(
-                  [] { return BrioHostReplaceFile("/dev/full", "x", 1) == BRIO_ERR_WRITE; }),
-              1);
+    EXPECT_EQ(
+        RunUnprivileged([] { return BrioHostReplaceFile("/dev/full", "x", 1) == BRIO_ERR_WRITE; }),
+        1);
 #endif
 }
 

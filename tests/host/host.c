@@ -1,10 +1,7 @@
-/* A host of the shipped 32-bit BRIOUTIL.dll, as the authoring tool uses it:
- * loads the DLL by path, takes every export by name and calls each through a
- * __stdcall pointer declared from the documented argument lists (not from
- * the public header, so a fault of the header cannot hide one of the DLL).
- * A probe checks each callee removed exactly its arguments and kept the
- * callee-saved registers. One exact call per export family; the gtest suite
- * covers behaviour.   host.exe PATH-TO-BRIOUTIL.dll  (in an empty folder) */
+/* A host of the shipped 32-bit BRIOUTIL.dll as the authoring tool uses it: every export taken by
+ * name and called through a __stdcall pointer declared here (the public header could hide a fault
+ * of the DLL); a probe checks it removed exactly its arguments and kept the callee-saved registers.
+ * One exact call per export family.   host.exe PATH-TO-BRIOUTIL.dll  (in an empty folder) */
 #include <windows.h>
 
 #include <stdint.h>
@@ -13,54 +10,39 @@
 #include <string.h>
 
 typedef const char* Str;
-typedef int32_t(__stdcall* CadenceDLLFn)(void);
-typedef Str(__stdcall* TopicNewFn)(uint32_t*, int32_t*);
-typedef int32_t(__stdcall* TopicEmitRtfFileFn)(Str, Str, Str, Str, char*, Str, Str, int32_t);
-typedef void*(__stdcall* TopicImportStringFn)(Str, Str*, uint32_t*, int32_t*, char**, uint32_t*,
-                                              char**, uint32_t*, char**, uint32_t*, char**,
-                                              uint32_t*, uint32_t*, Str*, uint32_t*, int32_t*);
-typedef void(__stdcall* TopicImportStringCloseFn)(void*);
-typedef int32_t(__stdcall* TopicFindTextFn)(Str, Str, int32_t*);
-typedef void*(__stdcall* TopicOpenDummyFileFn)(Str);
-typedef int32_t(__stdcall* TopicDummyFn)(void*, Str, Str, Str, char*, Str, Str, int32_t);
-typedef int32_t(__stdcall* TopicCloseDummyFileFn)(void*);
-typedef void*(__stdcall* AutolinkReferenceFn)(void*, Str, Str, Str, int32_t, int32_t, Str, uint32_t,
-                                              int32_t*);
-typedef char*(__stdcall* AutolinkFn)(void*, Str, Str, Str, int32_t, uint32_t, int32_t*, int32_t*);
-typedef char*(__stdcall* AutolinkRemoveFn)(Str, int32_t*, int32_t*);
-typedef void(__stdcall* AutolinkDoneFn)(void*);
-typedef int32_t(__stdcall* HotspotGetDIBBitmapFn)(Str);
-typedef void*(__stdcall* FileGetBitmapFn)(Str, int32_t);
-typedef int32_t(__stdcall* FileGetHotspotFn)(void*, int32_t*, int32_t*, int32_t*, int32_t*,
-                                             int32_t*, Str*, int32_t*);
-typedef void*(__stdcall* FileSetBitmapFn)(Str);
-typedef int32_t(__stdcall* FileSetHotspotFn)(void*, int32_t, int32_t, int32_t, int32_t, int32_t,
-                                             Str);
-typedef int32_t(__stdcall* FileWriteHotspotsFn)(void*);
-typedef int32_t(__stdcall* FileCleanupFn)(void*);
-typedef void*(__stdcall* FormOpenFn)(Str);
-typedef int32_t(__stdcall* FormGetPropertyFn)(void*, Str, Str, Str, Str*, uint32_t*);
-typedef int32_t(__stdcall* FormSetPropertyFn)(void*, Str, Str, Str, Str);
-typedef int32_t(__stdcall* FormDeleteSectionFn)(void*, Str, Str);
-typedef int32_t(__stdcall* FormCloseFn)(void*);
-typedef int32_t(__stdcall* GetAppPathFn)(Str, Str*, uint32_t*);
-
-/* Export name and documented argument count, in one list. */
+/* Each export: name, documented argument count, result and argument types. */
 /* clang-format off */
-#define EXPORTS(X)                                                                                \
-    X(CadenceDLL, 0)                                                                              \
-    X(TopicNew, 2) X(TopicEmitRtfFile, 8) X(TopicImportString, 16) X(TopicImportStringClose, 1)   \
-    X(TopicFindText, 3) X(TopicOpenDummyFile, 1) X(TopicDummy, 8) X(TopicCloseDummyFile, 1)       \
-    X(AutolinkReference, 9) X(Autolink, 8) X(AutolinkRemove, 3) X(AutolinkDone, 1)                \
-    X(HotspotGetDIBBitmap, 1) X(FileGetBitmap, 2) X(FileGetHotspot, 8) X(FileSetBitmap, 1)        \
-    X(FileSetHotspot, 7) X(FileWriteHotspots, 1) X(FileCleanup, 1)                                \
-    X(FormOpen, 1) X(FormGetProperty, 6) X(FormSetProperty, 5) X(FormDeleteSection, 3)            \
-    X(FormClose, 1) X(GetAppPath, 3)
+#define EXPORTS(X)                                                                                 \
+    X(CadenceDLL, 0, int32_t, (void)) X(TopicNew, 2, Str, (uint32_t*, int32_t*))                   \
+    X(TopicEmitRtfFile, 8, int32_t, (Str, Str, Str, Str, char*, Str, Str, int32_t))                \
+    X(TopicImportString, 16, void*, (Str, Str*, uint32_t*, int32_t*, char**, uint32_t*, char**,    \
+      uint32_t*, char**, uint32_t*, char**, uint32_t*, uint32_t*, Str*, uint32_t*, int32_t*))      \
+    X(TopicImportStringClose, 1, void, (void*)) X(TopicFindText, 3, int32_t, (Str, Str, int32_t*)) \
+    X(TopicOpenDummyFile, 1, void*, (Str))                                                         \
+    X(TopicDummy, 8, int32_t, (void*, Str, Str, Str, char*, Str, Str, int32_t))                    \
+    X(TopicCloseDummyFile, 1, int32_t, (void*))                                                    \
+    X(AutolinkReference, 9, void*, (void*, Str, Str, Str, int32_t, int32_t, Str, uint32_t,         \
+      int32_t*))                                                                                   \
+    X(Autolink, 8, char*, (void*, Str, Str, Str, int32_t, uint32_t, int32_t*, int32_t*))           \
+    X(AutolinkRemove, 3, char*, (Str, int32_t*, int32_t*)) X(AutolinkDone, 1, void, (void*))       \
+    X(HotspotGetDIBBitmap, 1, int32_t, (Str)) X(FileGetBitmap, 2, void*, (Str, int32_t))           \
+    X(FileGetHotspot, 8, int32_t, (void*, int32_t*, int32_t*, int32_t*, int32_t*, int32_t*, Str*,  \
+      int32_t*))                                                                                   \
+    X(FileSetBitmap, 1, void*, (Str))                                                              \
+    X(FileSetHotspot, 7, int32_t, (void*, int32_t, int32_t, int32_t, int32_t, int32_t, Str))       \
+    X(FileWriteHotspots, 1, int32_t, (void*)) X(FileCleanup, 1, int32_t, (void*))                  \
+    X(FormOpen, 1, void*, (Str)) X(FormGetProperty, 6, int32_t, (void*, Str, Str, Str, Str*,       \
+      uint32_t*))                                                                                  \
+    X(FormSetProperty, 5, int32_t, (void*, Str, Str, Str, Str))                                    \
+    X(FormDeleteSection, 3, int32_t, (void*, Str, Str)) X(FormClose, 1, int32_t, (void*))          \
+    X(GetAppPath, 3, int32_t, (Str, Str*, uint32_t*))
 /* clang-format on */
 
-#define AS_ENUM(name, count) E_##name,
+#define AS_TYPE(name, count, result, args) typedef result(__stdcall* name##Fn) args;
+EXPORTS(AS_TYPE)
+#define AS_ENUM(name, count, result, args) E_##name,
 enum { EXPORTS(AS_ENUM) ExportCount };
-#define AS_ROW(name, count) {#name, count, NULL, 0},
+#define AS_ROW(name, count, result, args) {#name, count, NULL, 0},
 static struct {
     const char* name;
     int argCount;
@@ -74,7 +56,7 @@ static struct {
  * says (so a fault is reported, not crashed on) and returns. Not reentrant. */
 void ProbeThunk(void);
 /* Called through a variable, so the compiler calls it as each export's type. */
-void (*probeEntry)(void);
+void (*probeEntry)(void) = ProbeThunk;
 uintptr_t probeTarget, probeReturn, probeArgBytes, probeEntryEsp, probeExitEsp;
 uintptr_t probeEntryRegs[4], probeExitRegs[4];
 __asm__(
@@ -117,8 +99,7 @@ __asm__(
     "  popl %ebp\n"
     "  ret\n");
 
-static int failures;
-static int checks;
+static int failures, checks;
 
 static void Fail(int line, const char* what) {
     ++failures;
@@ -154,10 +135,9 @@ static void Settle(int e, int line) {
     int kept = !memcmp(probeEntryRegs, probeExitRegs, sizeof probeEntryRegs);
     checks += 2;
     if (popped != (intptr_t)probeArgBytes || !kept) {
-        char text[160];
-        snprintf(text, sizeof text, "%s removed %d bytes of arguments, not %d; registers %s",
-                 exportsTable[e].name, (int)popped, (int)probeArgBytes, kept ? "kept" : "changed");
-        Fail(line, text);
+        Fail(line, exportsTable[e].name);
+        printf("  removed %d bytes of arguments, not %d; registers %s\n", (int)popped,
+               (int)probeArgBytes, kept ? "kept" : "changed");
     }
 }
 
@@ -234,13 +214,13 @@ static void Topics(void) {
 
     void* dummy;
     CALL(dummy, TopicOpenDummyFile, "dummy.rtf");
-    CHECK(dummy != NULL);
     char dummyKeywords[] = "one|two";
     CALL(result, TopicDummy, dummy, "CTX", "Title", "Mac()", dummyKeywords, "seq:1", "a {b} \\c",
          1);
-    CHECK(result == 0 && !memcmp(dummyKeywords, "one\0two", sizeof dummyKeywords));
-    CALL(result, TopicCloseDummyFile, dummy);
-    CHECK(result == 0);
+    int32_t closed;
+    CALL(closed, TopicCloseDummyFile, dummy);
+    CHECK(dummy && result == 0 && closed == 0 &&
+          !memcmp(dummyKeywords, "one\0two", sizeof dummyKeywords));
 }
 
 static void Autolinks(void) {
@@ -281,22 +261,19 @@ static void Pictures(void) {
     CHECK(result == 0);
 
     void* file;
+    int32_t set, written, cleaned;
     CALL(file, FileSetBitmap, "picture.shg");
-    CHECK(file != NULL);
-    CALL(result, FileSetHotspot, file, 1, 2, 3, 4, 0, "JumpCtx");
-    CHECK(result == 0);
-    CALL(result, FileWriteHotspots, file);
-    CHECK(result == 0);
-    CALL(result, FileCleanup, file);
-    CHECK(result == 0);
+    CALL(set, FileSetHotspot, file, 1, 2, 3, 4, 0, "JumpCtx");
+    CALL(written, FileWriteHotspots, file);
+    CALL(cleaned, FileCleanup, file);
+    CHECK(file && set == 0 && written == 0 && cleaned == 0);
 
     CALL(file, FileGetBitmap, "picture.shg", 0);
-    CHECK(file != NULL);
     int32_t top = 0, bottom = 0, left = 0, right = 0, kind = 9, bindingLength = 0;
     const char* binding = NULL;
     CALL(result, FileGetHotspot, file, &top, &bottom, &left, &right, &kind, &binding,
          &bindingLength);
-    CHECK(result == 1 && top == 1 && bottom == 2 && left == 3 && right == 4 && kind == 0);
+    CHECK(file && result == 1 && top == 1 && bottom == 2 && left == 3 && right == 4 && kind == 0);
     CHECK_BYTES(binding, (size_t)bindingLength, "JumpCtx");
 }
 
@@ -306,20 +283,16 @@ static void Forms(void) {
         "   Begin Button Ok\n      Text = OK\n   End\nEnd\n";
     WriteWhole("form.frm", kForm, sizeof kForm - 1);
     void* form;
-    CALL(form, FormOpen, "form.frm");
-    CHECK(form != NULL);
     const char* value = NULL;
     uint32_t length = 0;
-    int32_t result;
-    CALL(result, FormGetProperty, form, "FORM", "main", "caption", &value, &length);
-    CHECK(result == 0);
+    int32_t got, set, deleted, closed;
+    CALL(form, FormOpen, "form.frm");
+    CALL(got, FormGetProperty, form, "FORM", "main", "caption", &value, &length);
     CHECK_BYTES(value, length, "Hello there");
-    CALL(result, FormSetProperty, form, "Form", "Main", "Caption", "Bye");
-    CHECK(result == 0);
-    CALL(result, FormDeleteSection, form, "button", "OK");
-    CHECK(result == 0);
-    CALL(result, FormClose, form);
-    CHECK(result == 0);
+    CALL(set, FormSetProperty, form, "Form", "Main", "Caption", "Bye");
+    CALL(deleted, FormDeleteSection, form, "button", "OK");
+    CALL(closed, FormClose, form);
+    CHECK(form && got == 0 && set == 0 && deleted == 0 && closed == 0);
     /* Lines keep the ends they were read with. */
     size_t size;
     const char* bytes = ReadWhole("form.frm", &size);
@@ -347,6 +320,9 @@ static void AppPaths(void) {
 }
 
 static void Everything(void) {
+    int32_t probe = 1;
+    CALL(probe, CadenceDLL);
+    CHECK(probe == 0);
     Topics();
     Autolinks();
     Pictures();
@@ -359,7 +335,6 @@ int main(int argc, char** argv) {
         printf("usage: host PATH-TO-BRIOUTIL.dll\n");
         return 2;
     }
-    probeEntry = ProbeThunk;
     HMODULE dll = LoadLibraryA(argv[1]);
     if (!dll) {
         printf("LoadLibrary(%s) failed: %lu\n", argv[1], GetLastError());
@@ -373,13 +348,7 @@ int main(int argc, char** argv) {
         }
     }
 
-    int32_t probe = 1;
-    CALL(probe, CadenceDLL);
-    CHECK(probe == 0);
     for (uintptr_t shift = 0; shift < 16; shift += 4) CallWithStackShift(Everything, shift);
-    probe = 1;
-    CALL(probe, CadenceDLL);
-    CHECK(probe == 0);
 
     int calls = 0;
     for (int e = 0; e < ExportCount; ++e) {
