@@ -13,28 +13,34 @@ typedef const char* Str;
 /* Each export: name, documented argument count, result and argument types. */
 /* clang-format off */
 #define EXPORTS(X)                                                                                 \
-    X(CadenceDLL, 0, int32_t, (void)) X(TopicNew, 2, Str, (uint32_t*, int32_t*))                   \
+    X(CadenceDLL, 0, int32_t, (void))                                                              \
+    X(TopicNew, 2, Str, (uint32_t*, int32_t*))                                                     \
     X(TopicEmitRtfFile, 8, int32_t, (Str, Str, Str, Str, char*, Str, Str, int32_t))                \
     X(TopicImportString, 16, void*, (Str, Str*, uint32_t*, int32_t*, char**, uint32_t*, char**,    \
       uint32_t*, char**, uint32_t*, char**, uint32_t*, uint32_t*, Str*, uint32_t*, int32_t*))      \
-    X(TopicImportStringClose, 1, void, (void*)) X(TopicFindText, 3, int32_t, (Str, Str, int32_t*)) \
+    X(TopicImportStringClose, 1, void, (void*))                                                    \
+    X(TopicFindText, 3, int32_t, (Str, Str, int32_t*))                                             \
     X(TopicOpenDummyFile, 1, void*, (Str))                                                         \
     X(TopicDummy, 8, int32_t, (void*, Str, Str, Str, char*, Str, Str, int32_t))                    \
     X(TopicCloseDummyFile, 1, int32_t, (void*))                                                    \
     X(AutolinkReference, 9, void*, (void*, Str, Str, Str, int32_t, int32_t, Str, uint32_t,         \
       int32_t*))                                                                                   \
     X(Autolink, 8, char*, (void*, Str, Str, Str, int32_t, uint32_t, int32_t*, int32_t*))           \
-    X(AutolinkRemove, 3, char*, (Str, int32_t*, int32_t*)) X(AutolinkDone, 1, void, (void*))       \
-    X(HotspotGetDIBBitmap, 1, int32_t, (Str)) X(FileGetBitmap, 2, void*, (Str, int32_t))           \
+    X(AutolinkRemove, 3, char*, (Str, int32_t*, int32_t*))                                         \
+    X(AutolinkDone, 1, void, (void*))                                                              \
+    X(HotspotGetDIBBitmap, 1, int32_t, (Str))                                                      \
+    X(FileGetBitmap, 2, void*, (Str, int32_t))                                                     \
     X(FileGetHotspot, 8, int32_t, (void*, int32_t*, int32_t*, int32_t*, int32_t*, int32_t*, Str*,  \
       int32_t*))                                                                                   \
     X(FileSetBitmap, 1, void*, (Str))                                                              \
     X(FileSetHotspot, 7, int32_t, (void*, int32_t, int32_t, int32_t, int32_t, int32_t, Str))       \
-    X(FileWriteHotspots, 1, int32_t, (void*)) X(FileCleanup, 1, int32_t, (void*))                  \
-    X(FormOpen, 1, void*, (Str)) X(FormGetProperty, 6, int32_t, (void*, Str, Str, Str, Str*,       \
-      uint32_t*))                                                                                  \
+    X(FileWriteHotspots, 1, int32_t, (void*))                                                      \
+    X(FileCleanup, 1, int32_t, (void*))                                                            \
+    X(FormOpen, 1, void*, (Str))                                                                   \
+    X(FormGetProperty, 6, int32_t, (void*, Str, Str, Str, Str*, uint32_t*))                        \
     X(FormSetProperty, 5, int32_t, (void*, Str, Str, Str, Str))                                    \
-    X(FormDeleteSection, 3, int32_t, (void*, Str, Str)) X(FormClose, 1, int32_t, (void*))          \
+    X(FormDeleteSection, 3, int32_t, (void*, Str, Str))                                            \
+    X(FormClose, 1, int32_t, (void*))                                                              \
     X(GetAppPath, 3, int32_t, (Str, Str*, uint32_t*))
 /* clang-format on */
 
