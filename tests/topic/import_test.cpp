@@ -125,6 +125,10 @@ TEST(TopicFindText, FindsWholeWordsInOrder) {
         {"{\\rtf1 foo\\line bar}", "foo bar", 1, 0},
         {"{\\rtf1 the\\tab end}", "the end", 1, 0},
         {"{\\rtf1 don\\rquote t}", "don't", 1, 0},
+        {"{\\rtf1 one two}", "One, two", 1, 0},
+        {"{\\rtf1 auto\\-link}", "autolink", 1, 0},
+        // A paragraph end after no word is a word of its own.
+        {"{\\rtf1 set\\par\\par up}", "set up", 0, 0},
         {"{\\rtf1 C:\\\\temp}", "c temp", 1, 0},
         {"{\\rtf1 a\\bin5 hello b}", "hello", 0, 0},
         {"{\\rtf1 a\\bin5 hello b}", "a b", 1, 0},
@@ -134,6 +138,7 @@ TEST(TopicFindText, FindsWholeWordsInOrder) {
         {"{\\rtf1 " + longWord + "}", std::string(99, 'x'), 0, 0},
         {"{\\rtf1 " + manyWords + "}", manyWords, 1, 0},
         {"{\\rtf1 " + as300 + "b}", as250 + "b", 1, 0},
+        {"{\\rtf1 a\\'61 a\\'61 a\\'61 b}", "aa aa b", 1, 0},  // words read across tokens
         // Only visible text: no bookmarks.
         {"{\\*\\bkmkstart UserGuide}x", "UserGuide", 0, 0},
         // Words in the document's code page.
