@@ -19,6 +19,12 @@ const std::string kLongTarget(3000, 'T');
 const std::string kLongContext(5000, 'C');
 const std::string kBang(100000, '!');  // 100,000 one-character words
 const std::string kSame = "<the input>";
+// 512 words of one 16-byte prefix and length: whatever the hash, some share a term's slot.
+const std::string kSamePrefix = [] {
+    std::string words;
+    for (int i = 0; i < 512; ++i) words += "abcdefghijklmnop" + std::to_string(10000000 + i) + " ";
+    return words;
+}();
 
 // clang-format off
 struct LinkCase {
@@ -175,10 +181,9 @@ const LinkCase kLinkCases[] = {
      R("print\\par {\\uldb setup}{\\v S}\\par print\\~{\\uldb setup}{\\v S}")},
     {"a run ending after two held words, the second starting a term",
      {{"a b c", "X"}, {"b d", "Y"}}, R("a b\\{#x\\}"), kSame},
-    // Same first 16 bytes and length, and the same slot of the hash table.
     {"16-byte keys that collide", {{"abcdefghijklmnopffqzqyti", "A"}},
-     R("abcdefghijklmnopqrstuads abcdefghijklmnopffqzqyti"),
-     R("abcdefghijklmnopqrstuads {\\uldb abcdefghijklmnopffqzqyti}{\\v A}")},
+     R(kSamePrefix + "abcdefghijklmnopffqzqyti"),
+     R(kSamePrefix + "{\\uldb abcdefghijklmnopffqzqyti}{\\v A}")},
 };
 // clang-format on
 
