@@ -1,5 +1,4 @@
-// Set-up shared by the tool's end-to-end tests: a project folder with a file of each kind,
-// and runs that must succeed or fail.
+// Set-up shared by the tool's end-to-end tests: folders of inputs, runs that succeed or fail.
 #pragma once
 
 #include <gtest/gtest.h>
