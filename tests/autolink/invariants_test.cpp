@@ -1,5 +1,4 @@
-// Autolink, AutolinkRemove and TopicFindText on every real topic, against an
-// own reading.
+// Autolink, AutolinkRemove and TopicFindText on every real topic, against an own reading.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -84,8 +83,7 @@ size_t ReferenceEnd(const std::string& s, size_t i) {
     return 0;
 }
 
-// Protected: hot spots (underline then hidden), hidden text, references,
-// destinations.
+// Protected: hot spots (underline then hidden), hidden text, references, destinations.
 void Protect(Reading* r) {
     const std::vector<TextUnit>& u = r->units;
     for (size_t i = 0; i < u.size();) {
@@ -347,8 +345,7 @@ void CheckLinks(AutolinkDictionary* d, const Topic& t, const Reading& in, size_t
     ASSERT_EQ(out.status, 0) << t.rtf.substr(0, 200);
     const std::string& output = out.text;
 
-    // The input outside the links, nothing protected linked, the same visible
-    // text.
+    // The input outside the links, nothing protected linked, the same visible text.
     std::vector<std::pair<size_t, size_t>> links;
     std::string braced;
     EXPECT_TRUE(Unlink(output, &links, &braced) == in.own) << "text changed outside the links";
@@ -363,8 +360,7 @@ void CheckLinks(AutolinkDictionary* d, const Topic& t, const Reading& in, size_t
     // Linking again changes nothing.
     EXPECT_TRUE(Link(d, output, "", "", 0, kColour).text == output) << "not idempotent";
 
-    // Removal takes out exactly the links (unstyled ones of a sheetless document
-    // stay).
+    // Removal takes out exactly the links (unstyled ones of a sheetless document stay).
     bool styled = output.find("{\\cs") != std::string::npos &&
                   (IsFragment(output) || output.find("\\additive Autolink;") != std::string::npos);
     std::string removed = styled ? Unlinked(output) : Unlinked(t.rtf);
