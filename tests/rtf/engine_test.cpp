@@ -38,7 +38,7 @@ TEST(RtfReader, CutsTokensExactly) {
         {"\\shp\\listtext7", "W\\shp#/2|W\\listtext7#/2|=-1 @14"},
         {"a\\", "Ta|=2003 @1"},
         // The data after \binN are part of the word, braces and all.
-        {"\\bin3 {}\\x", "W\\bin3 {}\\#bin/1|Tx|=-1 @10"},
+        {"\\bin12 {}\\x01234567y", "W\\bin12 {}\\x01234567#bin/1|Ty|=-1 @20"},
         {"\\bin9 ab", "W\\bin9 ab#bin/1|=-1 @8"},
         {"\\bin-3 {", "W\\bin-3 #bin/1|G{|=-1 @8"},
         // Long tokens are kept whole.
