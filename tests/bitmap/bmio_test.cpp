@@ -194,20 +194,17 @@ TEST(Pictures, OutOfMemory) {
     for (long n = 1; n < 7; ++n) {
         brio::Picture picture;
         const char* result = "memory ";
-        {
-            brio::ExportScope scope;  // where the test's operator new obeys the hook
-            brio::FailAllocationAfter(n % 3 ? n % 3 : 3);
-            try {
-                bool ok = n > 3
-                              ? brio::ReadPictureFile(file.get(), &picture) == brio::PictureRead::Ok
-                              : brio::ExpandPicture(stored.data(), stored.size(), &picture) ==
-                                    brio::PictureRead::Ok;
-                result = ok ? "ok " : "unreadable ";
-            } catch (const std::bad_alloc&) {
-                if (!picture.record.empty() || !picture.bits.empty()) result = "changed ";
-            }
-            brio::FailAllocationAfter(0);
+        brio::ExportScope scope;  // where the test's operator new obeys the hook
+        brio::FailAllocationAfter(n % 3 ? n % 3 : 3);
+        try {
+            bool ok = n > 3 ? brio::ReadPictureFile(file.get(), &picture) == brio::PictureRead::Ok
+                            : brio::ExpandPicture(stored.data(), stored.size(), &picture) ==
+                                  brio::PictureRead::Ok;
+            result = ok ? "ok " : "unreadable ";
+        } catch (const std::bad_alloc&) {
+            if (!picture.record.empty() || !picture.bits.empty()) result = "changed ";
         }
+        brio::FailAllocationAfter(0);
         results += result;
     }
     EXPECT_EQ(results, "memory memory ok memory unreadable ok ");

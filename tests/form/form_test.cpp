@@ -244,31 +244,4 @@ TEST(Form, RefusedCallsAndAFailedCloseLeaveTheFileAndStandardOutputAlone) {
 #endif
 }
 
-// A failed set (a new 64th line, a replaced one) leaves the file as it was.
-TEST(Form, AllocationFailuresLeaveTheFileAlone) {
-    std::string input = "Begin A B\n";
-    for (int i = 0; i < 62; ++i) input += "   K" + std::to_string(i) + " = v\n";
-    input += "End\n";
-    std::string replaced = input;
-    replaced.replace(replaced.find("K1 = v"), 6, "K1 =   w");
-    const std::pair<const char*, std::string> cases[] = {
-        {"New", "Begin A B\n   New = w\n" + input.substr(10)}, {"K1", replaced}};
-    for (const auto& [key, expected] : cases) {
-        int32_t status = BRIO_ERR_NO_MEMORY;
-        long n = 1;
-        for (; status == BRIO_ERR_NO_MEMORY && n < 50; ++n) {
-            TempDir dir;
-            std::string path = dir.File("f.frm");
-            ASSERT_TRUE(WriteFile(path, input));
-            FormFile* form = FormOpen(path.c_str());
-            brio::FailAllocationAfter(n);
-            status = FormSetProperty(form, "A", "B", key, "w");
-            brio::FailAllocationAfter(0);
-            ASSERT_EQ(FormClose(form), BRIO_OK);
-            EXPECT_EQ(ReadFile(path), status == BRIO_OK ? expected : input) << key << " " << n;
-        }
-        EXPECT_TRUE(n > 2 && status == BRIO_OK) << key;  // the first attempt failed
-    }
-}
-
 }  // namespace

@@ -15,7 +15,8 @@ namespace brio::test {
 extern thread_local long tThrown;
 namespace {
 
-using Result = std::pair<int32_t, std::string>;  // status, output
+using Result = std::pair<int32_t, std::string>;                  // status, output
+const std::string kFailed = std::to_string(BRIO_ERR_NO_MEMORY);  // as a call's result
 
 struct Operation {
     std::string name;
@@ -72,11 +73,10 @@ Result Linked(const std::string&, long) {
 
 // One reference call failed, a later one made the dictionary: the link may differ.
 bool OneReferenceFailed(const Result& got, const Result& clean) {
-    std::string failed = std::to_string(BRIO_ERR_NO_MEMORY) + ",";
     std::string calls = got.second.substr(0, got.second.find('|') + 1);
-    size_t at = calls.find(failed);
+    size_t at = calls.find(kFailed + ",");
     return got.first == 0 && at != std::string::npos &&
-           calls.replace(at, failed.size(), "0,") ==
+           calls.replace(at, kFailed.size() + 1, "0,") ==
                clean.second.substr(0, clean.second.find('|') + 1);
 }
 
@@ -135,22 +135,37 @@ bool OneHotspotLess(const Result& got, const Result& clean) {
     return false;
 }
 
-Result EditForm(const std::string& file, long) {
-    static const std::string source = ReadFile(CorpusDir("form/001.txt"));
-    WriteFile(file, source);
+// A section of 62 properties, so the added line makes the form's lines grow.
+const std::string kForm = [] {
+    std::string form = "Begin A B\n";
+    for (int i = 0; i < 62; ++i) form += "   K" + std::to_string(i) + " = v\n";
+    return form + "End\n";
+}();
+
+// K1 set and New added, each unless `skip` holds its bit (then as if it failed).
+Result Edit(const std::string& file, int skip) {
+    WriteFile(file, kForm);
     FormFile* form = FormOpen(file.c_str());
     if (!form) return {BRIO_ERR_NO_MEMORY, ReadFile(file)};
-    std::string calls = std::to_string(FormSetProperty(form, "VB.Form", "Form1", "Caption", "New"));
-    calls += "," + std::to_string(FormSetProperty(form, "VB.Form", "Form1", "Added", "1"));
+    auto set = [&](int bit, const char* key) {
+        return skip & bit ? kFailed : std::to_string(FormSetProperty(form, "A", "B", key, "w"));
+    };
+    std::string calls = set(1, "K1") + "," + set(2, "New");
     int32_t status = FormClose(form);
     return {status, status == 0 ? calls + "|" + ReadFile(file) : ReadFile(file)};  // kept whole
 }
 
-// A failed allocation made a form call fail; the file was written.
+Result EditForm(const std::string& file, long) {
+    return Edit(file, 0);
+}
+
+// A failed allocation failed form calls, and the file is as if they were never made.
 bool FormCallFailed(const Result& got, const Result&) {
-    std::string calls = "," + got.second.substr(0, got.second.find('|')) + ",";
-    return got.first == 0 &&
-           calls.find("," + std::to_string(BRIO_ERR_NO_MEMORY) + ",") != std::string::npos;
+    std::string calls = got.second.substr(0, got.second.find('|'));
+    int skip =
+        (calls.rfind(kFailed + ",", 0) == 0) + 2 * (calls.find("," + kFailed) != std::string::npos);
+    TempDir dir;
+    return got.first == 0 && skip != 0 && got == Edit(dir.File("f.frm"), skip);
 }
 
 Result EmitRtf(const std::string& file, long) {
@@ -208,7 +223,6 @@ Result Replace(const std::string&, long) {
 const std::vector<Operation>& Operations() {
     const int32_t kMem = BRIO_ERR_NO_MEMORY;
     const int32_t kWrite = BRIO_ERR_WRITE;
-    static const std::string form = ReadFile(CorpusDir("form/001.txt"));
     const std::vector<Result> unwritten = {{kMem, "none"}, {8, "0000"}};
     static const std::vector<Operation> operations = {
         {"TopicEmitRtfFile", EmitRtf, 0, "{\\footnote", {{kMem, ""}}, kNew},
@@ -222,7 +236,7 @@ const std::vector<Operation>& Operations() {
         Picture("wmf/001.wmf"),
         {"HotspotGetDIBBitmap", TakeBitmap, 0, "(", {{BRIO_ERR_READ, ""}}, kClip},
         {"FileWriteHotspots", WritePicture, 0, "opened", unwritten, kNew | kClip, OneHotspotLess},
-        {"FormClose", EditForm, 0, "0,0|", {{kMem, form}, {kWrite, form}}, kNew, FormCallFailed},
+        {"FormClose", EditForm, 0, "0,0|", {{kMem, kForm}, {kWrite, kForm}}, kNew, FormCallFailed},
         {"TopicCloseDummyFile", Placeholder, 0, "{\\rtf1", {{kMem, ""}, {kWrite, ""}}, kNew},
         {"BrioHostReplaceFile", Replace, 0, "new1", {{kMem, "old1"}}},
     };
