@@ -39,6 +39,10 @@ struct LinkCase {
 const LinkCase kLinkCases[] = {
     {"hot spot in one group copied", kPrintSetup, Doc("{\\ul print setup\\v OTHER}."),
      Linked99("{\\ul print setup\\v OTHER}.")},
+    {"a reference's head may be escaped", {{"x", "X"}}, "{\\rtf1 \\{\\'62mc x.bmp\\} x}",
+     "{\\rtf1 \\{\\'62mc x.bmp\\} {\\uldb x}{\\v X}}"},
+    {"an escaped brace inside is no reference", {{"x", "X"}}, "{\\rtf1 \\{bmc a\\{x\\}}",
+     "{\\rtf1 \\{bmc a\\{{\\uldb x}{\\v X}\\}}"},
     {"embedded window reference kept whole", {{"apple", "APPLE"}},
      Doc("\\{ewl apple.dll, apple\\}"), Linked99("\\{ewl apple.dll, apple\\}")},
     {"nothing to link with: the length untouched", {}, "{\\rtf1 x}", "<null>", BRIO_ERR_NOT_FOUND},
