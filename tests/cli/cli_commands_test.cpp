@@ -18,7 +18,6 @@
 namespace {
 
 using namespace brio::test::cli;
-namespace fs = std::filesystem;
 
 TEST(CliTopics, ListSplitJoinAndDummyGiveHelpCompilerInput) {
     CliDir dir({{"help.rtf", kHelp},

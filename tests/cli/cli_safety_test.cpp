@@ -15,7 +15,6 @@
 namespace {
 
 using namespace brio::test::cli;
-namespace fs = std::filesystem;
 
 // Mistakes, broken inputs and outputs that are inputs or in missing folders:
 // a message naming the closest option, the file or the line, and nothing changed.

@@ -42,15 +42,12 @@ inline const std::string kExampleRegistry = std::string(BRIOUTIL_EXAMPLES_DIR) +
 
 // A 4-bit 8 x 3 bitmap file with a 16-colour table; pelsPerMetre as given.
 inline std::string Bitmap(uint32_t ppm) {
-    std::string b(130, '\0');
-    b[0] = 'B';
-    b[1] = 'M';
-    Put32(b, {{2, 130}, {10, 118}, {14, 40}, {18, 8}, {22, 3}, {34, 12}, {38, ppm}, {42, ppm}});
-    Put32(b, {{46, 16}});
-    Put16(b, {{26, 1}, {28, 4}});
-    for (uint32_t i = 0; i < 16; ++i) Put32(b, {{54 + 4 * i, i * 0x00101010u}});
-    for (uint32_t row = 0; row < 3; ++row) Put32(b, {{118 + 4 * row, 0x01234567u * (row + 1)}});
-    return b;
+    Bytes table(64), rows(12);
+    for (uint32_t i = 0; i < 16; ++i) Put32(table, {{4 * i, i * 0x00101010u}});
+    for (uint32_t row = 0; row < 3; ++row) Put32(rows, {{4 * row, 0x01234567u * (row + 1)}});
+    Bytes dib = MakeDib(8, 3, 4, table, rows);
+    Put32(dib, {{20, 12}, {24, ppm}, {28, ppm}});
+    return MakeBmp(dib, 64);
 }
 
 // A temporary folder holding the given files (name -> bytes); names may hold sub-folders.
